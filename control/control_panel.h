@@ -1,0 +1,45 @@
+#pragma once
+// The main window's controls that the camera, mount and guiding procedures use
+// by name. The window implements this; tests use a plain fake.
+
+#include <QString>
+
+namespace orvane {
+
+class ControlPanel {
+public:
+    virtual ~ControlPanel() = default;
+    virtual bool guidingTicked() const = 0;     // Check2
+    virtual bool lineDoublingTicked() const = 0; // Check3 ("2x1 Bin")
+    virtual QString status() const = 0;          // Text6
+    virtual void setStatus(const QString &text) = 0;
+    virtual void showDrift(const QString &dx, const QString &dy) = 0; // Text7, Text8
+    virtual QString fileStem() const = 0;   // Text2 ("File Name")
+    virtual QString firstIndex() const = 0; // Text3 ("Index")
+    // A problem the user must hear of that must not stop the running sequence
+    // (a frame that could not be saved, a lost telescope link): shown without blocking.
+    virtual void notify(const QString &sentence) = 0;
+};
+
+// A panel that holds its values in plain members, for tests and headless use.
+class PlainPanel : public ControlPanel {
+public:
+    bool guiding = false;
+    bool lineDoubling = false;
+    QString statusText = QStringLiteral("Ready");
+    QString dx, dy;
+    QString stem = QStringLiteral("Image");
+    QString index = QStringLiteral("0");
+    QStringList notices;
+
+    bool guidingTicked() const override { return guiding; }
+    bool lineDoublingTicked() const override { return lineDoubling; }
+    QString status() const override { return statusText; }
+    void setStatus(const QString &text) override { statusText = text; }
+    void showDrift(const QString &x, const QString &y) override { dx = x; dy = y; }
+    QString fileStem() const override { return stem; }
+    QString firstIndex() const override { return index; }
+    void notify(const QString &sentence) override { notices.append(sentence); }
+};
+
+} // namespace orvane

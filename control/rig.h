@@ -1,0 +1,87 @@
+#pragma once
+// The camera, mount and guiding procedures of the program, acting on the shared
+// values and the main window's controls. Each procedure keeps the order of steps
+// the camera wiring and the mount rely on; waits sleep on the event pump.
+
+#include "control_panel.h"
+#include "rig_state.h"
+
+#include "capture_device.h"
+#include "clock.h"
+#include "event_pump.h"
+#include "picture_area.h"
+#include "port_io.h"
+#include "result.h"
+#include "serial_link.h"
+#include "settings.h"
+
+#include <optional>
+
+namespace orvane {
+
+// Everything the procedures reach. All references outlive the Rig.
+struct RigContext {
+    Settings &settings;
+    SequenceState &sequence;
+    GuidingState &guiding;
+    Clock &clock;
+    EventPump &pump;
+    WinIo &port;
+    MSComm &comm;
+    EzVidCap &camera;
+    PictureArea &picture;
+    ControlPanel &panel;
+};
+
+class Rig {
+public:
+    explicit Rig(RigContext context) : c_(context) {}
+    const RigContext &context() const { return c_; }
+
+    // --- timing (guide_moves.cpp) ---
+    // Returns when the clock has reached startMs + delayMs, running events and,
+    // while guiding is ticked, the move timer on every pass.
+    void ServicedWait(uint32_t startMs, int32_t delayMs);
+    // Ends a running correction once its distance has been covered.
+    void UpdateGuideMoves();
+    // Clock ms at which UpdateGuideMoves next has something to decide, when a
+    // correction runs; a sleeping loop wakes no later than this.
+    std::optional<uint32_t> nextMoveCheckMs() const;
+
+    // --- telescope link (telescope_link.cpp) ---
+    void sendStopAll();                          // ":Qn#:Qs#:Qe#:Qw#"
+    void sendGuideMove(const QString &direction); // ":RG#:M" + direction + "#"
+
+    // --- camera read-outs (readout.cpp) ---
+    void GrabGuideFrame();
+    void GrabImageFrame();
+    void TakeFrame();
+    // Copies every odd row over the even row above it on the surface (rows 0..478).
+    void doubleLines();
+
+    // --- guide star (guide_star.cpp) ---
+    void MeasureGuideStar();
+    void DrawGuideBox();
+    void StartGuideMove();
+
+    // --- frame files (frame_saver.cpp) ---
+    // Saves the picture under the numbered name; a failure is told to the user
+    // through the panel without stopping anything, and returned.
+    Result SaveImageFrame();
+
+    // Port write of one byte to the configured address.
+    void writePort(uint8_t value) { c_.port.SetPortVal(uint16_t(c_.settings.PortAddress), value, 1); }
+
+private:
+    RigContext c_;
+};
+
+// "Image" + "001" style name: directory, separator, stem, index of at least three
+// digits, ".bmp". `index` is firstIndex + frameNumber - 1, computed wide.
+QString frameFileName(const QString &saveDir, const QString &stem, int64_t index);
+// The index text: plain decimal, padded with zeros to three characters.
+QString frameIndexText(int64_t index);
+
+inline constexpr const char *kStopAll = ":Qn#:Qs#:Qe#:Qw#";
+
+} // namespace orvane

@@ -1,0 +1,29 @@
+#pragma once
+// The process-wide values of an imaging sequence and of guiding. One set lives
+// for the whole program (owned by main); a test builds its own.
+
+#include <QString>
+
+#include <cstdint>
+
+namespace orvane {
+
+struct SequenceState {
+    int16_t SequenceRunning = 0; // 1 from Start until the sequence ends or Stop is clicked
+    int16_t FrameNumber = 0;     // 1-based number of the image frame being exposed
+    int16_t GuideCount = 0;      // next guide step within the current exposure
+    int16_t StarMarked = 0;      // set to 1 by a click on the picture
+    int16_t StarX = 0;           // pixels, the marked guide star
+    int16_t StarY = 0;           // pixels
+    QString SaveDir;             // directory for saved frames
+};
+
+struct GuidingState {
+    float DriftX = 0;       // pixels: measured offset, then the distance still to correct
+    float DriftY = 0;       // pixels
+    int16_t MoveDirX = 0;   // 0 = no correction on the axis; +1 drift was positive; -1 otherwise
+    int16_t MoveDirY = 0;
+    uint32_t MoveClock = 0; // clock ms of the last move start or update
+};
+
+} // namespace orvane

@@ -1,0 +1,79 @@
+#include "capture_device.h"
+
+namespace orvane {
+
+EzVidCap::~EzVidCap()
+{
+    if (CaptureSource *in = source(current_))
+        in->disconnect();
+}
+
+void EzVidCap::addSource(std::unique_ptr<CaptureSource> source)
+{
+    sources_.push_back(std::move(source));
+}
+
+QString EzVidCap::deviceName(int32_t index) const
+{
+    const CaptureSource *s = source(index);
+    return s ? s->name() : QString();
+}
+
+CaptureSource *EzVidCap::source(int32_t index) const
+{
+    return index >= 0 && index < deviceCount() ? sources_[size_t(index)].get() : nullptr;
+}
+
+Result EzVidCap::setCurrentDevice(int32_t index)
+{
+    CaptureSource *next = source(index);
+    if (!next)
+        return Result::failure(QStringLiteral("There is no capture device number %1.").arg(index));
+    if (CaptureSource *in = source(current_))
+        in->disconnect();
+    current_ = -1;
+    if (Result connected = next->connect(); !connected)
+        return connected;
+    current_ = index;
+    next->setSequencing(sequencing_);
+    return Result::success();
+}
+
+void EzVidCap::setSequencing(bool on)
+{
+    sequencing_ = on;
+    if (CaptureSource *in = source(current_))
+        in->setSequencing(on);
+}
+
+void EzVidCap::showFormatDialog(QWidget *parent)
+{
+    if (CaptureSource *in = source(current_))
+        in->showFormatDialog(parent);
+}
+
+void EzVidCap::showSourceDialog(QWidget *parent)
+{
+    if (CaptureSource *in = source(current_))
+        in->showSourceDialog(parent);
+}
+
+void EzVidCap::showCompressionDialog(QWidget *parent)
+{
+    if (CaptureSource *in = source(current_))
+        in->showCompressionDialog(parent);
+}
+
+std::optional<QImage> EzVidCap::copyFrame()
+{
+    CaptureSource *in = source(current_);
+    return in ? in->copyFrame() : std::nullopt;
+}
+
+QString EzVidCap::takeProblem()
+{
+    CaptureSource *in = source(current_);
+    return in ? in->takeProblem() : QString();
+}
+
+} // namespace orvane

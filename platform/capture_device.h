@@ -1,0 +1,96 @@
+#pragma once
+// The video capture layer: a list of capture devices (real webcams, the
+// simulated camera), the one in use, its dialogs, and the copy of its current
+// frame. EzVidCap keeps the operations and events of the capture control the
+// program was written for; the frame copy hands the frame to the caller
+// directly instead of through the system clipboard.
+
+#include "result.h"
+
+#include <QImage>
+#include <QObject>
+#include <QString>
+
+#include <array>
+#include <memory>
+#include <optional>
+#include <vector>
+
+class QWidget;
+
+namespace orvane {
+
+// One capture device.
+class CaptureSource {
+public:
+    virtual ~CaptureSource() = default;
+    virtual QString name() const = 0;
+    // Starts delivering frames; the sentence says why the device refuses.
+    virtual Result connect() = 0;
+    virtual void disconnect() = 0;
+    // While on, every frame copy must be the frame the device produces now.
+    virtual void setSequencing(bool on) = 0;
+    // The newest complete frame, or nothing (device gone, no frame yet).
+    virtual std::optional<QImage> copyFrame() = 0;
+    // The device's own dialogs; a device without one shows a short note.
+    virtual void showFormatDialog(QWidget *parent) = 0;
+    virtual void showSourceDialog(QWidget *parent) = 0;
+    virtual void showCompressionDialog(QWidget *parent) = 0;
+    // A sentence when the device failed since the last call (vanished, I/O error), else empty.
+    virtual QString takeProblem() { return {}; }
+};
+
+// The 44-byte frame header a frame event carries: eleven 32-bit words, the first
+// six the data address, buffer length, bytes used, capture time, user data and flags.
+using FrameHeader = std::array<uint32_t, 11>;
+
+class EzVidCap : public QObject {
+    Q_OBJECT
+public:
+    EzVidCap() = default;
+    ~EzVidCap() override;
+
+    void addSource(std::unique_ptr<CaptureSource> source);
+
+    int32_t deviceCount() const { return int32_t(sources_.size()); }
+    QString deviceName(int32_t index) const;
+    // Index of the device in use; -1 when none is connected.
+    int32_t currentDevice() const { return current_; }
+    // Connects to the device with that index; on failure the layer stays unconnected
+    // and the sentence says why.
+    Result setCurrentDevice(int32_t index);
+
+    void setSequencing(bool on);
+    bool sequencing() const { return sequencing_; }
+
+    void showFormatDialog(QWidget *parent);
+    void showSourceDialog(QWidget *parent);
+    void showCompressionDialog(QWidget *parent);
+
+    // The current frame of the device in use, or nothing (no device, no frame).
+    std::optional<QImage> copyFrame();
+    // A sentence when the device in use failed since the last call, else empty.
+    QString takeProblem();
+
+    void preRollGo() { preRollAnswered_ = 1; }
+    void preRollCancel() { preRollAnswered_ = -1; }
+    int preRollAnswer() const { return preRollAnswered_; }
+
+    CaptureSource *source(int32_t index) const;
+
+signals:
+    void yieldRequested();
+    void textEvent(int32_t code, const QString &text);
+    void frameEvent(const orvane::FrameHeader &header);
+    void errorNotification(int32_t code);
+    void statusNotification(int32_t code);
+    void preRoll();
+
+private:
+    std::vector<std::unique_ptr<CaptureSource>> sources_;
+    int32_t current_ = -1;
+    bool sequencing_ = false;
+    int preRollAnswered_ = 0;
+};
+
+} // namespace orvane

@@ -1,0 +1,79 @@
+#pragma once
+// The picture area Picture1: a current picture (the last one placed into the
+// area, at its own size) and a 640 x 480 drawn surface that the display shows.
+// Pixel reads, pixel writes and drawing act on the surface; marks drawn there
+// (the guide box) are not part of the current picture until the surface is made
+// the picture. Colours are colour numbers: red + 256 x green + 65536 x blue.
+
+#include "result.h"
+
+#include <QImage>
+#include <QObject>
+#include <QString>
+
+#include <cstdint>
+
+namespace orvane {
+
+class PictureArea : public QObject {
+    Q_OBJECT
+public:
+    static constexpr int kWidth = 640;  // pixels
+    static constexpr int kHeight = 480; // pixels
+    static constexpr uint32_t kBackground = 0x000000; // colour number of the empty area
+
+    PictureArea();
+
+    const QImage &picture() const { return picture_; }
+    // 640 x 480, Format_RGB32.
+    const QImage &surface() const { return surface_; }
+    // Direct access for whole-row work (line doubling, row fill); call refresh() after.
+    QImage &surfaceForWriting() { return surface_; }
+
+    // Makes `image` the current picture and redraws the surface: the background
+    // with the picture at its own size from the top-left corner, cut at the edges.
+    void setPicture(const QImage &image);
+    // Makes the drawn surface the current picture.
+    void surfaceToPicture();
+
+    // Colour number of a surface pixel; outside the area it is black (0), never a failure.
+    uint32_t pixel(int x, int y) const;
+    // Writes a surface pixel; outside the area nothing happens.
+    void setPixel(int x, int y, uint32_t colour);
+    // The pixel a real coordinate falls on: nearest whole number, ties to even.
+    // The guide search and the guide box outline both use it.
+    static int pixelIndex(double coordinate);
+    // Outline of the rectangle with corners (x1, y1) and (x2, y2), one pixel wide.
+    void drawBox(double x1, double y1, double x2, double y2, uint32_t colour);
+    // Asks the display to show the surface again.
+    void refresh() { emit changed(); }
+
+    // Reads a picture file in any format the image readers know; on failure the
+    // area stays as it was and the sentence names the file and the cause.
+    Result loadPicture(const QString &path);
+    // Writes the current picture as an uncompressed 24-bit BMP at its own size,
+    // under the name exactly as given. The file is written beside its final name
+    // and renamed over it, so a failure leaves any old file untouched.
+    Result savePicture(const QString &path) const;
+
+    // One writer at a time for batch work (the deinterlace tool): while reserved,
+    // other writers stay out and tell the user why.
+    void reserve(const QString &holder) { holder_ = holder; }
+    void release() { holder_.clear(); }
+    bool reserved() const { return !holder_.isEmpty(); }
+    const QString &holder() const { return holder_; }
+
+signals:
+    void changed();
+
+private:
+    QImage picture_;
+    QImage surface_;
+    QString holder_;
+};
+
+// Colour number <-> Qt colour.
+inline uint32_t colourNumber(QRgb rgb) { return qRed(rgb) | (qGreen(rgb) << 8) | (qBlue(rgb) << 16); }
+inline QRgb rgbOf(uint32_t colour) { return qRgb(colour & 0xFF, (colour >> 8) & 0xFF, (colour >> 16) & 0xFF); }
+
+} // namespace orvane

@@ -1,0 +1,66 @@
+#pragma once
+// The serial link to the mount. MSComm keeps the member names of the serial
+// control the program was written for (CommPort, PortOpen, Output, Input).
+// Comm port 0 is the built-in simulated mount; N >= 1 names the device that
+// orvane.ini maps to N, else /dev/ttyS(N-1).
+
+#include "result.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <functional>
+#include <memory>
+
+namespace orvane {
+
+// One opened link.
+class SerialConnection {
+public:
+    virtual ~SerialConnection() = default;
+    // Sends the bytes in one write; the sentence names the device and the cause.
+    virtual Result write(const QByteArray &bytes) = 0;
+    // Everything received since the last read.
+    virtual QByteArray readAll() = 0;
+    virtual void close() = 0;
+};
+
+// Opens the link a comm port number names.
+class SerialOpener {
+public:
+    virtual ~SerialOpener() = default;
+    // nullptr with `error` set when the port cannot be opened.
+    virtual std::unique_ptr<SerialConnection> open(int16_t commPort, QString &error) = 0;
+    // The device a number names, for the user ("simulated mount", "/dev/ttyUSB0").
+    virtual QString describe(int16_t commPort) const = 0;
+};
+
+class MSComm {
+public:
+    explicit MSComm(SerialOpener &opener) : opener_(opener) {}
+    ~MSComm();
+
+    void setCommPort(int16_t port) { commPort_ = port; } // takes effect at the next opening
+    int16_t CommPort() const { return commPort_; }
+
+    // PortOpen = true / false. Opening an open port, or closing a closed one, is ok.
+    Result setPortOpen(bool open);
+    bool PortOpen() const { return connection_ != nullptr; }
+
+    // Sends the text as its bytes, nothing appended. A send while closed, or one
+    // that fails, is dropped; a lost link is reported once (onLinkLost) per opening.
+    void Output(const QByteArray &text);
+    // All characters received so far (empty when closed).
+    QByteArray Input();
+
+    // Called once with a sentence when a send is lost.
+    std::function<void(const QString &)> onLinkLost;
+
+private:
+    SerialOpener &opener_;
+    int16_t commPort_ = 0;
+    std::unique_ptr<SerialConnection> connection_;
+    bool lossReported_ = false;
+};
+
+} // namespace orvane

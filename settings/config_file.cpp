@@ -1,0 +1,189 @@
+#include "config_file.h"
+
+#include "numbers.h"
+
+#include <QFile>
+#include <QSaveFile>
+
+#include <array>
+
+namespace orvane {
+
+namespace {
+
+enum class Kind { Byte, Int16, Int32, Text };
+
+struct Field {
+    const char *label;
+    Kind kind;
+};
+
+// The fifteen fields in file order; field i's label is on line 6 + 3i, its value on 7 + 3i.
+constexpr std::array<Field, 15> kFields{{
+    {"Exposure", Kind::Byte},
+    {"GetImage", Kind::Byte},
+    {"Get Guide", Kind::Byte},
+    {"Delay", Kind::Int32},
+    {"Printer Port 1 or 2", Kind::Int16},
+    {"Telescope Comm Port", Kind::Int16},
+    {"up", Kind::Text},
+    {"Down", Kind::Text},
+    {"Left", Kind::Text},
+    {"Right", Kind::Text},
+    {"Pixpersec", Kind::Int32},
+    {"Guide Box", Kind::Int16},
+    {"Ignore drift", Kind::Int16},
+    {"amp on", Kind::Byte},
+    {"amp delay", Kind::Int32},
+}};
+
+// Field i of the record, as a number or a text.
+struct FieldRef {
+    uint8_t *byte = nullptr;
+    int16_t *int16 = nullptr;
+    int32_t *int32 = nullptr;
+    QString *text = nullptr;
+};
+
+FieldRef fieldOf(Settings &s, size_t i)
+{
+    switch (i) {
+    case 0: return {&s.ExposureState};
+    case 1: return {&s.GetImageState};
+    case 2: return {&s.GetGuideState};
+    case 3: return {nullptr, nullptr, &s.ImageDelay};
+    case 4: return {nullptr, &s.PrinterPort};
+    case 5: return {nullptr, &s.CommPort};
+    case 6: return {nullptr, nullptr, nullptr, &s.DirUp};
+    case 7: return {nullptr, nullptr, nullptr, &s.DirDown};
+    case 8: return {nullptr, nullptr, nullptr, &s.DirLeft};
+    case 9: return {nullptr, nullptr, nullptr, &s.DirRight};
+    case 10: return {nullptr, nullptr, &s.PixPerSec};
+    case 11: return {nullptr, &s.GuideBoxSize};
+    case 12: return {nullptr, &s.IgnoreDrift};
+    case 13: return {&s.AmpOnState};
+    default: return {nullptr, nullptr, &s.AmpDelay};
+    }
+}
+
+// The file's lines without their line ends; a last line without CR LF counts too.
+QList<QByteArray> splitLines(const QByteArray &bytes)
+{
+    QList<QByteArray> lines;
+    qsizetype start = 0;
+    while (start < bytes.size()) {
+        qsizetype end = bytes.indexOf('\n', start);
+        if (end < 0)
+            end = bytes.size();
+        QByteArray line = bytes.mid(start, end - start);
+        if (line.endsWith('\r'))
+            line.chop(1);
+        lines.append(line);
+        start = end + 1;
+    }
+    return lines;
+}
+
+// Bytes of the system's 8-bit character set <-> text.
+QString fromFileText(const QByteArray &bytes) { return QString::fromLatin1(bytes); }
+QByteArray toFileText(const QString &text) { return text.toLatin1(); }
+
+} // namespace
+
+Settings parseConfig(const QByteArray &bytes, const QString &pathForMessages)
+{
+    const QList<QByteArray> lines = splitLines(bytes);
+    Settings settings;
+    for (size_t i = 0; i < kFields.size(); ++i) {
+        const int lineNumber = 7 + 3 * int(i);
+        if (lines.size() < lineNumber)
+            throw ConfigError(QStringLiteral("%1 line %2: the file ends after %3 lines; it needs %4.")
+                                  .arg(pathForMessages).arg(lineNumber).arg(lines.size()).arg(kConfigLines)
+                                  .toStdString());
+        const QString line = fromFileText(lines[lineNumber - 1]);
+        FieldRef field = fieldOf(settings, i);
+        if (field.text) {
+            // Leading blanks skipped; the text ends at a comma.
+            QString text = line;
+            qsizetype first = 0;
+            while (first < text.size() && (text[first] == u' ' || text[first] == u'\t'))
+                ++first;
+            text = text.mid(first);
+            const qsizetype comma = text.indexOf(u',');
+            *field.text = comma < 0 ? text : text.left(comma);
+            continue;
+        }
+        const double value = numericValue(line);
+        try {
+            if (field.byte)
+                *field.byte = toByte(value);
+            else if (field.int16)
+                *field.int16 = toInt16(value);
+            else
+                *field.int32 = toInt32(value);
+        } catch (const ConversionError &e) {
+            throw ConfigError(QStringLiteral("%1 line %2: %3 (the value of \"%4\").")
+                                  .arg(pathForMessages).arg(lineNumber)
+                                  .arg(QString::fromUtf8(e.what()), QLatin1String(kFields[i].label))
+                                  .toStdString());
+        }
+    }
+    // The fields past line 49 are ignored; lines 1-6 and the labels are never compared.
+    return settings;
+}
+
+QByteArray formatConfig(const Settings &settings, const QDate &date)
+{
+    Settings copy = settings;
+    QByteArray out;
+    auto line = [&out](const QByteArray &text) { out += text + "\r\n"; };
+    line("Orvane Config file");
+    line(" ");
+    line("Date");
+    line(date.toString(QStringLiteral("MM-dd-yyyy")).toLatin1());
+    line(" ");
+    for (size_t i = 0; i < kFields.size(); ++i) {
+        line(kFields[i].label);
+        FieldRef field = fieldOf(copy, i);
+        if (field.text) {
+            line(toFileText(*field.text));
+        } else {
+            const int64_t value = field.byte ? *field.byte : field.int16 ? *field.int16 : *field.int32;
+            line(toFileText(numberText(value)) + " ");
+        }
+        if (i + 1 < kFields.size())
+            line(" ");
+    }
+    return out;
+}
+
+Settings LoadConfig(const QString &path)
+{
+    QFile file(path);
+    if (!file.exists())
+        throw ConfigError(QStringLiteral("The settings file %1 is missing.").arg(path).toStdString());
+    if (!file.open(QIODevice::ReadOnly))
+        throw ConfigError(QStringLiteral("The settings file %1 cannot be read: %2.")
+                              .arg(path, file.errorString()).toStdString());
+    // A real settings file is about 400 bytes; reading a bounded amount keeps a
+    // huge or endless file from taking the memory.
+    constexpr qint64 kMaxBytes = 1 << 20;
+    const QByteArray bytes = file.read(kMaxBytes);
+    Settings settings = parseConfig(bytes, path);
+    settings.PortAddress = portAddressFor(settings.PrinterPort);
+    return settings;
+}
+
+void SaveConfig(const QString &path, const Settings &settings)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        throw ConfigError(QStringLiteral("The settings file %1 cannot be written: %2.")
+                              .arg(path, file.errorString()).toStdString());
+    file.write(formatConfig(settings, QDate::currentDate()));
+    if (!file.commit())
+        throw ConfigError(QStringLiteral("The settings file %1 cannot be written: %2.")
+                              .arg(path, file.errorString()).toStdString());
+}
+
+} // namespace orvane

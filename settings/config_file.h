@@ -1,0 +1,38 @@
+#pragma once
+// orvane.cfg: 49 CR LF lines of label and value pairs at fixed positions. Reading
+// goes by line position alone; labels, header and date are never compared.
+
+#include "settings.h"
+
+#include <QByteArray>
+#include <QDate>
+#include <QString>
+
+#include <stdexcept>
+
+namespace orvane {
+
+inline constexpr const char *kConfigFileName = "orvane.cfg";
+inline constexpr int kConfigLines = 49;
+
+// A file that cannot be read or a value that cannot be stored. what() names the
+// file and, where one is at fault, the line: "/opt/orvane/orvane.cfg line 13: 300
+// does not fit a byte (0..255)".
+class ConfigError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// The settings in the file's text. PortAddress is not read; the caller derives it.
+Settings parseConfig(const QByteArray &bytes, const QString &pathForMessages);
+// The file's bytes for these settings, dated `date`.
+QByteArray formatConfig(const Settings &settings, const QDate &date);
+
+// Reads the file at `path` and derives PortAddress. Throws ConfigError.
+Settings LoadConfig(const QString &path);
+// Replaces the file at `path` with these settings dated today. The new file is
+// written beside the old one and renamed over it, so a failure leaves the old
+// file as it was; a missing file is simply created. Throws ConfigError.
+void SaveConfig(const QString &path, const Settings &settings);
+
+} // namespace orvane
