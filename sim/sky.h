@@ -1,0 +1,46 @@
+#pragma once
+// The simulated sky as the camera sees it: where the star field stands, in
+// picture pixels, relative to where it stood at the start. The simulated mount
+// moves it at its guide rate; the sky also drifts by itself (polar misalignment)
+// and swings with the mount's periodic error. The simulated camera renders the
+// star field shifted by offsetAt(t).
+
+#include <QPointF>
+
+#include <cstdint>
+
+namespace orvane {
+
+struct SkyMotion {
+    double driftXPxPerMin = 6.0;    // natural drift of the star image, pixels per minute
+    double driftYPxPerMin = 8.0;
+    double periodicErrorPx = 1.5;   // amplitude of the worm's periodic error along x, pixels
+    double periodicErrorPeriodS = 480.0; // seconds per worm turn
+};
+
+class SimSky {
+public:
+    SimSky(uint32_t startMs, SkyMotion motion = {});
+
+    // The star image moves at this velocity (pixels per second) from nowMs on,
+    // on top of the natural drift; (0, 0) when the mount only tracks.
+    void setMountVelocity(double vxPxPerSec, double vyPxPerSec, uint32_t nowMs);
+    QPointF mountVelocity() const { return {vx_, vy_}; }
+
+    // Offset of the star field at clock time nowMs, pixels. Times must not go back.
+    QPointF offsetAt(uint32_t nowMs) const;
+
+    const SkyMotion &motion() const { return motion_; }
+
+private:
+    double secondsSinceStart(uint32_t nowMs) const;
+
+    SkyMotion motion_;
+    uint32_t startMs_;
+    // Mount offset accumulated up to the last velocity change.
+    double mountX_ = 0, mountY_ = 0; // pixels
+    uint32_t changedMs_;
+    double vx_ = 0, vy_ = 0;         // pixels per second
+};
+
+} // namespace orvane
