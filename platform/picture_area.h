@@ -58,13 +58,14 @@ public:
 
     // One writer at a time for batch work (the deinterlace tool): while reserved,
     // other writers stay out and tell the user why.
-    void reserve(const QString &holder) { holder_ = holder; }
-    void release() { holder_.clear(); }
+    void reserve(const QString &holder) { holder_ = holder; emit reservationChanged(); }
+    void release() { holder_.clear(); emit reservationChanged(); }
     bool reserved() const { return !holder_.isEmpty(); }
     const QString &holder() const { return holder_; }
 
 signals:
     void changed();
+    void reservationChanged();
 
 private:
     QImage picture_;
