@@ -1,0 +1,378 @@
+#include "config_file.h"
+#include "options_dialog.h"
+#include "serial_devices.h"
+#include "serial_link.h"
+#include "test_support.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDate>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+using namespace orvane;
+
+namespace {
+
+class NoSerialOpener : public SerialOpener {
+public:
+    std::unique_ptr<SerialConnection> open(int16_t, QString &error) override
+    {
+        error = QStringLiteral("no serial devices in tests");
+        return nullptr;
+    }
+    QString describe(int16_t) const override { return QStringLiteral("test port"); }
+};
+
+Settings exampleSettings()
+{
+    Settings s;
+    s.ExposureState = 3;
+    s.GetImageState = 0;
+    s.GetGuideState = 2;
+    s.ImageDelay = 250;
+    s.PrinterPort = 1;
+    s.CommPort = 0;
+    s.DirUp = QStringLiteral("n");
+    s.DirDown = QStringLiteral("s");
+    s.DirLeft = QStringLiteral("e");
+    s.DirRight = QStringLiteral("w");
+    s.PixPerSec = 5;
+    s.GuideBoxSize = 40;
+    s.IgnoreDrift = -1;
+    s.AmpOnState = 1;
+    s.AmpDelay = 500;
+    s.PortAddress = portAddressFor(s.PrinterPort);
+    return s;
+}
+
+// Deletes the windows that closed with WA_DeleteOnClose.
+void runDeferredDeletes()
+{
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+class OptionsDialogTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(dir.isValid());
+        configPath = dir.filePath(QStringLiteral("orvane.cfg"));
+        iniPath = dir.filePath(QStringLiteral("orvane.ini"));
+        settings = exampleSettings();
+        comm.setCommPort(settings.CommPort);
+        original = settings;
+        open();
+    }
+    void TearDown() override { delete dialog.data(); }
+
+    void open()
+    {
+        dialog = new OptionsDialog(settings, configPath, iniPath, comm);
+        dialog->showMessage = [this](const QString &text) { messages.append(text); };
+        dialog->show();
+    }
+    QLineEdit *box(int n) { return dialog->box(n); }
+    void setBox(int n, const QString &text) { box(n)->setText(text); }
+    bool fileWritten() const { return QFile::exists(configPath); }
+
+    QTemporaryDir dir;
+    QString configPath;
+    QString iniPath;
+    Settings settings;
+    Settings original;
+    NoSerialOpener opener;
+    MSComm comm{opener};
+    QPointer<OptionsDialog> dialog;
+    QStringList messages;
+};
+
+TEST_F(OptionsDialogTest, ShowsEveryControlByNameWithItsCaption)
+{
+    EXPECT_EQ(dialog->objectName(), "Form2");
+    EXPECT_EQ(dialog->windowTitle(), "Options");
+    const std::pair<const char *, const char *> labels[] = {
+        {"Label1", "Camera"},         {"Label2", "Telescope"},      {"Label3", "Comm Port"},
+        {"Label4", "Guide Box Size"}, {"Label5", "Ignore Drift <"}, {"Label6", "Amp on state"},
+        {"Label7", "Amp delay"},      {"Label8", "Pixels/Sec"},     {"Label9", "Printer Port"},
+        {"Label10", "Exposure State"}, {"Label11", "Get Image State"}, {"Label12", "Get Guide State"},
+        {"Label13", "Image delay"}};
+    for (const auto &[name, caption] : labels) {
+        auto *l = dialog->findChild<QLabel *>(name);
+        ASSERT_NE(l, nullptr) << name;
+        EXPECT_EQ(l->text(), caption) << name;
+    }
+    for (int n = 1; n <= 15; ++n)
+        EXPECT_EQ(dialog->findChild<QLineEdit *>(QStringLiteral("Text%1").arg(n)), box(n)) << n;
+    const std::pair<const char *, const char *> buttons[] = {
+        {"Command1", "DONE"}, {"Command2", "Rotate"}, {"Command3", "Mirror"}};
+    for (const auto &[name, caption] : buttons) {
+        auto *b = dialog->findChild<QPushButton *>(name);
+        ASSERT_NE(b, nullptr) << name;
+        EXPECT_EQ(b->text(), caption) << name;
+    }
+}
+
+TEST_F(OptionsDialogTest, DirectionBoxesFormACrossAndLabelsStandLeftOfTheirBoxes)
+{
+    const QRect top = box(2)->geometry(), bottom = box(3)->geometry();
+    const QRect left = box(4)->geometry(), right = box(5)->geometry();
+    EXPECT_LT(top.bottom(), left.top());
+    EXPECT_LT(left.bottom(), bottom.top());
+    EXPECT_LT(left.right(), top.left());
+    EXPECT_GT(right.left(), top.right());
+    EXPECT_EQ(top.center().x(), bottom.center().x());
+    EXPECT_EQ(left.center().y(), right.center().y());
+    // Camera column left of the telescope column; each label left of its box.
+    EXPECT_LT(box(8)->geometry().right(), box(1)->geometry().left());
+    auto *label10 = dialog->findChild<QLabel *>("Label10");
+    EXPECT_LT(label10->geometry().right(), box(8)->geometry().left());
+    EXPECT_NEAR(label10->geometry().center().y(), box(8)->geometry().center().y(), 4);
+}
+
+TEST_F(OptionsDialogTest, FillsNumbersWithALeadingBlankAndDirectionsAsHeld)
+{
+    EXPECT_EQ(box(8)->text(), " 3");
+    EXPECT_EQ(box(9)->text(), " 0");
+    EXPECT_EQ(box(11)->text(), " 250");
+    EXPECT_EQ(box(13)->text(), "-1");
+    EXPECT_EQ(box(1)->text(), " 0");
+    EXPECT_EQ(box(2)->text(), "n");
+    EXPECT_EQ(box(3)->text(), "s");
+    EXPECT_EQ(box(4)->text(), "e");
+    EXPECT_EQ(box(5)->text(), "w");
+}
+
+TEST_F(OptionsDialogTest, DoneWithUnchangedBoxesStoresTheSameRecordAndWritesTheFile)
+{
+    dialog->Command1Click();
+    EXPECT_TRUE(messages.isEmpty()) << messages.join('\n').toStdString();
+    EXPECT_EQ(settings, original);
+    EXPECT_EQ(test::readAll(configPath), formatConfig(original, QDate::currentDate()));
+}
+
+struct Reading {
+    const char *text;
+    int stored;
+};
+
+class OptionsDialogReading : public OptionsDialogTest, public ::testing::WithParamInterface<Reading> {};
+
+TEST_P(OptionsDialogReading, StoresTheLenientlyReadNumber)
+{
+    setBox(8, QString::fromLatin1(GetParam().text));
+    dialog->Command1Click();
+    ASSERT_TRUE(messages.isEmpty()) << messages.join('\n').toStdString();
+    EXPECT_EQ(settings.ExposureState, GetParam().stored);
+    EXPECT_EQ(LoadConfig(configPath).ExposureState, GetParam().stored);
+}
+
+INSTANTIATE_TEST_SUITE_P(Boxes, OptionsDialogReading,
+                         ::testing::Values(Reading{"", 0}, Reading{"12abc", 12}, Reading{"1 2", 12},
+                                           Reading{"2.5", 2}, Reading{"3.5", 4}, Reading{"-0.4", 0},
+                                           Reading{"255", 255}, Reading{"&HFF", 255}));
+
+TEST_F(OptionsDialogTest, RotateFourTimesAndMirrorTwiceGiveTheLettersBack)
+{
+    for (int i = 0; i < 4; ++i)
+        dialog->Command2Click();
+    EXPECT_EQ(QStringList({box(2)->text(), box(3)->text(), box(4)->text(), box(5)->text()}),
+              QStringList({"n", "s", "e", "w"}));
+    dialog->Command3Click();
+    EXPECT_EQ(box(4)->text(), "w");
+    EXPECT_EQ(box(5)->text(), "e");
+    dialog->Command3Click();
+    EXPECT_EQ(QStringList({box(2)->text(), box(3)->text(), box(4)->text(), box(5)->text()}),
+              QStringList({"n", "s", "e", "w"}));
+}
+
+TEST_F(OptionsDialogTest, RotateTurnsClockwiseAndRotateThenMirrorSwapsTheAxes)
+{
+    dialog->Command2Click();
+    // top <- left, left <- bottom, bottom <- right, right <- top
+    EXPECT_EQ(box(2)->text(), "e");
+    EXPECT_EQ(box(4)->text(), "s");
+    EXPECT_EQ(box(3)->text(), "w");
+    EXPECT_EQ(box(5)->text(), "n");
+    dialog->Command3Click();
+    EXPECT_EQ(box(2)->text(), "e"); // old left
+    EXPECT_EQ(box(3)->text(), "w"); // old right
+    EXPECT_EQ(box(4)->text(), "n"); // old top
+    EXPECT_EQ(box(5)->text(), "s"); // old bottom
+    EXPECT_EQ(settings, original) << "Rotate and Mirror change the boxes alone";
+}
+
+TEST_F(OptionsDialogTest, DoneAppliesSavesRecomputesThePortAddressSetsTheCommPortAndCloses)
+{
+    setBox(7, "2");
+    setBox(1, "3");
+    setBox(2, "");
+    setBox(5, "  W ");
+    dialog->Command1Click();
+    ASSERT_TRUE(messages.isEmpty()) << messages.join('\n').toStdString();
+    EXPECT_EQ(settings.PrinterPort, 2);
+    EXPECT_EQ(settings.PortAddress, kSecondPrinterPortAddress);
+    EXPECT_EQ(settings.CommPort, 3);
+    EXPECT_EQ(comm.CommPort(), 3);
+    EXPECT_EQ(settings.DirUp, "");
+    EXPECT_EQ(settings.DirRight, "  W ");
+    const Settings loaded = LoadConfig(configPath);
+    EXPECT_EQ(loaded.PrinterPort, 2);
+    EXPECT_EQ(loaded.CommPort, 3);
+    EXPECT_FALSE(dialog->isVisible());
+    runDeferredDeletes();
+    EXPECT_TRUE(dialog.isNull());
+
+    // The next opening fills from the record again, with printer port 1 -> 888.
+    open();
+    EXPECT_EQ(box(7)->text(), " 2");
+    setBox(7, "1");
+    dialog->Command1Click();
+    EXPECT_EQ(settings.PortAddress, kFirstPrinterPortAddress);
+}
+
+TEST_F(OptionsDialogTest, ABoxThatCannotBeStoredRefusesTheWholeDone)
+{
+    setBox(1, "5");          // would be stored first ...
+    setBox(13, "40000");     // ... but this one does not fit 16 bits
+    setBox(14, "256");       // a later bad box is not the one reported
+    dialog->Command1Click();
+    EXPECT_FALSE(fileWritten());
+    EXPECT_EQ(settings, original);
+    EXPECT_EQ(comm.CommPort(), 0);
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_TRUE(messages[0].contains("Ignore Drift <")) << messages[0].toStdString();
+    EXPECT_TRUE(messages[0].contains("-32768 to 32767")) << messages[0].toStdString();
+    EXPECT_TRUE(dialog->isVisible());
+    EXPECT_EQ(dialog->focusWidget(), box(13));
+    runDeferredDeletes();
+    EXPECT_FALSE(dialog.isNull());
+
+    // Mended, DONE goes through and the boxes typed before are kept.
+    setBox(13, "-40");
+    setBox(14, "255");
+    dialog->Command1Click();
+    EXPECT_EQ(settings.IgnoreDrift, -40);
+    EXPECT_EQ(settings.AmpOnState, 255);
+    EXPECT_EQ(settings.CommPort, 5);
+}
+
+TEST_F(OptionsDialogTest, ARoundingPastTheRangeIsRefusedWithTheBoxLabel)
+{
+    setBox(8, "255.5");
+    dialog->Command1Click();
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_TRUE(messages[0].startsWith("Exposure State")) << messages[0].toStdString();
+    EXPECT_TRUE(messages[0].contains("0 to 255")) << messages[0].toStdString();
+    EXPECT_EQ(dialog->focusWidget(), box(8));
+    EXPECT_FALSE(fileWritten());
+}
+
+TEST_F(OptionsDialogTest, DirectionTextsTheFileCannotGiveBackAreRefused)
+{
+    const std::pair<int, QString> cases[] = {
+        {2, "n,s"}, {3, "\"s\""}, {4, "e\nx"}, {5, "w\r"}, {5, QString::fromUtf8("\u2192")}};
+    for (const auto &[n, text] : cases) {
+        messages.clear();
+        setBox(n, text);
+        dialog->Command1Click();
+        EXPECT_FALSE(fileWritten()) << n;
+        EXPECT_EQ(settings, original) << n;
+        ASSERT_EQ(messages.size(), 1) << n;
+        EXPECT_EQ(dialog->focusWidget(), box(n)) << n;
+        setBox(n, original.DirUp);
+    }
+    EXPECT_TRUE(messages[0].contains("Right")) << messages[0].toStdString();
+}
+
+TEST_F(OptionsDialogTest, ClosingByTheFrameAppliesNothing)
+{
+    dialog->Command2Click();
+    dialog->Command3Click();
+    setBox(8, "9");
+    setBox(1, "4");
+    dialog->close();
+    runDeferredDeletes();
+    EXPECT_TRUE(dialog.isNull());
+    EXPECT_EQ(settings, original);
+    EXPECT_EQ(comm.CommPort(), 0);
+    EXPECT_FALSE(fileWritten());
+}
+
+TEST_F(OptionsDialogTest, AFailedSaveTellsWhyAndLeavesTheRecordAsItWas)
+{
+    delete dialog.data();
+    configPath = dir.filePath(QStringLiteral("missing-folder/orvane.cfg"));
+    open();
+    setBox(8, "7");
+    dialog->Command1Click();
+    EXPECT_EQ(settings, original);
+    EXPECT_EQ(comm.CommPort(), 0);
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_TRUE(messages[0].contains(configPath)) << messages[0].toStdString();
+    EXPECT_TRUE(dialog->isVisible());
+}
+
+TEST_F(OptionsDialogTest, CommPortPickerNamesTheDeviceAndStoresThePickOnDone)
+{
+    QComboBox *picker = dialog->commDevicePicker();
+    EXPECT_EQ(picker->objectName(), "commDevice");
+    EXPECT_FALSE(picker->isEnabled());
+    EXPECT_EQ(picker->currentText(), "the simulated mount");
+
+    dialog->setSerialDeviceChoices({"/dev/ttyACM0", "/dev/ttyS1", "/dev/ttyUSB0"});
+    setBox(1, " 2");
+    EXPECT_TRUE(picker->isEnabled());
+    EXPECT_EQ(picker->currentText(), "/dev/ttyS1"); // what 2 names before any pick
+    EXPECT_EQ(picker->count(), 3);
+    picker->setCurrentIndex(picker->findText("/dev/ttyUSB0"));
+    dialog->Command1Click();
+    ASSERT_TRUE(messages.isEmpty()) << messages.join('\n').toStdString();
+    EXPECT_EQ(serialDeviceFor(2, iniPath), "/dev/ttyUSB0");
+
+    open();
+    dialog->setSerialDeviceChoices({"/dev/ttyACM0"});
+    EXPECT_EQ(dialog->commDevicePicker()->currentText(), "/dev/ttyUSB0");
+    setBox(1, "-3");
+    EXPECT_FALSE(dialog->commDevicePicker()->isEnabled());
+}
+
+TEST_F(OptionsDialogTest, APickIsNotStoredWhenTheWindowIsClosedOrTheSaveFails)
+{
+    dialog->setSerialDeviceChoices({"/dev/ttyUSB0"});
+    setBox(1, "1");
+    dialog->commDevicePicker()->setCurrentIndex(1);
+    dialog->close();
+    runDeferredDeletes();
+    EXPECT_EQ(serialDeviceFor(1, iniPath), "/dev/ttyS0");
+
+    configPath = dir.filePath(QStringLiteral("missing-folder/orvane.cfg"));
+    open();
+    dialog->setSerialDeviceChoices({"/dev/ttyUSB0"});
+    setBox(1, "1");
+    dialog->commDevicePicker()->setCurrentIndex(1);
+    dialog->Command1Click();
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_EQ(serialDeviceFor(1, iniPath), "/dev/ttyS0");
+}
+
+TEST_F(OptionsDialogTest, Screenshot)
+{
+    const QByteArray target = qgetenv("ORVANE_SCREENSHOT_DIR");
+    if (target.isEmpty())
+        GTEST_SKIP() << "set ORVANE_SCREENSHOT_DIR to write docs/options-dialog.png";
+    dialog->setSerialDeviceChoices({});
+    setBox(1, " 1");
+    dialog->adjustSize();
+    const QString file = QDir(QString::fromLocal8Bit(target)).filePath("options-dialog.png");
+    EXPECT_TRUE(dialog->grab().save(file));
+}
+
+} // namespace
