@@ -3,6 +3,7 @@
 // by name. The window implements this; tests use a plain fake.
 
 #include <QString>
+#include <QStringList>
 
 namespace orvane {
 
