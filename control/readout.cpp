@@ -1,0 +1,75 @@
+// The camera read-outs: the printer-port bytes that switch the modified webcam
+// out of its long exposure and back, held for the configured delays, and the
+// frame the capture device delivers afterwards placed into the picture area.
+
+#include "rig.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace orvane {
+
+void Rig::GrabGuideFrame()
+{
+    const Settings &s = c_.settings;
+    const uint32_t t0 = c_.clock.now();
+    writePort(s.GetGuideState);
+    ServicedWait(t0, s.ImageDelay);
+    writePort(s.ExposureState); // the long exposure integrates on
+    TakeFrame();
+}
+
+void Rig::GrabImageFrame()
+{
+    const Settings &s = c_.settings;
+    const uint32_t t0 = c_.clock.now();
+    writePort(s.AmpOnState);
+    ServicedWait(t0, s.AmpDelay);
+    const uint32_t t1 = c_.clock.now();
+    writePort(s.GetImageState);
+    ServicedWait(t1, s.ImageDelay);
+    writePort(s.ExposureState); // the next exposure starts here
+    TakeFrame();
+
+    if (!c_.panel.lineDoublingTicked())
+        return;
+    // "2x1 Bin": the camera delivers every other line; the doubled frame is what gets saved.
+    const QString kept = c_.panel.status();
+    c_.panel.setStatus(QStringLiteral("deinterlace"));
+    c_.pump.processEvents(); // so the word shows
+    doubleLines();
+    c_.picture.refresh();
+    c_.picture.surfaceToPicture();
+    c_.panel.setStatus(kept);
+}
+
+void Rig::TakeFrame()
+{
+    std::optional<QImage> frame = c_.camera.copyFrame();
+    const QString problem = c_.camera.takeProblem();
+    if (!problem.isEmpty())
+        c_.panel.notify(problem);
+    if (!frame || frame->isNull())
+        return; // the picture keeps what it showed
+    if (c_.picture.reserved()) {
+        // A batch works on the picture area; a frame here would end up in its file.
+        c_.panel.notify(QStringLiteral("A camera frame was not shown because %1 is using the picture area.")
+                            .arg(c_.picture.holder()));
+        return;
+    }
+    c_.picture.setPicture(*frame);
+}
+
+void Rig::doubleLines()
+{
+    // The surface is always 640 x 480, so rows 0..479 all exist whatever the frame size.
+    QImage &surface = c_.picture.surfaceForWriting();
+    uchar *bits = surface.bits(); // one detach, before any row is touched
+    const qsizetype stride = surface.bytesPerLine();
+    const size_t rowBytes = size_t(surface.width()) * size_t(surface.depth() / 8);
+    const int height = std::min(surface.height(), int(PictureArea::kHeight));
+    for (int y = 0; y + 1 < height; y += 2)
+        std::memcpy(bits + y * stride, bits + (y + 1) * stride, rowBytes);
+}
+
+} // namespace orvane
