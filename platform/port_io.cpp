@@ -1,5 +1,7 @@
 #include "port_io.h"
 
+#include <cstdio>
+
 namespace orvane {
 
 WinIo::WinIo(Clock &clock, PortDriverFactory realPort)
@@ -16,6 +18,7 @@ WinIo::~WinIo()
 bool WinIo::InitializeWinIo()
 {
     initialized_ = true;
+    realPortGivenUp_ = false; // a new start tries the real port again
     return true;
 }
 
@@ -31,25 +34,49 @@ bool WinIo::SetPortVal(uint16_t address, uint32_t value, int sizeBytes)
     for (const auto &listener : listeners_)
         listener(write);
 
-    if (!realPortFactory_)
-        return true;
+    if (!realPortFactory_ || realPortGivenUp_)
+        return true; // the simulated port alone
     if (!realPort_ || realPortAddress_ != address) {
-        if (realPort_)
-            realPort_->close();
-        realPort_ = realPortFactory_();
-        realPortAddress_ = address;
-        if (realPort_) {
-            if (Result opened = realPort_->open(address); !opened) {
-                realPortNote_ = opened.error();
-                realPort_.reset();
-            }
-        }
-        if (!realPort_)
-            realPortFactory_ = {}; // the simulated port carries on alone
+        openRealPort(address);
         if (!realPort_)
             return true;
     }
-    return realPort_->writeData(write.value).ok();
+    if (Result written = realPort_->writeData(write.value); !written) {
+        fallBackToSimulatedPort(written.error());
+        return false; // this byte did not reach the camera
+    }
+    return true;
+}
+
+void WinIo::openRealPort(uint16_t address)
+{
+    if (realPort_)
+        realPort_->close();
+    realPort_ = realPortFactory_();
+    realPortAddress_ = address;
+    if (!realPort_) {
+        fallBackToSimulatedPort(QStringLiteral("No printer port driver on this computer."));
+        return;
+    }
+    if (Result opened = realPort_->open(address); !opened)
+        fallBackToSimulatedPort(opened.error());
+    else
+        realPortNote_.clear();
+}
+
+void WinIo::fallBackToSimulatedPort(const QString &cause)
+{
+    if (realPort_)
+        realPort_->close();
+    realPort_.reset();
+    realPortGivenUp_ = true;
+    realPortNote_ = cause;
+    // One line, once per start of the layer; the writes go on to the simulated port.
+    const QByteArray line = QStringLiteral("orvane: %1 Camera port writes go to the simulated port.\n")
+                                .arg(cause)
+                                .toLocal8Bit();
+    std::fputs(line.constData(), stderr);
+    std::fflush(stderr);
 }
 
 bool WinIo::ShutdownWinIo()

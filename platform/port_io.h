@@ -58,7 +58,9 @@ public:
     using Listener = std::function<void(const PortWrite &)>;
     void addListener(Listener listener) { listeners_.push_back(std::move(listener)); }
 
-    // What happened to the real port at the last start, for the user (empty when fine).
+    // Why the real port is not in use, for the user (empty when fine or not tried).
+    // When the real port cannot be opened or a write to it fails, the layer goes on
+    // as the simulated port alone and prints one line on stderr saying so.
     const QString &realPortNote() const { return realPortNote_; }
 
     static constexpr size_t kRecordLimit = 100000;
@@ -74,6 +76,11 @@ private:
     uint8_t value_ = 0;
     std::vector<Listener> listeners_;
     QString realPortNote_;
+    bool realPortGivenUp_ = false; // after a failure, until the next start
+
+    void openRealPort(uint16_t address);
+    // Drops the real port, keeps the cause for realPortNote and says so on stderr once.
+    void fallBackToSimulatedPort(const QString &cause);
 };
 
 } // namespace orvane
