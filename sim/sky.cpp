@@ -1,6 +1,8 @@
 #include "sky.h"
 
+#include <algorithm>
 #include <cmath>
+#include <iterator>
 #include <numbers>
 
 namespace orvane {
@@ -19,6 +21,9 @@ double SimSky::secondsSinceStart(uint32_t nowMs) const
 void SimSky::setMountVelocity(double vxPxPerSec, double vyPxPerSec, uint32_t nowMs)
 {
     const double dt = double(uint32_t(nowMs - changedMs_)) / 1000.0; // seconds
+    history_.push_back({uint32_t(changedMs_ - startMs_), mountX_, mountY_, vx_, vy_});
+    if (history_.size() > kHistoryLimit)
+        history_.pop_front();
     mountX_ += vx_ * dt;
     mountY_ += vy_ * dt;
     vx_ = vxPxPerSec;
@@ -26,15 +31,32 @@ void SimSky::setMountVelocity(double vxPxPerSec, double vyPxPerSec, uint32_t now
     changedMs_ = nowMs;
 }
 
+QPointF SimSky::mountOffsetAt(uint32_t nowMs) const
+{
+    const uint32_t sinceStart = uint32_t(nowMs - startMs_);
+    const uint32_t changedSinceStart = uint32_t(changedMs_ - startMs_);
+    if (sinceStart >= changedSinceStart || history_.empty()) {
+        const double dt = (double(sinceStart) - double(changedSinceStart)) / 1000.0; // seconds
+        return {mountX_ + vx_ * dt, mountY_ + vy_ * dt};
+    }
+    // The last change at or before nowMs; before the oldest kept one, that one
+    // is extended backwards.
+    auto after = std::upper_bound(history_.begin(), history_.end(), sinceStart,
+                                  [](uint32_t t, const Change &c) { return t < c.sinceStartMs; });
+    const Change &c = after == history_.begin() ? history_.front() : *std::prev(after);
+    const double dt = (double(sinceStart) - double(c.sinceStartMs)) / 1000.0; // seconds
+    return {c.mountX + c.vx * dt, c.mountY + c.vy * dt};
+}
+
 QPointF SimSky::offsetAt(uint32_t nowMs) const
 {
     const double t = secondsSinceStart(nowMs);
-    const double dt = double(uint32_t(nowMs - changedMs_)) / 1000.0;
+    const QPointF mount = mountOffsetAt(nowMs);
     const double pe = motion_.periodicErrorPeriodS > 0
                           ? motion_.periodicErrorPx * std::sin(2 * std::numbers::pi * t / motion_.periodicErrorPeriodS)
                           : 0.0;
-    return {mountX_ + vx_ * dt + motion_.driftXPxPerMin * t / 60.0 + pe,
-            mountY_ + vy_ * dt + motion_.driftYPxPerMin * t / 60.0};
+    return {mount.x() + motion_.driftXPxPerMin * t / 60.0 + pe,
+            mount.y() + motion_.driftYPxPerMin * t / 60.0};
 }
 
 } // namespace orvane

@@ -8,6 +8,7 @@
 #include <QPointF>
 
 #include <cstdint>
+#include <deque>
 
 namespace orvane {
 
@@ -27,13 +28,25 @@ public:
     void setMountVelocity(double vxPxPerSec, double vyPxPerSec, uint32_t nowMs);
     QPointF mountVelocity() const { return {vx_, vy_}; }
 
-    // Offset of the star field at clock time nowMs, pixels. Times must not go back.
+    // Offset of the star field at clock time nowMs, pixels. Earlier times are
+    // answered from the record of velocity changes (the simulated camera looks
+    // back over an exposure at its read-out); the last kHistoryLimit changes are kept.
     QPointF offsetAt(uint32_t nowMs) const;
+
+    static constexpr size_t kHistoryLimit = 65536;
 
     const SkyMotion &motion() const { return motion_; }
 
 private:
     double secondsSinceStart(uint32_t nowMs) const;
+    QPointF mountOffsetAt(uint32_t nowMs) const; // pixels, from mount motion alone
+
+    // One velocity change: the mount offset reached then and the new velocity.
+    struct Change {
+        uint32_t sinceStartMs; // ms after startMs_
+        double mountX, mountY; // pixels
+        double vx, vy;         // pixels per second
+    };
 
     SkyMotion motion_;
     uint32_t startMs_;
@@ -41,6 +54,7 @@ private:
     double mountX_ = 0, mountY_ = 0; // pixels
     uint32_t changedMs_;
     double vx_ = 0, vy_ = 0;         // pixels per second
+    std::deque<Change> history_;     // earlier changes, oldest first (the current one excluded)
 };
 
 } // namespace orvane

@@ -1,0 +1,253 @@
+#include "sim_camera.h"
+
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QSettings>
+
+#include <algorithm>
+#include <cmath>
+
+namespace orvane {
+
+// The camera state the port byte sets. When the user gives two states the same
+// byte, the state earlier in this list wins.
+namespace {
+enum class CameraState { Exposing, ImageReadout, GuideReadout, Other };
+
+CameraState stateOf(uint8_t value, const Settings &s)
+{
+    if (value == s.ExposureState)
+        return CameraState::Exposing;
+    if (value == s.GetImageState)
+        return CameraState::ImageReadout;
+    if (value == s.GetGuideState)
+        return CameraState::GuideReadout;
+    return CameraState::Other; // amplifier on, or a byte of no state
+}
+
+constexpr size_t kIntervalLimit = 10000; // older pieces of one exposure are merged beyond this
+} // namespace
+
+struct SimCamera::PortWatch {
+    explicit PortWatch(const Settings &s) : settings(s) {}
+
+    const Settings &settings;
+    CameraState state = CameraState::Other;
+    uint32_t exposingSinceMs = 0;
+    std::vector<Interval> light; // gathered since the last image read-out
+    std::optional<Readout> last;
+    uint64_t readouts = 0;
+
+    void onWrite(const PortWrite &write)
+    {
+        const CameraState next = stateOf(write.value, settings);
+        if (next == state)
+            return; // the camera stays as it is
+        if (state == CameraState::Exposing && elapsedMs(exposingSinceMs, write.atMs) > 0)
+            addLight({exposingSinceMs, write.atMs});
+        switch (next) {
+        case CameraState::Exposing:
+            exposingSinceMs = write.atMs;
+            break;
+        case CameraState::ImageReadout: // reading the sensor out empties it
+            last = Readout{Readout::Image, std::move(light), write.atMs, ++readouts};
+            light.clear();
+            break;
+        case CameraState::GuideReadout:
+            last = Readout{Readout::Guide, {}, write.atMs, ++readouts};
+            break;
+        case CameraState::Other:
+            break;
+        }
+        state = next;
+    }
+
+    void addLight(Interval interval)
+    {
+        if (light.size() >= kIntervalLimit) { // keep the total, lose some of the early detail
+            light[0].toMs = light[1].toMs;
+            light.erase(light.begin() + 1);
+        }
+        light.push_back(interval);
+    }
+};
+
+SimCamera::SimCamera(Clock &clock, WinIo &port, const Settings &settings, const SimSky &sky,
+                     SimCameraOptions options)
+    : clock_(clock), sky_(sky), options_(std::move(options)),
+      field_(options_.seed, options_.starsInFrame, options_.hotPixels),
+      watch_(std::make_shared<PortWatch>(settings))
+{
+    watch_->state = stateOf(port.value(), settings);
+    watch_->exposingSinceMs = clock.now();
+    std::weak_ptr<PortWatch> watch = watch_;
+    port.addListener([watch](const PortWrite &write) {
+        if (auto alive = watch.lock())
+            alive->onWrite(write);
+    });
+}
+
+SimCamera::~SimCamera() = default;
+
+Result SimCamera::connect()
+{
+    connected_ = true;
+    return Result::success();
+}
+
+double SimCamera::gatheredSeconds() const
+{
+    int64_t ms = 0;
+    for (const Interval &i : watch_->light)
+        ms += elapsedMs(i.fromMs, i.toMs);
+    if (watch_->state == CameraState::Exposing)
+        ms += std::max(0, elapsedMs(watch_->exposingSinceMs, clock_.now()));
+    return double(ms) / 1000.0;
+}
+
+std::optional<QImage> SimCamera::copyFrame()
+{
+    if (!connected_)
+        return std::nullopt;
+    const std::optional<Readout> &last = watch_->last;
+    if (!sequencing_ || !last)
+        return renderShort(clock_.now());
+    if (cachedReadout_ != last->number) {
+        cachedFrame_ = renderReadout(*last);
+        cachedReadout_ = last->number;
+    }
+    return cachedFrame_;
+}
+
+uint64_t SimCamera::nextNoiseSeed()
+{
+    ++framesRendered_;
+    // Each frame its own noise, the same in every run.
+    return (uint64_t(options_.seed) << 32) ^ (framesRendered_ * 0x9E3779B97F4A7C15ull);
+}
+
+QImage SimCamera::renderShort(uint32_t atMs)
+{
+    const uint64_t seed = nextNoiseSeed();
+    SplitMix jitter(seed ^ 0x5EE1);
+    const QPointF wobble(options_.sensor.jitterPx * jitter.gaussian(), options_.sensor.jitterPx * jitter.gaussian());
+    const std::vector<SkySample> samples{{sky_.offsetAt(atMs) + wobble, options_.guideExposureS}};
+    return field_.render(samples, options_.guideExposureS, options_.sensor, seed);
+}
+
+QImage SimCamera::renderReadout(const Readout &readout)
+{
+    if (readout.kind == Readout::Guide)
+        return renderShort(readout.atMs);
+
+    const uint64_t seed = nextNoiseSeed();
+    SplitMix jitter(seed ^ 0x5EE1);
+    int64_t totalMs = 0;
+    for (const Interval &i : readout.light)
+        totalMs += elapsedMs(i.fromMs, i.toMs);
+    // Slices of at least sampleStepMs, few enough to keep the read-out quick.
+    const int64_t stepMs = std::max<int64_t>({1, options_.sampleStepMs,
+                                              totalMs / std::max(1, options_.maxSamples)});
+    std::vector<SkySample> samples;
+    for (const Interval &i : readout.light) {
+        const int64_t length = elapsedMs(i.fromMs, i.toMs);
+        const int64_t slices = (length + stepMs - 1) / stepMs;
+        const double sliceMs = double(length) / double(slices);
+        for (int64_t k = 0; k < slices; ++k) {
+            const uint32_t at = i.fromMs + uint32_t(std::llround((double(k) + 0.5) * sliceMs));
+            const QPointF wobble(options_.sensor.jitterPx * jitter.gaussian(),
+                                 options_.sensor.jitterPx * jitter.gaussian());
+            samples.push_back({sky_.offsetAt(at) + wobble, sliceMs / 1000.0});
+        }
+    }
+    return field_.render(samples, double(totalMs) / 1000.0, options_.sensor, seed);
+}
+
+void SimCamera::showFormatDialog(QWidget *parent)
+{
+    QMessageBox::information(parent, QStringLiteral("Orvane"),
+                             QStringLiteral("The simulated camera always delivers 640 x 480 grey frames."));
+}
+
+void SimCamera::showSourceDialog(QWidget *parent)
+{
+    QMessageBox::information(parent, QStringLiteral("Orvane"),
+                             QStringLiteral("The simulated camera's settings are in the [camera] group of orvane.ini."));
+}
+
+void SimCamera::showCompressionDialog(QWidget *parent)
+{
+    QMessageBox::information(parent, QStringLiteral("Orvane"),
+                             QStringLiteral("The simulated camera delivers uncompressed frames."));
+}
+
+// --- options ---
+
+namespace {
+
+// Reads one number of the [camera] group; keeps `value` and notes why when the
+// text is not a number in [low, high].
+template <typename T>
+void readNumber(QSettings &ini, const QString &path, const char *key, T &value, double low, double high,
+                QStringList &problems)
+{
+    const QVariant stored = ini.value(QLatin1String(key));
+    if (!stored.isValid())
+        return;
+    bool ok = false;
+    const double number = stored.toString().trimmed().toDouble(&ok);
+    if (!ok || !std::isfinite(number)) {
+        problems << QStringLiteral("%1 [camera] %2: \"%3\" is not a number; the simulated camera uses %4.")
+                        .arg(path, QLatin1String(key), stored.toString()).arg(double(value));
+        return;
+    }
+    if (number < low || number > high) {
+        problems << QStringLiteral("%1 [camera] %2: %3 is outside %4 to %5; the simulated camera uses %6.")
+                        .arg(path, QLatin1String(key)).arg(number).arg(low).arg(high).arg(double(value));
+        return;
+    }
+    value = std::is_integral_v<T> ? T(std::llround(number)) : T(number);
+}
+
+} // namespace
+
+SimCameraOptions SimCameraOptions::fromIni(const QString &iniPath)
+{
+    SimCameraOptions o;
+    if (!QFileInfo::exists(iniPath))
+        return o;
+    QSettings ini(iniPath, QSettings::IniFormat);
+    ini.beginGroup(QStringLiteral("camera"));
+    const QVariant enabled = ini.value(QStringLiteral("enabled"));
+    if (enabled.isValid()) {
+        const QString text = enabled.toString().trimmed().toLower();
+        if (text == QLatin1String("true") || text == QLatin1String("1"))
+            o.enabled = true;
+        else if (text == QLatin1String("false") || text == QLatin1String("0"))
+            o.enabled = false;
+        else
+            o.problems << QStringLiteral("%1 [camera] enabled: \"%2\" is neither true nor false; the simulated camera stays on.")
+                              .arg(iniPath, enabled.toString());
+    }
+    double peak60 = o.guideStarPeakPer60s();
+    double fwhm = o.sensor.psfSigmaPx * 2.3548;
+    readNumber(ini, iniPath, "seed", o.seed, 0, 4294967295.0, o.problems);
+    readNumber(ini, iniPath, "stars", o.starsInFrame, 0, 2000, o.problems);
+    readNumber(ini, iniPath, "hotPixels", o.hotPixels, 0, 1000, o.problems);
+    readNumber(ini, iniPath, "guideExposureS", o.guideExposureS, 0, 3600, o.problems);
+    readNumber(ini, iniPath, "sampleStepMs", o.sampleStepMs, 10, 60000, o.problems);
+    readNumber(ini, iniPath, "maxSamples", o.maxSamples, 1, 10000, o.problems);
+    readNumber(ini, iniPath, "guideStarPeak60s", peak60, 0, 100000, o.problems);
+    readNumber(ini, iniPath, "seeingFwhmPx", fwhm, 0.7, 20, o.problems);
+    readNumber(ini, iniPath, "jitterPx", o.sensor.jitterPx, 0, 20, o.problems);
+    readNumber(ini, iniPath, "biasAdu", o.sensor.biasAdu, 0, 255, o.problems);
+    readNumber(ini, iniPath, "darkAduPerSecond", o.sensor.darkAduPerSecond, 0, 1000, o.problems);
+    readNumber(ini, iniPath, "readNoiseAdu", o.sensor.readNoiseAdu, 0, 100, o.problems);
+    readNumber(ini, iniPath, "shotNoiseFactor", o.sensor.shotNoiseFactor, 0, 100, o.problems);
+    o.sensor.peakAduPerSecond = peak60 / 60.0;
+    o.sensor.psfSigmaPx = fwhm / 2.3548;
+    ini.endGroup();
+    return o;
+}
+
+} // namespace orvane
