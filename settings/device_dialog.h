@@ -1,0 +1,46 @@
+#pragma once
+// The capture-device window (Form1): the capture devices by name in cbDriver and
+// an OK button that switches the capture layer to the selected one. A device that
+// refuses leaves the previous one in use and selected, and the user is told why.
+// The window deletes itself when closed; the next opening makes and fills a new one.
+
+#include <QString>
+#include <QWidget>
+
+#include <functional>
+
+class QComboBox;
+class QPushButton;
+
+namespace orvane {
+
+class EzVidCap;
+
+class DeviceDialog : public QWidget {
+    Q_OBJECT
+public:
+    explicit DeviceDialog(EzVidCap &camera, QWidget *parent = nullptr);
+
+    // The devices' names in the capture layer's order (entry i = device i), with the
+    // device in use selected. With no device at all the list holds "<none>",
+    // selected, and the result is false so the caller can say so.
+    bool fillDeviceList();
+
+    // OK: switch to the selected device, put the previous one back if it is
+    // refused, then close.
+    void Command1Click();
+
+    // Gets one sentence when the chosen device is refused. The window has closed by
+    // then, so the main window shows it in its own non-blocking notice.
+    std::function<void(const QString &)> notify;
+
+    QComboBox *cbDriver = nullptr;
+    QPushButton *Command1 = nullptr;
+
+private:
+    QString deviceLabel(int32_t index) const;
+
+    EzVidCap &camera_;
+};
+
+} // namespace orvane

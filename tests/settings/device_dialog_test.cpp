@@ -1,0 +1,189 @@
+#include "capture_device.h"
+#include "device_dialog.h"
+
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QDir>
+#include <QPointer>
+#include <QPushButton>
+
+#include <gtest/gtest.h>
+
+using namespace orvane;
+
+namespace {
+
+// A capture device that either connects or refuses with a sentence.
+class FakeSource : public CaptureSource {
+public:
+    FakeSource(QString name, bool refuses) : name_(std::move(name)), refuses_(refuses) {}
+    QString name() const override { return name_; }
+    Result connect() override
+    {
+        ++connects;
+        if (refuses_)
+            return Result::failure(QStringLiteral("%1 is busy in another program.").arg(name_));
+        connected = true;
+        return Result::success();
+    }
+    void disconnect() override { connected = false; }
+    void setSequencing(bool) override {}
+    std::optional<QImage> copyFrame() override { return std::nullopt; }
+    void showFormatDialog(QWidget *) override {}
+    void showSourceDialog(QWidget *) override {}
+    void showCompressionDialog(QWidget *) override {}
+
+    int connects = 0;
+    bool connected = false;
+
+private:
+    QString name_;
+    bool refuses_;
+};
+
+class DeviceDialogTest : public ::testing::Test {
+protected:
+    // Devices "Cam A", "Cam B" (refuses), "Sim camera"; device 0 in use.
+    void SetUp() override
+    {
+        for (auto [name, refuses] : {std::pair{"Cam A", false}, {"Cam B", true}, {"Sim camera", false}}) {
+            auto source = std::make_unique<FakeSource>(QString::fromLatin1(name), refuses);
+            sources.push_back(source.get());
+            camera.addSource(std::move(source));
+        }
+        ASSERT_TRUE(camera.setCurrentDevice(0));
+        open();
+    }
+    void TearDown() override { delete dialog.data(); }
+
+    void open()
+    {
+        dialog = new DeviceDialog(camera);
+        dialog->notify = [this](const QString &text) { notices.append(text); };
+        dialog->fillDeviceList();
+        dialog->show();
+    }
+    QStringList entries() const
+    {
+        QStringList out;
+        for (int i = 0; i < dialog->cbDriver->count(); ++i)
+            out.append(dialog->cbDriver->itemText(i));
+        return out;
+    }
+    static void runDeferredDeletes() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
+
+    EzVidCap camera;
+    std::vector<FakeSource *> sources;
+    QPointer<DeviceDialog> dialog;
+    QStringList notices;
+};
+
+TEST_F(DeviceDialogTest, ListsTheDevicesInOrderWithTheOneInUseSelected)
+{
+    EXPECT_EQ(dialog->objectName(), "Form1");
+    EXPECT_EQ(dialog->windowTitle(), "Select Device");
+    EXPECT_EQ(dialog->cbDriver->objectName(), "cbDriver");
+    EXPECT_EQ(dialog->Command1->text(), "OK");
+    EXPECT_EQ(entries(), QStringList({"Cam A", "Cam B", "Sim camera"}));
+    EXPECT_EQ(dialog->cbDriver->currentIndex(), 0);
+
+    ASSERT_TRUE(camera.setCurrentDevice(2));
+    EXPECT_TRUE(dialog->fillDeviceList());
+    EXPECT_EQ(entries(), QStringList({"Cam A", "Cam B", "Sim camera"})) << "filling again does not add entries";
+    EXPECT_EQ(dialog->cbDriver->currentIndex(), 2);
+}
+
+TEST_F(DeviceDialogTest, WithoutDevicesTheListHoldsNoneAndTheFillSaysSo)
+{
+    EzVidCap empty;
+    DeviceDialog lonely(empty);
+    std::vector<QString> told;
+    lonely.notify = [&told](const QString &text) { told.push_back(text); };
+    EXPECT_FALSE(lonely.fillDeviceList());
+    ASSERT_EQ(lonely.cbDriver->count(), 1);
+    EXPECT_EQ(lonely.cbDriver->itemText(0), "<none>");
+    EXPECT_EQ(lonely.cbDriver->currentIndex(), 0);
+
+    lonely.Command1Click();
+    EXPECT_EQ(empty.currentDevice(), -1);
+    EXPECT_EQ(lonely.cbDriver->currentText(), "<none>");
+    ASSERT_EQ(told.size(), 1u);
+    EXPECT_TRUE(told[0].contains("no video capture device")) << told[0].toStdString();
+}
+
+TEST_F(DeviceDialogTest, OkSwitchesToTheSelectedDeviceAndCloses)
+{
+    dialog->cbDriver->setCurrentIndex(2);
+    dialog->Command1->click();
+    EXPECT_EQ(camera.currentDevice(), 2);
+    EXPECT_TRUE(sources[2]->connected);
+    EXPECT_FALSE(sources[0]->connected);
+    EXPECT_TRUE(notices.isEmpty());
+    runDeferredDeletes();
+    EXPECT_TRUE(dialog.isNull());
+
+    // The next window shows the same entries with the new device selected.
+    open();
+    EXPECT_EQ(entries(), QStringList({"Cam A", "Cam B", "Sim camera"}));
+    EXPECT_EQ(dialog->cbDriver->currentIndex(), 2);
+}
+
+TEST_F(DeviceDialogTest, TheDeviceInUseChosenAgainIsSetAgain)
+{
+    dialog->Command1Click();
+    EXPECT_EQ(camera.currentDevice(), 0);
+    EXPECT_EQ(sources[0]->connects, 2);
+    EXPECT_TRUE(notices.isEmpty());
+}
+
+TEST_F(DeviceDialogTest, ARefusedDeviceRestoresThePreviousOneAndTellsWhy)
+{
+    dialog->cbDriver->setCurrentIndex(1);
+    dialog->Command1Click();
+    EXPECT_EQ(camera.currentDevice(), 0);
+    EXPECT_TRUE(sources[0]->connected);
+    EXPECT_EQ(dialog->cbDriver->currentIndex(), 0);
+    ASSERT_EQ(notices.size(), 1);
+    EXPECT_TRUE(notices[0].contains("\"Cam B\"")) << notices[0].toStdString();
+    EXPECT_TRUE(notices[0].contains("busy in another program")) << notices[0].toStdString();
+    EXPECT_TRUE(notices[0].contains("Still using \"Cam A\"")) << notices[0].toStdString();
+    EXPECT_FALSE(dialog->isVisible()) << "OK closes whether the device was taken or not";
+}
+
+TEST_F(DeviceDialogTest, NothingSelectedIsRefusedLikeAnyOtherIndex)
+{
+    dialog->cbDriver->setCurrentIndex(-1);
+    dialog->Command1Click();
+    EXPECT_EQ(camera.currentDevice(), 0);
+    EXPECT_EQ(dialog->cbDriver->currentIndex(), 0);
+    ASSERT_EQ(notices.size(), 1);
+    EXPECT_TRUE(notices[0].contains("No capture device was selected")) << notices[0].toStdString();
+}
+
+TEST_F(DeviceDialogTest, ARefusalWithNoPreviousDeviceLeavesNoneInUse)
+{
+    EzVidCap fresh;
+    fresh.addSource(std::make_unique<FakeSource>("Only", true));
+    DeviceDialog window(fresh);
+    QString told;
+    window.notify = [&told](const QString &text) { told = text; };
+    EXPECT_TRUE(window.fillDeviceList());
+    EXPECT_EQ(window.cbDriver->currentIndex(), -1);
+    window.cbDriver->setCurrentIndex(0);
+    window.Command1Click();
+    EXPECT_EQ(fresh.currentDevice(), -1);
+    EXPECT_EQ(window.cbDriver->currentIndex(), -1);
+    EXPECT_TRUE(told.contains("\"Only\"")) << told.toStdString();
+}
+
+TEST_F(DeviceDialogTest, Screenshot)
+{
+    const QByteArray target = qgetenv("ORVANE_SCREENSHOT_DIR");
+    if (target.isEmpty())
+        GTEST_SKIP() << "set ORVANE_SCREENSHOT_DIR to write docs/device-dialog.png";
+    dialog->adjustSize();
+    const QString file = QDir(QString::fromLocal8Bit(target)).filePath("device-dialog.png");
+    EXPECT_TRUE(dialog->grab().save(file));
+}
+
+} // namespace
