@@ -74,29 +74,58 @@ void PictureArea::drawBox(double x1, double y1, double x2, double y2, uint32_t c
 
 Result PictureArea::loadPicture(const QString &path)
 {
+    const auto failure = [&path](const QString &cause) {
+        return Result::failure(QStringLiteral("Cannot load the picture %1: %2.").arg(path, cause));
+    };
+    if (path.isEmpty())
+        return Result::failure(QStringLiteral("Cannot load a picture: no file name was given."));
+    const QFileInfo info(path);
+    if (!info.exists())
+        return failure(QStringLiteral("the file does not exist"));
+    if (info.isDir())
+        return failure(QStringLiteral("it is a folder, not a picture file"));
+
     QImageReader reader(path);
     reader.setAutoTransform(false);
+    // Content decides the format, so a BMP under another extension still loads.
+    reader.setDecideFormatFromContent(true);
     QImage image = reader.read();
-    if (image.isNull())
-        return Result::failure(QStringLiteral("Cannot load the picture %1: %2.")
-                                   .arg(path, reader.errorString()));
+    if (image.isNull()) {
+        const QString cause = reader.error() == QImageReader::UnsupportedFormatError
+                                  ? QStringLiteral("the file is not a picture in a known format")
+                                  : reader.errorString();
+        return failure(cause);
+    }
     setPicture(image);
     return Result::success();
 }
 
 Result PictureArea::savePicture(const QString &path) const
 {
+    const auto failure = [&path](const QString &cause) {
+        return Result::failure(QStringLiteral("Cannot save the picture %1: %2.").arg(path, cause));
+    };
+    if (path.isEmpty())
+        return Result::failure(QStringLiteral("Cannot save the picture: no file name was given."));
+    if (QFileInfo(path).isDir())
+        return failure(QStringLiteral("a folder of that name is in the way"));
+
+    // The picture goes to a temporary file beside the target, which is renamed
+    // over the target only when everything has been written.
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
-        return Result::failure(QStringLiteral("Cannot save the picture %1: %2.").arg(path, file.errorString()));
+        return failure(file.errorString());
     QImageWriter writer(&file, "bmp");
-    // RGB888 makes the writer's 24-bit uncompressed form explicit.
+    // Converting first makes every picture (indexed, grey, with alpha) come out
+    // as the writer's 24-bit uncompressed form: 54 header bytes + rows of 3 bytes
+    // a pixel, each row padded to 4 bytes.
     if (!writer.write(picture_.convertToFormat(QImage::Format_RGB888))) {
+        const QString cause = file.error() != QFileDevice::NoError ? file.errorString() : writer.errorString();
         file.cancelWriting();
-        return Result::failure(QStringLiteral("Cannot save the picture %1: %2.").arg(path, writer.errorString()));
+        return failure(cause);
     }
     if (!file.commit())
-        return Result::failure(QStringLiteral("Cannot save the picture %1: %2.").arg(path, file.errorString()));
+        return failure(file.errorString());
     return Result::success();
 }
 

@@ -1,0 +1,73 @@
+// Numbered frame files: the name of each saved image frame and the save itself.
+
+#include "rig.h"
+
+#include "numbers.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace orvane {
+
+namespace {
+
+// The first index as typed in the Index box, rounded ties-to-even. A number
+// beyond 16 bits is kept as it is (40000 gives frames from 40001 on) so long as
+// it fits 32 bits; anything larger is held at the 32-bit limits. The sum with
+// the frame number is then made in 64 bits, so no Index text can stop a run.
+int64_t firstIndexValue(const QString &text)
+{
+    const double rounded = roundHalfEven(numericValue(text));
+    if (std::isnan(rounded))
+        return 0;
+    const double low = std::numeric_limits<int32_t>::min();
+    const double high = std::numeric_limits<int32_t>::max();
+    return static_cast<int64_t>(std::clamp(rounded, low, high));
+}
+
+} // namespace
+
+QString frameIndexText(int64_t index)
+{
+    QString text = QString::number(index);
+    // Padded to three characters; the minus sign counts as one ("-4" -> "0-4").
+    if (text.size() == 1)
+        text.prepend(QStringLiteral("00"));
+    else if (text.size() == 2)
+        text.prepend(u'0');
+    return text;
+}
+
+QString frameFileName(const QString &saveDir, const QString &stem, int64_t index)
+{
+    // The directory is used as it stands: a directory "/" gives "//Image001.bmp",
+    // which the file system reads as "/Image001.bmp".
+    return saveDir + u'/' + stem + frameIndexText(index) + QStringLiteral(".bmp");
+}
+
+Result Rig::SaveImageFrame()
+{
+    const int64_t index = firstIndexValue(c_.panel.firstIndex()) + int64_t(c_.sequence.FrameNumber) - 1;
+    const QString name = frameFileName(c_.sequence.SaveDir, c_.panel.fileStem(), index);
+    const QString frame = QStringLiteral("Frame%1").arg(numberText(int64_t(c_.sequence.FrameNumber)));
+
+    // While the deinterlace tool holds the picture area, the area shows one of
+    // its files, not this frame: saving it under the frame's name would be wrong.
+    if (c_.picture.reserved()) {
+        const Result refused = Result::failure(
+            QStringLiteral("%1 was not saved to %2: the picture area is in use by %3.")
+                .arg(frame, name, c_.picture.holder()));
+        c_.panel.notify(refused.error());
+        return refused;
+    }
+
+    const Result saved = c_.picture.savePicture(name);
+    if (!saved) {
+        // The sequence goes on; the user hears of it without a blocking box.
+        c_.panel.notify(QStringLiteral("%1 was not saved. %2").arg(frame, saved.error()));
+    }
+    return saved;
+}
+
+} // namespace orvane

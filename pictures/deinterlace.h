@@ -1,0 +1,64 @@
+#pragma once
+// The deinterlace tool's working parts without any window: the row fill on the
+// picture area's surface, the reading of the dialog's selection, and a batch
+// that rewrites each chosen file in place.
+
+#include "event_pump.h"
+#include "picture_area.h"
+#include "result.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+
+namespace orvane {
+
+// In each group of four rows from row 1 on (rows 4k+1 .. 4k+4), the first row is
+// copied over the second and the fourth over the third: for y = 2, 6, ..., 478
+// row y takes row y-1 and row y+1 takes row y+2. Row 0 is never touched; row 479
+// keeps its own content, its source row 480 lying below the 480-row surface.
+// Whole colours are copied. Works on the surface; the caller refreshes.
+void DeinterlaceRows(PictureArea &area);
+
+// The chosen files as the tool works through them.
+struct DeinterlaceSelection {
+    // The status line's word for the choice: the full path of a single file,
+    // the directory of several, empty when nothing was chosen.
+    QString heading;
+    // Full paths, each the directory and the name joined by one separator.
+    QStringList paths;
+};
+
+// Reads the dialog's list of full paths (names with spaces stay whole).
+DeinterlaceSelection selectionFromDialog(const QStringList &chosen);
+
+// `directory` and `name` with exactly one "/" between them ("/" + "a.bmp" -> "/a.bmp").
+QString joinPath(const QString &directory, const QString &name);
+
+// One press of "Deinterlace" after the dialog: every file in turn is loaded into
+// the picture area, filled, made the area's picture and saved back over itself
+// (a BMP whatever its extension; written beside it and renamed over it). The
+// batch yields to the event loop between its steps, never inside the fill.
+class DeinterlaceBatch {
+public:
+    static inline const QString kHolder = QStringLiteral("the deinterlace tool");
+
+    using StatusFunction = std::function<void(const QString &)>;
+    DeinterlaceBatch(PictureArea &area, EventPump &pump, StatusFunction setStatus);
+
+    // Stops at the first file that cannot be read or written and returns the
+    // sentence naming it and the cause; files before it stay rewritten, later
+    // ones are not touched. Holds the picture area for the whole batch, and is
+    // refused (touching nothing) when someone else holds it.
+    Result run(const DeinterlaceSelection &selection);
+
+private:
+    Result processOne(const QString &path, bool single);
+
+    PictureArea &area_;
+    EventPump &pump_;
+    StatusFunction setStatus_;
+};
+
+} // namespace orvane

@@ -1,0 +1,47 @@
+#include "picture_file_menu.h"
+
+namespace orvane {
+
+PictureFileMenu::PictureFileMenu(PictureArea &area, FileChooser &chooser, MessageFunction message)
+    : area_(area), chooser_(chooser), message_(std::move(message))
+{
+}
+
+QString PictureFileMenu::choose(QWidget *parent)
+{
+    const QString name = chooser_.chooseOpenFile(parent, kFilter, lastName_);
+    if (!name.isEmpty())
+        lastName_ = name; // remembered whatever becomes of the load or save
+    return name;
+}
+
+void PictureFileMenu::load(QWidget *parent)
+{
+    const auto refusal = [this] {
+        return QStringLiteral("A picture cannot be loaded now: the picture area is in use by %1.").arg(area_.holder());
+    };
+    if (area_.reserved()) {
+        message_(parent, refusal());
+        return;
+    }
+    const QString name = choose(parent);
+    if (name.isEmpty())
+        return;
+    if (area_.reserved()) { // taken while the dialog was open
+        message_(parent, refusal());
+        return;
+    }
+    if (const Result loaded = area_.loadPicture(name); !loaded)
+        message_(parent, loaded.error());
+}
+
+void PictureFileMenu::save(QWidget *parent)
+{
+    const QString name = choose(parent);
+    if (name.isEmpty())
+        return;
+    if (const Result saved = area_.savePicture(name); !saved)
+        message_(parent, saved.error());
+}
+
+} // namespace orvane
