@@ -1,0 +1,82 @@
+#pragma once
+// The save-directory window (Form3): a list of mounted volumes (Drive1) and a
+// directory list (Dir1) whose path is the directory opened in it. OK gives that
+// path to SaveDir; closing by the frame changes nothing. A directory frames cannot
+// be saved in is flagged in the window before OK. The window deletes itself when
+// closed; each new one starts at the process's working directory.
+
+#include "result.h"
+
+#include <QListWidget>
+#include <QString>
+#include <QWidget>
+
+class QComboBox;
+class QLabel;
+class QPushButton;
+
+namespace orvane {
+
+// The subdirectories of the opened directory, ".." first (except at "/"). A
+// double-click or Enter opens an entry; a single click only highlights it.
+class DirectoryList : public QListWidget {
+    Q_OBJECT
+public:
+    explicit DirectoryList(QWidget *parent = nullptr);
+
+    // The opened directory: absolute, no trailing separator except for "/".
+    QString path() const { return path_; }
+    // Opens a directory; the sentence says why it cannot be opened.
+    Result setPath(const QString &path);
+    // Lists the opened directory again (subdirectories made or removed since).
+    void refresh();
+    // Opens the entry at `row` as a double-click does.
+    Result openRow(int row);
+
+signals:
+    void pathChanged(const QString &path);
+    void openFailed(const QString &sentence);
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+
+private:
+    QString path_;
+};
+
+class DirectoryDialog : public QWidget {
+    Q_OBJECT
+public:
+    // `saveDir` is the process's SaveDir; only OK writes it.
+    explicit DirectoryDialog(QString &saveDir, QWidget *parent = nullptr);
+
+    // The path of Dir1.
+    QString currentPath() const;
+
+    // OK: SaveDir takes the opened directory; then the window closes.
+    void Command1Click();
+    // Drive1 changed: open the chosen volume's root.
+    void Drive1Change();
+
+    // Why frames cannot be saved in `dir`, as a sentence, or empty when they can.
+    // Besides the permission bits it really creates and removes a file there.
+    static QString saveDirectoryProblem(const QString &dir);
+
+    QComboBox *Drive1 = nullptr;
+    DirectoryList *Dir1 = nullptr;
+    QPushButton *Command1 = nullptr;
+    QLabel *pathLabel = nullptr;    // the opened directory, above the list
+    QLabel *problemLabel = nullptr; // shown when frames cannot be saved there
+
+protected:
+    void showEvent(QShowEvent *event) override;
+
+private:
+    void pathOpened(const QString &path);
+    void showProblem(const QString &sentence);
+    void selectDriveOf(const QString &path);
+
+    QString &saveDir_;
+};
+
+} // namespace orvane
