@@ -1,0 +1,144 @@
+#include "sim_mount.h"
+
+#include <QSettings>
+
+#include <cmath>
+#include <numbers>
+
+namespace orvane {
+
+namespace {
+
+constexpr char kDirections[4] = {'n', 's', 'e', 'w'};
+
+// Star image motion per direction at camera angle 0, in units of the guide rate.
+// Chosen so that the default letters (up n, down s, left e, right w) correct a drift.
+constexpr double kDirX[4] = {0, 0, -1, +1};
+constexpr double kDirY[4] = {+1, -1, 0, 0};
+
+int directionIndex(char letter)
+{
+    for (int i = 0; i < 4; ++i)
+        if (kDirections[i] == letter)
+            return i;
+    return -1;
+}
+
+double readNumber(const QSettings &ini, const QString &key, double fallback, double low, double high,
+                  const QString &iniPath, QStringList &problems)
+{
+    const QVariant value = ini.value(QStringLiteral("mount/") + key);
+    if (!value.isValid())
+        return fallback;
+    bool ok = false;
+    const double number = value.toString().trimmed().toDouble(&ok);
+    if (ok && std::isfinite(number) && number >= low && number <= high)
+        return number;
+    problems.append(QStringLiteral("%1 [mount] %2: \"%3\" is not a number from %4 to %5; using %6.")
+                        .arg(iniPath, key, value.toString())
+                        .arg(low)
+                        .arg(high)
+                        .arg(fallback));
+    return fallback;
+}
+
+} // namespace
+
+SimMountOptions SimMountOptions::fromIni(const QString &iniPath, QString *problem)
+{
+    SimMountOptions options;
+    QStringList problems;
+    const QSettings ini(iniPath, QSettings::IniFormat);
+    options.guideRatePxPerSec =
+        readNumber(ini, QStringLiteral("guideRatePxPerSec"), options.guideRatePxPerSec, 0, 1000, iniPath, problems);
+    options.cameraAngleDeg =
+        readNumber(ini, QStringLiteral("cameraAngleDeg"), options.cameraAngleDeg, -360, 360, iniPath, problems);
+    if (problem)
+        *problem = problems.join(QLatin1Char(' '));
+    return options;
+}
+
+SimMount::SimMount(SimSky &sky, Clock &clock, SimMountOptions options)
+    : sky_(sky), clock_(clock), options_(options)
+{
+}
+
+void SimMount::receive(const QByteArray &bytes)
+{
+    for (const char byte : bytes) {
+        if (byte == kAck) {
+            // The alignment query: answered at once, wherever it arrives. A
+            // command it interrupts was garbled and is dropped.
+            replies_.append('P');
+            inCommand_ = false;
+            command_.clear();
+        } else if (byte == ':') {
+            // A new command starts; an unfinished one before it is dropped.
+            inCommand_ = true;
+            command_.clear();
+        } else if (!inCommand_) {
+            // Noise between commands.
+        } else if (byte == '#') {
+            inCommand_ = false;
+            execute(command_);
+            command_.clear();
+        } else if (command_.size() >= kLongestCommand) {
+            inCommand_ = false; // garbage: wait for the next ':'
+            command_.clear();
+        } else {
+            command_.append(byte);
+        }
+    }
+}
+
+QByteArray SimMount::takeReplies()
+{
+    return std::exchange(replies_, {});
+}
+
+bool SimMount::moving(char direction) const
+{
+    const int i = directionIndex(direction);
+    return i >= 0 && moving_[i];
+}
+
+void SimMount::execute(const QByteArray &word)
+{
+    if (word.size() == 2 && word[0] == 'R') {
+        switch (word[1]) {
+        case 'G': rate_ = 1; break;
+        case 'C': rate_ = kCenteringRate; break;
+        case 'M': rate_ = kFindRate; break;
+        case 'S': rate_ = kSlewRate; break;
+        default: return;
+        }
+    } else if (word.size() == 2 && (word[0] == 'M' || word[0] == 'Q') && directionIndex(word[1]) >= 0) {
+        moving_[directionIndex(word[1])] = word[0] == 'M';
+    } else if (word == "Q") {
+        moving_.fill(false);
+    } else {
+        return; // a command this mount does not know
+    }
+    ++commands_;
+    applyVelocity();
+}
+
+void SimMount::applyVelocity()
+{
+    double x = 0, y = 0; // units of the guide rate, camera angle 0
+    for (int i = 0; i < 4; ++i) {
+        if (moving_[i]) {
+            x += kDirX[i];
+            y += kDirY[i];
+        }
+    }
+    const double speed = options_.guideRatePxPerSec * rate_; // pixels per second
+    const double angle = options_.cameraAngleDeg * std::numbers::pi / 180.0;
+    const double c = std::cos(angle), s = std::sin(angle);
+    const double vx = speed * (x * c - y * s);
+    const double vy = speed * (x * s + y * c);
+    if (vx != sky_.mountVelocity().x() || vy != sky_.mountVelocity().y())
+        sky_.setMountVelocity(vx, vy, clock_.now());
+}
+
+} // namespace orvane
