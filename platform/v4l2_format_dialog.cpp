@@ -4,6 +4,8 @@
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QLabel>
+#include <QPoint>
+#include <QSize>
 #include <QVBoxLayout>
 
 namespace orvane {
@@ -66,8 +68,13 @@ const V4l2PixelFormat *V4l2FormatDialog::selectedFormat() const
 const V4l2FrameSize *V4l2FormatDialog::selectedSize() const
 {
     const V4l2PixelFormat *f = selectedFormat();
-    const int i = sizes_->currentData().toInt();
-    return f && i >= 0 && size_t(i) < f->sizes.size() ? &f->sizes[size_t(i)] : nullptr;
+    const QSize size = sizes_->currentData().toSize();
+    if (!f)
+        return nullptr;
+    for (const V4l2FrameSize &s : f->sizes)
+        if (int(s.width) == size.width() && int(s.height) == size.height())
+            return &s;
+    return nullptr;
 }
 
 // Lists the sizes of the chosen format, keeping width x height selected when it has it.
@@ -79,14 +86,13 @@ void V4l2FormatDialog::fillSizes(uint32_t width, uint32_t height)
     if (!f || f->sizes.empty()) {
         // The device lists no sizes: offer the one in use.
         const V4l2Mode now = camera_.mode();
-        sizes_->addItem(QStringLiteral("%1 x %2").arg(now.width).arg(now.height), -1);
+        sizes_->addItem(QStringLiteral("%1 x %2").arg(now.width).arg(now.height), QSize(int(now.width), int(now.height)));
         return;
     }
-    for (size_t i = 0; i < f->sizes.size(); ++i) {
-        const V4l2FrameSize &s = f->sizes[i];
-        sizes_->addItem(QStringLiteral("%1 x %2").arg(s.width).arg(s.height), int(i));
+    for (const V4l2FrameSize &s : f->sizes) {
+        sizes_->addItem(QStringLiteral("%1 x %2").arg(s.width).arg(s.height), QSize(int(s.width), int(s.height)));
         if (s.width == width && s.height == height)
-            sizes_->setCurrentIndex(int(i));
+            sizes_->setCurrentIndex(sizes_->count() - 1);
     }
 }
 
@@ -97,29 +103,29 @@ void V4l2FormatDialog::fillRates(const V4l2FrameRate &rate)
     rates_->clear();
     const V4l2FrameSize *s = selectedSize();
     if (!s || s->rates.empty()) {
-        rates_->addItem(QStringLiteral("the webcam's choice"), -1);
+        rates_->addItem(QStringLiteral("the webcam's choice"), QPoint(0, 0));
         return;
     }
-    for (size_t i = 0; i < s->rates.size(); ++i) {
-        rates_->addItem(frameRateText(s->rates[i]), int(i));
-        if (s->rates[i].framesPerSecond() == rate.framesPerSecond())
-            rates_->setCurrentIndex(int(i));
+    for (const V4l2FrameRate &r : s->rates) {
+        rates_->addItem(frameRateText(r), QPoint(int(r.numerator), int(r.denominator)));
+        if (r.framesPerSecond() == rate.framesPerSecond())
+            rates_->setCurrentIndex(rates_->count() - 1);
     }
 }
 
+// What the lists show; a list the device left empty keeps the mode in use.
 V4l2Mode V4l2FormatDialog::selectedMode() const
 {
     V4l2Mode mode = camera_.mode();
     if (const V4l2PixelFormat *f = selectedFormat())
         mode.fourcc = f->fourcc;
-    mode.rate = {};
-    if (const V4l2FrameSize *s = selectedSize()) {
-        mode.width = s->width;
-        mode.height = s->height;
-        const int r = rates_->currentData().toInt();
-        if (r >= 0 && size_t(r) < s->rates.size())
-            mode.rate = s->rates[size_t(r)];
+    const QSize size = sizes_->currentData().toSize();
+    if (size.isValid()) {
+        mode.width = uint32_t(size.width());
+        mode.height = uint32_t(size.height());
     }
+    const QPoint rate = rates_->currentData().toPoint();
+    mode.rate = {uint32_t(rate.x()), uint32_t(rate.y())};
     return mode;
 }
 

@@ -66,7 +66,7 @@ public:
             control(V4L2_CID_EXPOSURE_ABSOLUTE, V4L2_CTRL_TYPE_INTEGER, "Exposure (Absolute)", 3, 2047, 1, 250),
             control(V4L2_CID_AUTOGAIN, V4L2_CTRL_TYPE_BOOLEAN, "Gain, Automatic", 0, 1, 1, 1),
         };
-        controls[1].menu = {"Manual Mode", nullptr, "Shutter Priority Mode", "Aperture Priority Mode"};
+        controls[1].menu = {nullptr, "Manual Mode", nullptr, "Aperture Priority Mode"}; // as many webcams: two of four
         controls[1].query.flags = V4L2_CTRL_FLAG_UPDATE;
         controls[2].query.flags = V4L2_CTRL_FLAG_INACTIVE; // automatic exposure is on
         format.width = 640;
