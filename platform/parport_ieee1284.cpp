@@ -47,6 +47,8 @@ struct Ieee1284Port::Handle {
     bool claimed = false;
 };
 
+Ieee1284Port::Ieee1284Port() = default;
+
 Ieee1284Port::~Ieee1284Port()
 {
     close();
@@ -68,14 +70,17 @@ Result Ieee1284Port::open(uint16_t address)
         return Result::failure(QStringLiteral("No printer port for address %1 on this computer.").arg(hex(address)));
     }
     parport *port = list.portv[*chosen];
-    const QString name = candidates[*chosen].name;
+    const QString base = hex(candidates[*chosen].baseAddress);
+    const QString name = candidates[*chosen].name == base || candidates[*chosen].baseAddress == 0
+                             ? candidates[*chosen].name
+                             : QStringLiteral("%1 at %2").arg(candidates[*chosen].name, base);
     const QString device = port->filename ? QString::fromLocal8Bit(port->filename) : QString();
 
     // Only the kernel's ppdev driver: no raw I/O-port access, a normal user in the lp group will do.
     if (!device.startsWith(QLatin1String("/dev/parport"))) {
         ieee1284_free_ports(&list);
-        return Result::failure(QStringLiteral("The printer port %1 (%2) has no /dev/parport device — is the "
-                                              "ppdev kernel module loaded?").arg(name, hex(address)));
+        return Result::failure(QStringLiteral("The printer port %1 has no /dev/parport device — is the "
+                                              "ppdev kernel module loaded?").arg(name));
     }
     if (::access(port->filename, R_OK | W_OK) != 0) {
         const int cause = errno;

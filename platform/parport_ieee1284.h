@@ -27,7 +27,7 @@ std::optional<size_t> chooseParport(const std::vector<ParportCandidate> &ports, 
 // A PortDriver over libieee1284. open() claims the chosen port for the program.
 class Ieee1284Port : public PortDriver {
 public:
-    Ieee1284Port() = default;
+    Ieee1284Port();
     ~Ieee1284Port() override;
     Ieee1284Port(const Ieee1284Port &) = delete;
     Ieee1284Port &operator=(const Ieee1284Port &) = delete;
