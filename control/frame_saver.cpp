@@ -50,14 +50,13 @@ Result Rig::SaveImageFrame()
 {
     const int64_t index = firstIndexValue(c_.panel.firstIndex()) + int64_t(c_.sequence.FrameNumber) - 1;
     const QString name = frameFileName(c_.sequence.SaveDir, c_.panel.fileStem(), index);
-    const QString frame = QStringLiteral("Frame%1").arg(numberText(int64_t(c_.sequence.FrameNumber)));
 
     // While the deinterlace tool holds the picture area, the area shows one of
     // its files, not this frame: saving it under the frame's name would be wrong.
     if (c_.picture.reserved()) {
         const Result refused = Result::failure(
-            QStringLiteral("%1 was not saved to %2: the picture area is in use by %3.")
-                .arg(frame, name, c_.picture.holder()));
+            QStringLiteral("The image frame was not saved to %1: the picture area is in use by %2.")
+                .arg(name, c_.picture.holder()));
         c_.panel.notify(refused.error());
         return refused;
     }
@@ -65,7 +64,7 @@ Result Rig::SaveImageFrame()
     const Result saved = c_.picture.savePicture(name);
     if (!saved) {
         // The sequence goes on; the user hears of it without a blocking box.
-        c_.panel.notify(QStringLiteral("%1 was not saved. %2").arg(frame, saved.error()));
+        c_.panel.notify(QStringLiteral("The image frame was not saved. %1").arg(saved.error()));
     }
     return saved;
 }

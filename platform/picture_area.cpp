@@ -2,6 +2,7 @@
 
 #include "numbers.h"
 
+#include <QBuffer>
 #include <QFileInfo>
 #include <QImageReader>
 #include <QImageWriter>
@@ -110,17 +111,33 @@ Result PictureArea::savePicture(const QString &path) const
     if (QFileInfo(path).isDir())
         return failure(QStringLiteral("a folder of that name is in the way"));
 
-    // The picture goes to a temporary file beside the target, which is renamed
-    // over the target only when everything has been written.
+    // The whole file is made in memory first, so that a failure to write it is
+    // a failure of the file alone and carries the system's reason.
+    QByteArray bytes;
+    {
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::WriteOnly);
+        QImageWriter writer(&buffer, "bmp");
+        // Converting first makes every picture (indexed, grey, with alpha) come
+        // out in the writer's 24-bit uncompressed form: 54 header bytes, then
+        // rows of 3 bytes a pixel, each row padded to 4 bytes.
+        if (!writer.write(picture_.convertToFormat(QImage::Format_RGB888)))
+            return failure(writer.errorString());
+    }
+
+    // The bytes go to a temporary file beside the target, which is renamed over
+    // the target only when everything has been written.
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return failure(file.errorString());
-    QImageWriter writer(&file, "bmp");
-    // Converting first makes every picture (indexed, grey, with alpha) come out
-    // as the writer's 24-bit uncompressed form: 54 header bytes + rows of 3 bytes
-    // a pixel, each row padded to 4 bytes.
-    if (!writer.write(picture_.convertToFormat(QImage::Format_RGB888))) {
-        const QString cause = file.error() != QFileDevice::NoError ? file.errorString() : writer.errorString();
+    if (const qint64 written = file.write(bytes); written != bytes.size()) {
+        // A short write (file size limit, full disk) sets no error of its own,
+        // and committing it would replace the old file by a cut one.
+        const QString cause = file.error() != QFileDevice::NoError
+                                  ? file.errorString()
+                                  : QStringLiteral("only %1 of %2 bytes could be written; the disk may be full")
+                                        .arg(qMax<qint64>(written, 0))
+                                        .arg(bytes.size());
         file.cancelWriting();
         return failure(cause);
     }

@@ -1,0 +1,124 @@
+// Numbered frame files: the names a run of frames gets from the Index box and
+// the frame number, and saves that fail without stopping anything.
+
+#include "rig_fixture.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QTemporaryDir>
+
+namespace orvane {
+namespace {
+
+class FrameSaverTest : public test::RigTest {
+protected:
+    FrameSaverTest() { sequence.SaveDir = dir.path(); }
+
+    // Saves the first `count` frames of a run with `index` in the Index box; the
+    // file names made. The frame number is 1 at Start and raised before each
+    // read-out, so the first frame is saved with frame number 2.
+    QStringList saveFrames(const QString &index, int count)
+    {
+        panel.index = index;
+        for (int frame = 1; frame <= count; ++frame) {
+            sequence.FrameNumber = int16_t(frame + 1);
+            EXPECT_TRUE(rig.SaveImageFrame().ok()) << panel.notices.join(u'\n').toStdString();
+        }
+        return QDir(dir.path()).entryList(QDir::Files, QDir::Name);
+    }
+
+    QTemporaryDir dir;
+};
+
+TEST_F(FrameSaverTest, IndexBoxAndFrameNumberGiveThePaddedNames)
+{
+    EXPECT_EQ(saveFrames(QStringLiteral("0"), 3),
+              (QStringList{QStringLiteral("Image001.bmp"), QStringLiteral("Image002.bmp"), QStringLiteral("Image003.bmp")}));
+}
+
+TEST_F(FrameSaverTest, NumbersGrowPastThreeDigits)
+{
+    EXPECT_EQ(saveFrames(QStringLiteral("98"), 3),
+              (QStringList{QStringLiteral("Image099.bmp"), QStringLiteral("Image100.bmp"), QStringLiteral("Image101.bmp")}));
+}
+
+TEST_F(FrameSaverTest, FourDigitsGetNothingInFront)
+{
+    EXPECT_EQ(saveFrames(QStringLiteral("998"), 2),
+              (QStringList{QStringLiteral("Image1000.bmp"), QStringLiteral("Image999.bmp")}));
+}
+
+TEST_F(FrameSaverTest, NegativeIndexCountsTheSignAsACharacter)
+{
+    EXPECT_EQ(saveFrames(QStringLiteral("-5"), 1), QStringList{QStringLiteral("Image0-4.bmp")});
+}
+
+TEST_F(FrameSaverTest, LettersReadAsZeroAndHalvesRoundToEven)
+{
+    EXPECT_EQ(saveFrames(QStringLiteral("abc"), 1), QStringList{QStringLiteral("Image001.bmp")});
+    QDir(dir.path()).removeRecursively();
+    QDir().mkpath(dir.path());
+    EXPECT_EQ(saveFrames(QStringLiteral("2.5"), 1), QStringList{QStringLiteral("Image003.bmp")});
+}
+
+TEST_F(FrameSaverTest, IndexesBeyondSixteenBitsNeverStopTheRun)
+{
+    panel.index = QStringLiteral("32767");
+    sequence.FrameNumber = 32767;
+    ASSERT_NO_THROW((void)rig.SaveImageFrame());
+    EXPECT_TRUE(QFile::exists(dir.filePath(QStringLiteral("Image65533.bmp"))));
+
+    panel.index = QStringLiteral("1e30"); // held at the 32-bit limit, then widened
+    sequence.FrameNumber = 2;
+    ASSERT_NO_THROW((void)rig.SaveImageFrame());
+    EXPECT_TRUE(QFile::exists(dir.filePath(QStringLiteral("Image2147483648.bmp"))));
+    EXPECT_TRUE(panel.notices.isEmpty());
+}
+
+TEST_F(FrameSaverTest, StemIsUsedAsTypedAndMayBeEmpty)
+{
+    panel.stem = QString();
+    EXPECT_EQ(saveFrames(QStringLiteral("0"), 1), QStringList{QStringLiteral("001.bmp")});
+    EXPECT_EQ(frameFileName(QStringLiteral("/"), QStringLiteral("Image"), 1), QStringLiteral("//Image001.bmp"));
+    EXPECT_EQ(frameFileName(QStringLiteral("/d"), QStringLiteral("M 31 "), 12), QStringLiteral("/d/M 31 012.bmp"));
+}
+
+TEST_F(FrameSaverTest, SavesThePictureWithoutTheGuideBox)
+{
+    QImage frame(640, 480, QImage::Format_RGB32);
+    frame.fill(qRgb(10, 20, 30));
+    picture.setPicture(frame);
+    picture.drawBox(100, 100, 120, 120, 0x00FF00);
+    sequence.FrameNumber = 2;
+    ASSERT_TRUE(rig.SaveImageFrame().ok());
+    const QImage saved(dir.filePath(QStringLiteral("Image001.bmp")));
+    EXPECT_EQ(QFile(dir.filePath(QStringLiteral("Image001.bmp"))).size(), 921654);
+    EXPECT_EQ(saved.convertToFormat(QImage::Format_RGB32), frame);
+}
+
+TEST_F(FrameSaverTest, FailedSaveIsToldWithoutStopping)
+{
+    sequence.SaveDir = dir.filePath(QStringLiteral("gone"));
+    sequence.FrameNumber = 5;
+    const Result result = rig.SaveImageFrame();
+    ASSERT_FALSE(result.ok());
+    ASSERT_EQ(panel.notices.size(), 1);
+    EXPECT_TRUE(panel.notices[0].contains(dir.filePath(QStringLiteral("gone/Image004.bmp"))));
+    EXPECT_TRUE(panel.notices[0].contains(QStringLiteral("No such file or directory")));
+}
+
+TEST_F(FrameSaverTest, NothingIsSavedWhileTheDeinterlaceToolHoldsThePicture)
+{
+    picture.reserve(QStringLiteral("the deinterlace tool"));
+    sequence.FrameNumber = 1;
+    EXPECT_FALSE(rig.SaveImageFrame().ok());
+    ASSERT_EQ(panel.notices.size(), 1);
+    EXPECT_TRUE(panel.notices[0].contains(QStringLiteral("the deinterlace tool")));
+    EXPECT_TRUE(QDir(dir.path()).isEmpty());
+}
+
+} // namespace
+} // namespace orvane

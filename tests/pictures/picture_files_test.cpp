@@ -1,0 +1,195 @@
+// Loading and saving the picture area's picture: the exact BMP form written,
+// pictures of other sizes and formats, and failures that keep every file whole.
+
+#include "picture_area.h"
+#include "picture_test_support.h"
+#include "test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+
+#include <csignal>
+#include <sys/resource.h>
+
+namespace orvane {
+namespace {
+
+using test::bmpBitsPerPixel;
+using test::bmpCompression;
+using test::bmpField32;
+using test::noisePicture;
+using test::readAll;
+using test::samePixels;
+
+class PictureFilesTest : public ::testing::Test {
+protected:
+    QString file(const QString &name) const { return dir.filePath(name); }
+    QTemporaryDir dir;
+    PictureArea area;
+};
+
+TEST_F(PictureFilesTest, FrameIsWrittenAsUncompressed24BitBmpAndReadsBackIdentical)
+{
+    const QImage frame = noisePicture(640, 480, 1);
+    area.setPicture(frame);
+    ASSERT_TRUE(area.savePicture(file("frame.bmp")).ok());
+
+    const QByteArray bytes = readAll(file("frame.bmp"));
+    ASSERT_EQ(bytes.size(), 921654);
+    EXPECT_EQ(bytes.left(2), "BM");
+    EXPECT_EQ(bmpField32(bytes, 10), 54u); // pixels start after the two headers
+    EXPECT_EQ(bmpBitsPerPixel(bytes), 24);
+    EXPECT_EQ(bmpCompression(bytes), 0u);
+    EXPECT_TRUE(samePixels(QImage(file("frame.bmp")), frame));
+}
+
+TEST_F(PictureFilesTest, AnotherProgramReadsThe24BitFrame)
+{
+    const QString identify = QStandardPaths::findExecutable(QStringLiteral("identify"));
+    if (identify.isEmpty())
+        GTEST_SKIP() << "ImageMagick's identify is not installed";
+    area.setPicture(noisePicture(640, 480, 2));
+    ASSERT_TRUE(area.savePicture(file("frame.bmp")).ok());
+
+    QProcess process;
+    process.start(identify, {QStringLiteral("-format"), QStringLiteral("%w %h %z %r"), file("frame.bmp")});
+    ASSERT_TRUE(process.waitForFinished(30000));
+    // 8 bits in each of three directly stored channels: 24-bit colour.
+    EXPECT_EQ(QString::fromUtf8(process.readAllStandardOutput()).trimmed(), QStringLiteral("640 480 8 DirectClass sRGB"));
+}
+
+TEST_F(PictureFilesTest, IndexedAndGreyPicturesAreAlsoWritten24Bit)
+{
+    QImage grey = noisePicture(64, 48, 3).convertToFormat(QImage::Format_Grayscale8);
+    QImage indexed = noisePicture(63, 47, 4).convertToFormat(QImage::Format_Indexed8);
+    for (const QImage &picture : {grey, indexed}) {
+        area.setPicture(picture);
+        ASSERT_TRUE(area.savePicture(file("small.bmp")).ok());
+        const QByteArray bytes = readAll(file("small.bmp"));
+        EXPECT_EQ(bmpBitsPerPixel(bytes), 24);
+        const int rowBytes = (picture.width() * 3 + 3) / 4 * 4; // rows padded to 4 bytes
+        EXPECT_EQ(bytes.size(), 54 + rowBytes * picture.height());
+        EXPECT_TRUE(samePixels(QImage(file("small.bmp")), picture));
+    }
+}
+
+TEST_F(PictureFilesTest, LargerPictureIsShownCutButSavedWhole)
+{
+    const QImage large = noisePicture(800, 600, 5);
+    area.setPicture(large);
+    EXPECT_TRUE(samePixels(area.surface(), large.copy(0, 0, 640, 480)));
+    ASSERT_TRUE(area.savePicture(file("large.bmp")).ok());
+    EXPECT_TRUE(samePixels(QImage(file("large.bmp")), large));
+}
+
+TEST_F(PictureFilesTest, MarksOnTheSurfaceAreNotSaved)
+{
+    const QImage frame = noisePicture(640, 480, 6);
+    area.setPicture(frame);
+    area.drawBox(100, 100, 140, 140, 0x00FF00);
+    ASSERT_TRUE(area.savePicture(file("frame.bmp")).ok());
+    EXPECT_TRUE(samePixels(QImage(file("frame.bmp")), frame));
+}
+
+TEST_F(PictureFilesTest, NameIsUsedAsTypedAndBmpContentLoadsUnderAnyExtension)
+{
+    area.setPicture(noisePicture(32, 16, 7));
+    ASSERT_TRUE(area.savePicture(file("no extension")).ok());
+    ASSERT_TRUE(area.savePicture(file("looks like.png")).ok());
+    EXPECT_TRUE(QFile::exists(file("no extension")));
+    EXPECT_FALSE(QFile::exists(file("no extension.bmp")));
+    EXPECT_EQ(readAll(file("looks like.png")).left(2), "BM");
+
+    PictureArea other;
+    ASSERT_TRUE(other.loadPicture(file("looks like.png")).ok());
+    EXPECT_TRUE(samePixels(other.picture(), area.picture()));
+}
+
+TEST_F(PictureFilesTest, FailedLoadNamesTheFileAndKeepsTheArea)
+{
+    const QImage before = noisePicture(640, 480, 8);
+    area.setPicture(before);
+    ASSERT_TRUE(test::writeAll(file("notes.bmp"), "these are not pixels"));
+
+    const Result missing = area.loadPicture(file("missing.bmp"));
+    ASSERT_FALSE(missing.ok());
+    EXPECT_TRUE(missing.error().contains(file("missing.bmp")));
+    EXPECT_TRUE(missing.error().contains(QStringLiteral("does not exist")));
+
+    const Result notPicture = area.loadPicture(file("notes.bmp"));
+    ASSERT_FALSE(notPicture.ok());
+    EXPECT_TRUE(notPicture.error().contains(file("notes.bmp")));
+
+    const Result folder = area.loadPicture(dir.path());
+    ASSERT_FALSE(folder.ok());
+    EXPECT_TRUE(folder.error().contains(QStringLiteral("folder")));
+
+    EXPECT_TRUE(samePixels(area.picture(), before));
+    EXPECT_TRUE(samePixels(area.surface(), before));
+}
+
+class FailedSaveTest : public PictureFilesTest {
+protected:
+    void SetUp() override
+    {
+        area.setPicture(noisePicture(640, 480, 9));
+        ASSERT_TRUE(test::writeAll(file("kept.bmp"), original));
+    }
+    // Nothing in the directory but what the test put there: no temporary leftovers.
+    QStringList entries() const { return QDir(dir.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries); }
+
+    const QByteArray original = QByteArray(5000, 'k');
+};
+
+TEST_F(FailedSaveTest, MissingDirectoryIsNamed)
+{
+    const Result saved = area.savePicture(file("absent/frame.bmp"));
+    ASSERT_FALSE(saved.ok());
+    EXPECT_TRUE(saved.error().contains(file("absent/frame.bmp")));
+    EXPECT_EQ(entries(), QStringList{QStringLiteral("kept.bmp")});
+}
+
+TEST_F(FailedSaveTest, FolderInPlaceOfTheFileIsLeftAlone)
+{
+    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("taken.bmp")));
+    const Result saved = area.savePicture(file("taken.bmp"));
+    ASSERT_FALSE(saved.ok());
+    EXPECT_TRUE(saved.error().contains(file("taken.bmp")));
+    EXPECT_TRUE(QFileInfo(file("taken.bmp")).isDir());
+}
+
+TEST_F(FailedSaveTest, FullDiskLeavesTheOldFileByteIdentical)
+{
+    // A file size limit stands in for a full disk; the signal it raises is ignored
+    // so that the write fails instead.
+    rlimit saved{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = saved;
+    small.rlim_cur = 100000; // bytes, far below a frame's 921,654
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+
+    const Result result = area.savePicture(file("kept.bmp"));
+
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, oldHandler);
+    ASSERT_FALSE(result.ok());
+    EXPECT_TRUE(result.error().contains(file("kept.bmp")));
+    EXPECT_TRUE(result.error().contains(QStringLiteral("disk may be full")));
+    EXPECT_EQ(readAll(file("kept.bmp")), original);
+    EXPECT_EQ(entries(), QStringList{QStringLiteral("kept.bmp")});
+}
+
+TEST_F(FailedSaveTest, EmptyNameIsRefused)
+{
+    const Result saved = area.savePicture(QString());
+    ASSERT_FALSE(saved.ok());
+    EXPECT_TRUE(saved.error().contains(QStringLiteral("no file name")));
+}
+
+} // namespace
+} // namespace orvane
