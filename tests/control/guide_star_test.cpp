@@ -1,0 +1,151 @@
+#include "rig_fixture.h"
+
+using namespace orvane;
+using orvane::test::RigTest;
+
+namespace {
+
+constexpr uint32_t kBright = 0xC8C8C8; // a grey pixel, colour number
+
+class GuideStarTest : public RigTest {
+protected:
+    void SetUp() override
+    {
+        settings.GuideBoxSize = 20;
+        sequence.StarX = 300;
+        sequence.StarY = 200;
+    }
+    void light(int x, int y, uint32_t colour = kBright) { picture.setPixel(x, y, colour); }
+    // Measure, then decide a move; returns what went over the link.
+    QByteArray guideOnce()
+    {
+        opener.writes.clear();
+        rig.MeasureGuideStar();
+        rig.StartGuideMove();
+        return opener.sent();
+    }
+};
+
+} // namespace
+
+TEST_F(GuideStarTest, SinglePixelIsFoundAtTheFirstRunThatHoldsIt)
+{
+    light(304, 199);
+    EXPECT_EQ(guideOnce(), kStopAll); // drift (1, -1): no move
+    EXPECT_EQ(guiding.DriftX, 1);
+    EXPECT_EQ(guiding.DriftY, -1);
+    EXPECT_EQ(guiding.MoveDirX, 0);
+    EXPECT_EQ(guiding.MoveDirY, 0);
+    EXPECT_EQ(panel.dx, " 1");
+    EXPECT_EQ(panel.dy, "-1");
+}
+
+TEST_F(GuideStarTest, RunsRightAndLeftOfTheMarkGiveTheirCentres)
+{
+    for (int x = 301; x <= 306; ++x)
+        light(x, 200);
+    EXPECT_EQ(guideOnce(), QByteArray(kStopAll) + ":RG#:Me#");
+    EXPECT_EQ(guiding.DriftX, 3);
+    EXPECT_EQ(guiding.MoveDirX, 1);
+
+    picture.setPicture(QImage()); // black again
+    for (int x = 294; x <= 299; ++x)
+        light(x, 200);
+    EXPECT_EQ(guideOnce(), QByteArray(kStopAll) + ":RG#:Mw#");
+    EXPECT_EQ(guiding.DriftX, -4);
+    EXPECT_EQ(guiding.MoveDirX, -1);
+}
+
+TEST_F(GuideStarTest, TheLeftmostColumnOfTheBoxIsNeverFound)
+{
+    light(290, 200); // x = StarX - half
+    rig.MeasureGuideStar();
+    EXPECT_EQ(guiding.DriftX, -300); // nothing found: the position stays (0, 0)
+    EXPECT_EQ(guiding.DriftY, -200);
+}
+
+TEST_F(GuideStarTest, TiesKeepTheTopmostRow)
+{
+    light(302, 195);
+    light(302, 205);
+    rig.MeasureGuideStar();
+    EXPECT_EQ(guiding.DriftY, -5);
+}
+
+TEST_F(GuideStarTest, AxisChoiceFollowsTheLargerDrift)
+{
+    struct Case {
+        float dx, dy;
+        QByteArray sent;
+        int16_t dirX, dirY;
+    };
+    const Case cases[] = {
+        {3, -3, ":RG#:Mn#", 0, -1},  // equal sizes: the y axis, star above
+        {3, 2.9f, ":RG#:Me#", 1, 0},
+        {2, 2, "", 0, 0},            // both thresholds are "more than 2"
+        {-1, 5, ":RG#:Ms#", 0, 1},
+        {-7, 1, ":RG#:Mw#", -1, 0},
+    };
+    for (const Case &c : cases) {
+        opener.writes.clear();
+        guiding.DriftX = c.dx;
+        guiding.DriftY = c.dy;
+        clock.advance(7);
+        rig.StartGuideMove();
+        EXPECT_EQ(opener.sent(), QByteArray(kStopAll) + c.sent) << c.dx << "," << c.dy;
+        EXPECT_EQ(guiding.MoveDirX, c.dirX);
+        EXPECT_EQ(guiding.MoveDirY, c.dirY);
+        EXPECT_EQ(guiding.MoveClock, clock.now()); // stamped whether or not a move was sent
+    }
+}
+
+TEST_F(GuideStarTest, BoxNearTheEdgeReadsBlackOutsideAndNeverFails)
+{
+    sequence.StarX = 2;
+    sequence.StarY = 478;
+    settings.GuideBoxSize = 30;
+    light(5, 479);
+    rig.MeasureGuideStar();
+    EXPECT_EQ(guiding.DriftX, 0); // the first run holding x = 5 ends there: centre 2
+    EXPECT_EQ(guiding.DriftY, 1);
+    rig.DrawGuideBox(); // partly outside: no failure
+
+    settings.GuideBoxSize = 32767; // huge box: still quick, still right
+    sequence.StarX = 320;
+    sequence.StarY = 240;
+    rig.MeasureGuideStar();
+    EXPECT_EQ(guiding.DriftX, 2 - 320);
+    EXPECT_EQ(guiding.DriftY, 479 - 240);
+}
+
+TEST_F(GuideStarTest, OddBoxSizesUseOnePixelRuleForSearchAndOutline)
+{
+    settings.GuideBoxSize = 21; // half = 10.5: edges at round-half-even of 289.5 and 310.5
+    rig.DrawGuideBox();
+    const uint32_t red = 255;
+    EXPECT_EQ(picture.pixel(290, 200), red); // left edge: 289.5 -> 290
+    EXPECT_EQ(picture.pixel(310, 200), red); // right edge: 310.5 -> 310
+    EXPECT_EQ(picture.pixel(300, 190), red); // top: 189.5 -> 190
+    EXPECT_EQ(picture.pixel(300, 210), red); // bottom: 210.5 -> 210
+    EXPECT_EQ(picture.pixel(300, 200), 0u);
+    // The box outline is drawn on the surface only, not in the current picture.
+    EXPECT_EQ(colourNumber(picture.picture().pixel(290, 200)) , 0u);
+
+    picture.setPicture(QImage());
+    light(310, 200); // on the right edge: searched
+    rig.MeasureGuideStar();
+    EXPECT_EQ(guiding.DriftX, 7);
+    picture.setPicture(QImage());
+    light(290, 201); // on the left edge: never found, like the leftmost column of an even box
+    rig.MeasureGuideStar();
+    EXPECT_EQ(guiding.DriftX, -300);
+}
+
+TEST_F(GuideStarTest, ABoxTooSmallForARunFindsNothing)
+{
+    settings.GuideBoxSize = 4;
+    light(300, 200);
+    rig.MeasureGuideStar();
+    EXPECT_EQ(guiding.DriftX, -300);
+    EXPECT_EQ(guiding.DriftY, -200);
+}
