@@ -1,0 +1,160 @@
+// CPU cost and stop accuracy of the serviced wait with the move timer, on the
+// real clock and Qt's event loop, beside the same wait written as a busy loop
+// (poll the clock, process events, update the moves, again) as the baseline.
+//
+// Each run lasts 10 s of real time; a timer starts a guide-rate correction every
+// second, as guide cycles do, and the move timer must end it when the measured
+// distance has been covered. Goals: under 1% of the busy loop's CPU time, stop
+// error under 2 ms.
+
+#include "rig.h"
+
+#include <QCoreApplication>
+#include <QTimer>
+
+#include <time.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <vector>
+
+using namespace orvane;
+
+namespace {
+
+constexpr int32_t kRunMs = 10000;         // real time per run
+constexpr int kCorrectionEveryMs = 1000;  // a new correction this often, ms
+constexpr int32_t kPixPerSec = 5;         // pixels per second at guide rate
+
+double cpuSeconds()
+{
+    timespec ts{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+    return double(ts.tv_sec) + double(ts.tv_nsec) / 1e9;
+}
+
+// A link that notes when each stop-all goes out.
+class StopTimingOpener : public SerialOpener {
+public:
+    std::function<void()> onStopAll;
+
+    std::unique_ptr<SerialConnection> open(int16_t, QString &) override { return std::make_unique<Link>(*this); }
+    QString describe(int16_t) const override { return QStringLiteral("the timing link"); }
+
+private:
+    class Link : public SerialConnection {
+    public:
+        explicit Link(StopTimingOpener &owner) : owner_(owner) {}
+        Result write(const QByteArray &bytes) override
+        {
+            if (bytes == kStopAll && owner_.onStopAll)
+                owner_.onStopAll();
+            return Result::success();
+        }
+        QByteArray readAll() override { return {}; }
+        void close() override {}
+
+    private:
+        StopTimingOpener &owner_;
+    };
+};
+
+struct RunFigures {
+    double cpuSeconds = 0;
+    std::vector<int32_t> stopErrorsMs; // stop time minus computed due time
+};
+
+// Runs one 10 s wait, either serviced or busy, with corrections started by a timer.
+RunFigures run(bool busy)
+{
+    Settings settings;
+    settings.PixPerSec = kPixPerSec;
+    SequenceState sequence;
+    GuidingState guiding;
+    SteadyClock clock;
+    QtEventPump pump(clock);
+    WinIo port(clock);
+    StopTimingOpener opener;
+    MSComm comm(opener);
+    EzVidCap camera;
+    PictureArea picture;
+    PlainPanel panel;
+    panel.guiding = true;
+    Rig rig(RigContext{settings, sequence, guiding, clock, pump, port, comm, camera, picture, panel});
+    (void)comm.setPortOpen(true);
+
+    RunFigures figures;
+    std::optional<uint32_t> due;
+    opener.onStopAll = [&] {
+        if (due)
+            figures.stopErrorsMs.push_back(elapsedMs(*due, clock.now()));
+        due.reset();
+    };
+    int started = 0;
+    QTimer cycle;
+    cycle.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&cycle, &QTimer::timeout, [&] {
+        due.reset();
+        rig.sendStopAll();
+        const float drift = 3.0f + 0.41f * float(started++ % 9); // pixels: 0.2 s to 0.9 s moves
+        rig.sendGuideMove(QStringLiteral("e"));
+        guiding.DriftX = drift;
+        guiding.MoveDirX = 1;
+        guiding.MoveClock = clock.now();
+        due = rig.nextMoveCheckMs();
+    });
+    cycle.start(kCorrectionEveryMs);
+
+    const double cpu0 = cpuSeconds();
+    const uint32_t start = clock.now();
+    if (busy) {
+        const uint32_t deadline = start + uint32_t(kRunMs);
+        while (!reached(clock.now(), deadline)) {
+            QCoreApplication::processEvents();
+            if (panel.guidingTicked())
+                rig.UpdateGuideMoves();
+        }
+    } else {
+        rig.ServicedWait(start, kRunMs);
+    }
+    figures.cpuSeconds = cpuSeconds() - cpu0;
+    return figures;
+}
+
+void printStops(const char *name, const std::vector<int32_t> &errors)
+{
+    if (errors.empty()) {
+        std::printf("  %-14s no corrections ended\n", name);
+        return;
+    }
+    const auto [low, high] = std::minmax_element(errors.begin(), errors.end());
+    double sum = 0;
+    for (int32_t e : errors)
+        sum += e;
+    const auto within = std::count_if(errors.begin(), errors.end(), [](int32_t e) { return e >= -1 && e < 2; });
+    std::printf("  %-14s %zu stops, late by %d..%d ms (mean %.2f ms), %td of them within 2 ms\n", name,
+                errors.size(), *low, *high, sum / double(errors.size()), within);
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    std::printf("Serviced wait vs busy loop, %d ms each, a correction every %d ms at %d px/s\n", kRunMs,
+                kCorrectionEveryMs, kPixPerSec);
+
+    const RunFigures serviced = run(false);
+    const RunFigures busy = run(true);
+
+    const double share = busy.cpuSeconds > 0 ? 100.0 * serviced.cpuSeconds / busy.cpuSeconds : 0;
+    std::printf("CPU time:\n");
+    std::printf("  serviced wait  %.4f s\n", serviced.cpuSeconds);
+    std::printf("  busy loop      %.4f s (baseline)\n", busy.cpuSeconds);
+    std::printf("  ratio          %.3f %% of the baseline (goal: under 1 %%)\n", share);
+    std::printf("Move timer stop error (stop-all time minus computed due time; goal: under 2 ms):\n");
+    printStops("serviced wait", serviced.stopErrorsMs);
+    printStops("busy loop", busy.stopErrorsMs);
+    return 0;
+}
