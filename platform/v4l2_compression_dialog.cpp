@@ -52,6 +52,7 @@ V4l2CompressionDialog::V4l2CompressionDialog(V4l2Camera &camera, QWidget *parent
     , problem_(new QLabel(this))
 {
     setWindowTitle(QStringLiteral("Video Compression - %1").arg(camera.name()));
+    setMinimumWidth(360); // pixels: room for the hint on few lines
     auto *layout = new QVBoxLayout(this);
     auto *plain = new QGroupBox(QStringLiteral("Uncompressed"), this);
     auto *packed = new QGroupBox(QStringLiteral("Compressed"), this);

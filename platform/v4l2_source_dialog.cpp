@@ -66,7 +66,7 @@ QWidget *V4l2SourceDialog::makeWidget(size_t index)
         auto *slider = new QSlider(Qt::Horizontal, this);
         slider->setRange(c.minimum, c.maximum);
         slider->setSingleStep(c.step);
-        slider->setPageStep(std::max(c.step, (c.maximum - c.minimum) / 10));
+        slider->setPageStep(int(std::max<int64_t>(c.step, (int64_t(c.maximum) - c.minimum) / 10))); // a tenth of the range
         slider->setMinimumWidth(200);
         valueLabels_[index] = new QLabel(this);
         valueLabels_[index]->setMinimumWidth(50);
