@@ -49,6 +49,23 @@ TEST_F(V4l2EnumerationTest, ASizeRangeBecomesTheUsualSizesInsideIt)
     EXPECT_EQ(sizes.join(' '), QStringLiteral("160x120 176x144 320x240 352x288 640x480 800x600 1000x760"));
 }
 
+TEST_F(V4l2EnumerationTest, ARateRangeBecomesItsEndsAndTheUsualRatesBetween)
+{
+    auto ratesOf = [&](v4l2_fract shortest, v4l2_fract longest) {
+        fake->formats = {{V4L2_PIX_FMT_YUYV, "YUYV", 0, {{640, 480, {shortest, longest}, true}}}};
+        int error = 0;
+        const std::vector<V4l2PixelFormat> formats = enumerateV4l2Formats(*fake, fd, error);
+        QStringList rates;
+        for (const V4l2FrameRate &r : formats.at(0).sizes.at(0).rates)
+            rates << QString::number(r.framesPerSecond());
+        return rates.join(' ');
+    };
+    EXPECT_EQ(ratesOf({1, 30}, {1, 1}), QStringLiteral("30 25 20 15 10 5 2 1"));
+    EXPECT_EQ(ratesOf({1, 60}, {1, 5}), QStringLiteral("60 30 25 20 15 10 5"));
+    EXPECT_EQ(ratesOf({2, 15}, {2, 15}), QStringLiteral("7.5")) << "a range of one rate";
+    EXPECT_EQ(ratesOf({1, 24}, {10, 1}), QStringLiteral("24 20 15 10 5 2 1 0.1"));
+}
+
 TEST_F(V4l2EnumerationTest, AFailingListKeepsWhatWasFoundAndSaysWhy)
 {
     fake->failing[VIDIOC_ENUM_FMT] = EIO;

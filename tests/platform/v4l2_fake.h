@@ -31,6 +31,7 @@ public:
     struct Size {
         uint32_t width, height;
         std::vector<v4l2_fract> periods; // frame periods, seconds
+        bool periodRange = false;         // periods[0] shortest, periods[1] longest, any between
     };
     struct Format {
         uint32_t fourcc;
@@ -305,6 +306,13 @@ private:
             return -EINVAL;
         for (const Size &s : f->sizes)
             if (s.width == e.width && s.height == e.height) {
+                if (s.periodRange) {
+                    if (e.index > 0)
+                        return -EINVAL;
+                    e.type = V4L2_FRMIVAL_TYPE_CONTINUOUS;
+                    e.stepwise = {s.periods[0], s.periods[1], {1, 1}};
+                    return 0;
+                }
                 if (e.index >= s.periods.size())
                     return -EINVAL;
                 e.type = V4L2_FRMIVAL_TYPE_DISCRETE;
