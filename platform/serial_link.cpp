@@ -2,6 +2,25 @@
 
 namespace orvane {
 
+namespace {
+
+// A command as the user can read it: control bytes such as the probe's 0x06
+// are shown as <06>.
+QString readableCommand(const QByteArray &text)
+{
+    QString shown;
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte >= 0x7F)
+            shown += QStringLiteral("<%1>").arg(byte, 2, 16, QLatin1Char('0')).toUpper();
+        else
+            shown += QLatin1Char(c);
+    }
+    return shown;
+}
+
+} // namespace
+
 MSComm::~MSComm()
 {
     if (connection_)
@@ -14,6 +33,7 @@ Result MSComm::setPortOpen(bool open)
         if (connection_)
             connection_->close();
         connection_.reset();
+        lossReported_ = false; // a send on the closed link is news again
         return Result::success();
     }
     if (connection_)
@@ -21,7 +41,7 @@ Result MSComm::setPortOpen(bool open)
     QString error;
     connection_ = opener_.open(commPort_, error);
     if (!connection_)
-        return Result::failure(error);
+        return Result::failure(error.isEmpty() ? QStringLiteral("Cannot open %1.").arg(opener_.describe(commPort_)) : error);
     lossReported_ = false;
     return Result::success();
 }
@@ -30,8 +50,9 @@ void MSComm::Output(const QByteArray &text)
 {
     QString problem;
     if (!connection_) {
-        problem = QStringLiteral("The telescope link on %1 is closed; the command %2 was not sent.")
-                      .arg(opener_.describe(commPort_), QString::fromLatin1(text));
+        problem = QStringLiteral("The telescope link to %1 is closed (it opens when a sequence starts with guiding "
+                                 "ticked); the command %2 was not sent.")
+                      .arg(opener_.describe(commPort_), readableCommand(text));
     } else if (Result sent = connection_->write(text); !sent) {
         problem = sent.error();
     }

@@ -48,7 +48,8 @@ public:
     bool PortOpen() const { return connection_ != nullptr; }
 
     // Sends the text as its bytes, nothing appended. A send while closed, or one
-    // that fails, is dropped; a lost link is reported once (onLinkLost) per opening.
+    // that fails, is dropped; the loss is reported once (onLinkLost) per opening
+    // of the link, and once per closed spell.
     void Output(const QByteArray &text);
     // All characters received so far (empty when closed).
     QByteArray Input();

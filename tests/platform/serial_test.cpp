@@ -95,12 +95,27 @@ TEST_F(SerialPtyTest, FarEndGoneMidRunDropsSendsAndReportsOnce)
 
 TEST_F(SerialPtyTest, SendsWhileClosedAreDroppedAndReportedOnce)
 {
-    comm.Output(":Qn#:Qs#:Qe#:Qw#");
+    comm.Output(QByteArray(1, '\x06'));
     comm.Output(":RG#:Mn#");
     EXPECT_TRUE(pty.readMaster().isEmpty());
     ASSERT_EQ(losses.size(), 1);
-    EXPECT_TRUE(losses.first().contains(QStringLiteral("closed")));
-    EXPECT_TRUE(losses.first().contains(pty.slavePath()));
+    EXPECT_EQ(losses.first(), QStringLiteral("The telescope link to %1 is closed (it opens when a sequence starts with "
+                                             "guiding ticked); the command <06> was not sent.")
+                                  .arg(pty.slavePath()));
+}
+
+TEST_F(SerialPtyTest, EachOpeningAndEachClosedSpellReportsItsOwnLoss)
+{
+    ASSERT_TRUE(comm.setPortOpen(true).ok());
+    pty.closeMaster();
+    comm.Output(":Q#");
+    comm.Output(":Q#");
+    ASSERT_TRUE(comm.setPortOpen(false).ok());
+    comm.Output(":Q#");
+    comm.Output(":Q#");
+    ASSERT_EQ(losses.size(), 2);
+    EXPECT_TRUE(losses[0].contains(QStringLiteral("was lost")));
+    EXPECT_TRUE(losses[1].contains(QStringLiteral("is closed")));
 }
 
 TEST_F(SerialPtyTest, BusyDeviceIsRefusedWithASentence)
