@@ -109,6 +109,42 @@ TEST_F(PictureFilesTest, NameIsUsedAsTypedAndBmpContentLoadsUnderAnyExtension)
     EXPECT_TRUE(samePixels(other.picture(), area.picture()));
 }
 
+TEST_F(PictureFilesTest, OddWidthsAndTopRowFirstFilesLoadExactly)
+{
+    const QImage odd = noisePicture(63, 47, 14); // rows padded to 4 bytes
+    area.setPicture(odd);
+    ASSERT_TRUE(area.savePicture(file("odd.bmp")).ok());
+    PictureArea reader;
+    ASSERT_TRUE(reader.loadPicture(file("odd.bmp")).ok());
+    EXPECT_TRUE(samePixels(reader.picture(), odd));
+
+    // The same picture stored top row first: a negative height, rows reversed.
+    QByteArray bytes = readAll(file("odd.bmp"));
+    const int rowBytes = (63 * 3 + 3) / 4 * 4;
+    QByteArray flipped = bytes.left(54);
+    for (int row = 46; row >= 0; --row)
+        flipped += bytes.mid(54 + row * rowBytes, rowBytes);
+    const uint32_t negative = uint32_t(-47);
+    for (int i = 0; i < 4; ++i)
+        flipped[22 + i] = char((negative >> (8 * i)) & 0xFF);
+    ASSERT_TRUE(test::writeAll(file("topdown.bmp"), flipped));
+    ASSERT_TRUE(reader.loadPicture(file("topdown.bmp")).ok());
+    EXPECT_TRUE(samePixels(reader.picture(), odd));
+}
+
+TEST_F(PictureFilesTest, CutOffBmpIsNotTakenForAPicture)
+{
+    area.setPicture(noisePicture(640, 480, 15));
+    ASSERT_TRUE(area.savePicture(file("whole.bmp")).ok());
+    ASSERT_TRUE(test::writeAll(file("cut.bmp"), readAll(file("whole.bmp")).left(400000)));
+    const QImage before = area.picture();
+    const Result loaded = area.loadPicture(file("cut.bmp"));
+    ASSERT_FALSE(loaded.ok());
+    EXPECT_TRUE(loaded.error().contains(file("cut.bmp")));
+    EXPECT_TRUE(loaded.error().contains(QStringLiteral("cut short")));
+    EXPECT_TRUE(samePixels(area.picture(), before));
+}
+
 TEST_F(PictureFilesTest, FailedLoadNamesTheFileAndKeepsTheArea)
 {
     const QImage before = noisePicture(640, 480, 8);
