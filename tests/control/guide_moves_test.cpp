@@ -213,6 +213,14 @@ TEST_F(MoveTimerTest, NextCheckIsExactForUnevenRates)
     }
 }
 
+TEST_F(RigTest, MountCommandsGoOutAsOneWriteEach)
+{
+    rig.sendStopAll();
+    rig.sendGuideMove(settings.DirLeft);
+    rig.sendGuideMove(QStringLiteral("n"));
+    EXPECT_EQ(opener.writes, (QByteArrayList{":Qn#:Qs#:Qe#:Qw#", ":RG#:Me#", ":RG#:Mn#"}));
+}
+
 class ServicedWaitTest : public MoveTimerTest {};
 
 TEST_F(ServicedWaitTest, ZeroOrNegativeDelayReturnsWithoutAnyPass)
