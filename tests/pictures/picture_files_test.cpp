@@ -207,7 +207,10 @@ TEST_F(FailedSaveTest, FullDiskLeavesTheOldFileByteIdentical)
     const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
     rlimit small = saved;
     small.rlim_cur = 100000; // bytes, far below a frame's 921,654
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    if (setrlimit(RLIMIT_FSIZE, &small) != 0) {
+        std::signal(SIGXFSZ, oldHandler);
+        GTEST_SKIP() << "the file size limit cannot be lowered here";
+    }
 
     const Result result = area.savePicture(file("kept.bmp"));
 
