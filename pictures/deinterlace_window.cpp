@@ -83,9 +83,8 @@ void DeinterlaceWindow::deinterlace()
                            .arg(area_.reserved() ? area_.holder() : DeinterlaceBatch::kHolder));
         return;
     }
+    running_ = true; // from the dialog on: one batch at a time
     const QStringList chosen = chooser_.chooseOpenFiles(this, kFilter);
-
-    running_ = true;
     DeinterlaceBatch batch(area_, pump_, [this](const QString &text) { setStatus(text); });
     const Result result = batch.run(selectionFromDialog(chosen));
     running_ = false;

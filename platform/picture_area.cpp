@@ -191,6 +191,13 @@ Result PictureArea::loadPicture(const QString &path)
         return failure(QStringLiteral("the file does not exist"));
     if (info.isDir())
         return failure(QStringLiteral("it is a folder, not a picture file"));
+    // A device or a pipe (the deinterlace dialog offers every file) would be
+    // read without end.
+    if (!info.isFile())
+        return failure(QStringLiteral("it is not a plain file"));
+    constexpr qint64 kLargestFile = qint64(512) << 20; // bytes; a 640 x 480 frame is under 1 MiB
+    if (info.size() > kLargestFile)
+        return failure(QStringLiteral("the file is too large to be a picture (%1 bytes)").arg(info.size()));
 
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))

@@ -164,6 +164,10 @@ TEST_F(PictureFilesTest, FailedLoadNamesTheFileAndKeepsTheArea)
     ASSERT_FALSE(folder.ok());
     EXPECT_TRUE(folder.error().contains(QStringLiteral("folder")));
 
+    const Result device = area.loadPicture(QStringLiteral("/dev/zero")); // would never end
+    ASSERT_FALSE(device.ok());
+    EXPECT_TRUE(device.error().contains(QStringLiteral("not a plain file")));
+
     EXPECT_TRUE(samePixels(area.picture(), before));
     EXPECT_TRUE(samePixels(area.surface(), before));
 }
