@@ -275,6 +275,22 @@ TEST(SimCamera, TheGuideStarIsBrightIsolatedAndNearTheCentre)
     EXPECT_EQ(field.hotPixels().size(), 5u);
 }
 
+TEST(SimSky, AnswersEarlierTimesAfterTheMountHasChangedSpeed)
+{
+    SimSky sky(4294960000u, SkyMotion{}); // the clock wraps during the run
+    std::vector<std::pair<uint32_t, QPointF>> earlier;
+    uint32_t t = 4294960000u;
+    for (int i = 0; i < 6; ++i) {
+        t += 1500;
+        earlier.push_back({t - 700, sky.offsetAt(t - 700)});
+        sky.setMountVelocity(i % 2 ? 0.0 : 5.0, i % 3 ? -5.0 : 0.0, t);
+    }
+    for (const auto &[at, offset] : earlier) {
+        EXPECT_NEAR(sky.offsetAt(at).x(), offset.x(), 1e-9) << at;
+        EXPECT_NEAR(sky.offsetAt(at).y(), offset.y(), 1e-9) << at;
+    }
+}
+
 TEST(SimCameraOptions, ReadsTheCameraGroupAndNamesBadValues)
 {
     QTemporaryDir dir;
