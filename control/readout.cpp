@@ -31,8 +31,8 @@ void Rig::GrabImageFrame()
     writePort(s.ExposureState); // the next exposure starts here
     TakeFrame();
 
-    if (!c_.panel.lineDoublingTicked())
-        return;
+    if (!c_.panel.lineDoublingTicked() || c_.picture.reserved())
+        return; // (a batch holding the picture area keeps its rows)
     // "2x1 Bin": the camera delivers every other line; the doubled frame is what gets saved.
     const QString kept = c_.panel.status();
     c_.panel.setStatus(QStringLiteral("deinterlace"));

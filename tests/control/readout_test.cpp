@@ -228,6 +228,13 @@ TEST_F(ReadoutTest, AFrameDoesNotOverwriteAPictureABatchIsWorkingOn)
     EXPECT_EQ(picture.picture(), batchPicture);
     ASSERT_EQ(panel.notices.size(), 1);
     EXPECT_TRUE(panel.notices.front().contains(QStringLiteral("the deinterlace tool")));
+    // Nor does the line doubling of an image read-out touch its rows.
+    const QImage surfaceBefore = picture.surface();
+    panel.lineDoubling = true;
+    scripted->frames.push_back(patternFrame());
+    rig.GrabImageFrame();
+    EXPECT_EQ(picture.surface(), surfaceBefore);
+    EXPECT_EQ(picture.picture(), batchPicture);
 }
 
 class LineDoublingTest : public ReadoutTest {
