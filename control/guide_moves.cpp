@@ -3,8 +3,8 @@
 
 #include "rig.h"
 
+#include <algorithm>
 #include <cmath>
-#include <cstdlib>
 
 namespace orvane {
 
