@@ -1,10 +1,14 @@
+// Orvane: long exposures with a modified webcam, guided.
+#include "program.h"
+
 #include <QApplication>
-#include <QWidget>
 
 int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
-    QWidget w;
-    w.show();
-    return app.exec();
+    QApplication::setApplicationName(QStringLiteral("Orvane"));
+    orvane::Program program(QCoreApplication::applicationDirPath());
+    if (!program.start())
+        return 1;
+    return QApplication::exec();
 }

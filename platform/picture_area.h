@@ -63,6 +63,12 @@ public:
     bool reserved() const { return !holder_.isEmpty(); }
     const QString &holder() const { return holder_; }
 
+    // The imaging sequence puts its frames into the area while it runs. It does
+    // not reserve the area (its own procedures write there), but a batch must
+    // not start meanwhile.
+    void setSequenceWriting(bool on) { sequenceWriting_ = on; emit reservationChanged(); }
+    bool sequenceWriting() const { return sequenceWriting_; }
+
 signals:
     void changed();
     void reservationChanged();
@@ -71,6 +77,7 @@ private:
     QImage picture_;
     QImage surface_;
     QString holder_;
+    bool sequenceWriting_ = false;
 };
 
 // Colour number <-> Qt colour.

@@ -1,0 +1,231 @@
+#include "imaging_sequence.h"
+
+#include "numbers.h"
+
+#include <algorithm>
+#include <limits>
+
+namespace orvane {
+
+namespace {
+
+constexpr char kAck = 0x06;               // the mount presence probe
+constexpr uint32_t kProbeWaitMs = 200;    // the mount answers within this
+constexpr int16_t kMaxFrameCount = 32766; // FrameCount + 1 must stay a 16-bit number
+
+// Milliseconds since `from`, for spans up to 49.7 days (wrap-safe).
+int64_t sinceMs(uint32_t from, uint32_t now) { return int64_t(uint32_t(now - from)); }
+
+} // namespace
+
+ImagingSequence::ImagingSequence(Rig &rig, SequencePanel &panel) : rig_(rig), panel_(panel) {}
+
+void ImagingSequence::onCommand1Click()
+{
+    SequenceState &seq = rig_.context().sequence;
+    if (seq.SequenceRunning == 1) {
+        seq.SequenceRunning = 0; // Stop: the run notices it at its next check
+        return;
+    }
+    // A click while a stopped run is still winding down (its end steps let events
+    // run) must not start a second run inside the first.
+    if (inRun_)
+        return;
+    PictureArea &picture = rig_.context().picture;
+    if (picture.reserved()) {
+        panel_.showMessage(QStringLiteral("The picture area is in use by %1; start the sequence when it has finished.")
+                               .arg(picture.holder()));
+        return;
+    }
+    inRun_ = true;
+    picture.setSequenceWriting(true);
+    run();
+    picture.setSequenceWriting(false);
+    inRun_ = false;
+}
+
+void ImagingSequence::requestStop()
+{
+    rig_.context().sequence.SequenceRunning = 0;
+}
+
+void ImagingSequence::onPictureMouseDown(double x, double y)
+{
+    SequenceState &seq = rig_.context().sequence;
+    auto toPixel = [](double v) {
+        return int16_t(std::clamp(roundHalfEven(v), double(std::numeric_limits<int16_t>::min()),
+                                  double(std::numeric_limits<int16_t>::max())));
+    };
+    seq.StarX = toPixel(x);
+    seq.StarY = toPixel(y);
+    seq.StarMarked = 1;
+}
+
+bool ImagingSequence::readMs(const QString &text, const char *label, int32_t &ms)
+{
+    try {
+        ms = toInt32(numericValue(text) * 1000);
+        return true;
+    } catch (const ConversionError &) {
+        panel_.showMessage(QStringLiteral("\"%1\" holds %2; it must lie between -2147483 and 2147483 seconds.")
+                               .arg(QLatin1String(label), text.trimmed()));
+        return false;
+    }
+}
+
+bool ImagingSequence::readCount(const QString &text, int16_t &count)
+{
+    const double value = roundHalfEven(numericValue(text));
+    if (value > kMaxFrameCount || value < std::numeric_limits<int16_t>::min()) {
+        panel_.showMessage(QStringLiteral("\"Number of expsures\" holds %1; a sequence takes at most %2 exposures.")
+                               .arg(text.trimmed())
+                               .arg(kMaxFrameCount));
+        return false;
+    }
+    count = int16_t(value);
+    return true;
+}
+
+void ImagingSequence::run()
+{
+    const RigContext &c = rig_.context();
+    // Every number is checked before anything starts, so a typing slip never
+    // leaves the camera or the mount half way.
+    int32_t exposureMs = 0, guideMs = kUnguidedGuideMs;
+    int16_t frameCount = 0;
+    if (!readMs(panel_.exposureText(), "Exposure sec", exposureMs) ||
+        (panel_.guidingTicked() && !readMs(panel_.guideText(), "Guide sec", guideMs)) ||
+        !readCount(panel_.frameCountText(), frameCount))
+        return;
+
+    c.camera.setSequencing(true);
+    c.sequence.SequenceRunning = 1;
+    panel_.setStartCaption(QStringLiteral("Stop"));
+    c.sequence.FrameNumber = 1;
+    if (!panel_.guidingTicked())
+        guideMs = kUnguidedGuideMs;
+
+    try {
+        bool goOn = true;
+        if (panel_.guidingTicked())
+            goOn = prepareGuiding(guideMs);
+        if (goOn) {
+            // The count is read again here: it may have been edited while the star was marked.
+            if (!readCount(panel_.frameCountText(), frameCount)) {
+                frameCount = 0;
+                c.sequence.SequenceRunning = 0;
+            }
+            rig_.writePort(c.settings.ExposureState);
+            panel_.setProgressMax(exposureMs);
+            if (c.sequence.FrameNumber < frameCount + 1)
+                exposeFrames(exposureMs, guideMs, frameCount);
+        }
+    } catch (const std::exception &e) {
+        panel_.showMessage(QStringLiteral("The sequence stopped: %1").arg(QString::fromUtf8(e.what())));
+    }
+    endSequence();
+}
+
+bool ImagingSequence::prepareGuiding(int32_t guideMs)
+{
+    const RigContext &c = rig_.context();
+    SequenceState &seq = c.sequence;
+    if (Result opened = c.comm.setPortOpen(true); !opened) {
+        panel_.showMessage(opened.error());
+        seq.SequenceRunning = 0;
+        return false;
+    }
+    c.comm.Output(QByteArray(1, kAck));
+    c.pump.sleepWithoutEvents(c.clock.now() + kProbeWaitMs);
+    if (c.comm.Input().isEmpty()) {
+        panel_.showMessage(QStringLiteral("Can't find Telescope!"));
+        seq.SequenceRunning = 0;
+    }
+
+    // The first guide frame: one guide interval of exposure.
+    const uint32_t t0 = c.clock.now();
+    rig_.writePort(c.settings.ExposureState);
+    while (sinceMs(t0, c.clock.now()) < guideMs && seq.SequenceRunning == 1)
+        c.pump.processEventsOrSleep(t0 + uint32_t(guideMs));
+    rig_.GrabGuideFrame();
+    rig_.writePort(c.settings.GetImageState);
+    panel_.setStatus(QStringLiteral("Mark Star"));
+    panel_.beep();
+
+    seq.StarMarked = 0;
+    while (seq.StarMarked == 0 && seq.SequenceRunning == 1)
+        c.pump.processEventsOrWait();
+    return true;
+}
+
+uint32_t ImagingSequence::wakeTime(uint32_t now, uint32_t dueMs) const
+{
+    uint32_t wake = now + kProgressIntervalMs;
+    auto consider = [&](uint32_t at) {
+        if (elapsedMs(now, at) < elapsedMs(now, wake))
+            wake = reached(now, at) ? now : at;
+    };
+    consider(dueMs);
+    if (panel_.guidingTicked())
+        if (auto check = rig_.nextMoveCheckMs())
+            consider(*check);
+    return wake;
+}
+
+void ImagingSequence::exposeFrames(int32_t exposureMs, int32_t guideMs, int16_t frameCount)
+{
+    const RigContext &c = rig_.context();
+    SequenceState &seq = c.sequence;
+    while (seq.FrameNumber < frameCount + 1) {
+        panel_.setStatus(QStringLiteral("Image") + numberText(int64_t(seq.FrameNumber)));
+        const uint32_t t1 = c.clock.now();
+        seq.GuideCount = 1;
+        for (;;) {
+            const int64_t elapsed = sinceMs(t1, c.clock.now());
+            if (elapsed >= exposureMs)
+                break;
+            // Guide steps are scheduled by count from the exposure's start: the
+            // k-th falls due once more than k guide intervals have passed.
+            if (elapsed > int64_t(seq.GuideCount) * guideMs && panel_.guidingTicked()) {
+                if (seq.GuideCount < std::numeric_limits<int16_t>::max())
+                    ++seq.GuideCount;
+                rig_.GrabGuideFrame();
+                rig_.MeasureGuideStar();
+                rig_.DrawGuideBox();
+                rig_.StartGuideMove();
+            }
+            // Sleep until the exposure ends, the next guide step or the move timer
+            // is due, or an event comes.
+            const int64_t nextStepMs = int64_t(seq.GuideCount) * guideMs + 1;
+            const int64_t dueSinceT1 = panel_.guidingTicked() ? std::min<int64_t>(nextStepMs, exposureMs) : exposureMs;
+            c.pump.processEventsOrSleep(wakeTime(c.clock.now(), t1 + uint32_t(std::max<int64_t>(dueSinceT1, 0))));
+            if (panel_.guidingTicked())
+                rig_.UpdateGuideMoves();
+            if (seq.SequenceRunning == 0)
+                return;
+            panel_.setProgressValue(int32_t(elapsed));
+        }
+        ++seq.FrameNumber;
+        rig_.GrabImageFrame();
+        if (panel_.saveTicked())
+            (void)rig_.SaveImageFrame(); // a failed save is told to the user; the run goes on
+    }
+}
+
+void ImagingSequence::endSequence()
+{
+    const RigContext &c = rig_.context();
+    panel_.setStatus(QStringLiteral("Ready"));
+    panel_.setProgressValue(0);
+    rig_.writePort(c.settings.GetImageState);
+    panel_.setStartCaption(QStringLiteral("Start"));
+    panel_.setStatus(QStringLiteral("Ready"));
+    if (panel_.guidingTicked())
+        rig_.sendStopAll();
+    if (c.comm.PortOpen())
+        (void)c.comm.setPortOpen(false);
+    c.camera.setSequencing(false);
+    c.sequence.SequenceRunning = 0;
+}
+
+} // namespace orvane

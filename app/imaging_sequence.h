@@ -1,0 +1,48 @@
+#pragma once
+// The Start/Stop command: a run of long exposures, each read out into the
+// picture area and, if asked, saved, with the telescope guided in between. The
+// whole run happens inside the Start click; a second click (Stop) only clears
+// the running flag, which the run notices at its next check.
+
+#include "rig.h"
+#include "sequence_panel.h"
+
+#include <functional>
+
+namespace orvane {
+
+class ImagingSequence {
+public:
+    ImagingSequence(Rig &rig, SequencePanel &panel);
+
+    // The Command1 click: Stop while a run is going on, else a whole run.
+    void onCommand1Click();
+    // The Picture1 mouse-down, whatever the button: marks the guide star.
+    void onPictureMouseDown(double x, double y);
+
+    bool running() const { return inRun_; }
+    // Asks a running sequence to end (its end steps still run); e.g. the window closing.
+    void requestStop();
+
+    // Milliseconds between progress-bar updates while nothing else is due.
+    static constexpr int32_t kProgressIntervalMs = 100;
+    // The guide interval while guiding is not ticked at Start.
+    static constexpr int32_t kUnguidedGuideMs = 100000;
+
+private:
+    void run();
+    bool prepareGuiding(int32_t guideMs);
+    void exposeFrames(int32_t exposureMs, int32_t guideMs, int16_t frameCount);
+    void endSequence();
+    // Reads an entry field as milliseconds (seconds x 1000) or a count; reports
+    // the field by its label when the number does not fit, and returns false.
+    bool readMs(const QString &text, const char *label, int32_t &ms);
+    bool readCount(const QString &text, int16_t &count);
+    uint32_t wakeTime(uint32_t now, uint32_t dueMs) const;
+
+    Rig &rig_;
+    SequencePanel &panel_;
+    bool inRun_ = false;
+};
+
+} // namespace orvane

@@ -1,0 +1,345 @@
+#include "main_window.h"
+
+#include "config_file.h"
+#include "deinterlace_window.h"
+#include "device_dialog.h"
+#include "directory_dialog.h"
+#include "numbers.h"
+#include "options_dialog.h"
+#include "picture_file_menu.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QStatusBar>
+
+#include <iostream>
+
+namespace orvane {
+
+namespace {
+
+constexpr int kClientWidth = 788;  // pixels
+constexpr int kClientHeight = 536; // pixels
+
+QFont sequenceFont()
+{
+    QFont font(QStringLiteral("MS Sans Serif"));
+    font.setPointSizeF(13.5);
+    return font;
+}
+
+template <typename W>
+W *place(QWidget *parent, const char *name, int left, int top, int width, int height)
+{
+    auto *w = new W(parent);
+    w->setObjectName(QLatin1String(name));
+    w->setGeometry(left, top, width, height);
+    return w;
+}
+
+} // namespace
+
+MainWindow::MainWindow(MainWindowParts parts, QWidget *parent) : QMainWindow(parent), parts_(std::move(parts))
+{
+    setObjectName(QStringLiteral("frmCapTest"));
+    setWindowTitle(QStringLiteral("Orvane 4.0"));
+    buildControls();
+    buildMenus();
+
+    rig_ = std::make_unique<Rig>(RigContext{parts_.settings, parts_.sequence, parts_.guiding, parts_.clock,
+                                            parts_.pump, parts_.port, parts_.comm, parts_.camera,
+                                            parts_.picture, *this});
+    sequence_ = std::make_unique<ImagingSequence>(*rig_, *this);
+    fileMenu_ = std::make_unique<PictureFileMenu>(parts_.picture, parts_.files);
+    picture1_->onMouseDown = [this](double x, double y) { sequence_->onPictureMouseDown(x, y); };
+    parts_.comm.onLinkLost = [this](const QString &sentence) { notify(sentence); };
+    connectCamera();
+
+    showMessageBox = [this](const QString &text, QMessageBox::Icon icon) {
+        QMessageBox box(icon, kAppTitle, text, QMessageBox::Ok, this);
+        box.exec();
+    };
+    askOkCancel = [this](const QString &text) {
+        QMessageBox box(QMessageBox::NoIcon, kAppTitle, text, QMessageBox::Ok | QMessageBox::Cancel, this);
+        return box.exec() == QMessageBox::Ok;
+    };
+    connect(&parts_.picture, &PictureArea::reservationChanged, this, &MainWindow::updateStartButton);
+}
+
+MainWindow::~MainWindow() = default;
+
+void MainWindow::buildControls()
+{
+    auto *client = new QWidget(this);
+    client->setObjectName(QStringLiteral("client"));
+    client->setFixedSize(kClientWidth, kClientHeight);
+    setCentralWidget(client);
+    const QFont big = sequenceFont();
+
+    auto label = [&](const char *name, const char *caption, int l, int t, int w, int h, bool bigFont) {
+        auto *lab = place<QLabel>(client, name, l, t, w, h);
+        lab->setText(QLatin1String(caption));
+        lab->setWordWrap(true);
+        lab->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+        if (bigFont)
+            lab->setFont(big);
+        return lab;
+    };
+    auto text = [&](const char *name, const char *initial, int l, int t, int w, int h, bool bigFont) {
+        auto *box = place<QLineEdit>(client, name, l, t, w, h);
+        box->setText(QLatin1String(initial));
+        if (bigFont)
+            box->setFont(big);
+        return box;
+    };
+
+    label("Label5", "Exposure sec", 8, 8, 81, 49, true);
+    text1_ = text("Text1", "2", 24, 64, 57, 33, true);
+    label("Label7", "Number of expsures", 0, 112, 113, 57, true);
+    text5_ = text("Text5", "1", 24, 168, 57, 33, true);
+    place<QWidget>(client, "ezVidCap1", 104, 192, 3, 3); // the capture layer has no face of its own
+    command1_ = place<QPushButton>(client, "Command1", 8, 232, 97, 33);
+    command1_->setText(QStringLiteral("Start"));
+    command1_->setFont(big);
+    text6_ = text("Text6", "Ready", 8, 288, 97, 33, true);
+    progressBar1_ = place<QProgressBar>(client, "ProgressBar1", 8, 336, 97, 17);
+    progressBar1_->setTextVisible(false);
+    progressBar1_->setRange(0, 100);
+    progressBar1_->setValue(0);
+    label("Label6", "Guide sec", 8, 376, 105, 41, true);
+    text4_ = text("Text4", "1", 8, 408, 57, 33, true);
+    check2_ = place<QCheckBox>(client, "Check2", 88, 408, 17, 23);
+    check2_->setFont(big);
+    label("Label8", "dx", 16, 440, 33, 25, true);
+    label("Label9", "dy", 64, 440, 33, 25, true);
+    text7_ = text("Text7", "", 8, 472, 33, 19, false);
+    text8_ = text("Text8", "", 56, 472, 33, 19, false);
+    label("Label10", "2x1 Bin", 8, 504, 73, 25, true);
+    check3_ = place<QCheckBox>(client, "Check3", 88, 504, 17, 17);
+    check3_->setText(QStringLiteral("Check3")); // clipped by its width
+    picture1_ = new PictureView(parts_.picture, client);
+    picture1_->setObjectName(QStringLiteral("Picture1"));
+    picture1_->setGeometry(128, 8, 641, 481);
+    label("Label1", "Dir", 232, 496, 25, 25, true);
+    command2_ = place<QPushButton>(client, "Command2", 272, 496, 33, 25);
+    command2_->setText(QStringLiteral("..."));
+    label("Label2", "File Name", 320, 496, 97, 25, true);
+    text2_ = text("Text2", "Image", 424, 496, 121, 33, true);
+    label("Label3", "Index", 560, 496, 65, 25, true);
+    text3_ = text("Text3", "0", 632, 496, 49, 33, true);
+    label("Label4", "Save", 688, 496, 41, 25, true);
+    check1_ = place<QCheckBox>(client, "Check1", 744, 504, 17, 17);
+
+    connect(command1_, &QPushButton::clicked, this, &MainWindow::onStartStop);
+    connect(command2_, &QPushButton::clicked, this, &MainWindow::showDirectoryDialog);
+    statusBar()->setObjectName(QStringLiteral("notices"));
+}
+
+void MainWindow::buildMenus()
+{
+    QMenuBar *bar = menuBar();
+    QMenu *file = bar->addMenu(QStringLiteral("File"));
+    file->setObjectName(QStringLiteral("File"));
+    QAction *load = file->addAction(QStringLiteral("Load"), this, [this] { fileMenu_->load(this); });
+    load->setObjectName(QStringLiteral("Load"));
+    QAction *save = file->addAction(QStringLiteral("Save"), this, [this] { fileMenu_->save(this); });
+    save->setObjectName(QStringLiteral("Save"));
+    QAction *exit = file->addAction(QStringLiteral("Exit"), this, &QWidget::close);
+    exit->setObjectName(QStringLiteral("Exit"));
+
+    QMenu *camera = bar->addMenu(QStringLiteral("Camera"));
+    camera->setObjectName(QStringLiteral("Camera"));
+    camera->addAction(QStringLiteral("Device"), this, &MainWindow::showDeviceDialog)->setObjectName("Device");
+    camera->addAction(QStringLiteral("Format"), this, [this] { parts_.camera.showFormatDialog(this); })
+        ->setObjectName("Format");
+    camera->addAction(QStringLiteral("Source"), this, [this] { parts_.camera.showSourceDialog(this); })
+        ->setObjectName("Source");
+    camera->addAction(QStringLiteral("Compression"), this, [this] { parts_.camera.showCompressionDialog(this); })
+        ->setObjectName("Compression");
+
+    bar->addAction(QStringLiteral("Options"), this, &MainWindow::showOptions)->setObjectName("Options");
+    bar->addAction(QStringLiteral("Deinterlace"), this, &MainWindow::showDeinterlace)->setObjectName("deinterlace");
+    bar->addAction(QStringLiteral("About"), this, [this] { showMessageBox(kAboutText, QMessageBox::NoIcon); })
+        ->setObjectName("About");
+}
+
+void MainWindow::connectCamera()
+{
+    EzVidCap &cam = parts_.camera;
+    cam.setObjectName(QStringLiteral("ezVidCap1"));
+    connect(&cam, &EzVidCap::yieldRequested, this, [this] { parts_.pump.processEvents(); });
+    connect(&cam, &EzVidCap::frameEvent, this, [this](const FrameHeader &header) { lastFrameHeader_ = header; });
+    connect(&cam, &EzVidCap::preRoll, this, [this] {
+        if (askOkCancel(kPreRollText))
+            parts_.camera.preRollGo();
+        else
+            parts_.camera.preRollCancel();
+    });
+    // The text and notification events carry nothing the program acts on.
+}
+
+bool MainWindow::load()
+{
+    WinIo &port = parts_.port;
+    if (!port.InitializeWinIo()) {
+        (void)port.ShutdownWinIo();
+        (void)port.InitializeWinIo();
+    }
+    try {
+        parts_.settings = LoadConfig(parts_.configPath);
+    } catch (const ConfigError &e) {
+        showMessageBox(QStringLiteral("Orvane cannot start: %1").arg(QString::fromUtf8(e.what())),
+                       QMessageBox::Critical);
+        return false;
+    }
+    parts_.comm.setCommPort(parts_.settings.CommPort);
+    rig_->writePort(parts_.settings.GetGuideState);
+
+    show();
+    repaint();
+
+    if (!form1()->fillDeviceList())
+        showMessageBox(QStringLiteral("No Video Capture Device!"), QMessageBox::Information);
+    parts_.sequence.SaveDir = form3()->currentPath();
+    return true;
+}
+
+DeviceDialog *MainWindow::form1()
+{
+    if (!form1_) {
+        form1_ = new DeviceDialog(parts_.camera, this);
+        form1_->setWindowFlag(Qt::Window);
+        form1_->notify = [this](const QString &sentence) { notify(sentence); };
+    }
+    return form1_;
+}
+
+DirectoryDialog *MainWindow::form3()
+{
+    if (!form3_) {
+        form3_ = new DirectoryDialog(parts_.sequence.SaveDir, this);
+        form3_->setWindowFlag(Qt::Window);
+    }
+    return form3_;
+}
+
+OptionsDialog *MainWindow::form2()
+{
+    if (!form2_) {
+        form2_ = new OptionsDialog(parts_.settings, parts_.configPath, parts_.iniPath, parts_.comm, this);
+        form2_->setWindowFlag(Qt::Window);
+    }
+    return form2_;
+}
+
+DeinterlaceWindow *MainWindow::hello()
+{
+    if (!hello_) {
+        hello_ = new DeinterlaceWindow(parts_.picture, parts_.pump, parts_.files, this);
+        hello_->setWindowFlag(Qt::Window);
+    }
+    return hello_;
+}
+
+void MainWindow::showDeviceDialog()
+{
+    const bool fresh = !form1_;
+    DeviceDialog *dialog = form1();
+    if (fresh)
+        dialog->fillDeviceList();
+    dialog->show();
+    dialog->raise();
+}
+
+void MainWindow::showDirectoryDialog()
+{
+    form3()->show();
+    form3()->raise();
+}
+
+void MainWindow::showOptions()
+{
+    form2()->show();
+    form2()->raise();
+    form2()->activateWindow();
+}
+
+void MainWindow::showDeinterlace()
+{
+    hello()->show();
+    hello()->raise();
+}
+
+void MainWindow::onStartStop()
+{
+    sequence_->onCommand1Click();
+    if (closeWhenStopped_ && !sequence_->running())
+        close();
+}
+
+void MainWindow::updateStartButton()
+{
+    const PictureArea &area = parts_.picture;
+    const bool blocked = area.reserved();
+    command1_->setEnabled(!blocked);
+    command1_->setToolTip(blocked ? QStringLiteral("The picture area is in use by %1.").arg(area.holder()) : QString());
+}
+
+void MainWindow::closeEvent(QCloseEvent *event)
+{
+    if (sequence_->running()) {
+        // The sequence ends first, with its end steps (port at rest, mount
+        // stopped, link closed); the window closes when the run returns.
+        closeWhenStopped_ = true;
+        sequence_->requestStop();
+        event->ignore();
+        return;
+    }
+    (void)parts_.port.ShutdownWinIo();
+    for (QWidget *w : QApplication::topLevelWidgets())
+        if (w != this && w->isVisible())
+            w->close();
+    event->accept();
+}
+
+// --- SequencePanel ---
+
+bool MainWindow::guidingTicked() const { return check2_->isChecked(); }
+bool MainWindow::lineDoublingTicked() const { return check3_->isChecked(); }
+QString MainWindow::status() const { return text6_->text(); }
+void MainWindow::setStatus(const QString &text) { text6_->setText(text); }
+void MainWindow::showDrift(const QString &dx, const QString &dy)
+{
+    text7_->setText(dx);
+    text8_->setText(dy);
+}
+QString MainWindow::fileStem() const { return text2_->text(); }
+QString MainWindow::firstIndex() const { return text3_->text(); }
+void MainWindow::notify(const QString &sentence)
+{
+    notices_.append(sentence);
+    statusBar()->showMessage(sentence);
+    std::cerr << "orvane: " << sentence.toStdString() << std::endl;
+}
+QString MainWindow::exposureText() const { return text1_->text(); }
+QString MainWindow::guideText() const { return text4_->text(); }
+QString MainWindow::frameCountText() const { return text5_->text(); }
+bool MainWindow::saveTicked() const { return check1_->isChecked(); }
+void MainWindow::setStartCaption(const QString &caption) { command1_->setText(caption); }
+void MainWindow::setProgressMax(int32_t max)
+{
+    // A range of 0..0 would make the bar a busy indicator; an empty bar says it better.
+    progressBar1_->setRange(0, max > 0 ? max : 1);
+    progressBar1_->setValue(0);
+}
+void MainWindow::setProgressValue(int32_t value) { progressBar1_->setValue(std::clamp(value, 0, progressBar1_->maximum())); }
+void MainWindow::beep() { QApplication::beep(); }
+void MainWindow::showMessage(const QString &text) { showMessageBox(text, QMessageBox::Warning); }
+
+} // namespace orvane

@@ -1,0 +1,138 @@
+#pragma once
+// The main window frmCapTest: the picture area, the entry fields of an imaging
+// sequence, Start/Stop, the status field and progress bar, and the menus that
+// reach every other window.
+
+#include "imaging_sequence.h"
+#include "picture_view.h"
+#include "rig.h"
+#include "sequence_panel.h"
+
+#include <QMainWindow>
+#include <QMessageBox>
+#include <QPointer>
+
+#include <functional>
+#include <memory>
+
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QProgressBar;
+class QPushButton;
+
+namespace orvane {
+
+class DeviceDialog;
+class DirectoryDialog;
+class OptionsDialog;
+class DeinterlaceWindow;
+class FileChooser;
+class PictureFileMenu;
+
+// Everything the window works with; all of it outlives the window.
+struct MainWindowParts {
+    Settings &settings;
+    SequenceState &sequence;
+    GuidingState &guiding;
+    Clock &clock;
+    EventPump &pump;
+    WinIo &port;
+    MSComm &comm;
+    EzVidCap &camera;
+    PictureArea &picture;
+    FileChooser &files;
+    QString configPath; // orvane.cfg beside the program
+    QString iniPath;    // orvane.ini beside the program
+};
+
+inline const QString kAppTitle = QStringLiteral("Orvane");
+inline const QString kAboutText =
+    QStringLiteral("Orvane V4.0 21-12-02\r\nCheck orvane.htm in the orvane directory for help");
+inline const QString kPreRollText = QStringLiteral(
+    "Using precise capture controls.\r\nPreRoll complete - Click OK to start capture immediately.");
+
+class MainWindow : public QMainWindow, public SequencePanel {
+    Q_OBJECT
+public:
+    explicit MainWindow(MainWindowParts parts, QWidget *parent = nullptr);
+    ~MainWindow() override;
+
+    // The start-up steps: port driver, settings file, first port byte, window on
+    // screen, device list, save directory. False when the settings cannot be
+    // read: the user has been told and the program must end.
+    bool load();
+
+    // Message boxes go through these so tests can answer them.
+    std::function<void(const QString &text, QMessageBox::Icon icon)> showMessageBox;
+    std::function<bool(const QString &text)> askOkCancel;
+
+    // --- SequencePanel ---
+    bool guidingTicked() const override;
+    bool lineDoublingTicked() const override;
+    QString status() const override;
+    void setStatus(const QString &text) override;
+    void showDrift(const QString &dx, const QString &dy) override;
+    QString fileStem() const override;
+    QString firstIndex() const override;
+    void notify(const QString &sentence) override;
+    QString exposureText() const override;
+    QString guideText() const override;
+    QString frameCountText() const override;
+    bool saveTicked() const override;
+    void setStartCaption(const QString &caption) override;
+    void setProgressMax(int32_t max) override;
+    void setProgressValue(int32_t value) override;
+    void beep() override;
+    void showMessage(const QString &text) override;
+
+    ImagingSequence &sequence() { return *sequence_; }
+    Rig &rig() { return *rig_; }
+    PictureView *pictureView() const { return picture1_; }
+    const QStringList &notices() const { return notices_; }
+    // The frame header of the capture device's last frame event.
+    const FrameHeader &lastFrameHeader() const { return lastFrameHeader_; }
+
+    // The other windows, created on first use (Form1 and Form3 at start-up).
+    DeviceDialog *form1();
+    DirectoryDialog *form3();
+    OptionsDialog *form2();
+    DeinterlaceWindow *hello();
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void buildControls();
+    void buildMenus();
+    void connectCamera();
+    void onStartStop();
+    void showDeviceDialog();
+    void showDirectoryDialog();
+    void showOptions();
+    void showDeinterlace();
+    void updateStartButton();
+
+    MainWindowParts parts_;
+    std::unique_ptr<Rig> rig_;
+    std::unique_ptr<ImagingSequence> sequence_;
+    std::unique_ptr<PictureFileMenu> fileMenu_;
+
+    QLineEdit *text1_ = nullptr, *text2_ = nullptr, *text3_ = nullptr, *text4_ = nullptr;
+    QLineEdit *text5_ = nullptr, *text6_ = nullptr, *text7_ = nullptr, *text8_ = nullptr;
+    QCheckBox *check1_ = nullptr, *check2_ = nullptr, *check3_ = nullptr;
+    QPushButton *command1_ = nullptr, *command2_ = nullptr;
+    QProgressBar *progressBar1_ = nullptr;
+    PictureView *picture1_ = nullptr;
+
+    QPointer<DeviceDialog> form1_;
+    QPointer<OptionsDialog> form2_;
+    QPointer<DirectoryDialog> form3_;
+    QPointer<DeinterlaceWindow> hello_;
+
+    QStringList notices_;
+    FrameHeader lastFrameHeader_{};
+    bool closeWhenStopped_ = false;
+};
+
+} // namespace orvane

@@ -1,0 +1,27 @@
+#pragma once
+// The widget that shows the picture area's drawn surface and reports clicks on it.
+
+#include "picture_area.h"
+
+#include <QWidget>
+
+#include <functional>
+
+namespace orvane {
+
+class PictureView : public QWidget {
+    Q_OBJECT
+public:
+    PictureView(PictureArea &area, QWidget *parent = nullptr);
+    // Called with the click position in picture pixels, for every mouse button.
+    std::function<void(double x, double y)> onMouseDown;
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+
+private:
+    PictureArea &area_;
+};
+
+} // namespace orvane

@@ -1,0 +1,78 @@
+#include "program.h"
+
+#include "parport_ieee1284.h"
+#include "sim_camera.h"
+#include "v4l2_devices.h"
+
+#include <QDir>
+#include <QSettings>
+
+namespace orvane {
+
+SkyMotion skyMotionFromIni(const QString &iniPath)
+{
+    const QSettings ini(iniPath, QSettings::IniFormat);
+    SkyMotion motion;
+    motion.driftXPxPerMin = ini.value("sky/driftXPxPerMin", motion.driftXPxPerMin).toDouble();
+    motion.driftYPxPerMin = ini.value("sky/driftYPxPerMin", motion.driftYPxPerMin).toDouble();
+    motion.periodicErrorPx = ini.value("sky/periodicErrorPx", motion.periodicErrorPx).toDouble();
+    motion.periodicErrorPeriodS = ini.value("sky/periodicErrorPeriodS", motion.periodicErrorPeriodS).toDouble();
+    return motion;
+}
+
+namespace {
+SimMountOptions mountOptions(const QString &iniPath, QStringList &notes)
+{
+    QString problem;
+    SimMountOptions options = SimMountOptions::fromIni(iniPath, &problem);
+    if (!problem.isEmpty())
+        notes.append(problem);
+    return options;
+}
+} // namespace
+
+Program::Program(const QString &programDir)
+    : configPath_(QDir(programDir).filePath(QStringLiteral("orvane.cfg"))),
+      iniPath_(QDir(programDir).filePath(QStringLiteral("orvane.ini"))),
+      sky_(clock_.now(), skyMotionFromIni(iniPath_)),
+      mount_(sky_, clock_, mountOptions(iniPath_, setupNotes_)),
+      opener_(mount_, iniPath_),
+      port_(clock_, [] { return makeIeee1284Port(); })
+{
+    addCaptureDevices();
+    window_ = std::make_unique<MainWindow>(MainWindowParts{settings_, sequence_, guiding_, clock_, pump_, port_, comm_,
+                                                           camera_, picture_, files_, configPath_, iniPath_});
+}
+
+Program::~Program()
+{
+    window_.reset(); // the window's windows use the devices below
+}
+
+void Program::addCaptureDevices()
+{
+    // Real webcams first; the simulated camera stands in when there is none.
+    for (auto &webcam : findV4l2Cameras())
+        camera_.addSource(std::move(webcam));
+    SimCameraOptions options = SimCameraOptions::fromIni(iniPath_);
+    setupNotes_.append(options.problems);
+    if (options.enabled)
+        camera_.addSource(std::make_unique<SimCamera>(clock_, port_, settings_, sky_, options));
+    for (int32_t i = 0; i < camera_.deviceCount(); ++i) {
+        Result connected = camera_.setCurrentDevice(i);
+        if (connected)
+            break;
+        setupNotes_.append(connected.error());
+    }
+}
+
+bool Program::start()
+{
+    if (!window_->load())
+        return false;
+    for (const QString &note : setupNotes_)
+        window_->notify(note);
+    return true;
+}
+
+} // namespace orvane

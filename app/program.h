@@ -1,0 +1,52 @@
+#pragma once
+// The running program: the settings and shared values, the real devices with
+// the simulated rig beside them, and the main window. Made once in main().
+
+#include "main_window.h"
+#include "file_chooser.h"
+#include "rig_serial_opener.h"
+#include "sim_mount.h"
+#include "sky.h"
+
+#include <QString>
+
+#include <memory>
+
+namespace orvane {
+
+// orvane.ini's [sky] group: how the simulated sky drifts.
+SkyMotion skyMotionFromIni(const QString &iniPath);
+
+class Program {
+public:
+    // `programDir` holds orvane.cfg and orvane.ini.
+    explicit Program(const QString &programDir);
+    ~Program();
+
+    // The main window's start-up; false when the program must end (the user was told why).
+    bool start();
+    MainWindow &window() { return *window_; }
+
+private:
+    void addCaptureDevices();
+
+    QString configPath_;
+    QString iniPath_;
+    Settings settings_;
+    SequenceState sequence_;
+    GuidingState guiding_;
+    SteadyClock clock_;
+    QtEventPump pump_{clock_};
+    SimSky sky_;
+    SimMount mount_;
+    RigSerialOpener opener_;
+    MSComm comm_{opener_};
+    WinIo port_;
+    EzVidCap camera_;
+    PictureArea picture_;
+    QtFileChooser files_;
+    QStringList setupNotes_; // problems with orvane.ini, told once the window shows
+    std::unique_ptr<MainWindow> window_;
+};
+
+} // namespace orvane

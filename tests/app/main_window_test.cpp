@@ -1,0 +1,212 @@
+#include "main_window.h"
+
+#include "control/rig_fixture.h"
+#include "device_dialog.h"
+#include "directory_dialog.h"
+#include "file_chooser.h"
+#include "test_support.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+using namespace orvane;
+
+namespace {
+
+class NoFiles : public FileChooser {
+public:
+    QString chooseOpenFile(QWidget *, const QString &, const QString &) override { return {}; }
+    QStringList chooseOpenFiles(QWidget *, const QString &) override { return {}; }
+};
+
+// A capture device that only has a name.
+class NamedSource : public CaptureSource {
+public:
+    explicit NamedSource(QString name) : name_(std::move(name)) {}
+    QString name() const override { return name_; }
+    Result connect() override { return Result::success(); }
+    void disconnect() override {}
+    void setSequencing(bool) override {}
+    std::optional<QImage> copyFrame() override { return std::nullopt; }
+    void showFormatDialog(QWidget *) override {}
+    void showSourceDialog(QWidget *) override {}
+    void showCompressionDialog(QWidget *) override {}
+
+private:
+    QString name_;
+};
+
+QByteArray settingsFile(int printerPort, int getGuide)
+{
+    QByteArray out;
+    const QList<QByteArray> values = {"3", "0", QByteArray::number(getGuide), "250", QByteArray::number(printerPort),
+                                      "0", "n", "s", "e", "w", "5", "40", "0", "1", "100"};
+    out += "Orvane Config file\r\n \r\nDate\r\n01-01-2026\r\n \r\n";
+    for (int i = 0; i < values.size(); ++i) {
+        out += "label\r\n" + values[i] + "\r\n";
+        if (i + 1 < values.size())
+            out += " \r\n";
+    }
+    return out;
+}
+
+struct WindowRig {
+    WindowRig()
+    {
+        window = std::make_unique<MainWindow>(MainWindowParts{settings, sequence, guiding, clock, pump, port, comm,
+                                                              camera, picture, files, dir.filePath("orvane.cfg"),
+                                                              dir.filePath("orvane.ini")});
+        window->showMessageBox = [this](const QString &text, QMessageBox::Icon icon) {
+            messages.append(text);
+            messageWhileVisible.append(window->isVisible());
+            icons.append(icon);
+        };
+    }
+    QTemporaryDir dir;
+    Settings settings;
+    SequenceState sequence;
+    GuidingState guiding;
+    SimClock clock{5000};
+    SimEventPump pump{clock};
+    WinIo port{clock};
+    test::RecordingSerialOpener opener;
+    MSComm comm{opener};
+    EzVidCap camera;
+    PictureArea picture;
+    NoFiles files;
+    std::unique_ptr<MainWindow> window;
+    QStringList messages;
+    QList<bool> messageWhileVisible;
+    QList<QMessageBox::Icon> icons;
+};
+
+} // namespace
+
+TEST(MainWindow, FirstPortWriteIsTheGuideByteAtTheConfiguredAddress)
+{
+    for (auto [printerPort, address] : {std::pair{1, 888}, {2, 632}}) {
+        WindowRig rig;
+        ASSERT_TRUE(test::writeAll(rig.dir.filePath("orvane.cfg"), settingsFile(printerPort, 7)));
+        rig.camera.addSource(std::make_unique<NamedSource>("Cam"));
+        ASSERT_TRUE(rig.window->load());
+        ASSERT_EQ(rig.port.writes().size(), 1u);
+        EXPECT_EQ(rig.port.writes().front().value, 7);
+        EXPECT_EQ(rig.port.writes().front().address, address);
+        EXPECT_TRUE(rig.port.initialized());
+        EXPECT_TRUE(rig.window->isVisible());
+        EXPECT_FALSE(rig.comm.PortOpen()); // the serial port stays closed at start-up
+    }
+}
+
+TEST(MainWindow, NoCaptureDeviceListsNoneAndSaysSoOnceTheWindowShows)
+{
+    WindowRig rig;
+    ASSERT_TRUE(test::writeAll(rig.dir.filePath("orvane.cfg"), settingsFile(1, 2)));
+    ASSERT_TRUE(rig.window->load());
+    QComboBox *list = rig.window->form1()->cbDriver;
+    ASSERT_EQ(list->count(), 1);
+    EXPECT_EQ(list->itemText(0), "<none>");
+    EXPECT_EQ(list->currentIndex(), 0);
+    EXPECT_EQ(rig.messages, QStringList{"No Video Capture Device!"});
+    EXPECT_EQ(rig.messageWhileVisible, QList<bool>{true});
+    EXPECT_EQ(rig.icons, QList<QMessageBox::Icon>{QMessageBox::Information});
+}
+
+TEST(MainWindow, DevicesAreListedInOrderWithTheCurrentOneSelected)
+{
+    WindowRig rig;
+    ASSERT_TRUE(test::writeAll(rig.dir.filePath("orvane.cfg"), settingsFile(1, 2)));
+    for (const char *name : {"A", "B", "C"})
+        rig.camera.addSource(std::make_unique<NamedSource>(name));
+    ASSERT_TRUE(rig.camera.setCurrentDevice(1).ok());
+    ASSERT_TRUE(rig.window->load());
+    QComboBox *list = rig.window->form1()->cbDriver;
+    ASSERT_EQ(list->count(), 3);
+    EXPECT_EQ(list->itemText(2), "C");
+    EXPECT_EQ(list->currentIndex(), 1);
+    EXPECT_TRUE(rig.messages.isEmpty());
+    EXPECT_FALSE(rig.window->form1()->isVisible()); // created hidden
+    EXPECT_EQ(rig.sequence.SaveDir, QDir::currentPath());
+}
+
+TEST(MainWindow, BadSettingsFileStopsStartUpBeforeTheWindowShows)
+{
+    WindowRig rig;
+    QByteArray bad = settingsFile(1, 2);
+    bad.replace("\r\n3\r\n", "\r\n300\r\n"); // line 7: a byte cannot hold 300
+    ASSERT_TRUE(test::writeAll(rig.dir.filePath("orvane.cfg"), bad));
+    EXPECT_FALSE(rig.window->load());
+    ASSERT_EQ(rig.messages.size(), 1);
+    EXPECT_TRUE(rig.messages[0].contains("line 7: 300 does not fit a byte (0..255)")) << rig.messages[0].toStdString();
+    EXPECT_FALSE(rig.messageWhileVisible[0]);
+    EXPECT_TRUE(rig.port.writes().empty());
+
+    WindowRig missing;
+    EXPECT_FALSE(missing.window->load());
+    ASSERT_EQ(missing.messages.size(), 1);
+    EXPECT_TRUE(missing.messages[0].contains(missing.dir.filePath("orvane.cfg")));
+}
+
+TEST(MainWindow, ControlsStandWhereTheUserExpectsThem)
+{
+    WindowRig rig;
+    MainWindow &w = *rig.window;
+    auto geometryOf = [&](const char *name) { return w.findChild<QWidget *>(name)->geometry(); };
+    EXPECT_EQ(w.windowTitle(), "Orvane 4.0");
+    EXPECT_EQ(geometryOf("Picture1"), QRect(128, 8, 641, 481));
+    EXPECT_EQ(geometryOf("Command1"), QRect(8, 232, 97, 33));
+    EXPECT_EQ(geometryOf("Text3"), QRect(632, 496, 49, 33));
+    EXPECT_EQ(geometryOf("Check1"), QRect(744, 504, 17, 17));
+    EXPECT_EQ(w.findChild<QLabel *>("Label7")->text(), "Number of expsures");
+    EXPECT_EQ(w.findChild<QLineEdit *>("Text6")->text(), "Ready");
+    EXPECT_EQ(w.findChild<QLineEdit *>("Text2")->text(), "Image");
+    EXPECT_FALSE(w.findChild<QCheckBox *>("Check2")->isChecked());
+    QStringList menus;
+    for (QAction *a : w.menuBar()->actions())
+        menus << a->text();
+    EXPECT_EQ(menus, (QStringList{"File", "Camera", "Options", "Deinterlace", "About"}));
+
+    w.resize(1200, 900); // resizing moves nothing
+    EXPECT_EQ(geometryOf("Picture1"), QRect(128, 8, 641, 481));
+}
+
+TEST(MainWindow, ClickOnThePictureMarksTheStarWithTiesToEven)
+{
+    WindowRig rig;
+    rig.window->sequence().onPictureMouseDown(10.5, 11.5);
+    EXPECT_EQ(rig.sequence.StarX, 10);
+    EXPECT_EQ(rig.sequence.StarY, 12);
+    EXPECT_EQ(rig.sequence.StarMarked, 1);
+}
+
+TEST(MainWindow, AboutShowsTheVersionAndTheHelpHint)
+{
+    WindowRig rig;
+    for (QAction *a : rig.window->menuBar()->actions())
+        if (a->objectName() == "About")
+            a->trigger();
+    EXPECT_EQ(rig.messages, QStringList{"Orvane V4.0 21-12-02\r\nCheck orvane.htm in the orvane directory for help"});
+}
+
+TEST(MainWindow, ClosingDuringASequenceRunsItsEndStepsFirst)
+{
+    WindowRig rig;
+    ASSERT_TRUE(test::writeAll(rig.dir.filePath("orvane.cfg"), settingsFile(1, 2)));
+    ASSERT_TRUE(rig.window->load());
+    rig.port.clearRecord();
+    rig.window->findChild<QLineEdit *>("Text1")->setText("60");
+    rig.pump.at(rig.clock.now() + 1000, [&] { rig.window->close(); });
+    rig.window->findChild<QPushButton *>("Command1")->click();
+    ASSERT_FALSE(rig.port.writes().empty());
+    EXPECT_EQ(rig.port.writes().back().value, 0); // GetImageState: the camera at rest
+    EXPECT_FALSE(rig.window->isVisible());
+    EXPECT_FALSE(rig.port.initialized()); // the port driver was stopped
+}
