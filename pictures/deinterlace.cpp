@@ -29,6 +29,15 @@ private:
 
 } // namespace
 
+QString areaUser(const PictureArea &area)
+{
+    if (area.reserved())
+        return area.holder();
+    if (area.sequenceWriting())
+        return QStringLiteral("the imaging sequence");
+    return {};
+}
+
 void DeinterlaceRows(PictureArea &area)
 {
     QImage &surface = area.surfaceForWriting();
@@ -82,9 +91,8 @@ Result DeinterlaceBatch::run(const DeinterlaceSelection &selection)
     setStatus_(numberText(int64_t(count)) + QStringLiteral("Files selected ") + selection.heading);
     if (count == 0)
         return Result::success();
-    if (area_.reserved())
-        return Result::failure(
-            QStringLiteral("The files were not deinterlaced: the picture area is in use by %1.").arg(area_.holder()));
+    if (const QString user = areaUser(area_); !user.isEmpty())
+        return Result::failure(QStringLiteral("The files were not deinterlaced: the picture area is in use by %1.").arg(user));
 
     const Reservation hold(area_, kHolder);
     if (count == 1) {

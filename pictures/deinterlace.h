@@ -33,6 +33,10 @@ struct DeinterlaceSelection {
 // Reads the dialog's list of full paths (names with spaces stay whole).
 DeinterlaceSelection selectionFromDialog(const QStringList &chosen);
 
+// Who keeps the picture area from a batch now: the holder of a reservation, or
+// the imaging sequence while it puts frames there; empty when the area is free.
+QString areaUser(const PictureArea &area);
+
 // `directory` and `name` with exactly one "/" between them ("/" + "a.bmp" -> "/a.bmp").
 QString joinPath(const QString &directory, const QString &name);
 
@@ -50,7 +54,7 @@ public:
     // Stops at the first file that cannot be read or written and returns the
     // sentence naming it and the cause; files before it stay rewritten, later
     // ones are not touched. Holds the picture area for the whole batch, and is
-    // refused (touching nothing) when someone else holds it.
+    // refused (touching nothing) while someone else holds it or a sequence runs.
     Result run(const DeinterlaceSelection &selection);
 
 private:

@@ -69,18 +69,17 @@ void DeinterlaceWindow::setStatus(const QString &text)
 
 void DeinterlaceWindow::updateButton()
 {
-    const bool free = !area_.reserved();
-    command1_->setEnabled(free);
-    command1_->setToolTip(free ? QString()
-                               : QStringLiteral("Not available while the picture area is in use by %1.")
-                                     .arg(area_.holder()));
+    const QString user = areaUser(area_);
+    command1_->setEnabled(user.isEmpty());
+    command1_->setToolTip(user.isEmpty() ? QString()
+                                         : QStringLiteral("Not available while the picture area is in use by %1.").arg(user));
 }
 
 void DeinterlaceWindow::deinterlace()
 {
-    if (running_ || area_.reserved()) {
-        message_(this, QStringLiteral("No new batch can start now: the picture area is in use by %1.")
-                           .arg(area_.reserved() ? area_.holder() : DeinterlaceBatch::kHolder));
+    const QString user = running_ ? DeinterlaceBatch::kHolder : areaUser(area_);
+    if (!user.isEmpty()) {
+        message_(this, QStringLiteral("No new batch can start now: the picture area is in use by %1.").arg(user));
         return;
     }
     running_ = true; // from the dialog on: one batch at a time

@@ -102,6 +102,25 @@ TEST_F(DeinterlaceWindowTest, ButtonWaitsWhileTheAreaIsHeldAndSaysWhy)
     EXPECT_TRUE(command1()->toolTip().isEmpty());
 }
 
+TEST_F(DeinterlaceWindowTest, NoBatchWhileTheImagingSequenceRuns)
+{
+    const QString path = makeFrame(QStringLiteral("a.bmp"), 1);
+    const QByteArray before = test::readAll(path);
+    chooser.listReplies = {{path}};
+    area.setSequenceWriting(true);
+    EXPECT_FALSE(command1()->isEnabled());
+    EXPECT_TRUE(command1()->toolTip().contains(QStringLiteral("the imaging sequence")));
+
+    window.deinterlace();
+
+    EXPECT_EQ(chooser.calls, 0);
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_TRUE(messages[0].contains(QStringLiteral("the imaging sequence")));
+    EXPECT_EQ(test::readAll(path), before);
+    area.setSequenceWriting(false);
+    EXPECT_TRUE(command1()->isEnabled());
+}
+
 TEST_F(DeinterlaceWindowTest, SecondBatchIsRefusedWhileOneRuns)
 {
     const QString path = makeFrame(QStringLiteral("a.bmp"), 1);
