@@ -70,6 +70,8 @@ bool Program::start()
 {
     if (!window_->load())
         return false;
+    if (!port_.realPortNote().isEmpty())
+        setupNotes_.append(port_.realPortNote() + QStringLiteral(" The camera lines are simulated."));
     for (const QString &note : setupNotes_)
         window_->notify(note);
     return true;
