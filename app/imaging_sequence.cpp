@@ -189,10 +189,13 @@ void ImagingSequence::exposeFrames(int32_t exposureMs, int32_t guideMs, int16_t 
             if (elapsed > int64_t(seq.GuideCount) * guideMs && panel_.guidingTicked()) {
                 if (seq.GuideCount < std::numeric_limits<int16_t>::max())
                     ++seq.GuideCount;
-                rig_.GrabGuideFrame();
-                rig_.MeasureGuideStar();
-                rig_.DrawGuideBox();
-                rig_.StartGuideMove();
+                // Without a new guide frame the picture is an older one: measuring
+                // it again would repeat the last correction and drive the mount off.
+                if (rig_.GrabGuideFrame()) {
+                    rig_.MeasureGuideStar();
+                    rig_.DrawGuideBox();
+                    rig_.StartGuideMove();
+                }
             }
             // Sleep until the exposure ends, the next guide step or the move timer
             // is due, or an event comes.
@@ -206,9 +209,9 @@ void ImagingSequence::exposeFrames(int32_t exposureMs, int32_t guideMs, int16_t 
             panel_.setProgressValue(int32_t(elapsed));
         }
         ++seq.FrameNumber;
-        rig_.GrabImageFrame();
+        const bool delivered = rig_.GrabImageFrame();
         if (panel_.saveTicked())
-            (void)rig_.SaveImageFrame(); // a failed save is told to the user; the run goes on
+            (void)rig_.SaveImageFrame(delivered); // a failed save is told to the user; the run goes on
     }
 }
 

@@ -46,7 +46,7 @@ QString frameFileName(const QString &saveDir, const QString &stem, int64_t index
     return saveDir + u'/' + stem + frameIndexText(index) + QStringLiteral(".bmp");
 }
 
-Result Rig::SaveImageFrame()
+Result Rig::SaveImageFrame(bool frameDelivered)
 {
     const int64_t index = firstIndexValue(c_.panel.firstIndex()) + int64_t(c_.sequence.FrameNumber) - 1;
     const QString name = frameFileName(c_.sequence.SaveDir, c_.panel.fileStem(), index);
@@ -59,6 +59,15 @@ Result Rig::SaveImageFrame()
                 .arg(name, c_.picture.holder()));
         c_.panel.notify(refused.error());
         return refused;
+    }
+
+    // The picture still shows an earlier frame or guide frame; under this
+    // frame's name it would pass for a frame it is not.
+    if (!frameDelivered) {
+        const Result missing = Result::failure(
+            QStringLiteral("The image frame was not saved to %1: the camera delivered no picture for it.").arg(name));
+        c_.panel.notify(missing.error());
+        return missing;
     }
 
     const Result saved = c_.picture.savePicture(name);

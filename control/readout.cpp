@@ -9,17 +9,17 @@
 
 namespace orvane {
 
-void Rig::GrabGuideFrame()
+bool Rig::GrabGuideFrame()
 {
     const Settings &s = c_.settings;
     const uint32_t t0 = c_.clock.now();
     writePort(s.GetGuideState);
     ServicedWait(t0, s.ImageDelay);
     writePort(s.ExposureState); // the long exposure integrates on
-    TakeFrame();
+    return TakeFrame();
 }
 
-void Rig::GrabImageFrame()
+bool Rig::GrabImageFrame()
 {
     const Settings &s = c_.settings;
     const uint32_t t0 = c_.clock.now();
@@ -29,10 +29,10 @@ void Rig::GrabImageFrame()
     writePort(s.GetImageState);
     ServicedWait(t1, s.ImageDelay);
     writePort(s.ExposureState); // the next exposure starts here
-    TakeFrame();
-
-    if (!c_.panel.lineDoublingTicked() || c_.picture.reserved())
-        return; // (a batch holding the picture area keeps its rows)
+    if (!TakeFrame())
+        return false; // an older picture is not this frame: its rows stay as they are
+    if (!c_.panel.lineDoublingTicked())
+        return true;
     // "2x1 Bin": the camera delivers every other line; the doubled frame is what gets saved.
     const QString kept = c_.panel.status();
     c_.panel.setStatus(QStringLiteral("deinterlace"));
@@ -41,23 +41,25 @@ void Rig::GrabImageFrame()
     c_.picture.refresh();
     c_.picture.surfaceToPicture();
     c_.panel.setStatus(kept);
+    return true;
 }
 
-void Rig::TakeFrame()
+bool Rig::TakeFrame()
 {
     std::optional<QImage> frame = c_.camera.copyFrame();
     const QString problem = c_.camera.takeProblem();
     if (!problem.isEmpty())
         c_.panel.notify(problem);
     if (!frame || frame->isNull())
-        return; // the picture keeps what it showed
+        return false; // the picture keeps what it showed
     if (c_.picture.reserved()) {
         // A batch works on the picture area; a frame here would end up in its file.
         c_.panel.notify(QStringLiteral("A camera frame was not shown because %1 is using the picture area.")
                             .arg(c_.picture.holder()));
-        return;
+        return false;
     }
     c_.picture.setPicture(*frame);
+    return true;
 }
 
 void Rig::doubleLines()

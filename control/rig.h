@@ -53,9 +53,12 @@ public:
     void sendGuideMove(const QString &direction); // ":RG#:M" + direction + "#"
 
     // --- camera read-outs (readout.cpp) ---
-    void GrabGuideFrame();
-    void GrabImageFrame();
-    void TakeFrame();
+    // Each returns true when the device delivered a frame and it became the
+    // picture; false leaves the picture as it was (the device failed, or a batch
+    // holds the picture area), so nothing may be measured or saved from it.
+    bool GrabGuideFrame();
+    bool GrabImageFrame();
+    bool TakeFrame();
     // Copies every odd row over the even row above it on the surface (rows 0..478).
     void doubleLines();
 
@@ -66,8 +69,10 @@ public:
 
     // --- frame files (frame_saver.cpp) ---
     // Saves the picture under the numbered name; a failure is told to the user
-    // through the panel without stopping anything, and returned.
-    Result SaveImageFrame();
+    // through the panel without stopping anything, and returned. Without a frame
+    // from the read-out (`frameDelivered` false) the picture is an older one:
+    // nothing is written under this frame's name and the user is told so.
+    Result SaveImageFrame(bool frameDelivered = true);
 
     // Port write of one byte to the configured address.
     void writePort(uint8_t value) { c_.port.SetPortVal(uint16_t(c_.settings.PortAddress), value, 1); }

@@ -203,12 +203,18 @@ TEST_F(SequenceTest, AClickDuringAnExposureMovesTheBoxAtTheNextStep)
     prepareGuided(3000);
     panel.exposure = "3";
     markStarAt(4500, 100.5, 50.5); // ties to even: (100, 50)
+    // The steps read out at 4001 and 5001 (250 ms each); look after the second.
+    uint32_t newEdge = 0, oldEdge = 0;
+    pump.at(5300, [&] {
+        newEdge = picture.pixel(80, 50);
+        oldEdge = picture.pixel(300 - 20, 200);
+    });
     sequence.onCommand1Click();
     EXPECT_EQ(state.StarX, 100);
     EXPECT_EQ(state.StarY, 50);
     const uint32_t red = 255;
-    EXPECT_EQ(picture.pixel(80, 50), red); // the box's left edge around the new mark
-    EXPECT_EQ(picture.pixel(300 - 20, 200), red); // the first step's box is still drawn
+    EXPECT_EQ(newEdge, red); // the box's left edge around the new mark
+    EXPECT_EQ(oldEdge, 0u);  // the new guide frame replaced the first step's box
 }
 
 TEST_F(SequenceTest, NumbersThatDoNotFitAreRefusedBeforeAnythingStarts)

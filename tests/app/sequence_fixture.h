@@ -9,6 +9,29 @@
 
 namespace orvane::test {
 
+// A camera that delivers the same dark 640 x 480 frame at every copy, as a
+// webcam does with the lens cap on; `frame` empty makes it deliver nothing.
+class DarkCamera : public CaptureSource {
+public:
+    std::optional<QImage> frame = blank();
+    int copies = 0;
+
+    static QImage blank()
+    {
+        QImage image(PictureArea::kWidth, PictureArea::kHeight, QImage::Format_RGB32);
+        image.fill(Qt::black);
+        return image;
+    }
+    QString name() const override { return QStringLiteral("Dark camera"); }
+    Result connect() override { return Result::success(); }
+    void disconnect() override {}
+    void setSequencing(bool) override {}
+    std::optional<QImage> copyFrame() override { ++copies; return frame; }
+    void showFormatDialog(QWidget *) override {}
+    void showSourceDialog(QWidget *) override {}
+    void showCompressionDialog(QWidget *) override {}
+};
+
 struct SequenceRig {
     explicit SequenceRig(uint32_t startMs = 1000) : clock(startMs)
     {
@@ -27,6 +50,10 @@ struct SequenceRig {
         settings.DirLeft = QStringLiteral("e");
         settings.DirRight = QStringLiteral("w");
         comm.onLinkLost = [this](const QString &sentence) { panel.notify(sentence); };
+        auto dark = std::make_unique<DarkCamera>();
+        darkCamera = dark.get();
+        camera.addSource(std::move(dark));
+        (void)camera.setCurrentDevice(0);
     }
 
     // The port bytes written, in order.
@@ -65,6 +92,7 @@ struct SequenceRig {
     PlainSequencePanel panel;
     Rig rig{RigContext{settings, state, guiding, clock, pump, port, comm, camera, picture, panel}};
     ImagingSequence sequence{rig, panel};
+    DarkCamera *darkCamera = nullptr; // owned by `camera`
 };
 
 } // namespace orvane::test

@@ -1,0 +1,284 @@
+#pragma once
+// A whole guided run on the simulated rig for fault tests: the simulated sky,
+// mount and camera on a simulated clock, frames saved into a temporary folder,
+// and taps on the port bytes, the telescope link and the camera through which a
+// test breaks things mid-run and then sees how the run ended.
+
+#include "imaging_sequence.h"
+#include "rig_serial_opener.h"
+#include "serial_devices.h"
+#include "sim_camera.h"
+#include "sim_mount.h"
+#include "sky.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <functional>
+#include <utility>
+#include <vector>
+
+namespace orvane::test {
+
+// The simulated pump with a hook after every sleep that runs no events: the far
+// end of a cable goes on working while the program sleeps.
+class FarEndPump : public SimEventPump {
+public:
+    using SimEventPump::SimEventPump;
+    std::function<void()> afterSleep;
+    void sleepWithoutEvents(uint32_t untilMs) override
+    {
+        SimEventPump::sleepWithoutEvents(untilMs);
+        if (afterSleep)
+            afterSleep();
+    }
+};
+
+// One send on the telescope link and whether it went out.
+struct LinkSend {
+    QByteArray bytes;
+    bool delivered;
+};
+
+// Wraps the rig's opener: every link it opens records its sends. `failing`
+// makes sends fail with `failure` (an adapter whose writes time out); `deaf`
+// makes the far end neither hear nor answer while writes still succeed (a
+// mount switched off on a line without handshake).
+class TappedOpener : public SerialOpener {
+public:
+    explicit TappedOpener(SerialOpener &inner) : inner_(inner) {}
+
+    std::vector<LinkSend> sends;
+    bool failing = false;
+    QString failure;
+    bool deaf = false;
+
+    std::unique_ptr<SerialConnection> open(int16_t commPort, QString &error) override
+    {
+        std::unique_ptr<SerialConnection> link = inner_.open(commPort, error);
+        return link ? std::make_unique<Tap>(*this, std::move(link)) : nullptr;
+    }
+    QString describe(int16_t commPort) const override { return inner_.describe(commPort); }
+
+    // The last send that went out (empty when none did).
+    QByteArray lastDelivered() const
+    {
+        for (auto it = sends.rbegin(); it != sends.rend(); ++it)
+            if (it->delivered)
+                return it->bytes;
+        return {};
+    }
+    int deliveredCount(const QByteArray &bytes) const
+    {
+        int n = 0;
+        for (const LinkSend &s : sends)
+            n += s.delivered && s.bytes == bytes;
+        return n;
+    }
+
+private:
+    class Tap : public SerialConnection {
+    public:
+        Tap(TappedOpener &owner, std::unique_ptr<SerialConnection> inner) : owner_(owner), inner_(std::move(inner)) {}
+        Result write(const QByteArray &bytes) override
+        {
+            if (owner_.failing) {
+                owner_.sends.push_back({bytes, false});
+                return Result::failure(owner_.failure);
+            }
+            Result sent = owner_.deaf ? Result::success() : inner_->write(bytes);
+            owner_.sends.push_back({bytes, sent.ok()});
+            return sent;
+        }
+        QByteArray readAll() override
+        {
+            QByteArray heard = inner_->readAll();
+            return owner_.deaf ? QByteArray() : heard;
+        }
+        void close() override { inner_->close(); }
+
+    private:
+        TappedOpener &owner_;
+        std::unique_ptr<SerialConnection> inner_;
+    };
+    SerialOpener &inner_;
+};
+
+// The simulated camera behind a switch: after vanish(), frame copies give
+// nothing, and the first failed copy leaves the sentence a real webcam gives
+// when it is unplugged.
+class VanishingCamera : public CaptureSource {
+public:
+    explicit VanishingCamera(std::unique_ptr<SimCamera> inner) : inner_(std::move(inner)) {}
+    static QString sentence() { return QStringLiteral("The webcam Simulated camera stopped answering: No such device."); }
+
+    SimCamera &sim() { return *inner_; }
+    void vanish() { gone_ = true; }
+    int delivered() const { return delivered_; }
+
+    QString name() const override { return inner_->name(); }
+    Result connect() override { return inner_->connect(); }
+    void disconnect() override { inner_->disconnect(); }
+    void setSequencing(bool on) override { inner_->setSequencing(on); }
+    std::optional<QImage> copyFrame() override
+    {
+        if (gone_) {
+            if (!told_)
+                problem_ = sentence();
+            told_ = true;
+            return std::nullopt;
+        }
+        ++delivered_;
+        return inner_->copyFrame();
+    }
+    QString takeProblem() override { return std::exchange(problem_, QString()); }
+    void showFormatDialog(QWidget *parent) override { inner_->showFormatDialog(parent); }
+    void showSourceDialog(QWidget *parent) override { inner_->showSourceDialog(parent); }
+    void showCompressionDialog(QWidget *parent) override { inner_->showCompressionDialog(parent); }
+
+private:
+    std::unique_ptr<SimCamera> inner_;
+    bool gone_ = false;
+    bool told_ = false;
+    QString problem_;
+    int delivered_ = 0;
+};
+
+inline constexpr qint64 kFrameFileBytes = 921654; // a 640 x 480 24-bit BMP
+
+struct FaultRig {
+    // Guided, 4 s exposures with a guide step every second, `frames` frames
+    // saved as Image001.bmp ... into saveDir.
+    explicit FaultRig(int frames = 5, uint32_t startMs = 10000) : clock(startMs), sky(startMs)
+    {
+        settings.ExposureState = 3;
+        settings.GetImageState = 0;
+        settings.GetGuideState = 2;
+        settings.AmpOnState = 1;
+        settings.ImageDelay = 250;
+        settings.AmpDelay = 100;
+        settings.PortAddress = kFirstPrinterPortAddress;
+        settings.PixPerSec = 5;
+        settings.GuideBoxSize = 40;
+        settings.DirUp = "n";
+        settings.DirDown = "s";
+        settings.DirLeft = "e";
+        settings.DirRight = "w";
+        comm.setCommPort(kSimulatedMountPort);
+        comm.onLinkLost = [this](const QString &sentence) { panel.notify(sentence); };
+        port.addListener([this](const PortWrite &w) { history.push_back(w); });
+        auto sim = std::make_unique<SimCamera>(clock, port, settings, sky);
+        auto vanishing = std::make_unique<VanishingCamera>(std::move(sim));
+        webcam = vanishing.get();
+        camera.addSource(std::move(vanishing));
+        EXPECT_TRUE(camera.setCurrentDevice(0).ok());
+        panel.controls.guiding = true;
+        panel.exposure = "4";
+        panel.guide = "1";
+        panel.frameCount = QString::number(frames);
+        panel.save = true;
+        saveDir = dir.filePath("frames");
+        EXPECT_TRUE(QDir().mkpath(saveDir));
+        state.SaveDir = saveDir;
+    }
+
+    // Clicks the guide star once the user is asked to (looked at every 100 ms).
+    void markGuideStarWhenAsked()
+    {
+        pump.at(clock.now() + 100, [this] {
+            if (panel.status() != "Mark Star")
+                return markGuideStarWhenAsked();
+            const QPointF star = webcam->sim().starField().guideStar() + sky.offsetAt(clock.now());
+            sequence.onPictureMouseDown(std::round(star.x()), std::round(star.y()));
+        });
+    }
+    // Runs `action` once, 1.5 s into the exposure of frame `frame` (1-based).
+    void duringFrame(int16_t frame, std::function<void()> action)
+    {
+        pump.at(clock.now() + 100, [this, frame, action] {
+            if (state.FrameNumber != frame || state.SequenceRunning == 0 || panel.status() == "Mark Star")
+                return duringFrame(frame, action);
+            // The frame number moves on just before a read-out, whose waits take
+            // 350 ms: 1.5 s later the frame's 4 s exposure is surely under way.
+            pump.at(clock.now() + 1500, action);
+        });
+    }
+    // The whole Start click: true when the run returned without an exception.
+    bool run()
+    {
+        markGuideStarWhenAsked();
+        try {
+            sequence.onCommand1Click();
+        } catch (...) {
+            return false;
+        }
+        return !sequence.running() && panel.caption == "Start" && state.SequenceRunning == 0;
+    }
+
+    QStringList framesIn(const QString &path) const
+    {
+        return QDir(path).entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
+    }
+    // Names and sizes both right: each a whole 640 x 480 picture file.
+    bool wholeFrames(const QString &path, const QStringList &names) const
+    {
+        if (framesIn(path) != names)
+            return false;
+        for (const QString &name : names)
+            if (QFileInfo(QDir(path).filePath(name)).size() != kFrameFileBytes ||
+                QImage(QDir(path).filePath(name)).size() != QSize(640, 480))
+                return false;
+        return true;
+    }
+    int imageReadouts() const
+    {
+        int n = 0;
+        for (const PortWrite &w : history)
+            n += w.value == settings.AmpOnState;
+        return n;
+    }
+    uint8_t lastPortByte() const { return history.empty() ? 0xFF : history.back().value; }
+    int noticesNaming(const QString &text) const
+    {
+        int n = 0;
+        for (const QString &notice : panel.controls.notices)
+            n += notice.contains(text);
+        return n;
+    }
+
+    QTemporaryDir dir;
+    QString iniPath = dir.filePath("orvane.ini");
+    QString saveDir;
+    Settings settings;
+    SequenceState state;
+    GuidingState guiding;
+    SimClock clock;
+    FarEndPump pump{clock};
+    WinIo port{clock};
+    SimSky sky;
+    SimMount mount{sky, clock};
+    RigSerialOpener rigOpener{mount, iniPath};
+    TappedOpener opener{rigOpener};
+    MSComm comm{opener};
+    EzVidCap camera;
+    PictureArea picture;
+    PlainSequencePanel panel;
+    Rig rig{RigContext{settings, state, guiding, clock, pump, port, comm, camera, picture, panel}};
+    ImagingSequence sequence{rig, panel};
+    VanishingCamera *webcam = nullptr; // owned by `camera`
+    std::vector<PortWrite> history;    // every port write, unbounded
+};
+
+inline QStringList frameNames(int from, int to)
+{
+    QStringList names;
+    for (int i = from; i <= to; ++i)
+        names << QStringLiteral("Image%1.bmp").arg(i, 3, 10, QLatin1Char('0'));
+    return names;
+}
+
+} // namespace orvane::test
