@@ -84,6 +84,18 @@ QList<QByteArray> splitLines(const QByteArray &bytes)
     return lines;
 }
 
+// The first byte of a line that no text editor writes into a settings file
+// (control characters other than tab and carriage return), or -1.
+int controlByteIn(const QByteArray &line)
+{
+    for (const char c : line) {
+        const auto byte = static_cast<unsigned char>(c);
+        if ((byte < 0x20 && byte != '\t' && byte != '\r') || byte == 0x7F)
+            return byte;
+    }
+    return -1;
+}
+
 // Bytes of the system's 8-bit character set <-> text.
 QString fromFileText(const QByteArray &bytes) { return QString::fromLatin1(bytes); }
 QByteArray toFileText(const QString &text) { return text.toLatin1(); }
@@ -94,12 +106,22 @@ Settings parseConfig(const QByteArray &bytes, const QString &pathForMessages)
 {
     const QList<QByteArray> lines = splitLines(bytes);
     Settings settings;
+    int checkedLines = 0; // lines looked over for binary bytes so far
     for (size_t i = 0; i < kFields.size(); ++i) {
         const int lineNumber = 7 + 3 * int(i);
         if (lines.size() < lineNumber)
             throw ConfigError(QStringLiteral("%1 line %2: the file ends after %3 lines; it needs %4.")
                                   .arg(pathForMessages).arg(lineNumber).arg(lines.size()).arg(kConfigLines)
                                   .toStdString());
+        // A damaged file (zeros after a crash, another file's bytes) would
+        // otherwise read as numbers 0 and odd texts, and run the rig on them.
+        for (; checkedLines < lineNumber; ++checkedLines)
+            if (const int byte = controlByteIn(lines[checkedLines]); byte >= 0)
+                throw ConfigError(QStringLiteral("%1 line %2: the byte 0x%3 is not text; the file is damaged or "
+                                                 "is not a settings file.")
+                                      .arg(pathForMessages).arg(checkedLines + 1)
+                                      .arg(byte, 2, 16, QLatin1Char('0'))
+                                      .toStdString());
         const QString line = fromFileText(lines[lineNumber - 1]);
         FieldRef field = fieldOf(settings, i);
         if (field.text) {
@@ -169,6 +191,13 @@ Settings LoadConfig(const QString &path)
     // huge or endless file from taking the memory.
     constexpr qint64 kMaxBytes = 1 << 20;
     const QByteArray bytes = file.read(kMaxBytes);
+    // Cut there, the settings' lines must all be in: otherwise the cut would
+    // pass for the end of the file, or the tail of a value for the whole of it.
+    if (bytes.size() == kMaxBytes && !file.atEnd() && bytes.count('\n') < kConfigLines)
+        throw ConfigError(QStringLiteral("%1 line %2: the line does not end within the first %3 bytes of the file; "
+                                         "the file is damaged or is not a settings file.")
+                              .arg(path).arg(bytes.count('\n') + 1).arg(kMaxBytes)
+                              .toStdString());
     Settings settings = parseConfig(bytes, path);
     settings.PortAddress = portAddressFor(settings.PrinterPort);
     return settings;
