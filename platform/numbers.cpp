@@ -1,6 +1,8 @@
 #include "numbers.h"
 
+#include <clocale>
 #include <cmath>
+#include <cstdlib>
 #include <limits>
 
 namespace orvane {
@@ -37,6 +39,15 @@ double radixValue(const QString &digits, int radix)
         value = value * radix + digit;
     }
     return value;
+}
+
+// The C locale, for reading the collected number: strtod alone follows the
+// C library's LC_NUMERIC, which Qt sets from the user's environment, and under
+// a locale with a decimal comma it would stop at the "." of "2.5".
+locale_t cLocale()
+{
+    static const locale_t c = newlocale(LC_ALL_MASK, "C", locale_t(nullptr));
+    return c;
 }
 
 QString describe(double value)
@@ -107,7 +118,7 @@ double numericValue(const QString &text)
         if (expDigit)
             number.append(exponent);
     }
-    return std::strtod(number.constData(), nullptr);
+    return strtod_l(number.constData(), nullptr, cLocale());
 }
 
 double roundHalfEven(double value)
