@@ -226,7 +226,10 @@ struct FaultRig {
     // Names and sizes both right: each a whole 640 x 480 picture file.
     bool wholeFrames(const QString &path, const QStringList &names) const
     {
-        if (framesIn(path) != names)
+        QStringList present = framesIn(path), wanted = names;
+        present.sort();
+        wanted.sort();
+        if (present != wanted)
             return false;
         for (const QString &name : names)
             if (QFileInfo(QDir(path).filePath(name)).size() != kFrameFileBytes ||
