@@ -223,7 +223,9 @@ void ImagingSequence::endSequence()
     rig_.writePort(c.settings.GetImageState);
     panel_.setStartCaption(QStringLiteral("Start"));
     panel_.setStatus(QStringLiteral("Ready"));
-    if (panel_.guidingTicked())
+    // An open link means this run guided: a correction it started may still be
+    // running even if guiding was unticked since, and must not outlive the run.
+    if (panel_.guidingTicked() || c.comm.PortOpen())
         rig_.sendStopAll();
     if (c.comm.PortOpen())
         (void)c.comm.setPortOpen(false);

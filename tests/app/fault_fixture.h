@@ -192,7 +192,7 @@ struct FaultRig {
         pump.at(clock.now() + 100, [this] {
             if (panel.status() != "Mark Star")
                 return markGuideStarWhenAsked();
-            const QPointF star = webcam->sim().starField().guideStar() + sky.offsetAt(clock.now());
+            const QPointF star = webcam->sim().starField().guideStar() + sky.offsetAt(clock.now()) + markOffset;
             sequence.onPictureMouseDown(std::round(star.x()), std::round(star.y()));
         });
     }
@@ -200,10 +200,9 @@ struct FaultRig {
     void duringFrame(int16_t frame, std::function<void()> action)
     {
         pump.at(clock.now() + 100, [this, frame, action] {
-            if (state.FrameNumber != frame || state.SequenceRunning == 0 || panel.status() == "Mark Star")
+            // The status names the frame from the start of its exposure on.
+            if (state.FrameNumber != frame || panel.status() != QStringLiteral("Image %1").arg(frame))
                 return duringFrame(frame, action);
-            // The frame number moves on just before a read-out, whose waits take
-            // 350 ms: 1.5 s later the frame's 4 s exposure is surely under way.
             pump.at(clock.now() + 1500, action);
         });
     }
@@ -253,6 +252,7 @@ struct FaultRig {
         return n;
     }
 
+    QPointF markOffset; // pixels: where the user's click lands off the star
     QTemporaryDir dir;
     QString iniPath = dir.filePath("orvane.ini");
     QString saveDir;

@@ -1,0 +1,30 @@
+// Guiding switched off by the user while a correction is running. The move
+// timer then rests (unticked guiding never runs it), so the correction goes on
+// until the run ends, and the run's end must stop it.
+#include "fault_fixture.h"
+
+using namespace orvane;
+using namespace orvane::test;
+
+TEST(FaultGuiding, UntickingGuidingDuringACorrectionStillStopsTheMountAtTheEnd)
+{
+    FaultRig rig(1);
+    // The click lands 10 pixels off the star: the first guide step (1 s into the
+    // exposure) starts a 2-second correction.
+    rig.markOffset = QPointF(10, 0);
+    bool movingWhenUnticked = false;
+    rig.duringFrame(1, [&] {
+        movingWhenUnticked = rig.mount.moving('e') || rig.mount.moving('w');
+        rig.panel.controls.guiding = false;
+    });
+    ASSERT_TRUE(rig.run());
+    ASSERT_TRUE(movingWhenUnticked);
+    // The run's end leaves the telescope still, whatever the box says by then.
+    for (char direction : {'n', 's', 'e', 'w'})
+        EXPECT_FALSE(rig.mount.moving(direction)) << direction;
+    EXPECT_EQ(rig.opener.sends.back().bytes, QByteArray(kStopAll));
+    EXPECT_TRUE(rig.opener.sends.back().delivered);
+    EXPECT_EQ(rig.lastPortByte(), rig.settings.GetImageState);
+    EXPECT_TRUE(rig.wholeFrames(rig.saveDir, frameNames(1, 1)));
+    EXPECT_FALSE(rig.comm.PortOpen());
+}
