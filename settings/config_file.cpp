@@ -203,8 +203,28 @@ Settings LoadConfig(const QString &path)
     return settings;
 }
 
+QString fileTextProblem(const QString &text)
+{
+    for (const QChar c : text) {
+        if (c.unicode() > 0xFF)
+            return QStringLiteral("holds the character \"%1\", which the settings file cannot store").arg(c);
+        if ((c.unicode() < 0x20 && c != u'\t') || c.unicode() == 0x7F)
+            return QStringLiteral("holds the control character 0x%1, which the settings file cannot store")
+                .arg(c.unicode(), 2, 16, QLatin1Char('0'));
+    }
+    return {};
+}
+
 void SaveConfig(const QString &path, const Settings &settings)
 {
+    Settings copy = settings;
+    for (size_t i = 0; i < kFields.size(); ++i)
+        if (const QString *text = fieldOf(copy, i).text)
+            if (const QString problem = fileTextProblem(*text); !problem.isEmpty())
+                throw ConfigError(QStringLiteral("The settings file %1 was not written: the text of \"%2\" %3.")
+                                      .arg(path, QLatin1String(kFields[i].label), problem)
+                                      .toStdString());
+
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         throw ConfigError(QStringLiteral("The settings file %1 cannot be written: %2.")

@@ -28,11 +28,18 @@ Settings parseConfig(const QByteArray &bytes, const QString &pathForMessages);
 // The file's bytes for these settings, dated `date`.
 QByteArray formatConfig(const Settings &settings, const QDate &date);
 
+// Why `text` cannot be a text value of the file, or empty when it can: a
+// control character (line breaks included; reading refuses a file holding one
+// as damaged) or a character outside the file's 8-bit character set.
+QString fileTextProblem(const QString &text);
+
 // Reads the file at `path` and derives PortAddress. Throws ConfigError.
 Settings LoadConfig(const QString &path);
 // Replaces the file at `path` with these settings dated today. The new file is
 // written beside the old one and renamed over it, so a failure leaves the old
-// file as it was; a missing file is simply created. Throws ConfigError.
+// file as it was; a missing file is simply created. Settings with a text the
+// file cannot carry (fileTextProblem) are refused before anything is written,
+// since the file would not load again. Throws ConfigError.
 void SaveConfig(const QString &path, const Settings &settings);
 
 } // namespace orvane
