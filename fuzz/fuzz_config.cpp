@@ -8,6 +8,8 @@
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <QDate>
+#include <QFile>
+#include <QTemporaryDir>
 
 using namespace orvane;
 
@@ -27,14 +29,18 @@ Settings readBack(const Settings &settings)
     return {};
 }
 
-// A text the file keeps as it is: Latin-1, no comma or line feed (they end the
-// value), no blank or tab in front (skipped when reading).
+// A text the file keeps as it is: one it can carry, without a comma (it ends
+// the value) or a blank or tab in front (skipped when reading).
 bool fileKeeps(const QString &text)
 {
-    for (QChar c : text)
-        if (c.unicode() > 0xFF || c == u',' || c == u'\n')
-            return false;
-    return text.isEmpty() || (text[0] != u' ' && text[0] != u'\t');
+    return fileTextProblem(text).isEmpty() && !text.contains(u',')
+           && (text.isEmpty() || (text[0] != u' ' && text[0] != u'\t'));
+}
+
+bool fileCarries(const Settings &s)
+{
+    return fileTextProblem(s.DirUp).isEmpty() && fileTextProblem(s.DirDown).isEmpty()
+           && fileTextProblem(s.DirLeft).isEmpty() && fileTextProblem(s.DirRight).isEmpty();
 }
 
 QString textFrom(FuzzedDataProvider &input)
@@ -67,6 +73,12 @@ Settings settingsFrom(FuzzedDataProvider &input)
 
 } // namespace
 
+extern "C" int LLVMFuzzerInitialize(int *, char ***)
+{
+    useCommaLocaleWherePossible("fuzz_config");
+    return 0;
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     const QByteArray bytes(reinterpret_cast<const char *>(data), qsizetype(size));
@@ -82,5 +94,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const Settings made = settingsFrom(input);
     if (fileKeeps(made.DirUp) && fileKeeps(made.DirDown) && fileKeeps(made.DirLeft) && fileKeeps(made.DirRight))
         FUZZ_CHECK(readBack(made) == made, "a record changes when written and read again");
+    if (!fileCarries(made)) {
+        // Saving refuses it before writing: the file would not load again.
+        static QTemporaryDir scratch;
+        const QString path = scratch.filePath(QStringLiteral("orvane.cfg"));
+        bool refused = false;
+        try {
+            SaveConfig(path, made);
+        } catch (const ConfigError &) {
+            refused = true;
+        }
+        FUZZ_CHECK(refused && !QFile::exists(path), "settings with a text the file cannot carry were saved");
+    }
     return 0;
 }

@@ -7,7 +7,6 @@
 #include "numbers.h"
 
 #include <cfloat>
-#include <clocale>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -70,16 +69,9 @@ void checkValue(double value)
 
 } // namespace
 
-// The C library's locale as the program has it (Qt takes it from the
-// environment), preferring one with a decimal comma where the machine has one,
-// since reading must not depend on it.
 extern "C" int LLVMFuzzerInitialize(int *, char ***)
 {
-    std::setlocale(LC_ALL, "");
-    for (const char *name : {"de_DE.UTF-8", "de_DE.utf8", "fr_FR.UTF-8", "fr_FR.utf8"})
-        if (std::setlocale(LC_NUMERIC, name))
-            break;
-    std::fprintf(stderr, "fuzz_numbers: decimal point of the C library's locale: \"%s\"\n", std::localeconv()->decimal_point);
+    useCommaLocaleWherePossible("fuzz_numbers");
     return 0;
 }
 
