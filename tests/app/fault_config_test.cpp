@@ -131,6 +131,11 @@ TEST_F(ConfigFault, BinaryGarbageIsRefusedNamingTheLine)
                   .toStdString());
     // A value line holding binary after its digits; read leniently it would pass as 3.
     EXPECT_TRUE(refusal(withLine(7, QByteArray("3\x01\x02", 3))).contains(path + " line 7: the byte 0x01 is not text"));
+    // The file saved again by an editor as UTF-16: every other byte a zero.
+    QByteArray wide("\xFF\xFE", 2);
+    for (const char c : goodFile())
+        wide += QByteArray(1, c) + QByteArray(1, '\0');
+    EXPECT_TRUE(refusal(wide).contains(path + " line 1: the byte 0x00 is not text")) << refusal(wide).toStdString();
     // Random bytes, with and without enough line ends to reach the values.
     QRandomGenerator random(20261208);
     for (int round = 0; round < 50; ++round) {
