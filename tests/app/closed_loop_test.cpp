@@ -1,6 +1,7 @@
 // Whole guided sequences on the simulated rig: the simulated mount moves the
 // simulated sky, the simulated camera sees it, and the guiding has to hold the
 // star on its mark, as it would on a real telescope.
+#include "control/rig_fixture.h"
 #include "imaging_sequence.h"
 #include "rig_serial_opener.h"
 #include "sim_camera.h"
@@ -21,20 +22,8 @@ namespace {
 struct SimulatedRig {
     explicit SimulatedRig(bool guiding)
     {
-        settings.ExposureState = 3;
-        settings.GetImageState = 0;
-        settings.GetGuideState = 2;
-        settings.AmpOnState = 1;
-        settings.ImageDelay = 250;
-        settings.AmpDelay = 100;
-        settings.PortAddress = kFirstPrinterPortAddress;
+        settings = test::simulatedRigSettings();
         settings.CommPort = 0; // the simulated mount
-        settings.PixPerSec = 5;
-        settings.GuideBoxSize = 40;
-        settings.DirUp = "n";
-        settings.DirDown = "s";
-        settings.DirLeft = "e";
-        settings.DirRight = "w";
         comm.setCommPort(0);
         auto simulated = std::make_unique<SimCamera>(clock, port, settings, sky);
         simCamera = simulated.get();

@@ -4,6 +4,7 @@
 // and taps on the port bytes, the telescope link and the camera through which a
 // test breaks things mid-run and then sees how the run ended.
 
+#include "control/rig_fixture.h"
 #include "imaging_sequence.h"
 #include "rig_serial_opener.h"
 #include "serial_devices.h"
@@ -155,19 +156,7 @@ struct FaultRig {
     // saved as Image001.bmp ... into saveDir.
     explicit FaultRig(int frames = 5, uint32_t startMs = 10000) : clock(startMs), sky(startMs)
     {
-        settings.ExposureState = 3;
-        settings.GetImageState = 0;
-        settings.GetGuideState = 2;
-        settings.AmpOnState = 1;
-        settings.ImageDelay = 250;
-        settings.AmpDelay = 100;
-        settings.PortAddress = kFirstPrinterPortAddress;
-        settings.PixPerSec = 5;
-        settings.GuideBoxSize = 40;
-        settings.DirUp = "n";
-        settings.DirDown = "s";
-        settings.DirLeft = "e";
-        settings.DirRight = "w";
+        settings = test::simulatedRigSettings();
         comm.setCommPort(kSimulatedMountPort);
         comm.onLinkLost = [this](const QString &sentence) { panel.notify(sentence); };
         port.addListener([this](const PortWrite &w) { history.push_back(w); });

@@ -35,20 +35,7 @@ public:
 struct SequenceRig {
     explicit SequenceRig(uint32_t startMs = 1000) : clock(startMs)
     {
-        settings.ExposureState = 3;
-        settings.GetImageState = 0;
-        settings.GetGuideState = 2;
-        settings.AmpOnState = 1;
-        settings.ImageDelay = 250;
-        settings.AmpDelay = 100;
-        settings.PrinterPort = 1;
-        settings.PortAddress = kFirstPrinterPortAddress;
-        settings.PixPerSec = 5;
-        settings.GuideBoxSize = 40;
-        settings.DirUp = QStringLiteral("n");
-        settings.DirDown = QStringLiteral("s");
-        settings.DirLeft = QStringLiteral("e");
-        settings.DirRight = QStringLiteral("w");
+        settings = simulatedRigSettings();
         comm.onLinkLost = [this](const QString &sentence) { panel.notify(sentence); };
         auto dark = std::make_unique<DarkCamera>();
         darkCamera = dark.get();

@@ -13,6 +13,28 @@
 
 namespace orvane::test {
 
+// The settings of the default orvane.cfg, which suit the simulated rig: port
+// bytes 3/0/2/1, delays 250/100 ms, printer port 1, 5 px/s, guide box 40, n s e w.
+inline Settings simulatedRigSettings()
+{
+    Settings s;
+    s.ExposureState = 3;
+    s.GetImageState = 0;
+    s.GetGuideState = 2;
+    s.AmpOnState = 1;
+    s.ImageDelay = 250;
+    s.AmpDelay = 100;
+    s.PrinterPort = 1;
+    s.PortAddress = kFirstPrinterPortAddress;
+    s.PixPerSec = 5;
+    s.GuideBoxSize = 40;
+    s.DirUp = QStringLiteral("n");
+    s.DirDown = QStringLiteral("s");
+    s.DirLeft = QStringLiteral("e");
+    s.DirRight = QStringLiteral("w");
+    return s;
+}
+
 // A serial opener whose links record every write (one entry per write) and
 // answer reads from `reply`. Set failWrites to make every write fail.
 class RecordingSerialOpener : public SerialOpener {
