@@ -3,6 +3,7 @@
 // mount over the telescope link, and the guide star comes out round; without
 // the guide cycles it trails.
 
+#include "control/rig_fixture.h"
 #include "rig.h"
 #include "rig_serial_opener.h"
 #include "sim_camera.h"
@@ -18,19 +19,7 @@ namespace {
 struct SimulatedRig {
     SimulatedRig()
     {
-        settings.ExposureState = 3; // the default orvane.cfg
-        settings.GetImageState = 0;
-        settings.GetGuideState = 2;
-        settings.AmpOnState = 1;
-        settings.ImageDelay = 250;
-        settings.AmpDelay = 100;
-        settings.PixPerSec = 5;
-        settings.GuideBoxSize = 40;
-        settings.DirUp = QStringLiteral("n");
-        settings.DirDown = QStringLiteral("s");
-        settings.DirLeft = QStringLiteral("e");
-        settings.DirRight = QStringLiteral("w");
-        settings.PortAddress = kFirstPrinterPortAddress;
+        settings = simulatedRigSettings();
         comm.setCommPort(0);
         EXPECT_TRUE(comm.setPortOpen(true).ok());
         auto source = std::make_unique<SimCamera>(clock, port, settings, sky);
