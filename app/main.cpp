@@ -1,5 +1,5 @@
 // Orvane: long exposures with a modified webcam, guided.
-#include "program.h"
+#include "run_program.h"
 
 #include <QApplication>
 
@@ -7,8 +7,5 @@ int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Orvane"));
-    orvane::Program program(QCoreApplication::applicationDirPath());
-    if (!program.start())
-        return 1;
-    return QApplication::exec();
+    return orvane::runProgram(QCoreApplication::applicationDirPath());
 }

@@ -44,6 +44,7 @@ public:
 
     bool ok() const { return master_ >= 0; }
     const QString &slavePath() const { return slavePath_; }
+    int masterFd() const { return master_; } // for poll(): readable when the program wrote
 
     // Everything the program has written so far (never blocks).
     QByteArray readMaster()
