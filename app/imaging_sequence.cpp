@@ -12,6 +12,7 @@ namespace {
 constexpr char kAck = 0x06;               // the mount presence probe
 constexpr uint32_t kProbeWaitMs = 200;    // the mount answers within this
 constexpr int16_t kMaxFrameCount = 32766; // FrameCount + 1 must stay a 16-bit number
+constexpr int kLostStepsBeforeAlarm = 3;  // guide steps in a row without a star before the user hears of it
 
 // Milliseconds since `from`, for spans up to 49.7 days (wrap-safe).
 int64_t sinceMs(uint32_t from, uint32_t now) { return int64_t(uint32_t(now - from)); }
@@ -99,6 +100,7 @@ void ImagingSequence::run()
         return;
 
     c.camera.setSequencing(true);
+    lostSteps_ = 0;
     c.sequence.SequenceRunning = 1;
     panel_.setStartCaption(QStringLiteral("Stop"));
     c.sequence.FrameNumber = 1;
@@ -195,6 +197,7 @@ void ImagingSequence::exposeFrames(int32_t exposureMs, int32_t guideMs, int16_t 
                     rig_.MeasureGuideStar();
                     rig_.DrawGuideBox();
                     rig_.StartGuideMove();
+                    followGuideStar();
                 }
             }
             // Sleep until the exposure ends, the next guide step or the move timer
@@ -212,6 +215,26 @@ void ImagingSequence::exposeFrames(int32_t exposureMs, int32_t guideMs, int16_t 
         const bool delivered = rig_.GrabImageFrame();
         if (panel_.saveTicked())
             (void)rig_.SaveImageFrame(delivered); // a failed save is told to the user; the run goes on
+    }
+}
+
+void ImagingSequence::followGuideStar()
+{
+    const SequenceState &seq = rig_.context().sequence;
+    if (rig_.context().guiding.StarFound) {
+        if (lostSteps_ > 0) // the star is back: guiding goes on by itself
+            panel_.setStatus(QStringLiteral("Image") + numberText(int64_t(seq.FrameNumber)));
+        lostSteps_ = 0;
+        return;
+    }
+    panel_.setStatus(QStringLiteral("Star lost"));
+    if (lostSteps_ >= kLostStepsBeforeAlarm)
+        return; // told once per loss
+    if (++lostSteps_ == kLostStepsBeforeAlarm) {
+        panel_.beep();
+        panel_.notify(QStringLiteral("The guide star is lost (%1 guide steps in a row without it in the guide box); "
+                                     "the mount is not moved until it is back.")
+                          .arg(kLostStepsBeforeAlarm));
     }
 }
 

@@ -143,11 +143,31 @@ TEST_F(SequenceTest, StopDuringAGuideStepLetsTheStepFinish)
 {
     prepareGuided(3000);
     panel.exposure = "5";
+    darkCamera->frame = test::DarkCamera::withStar(289, 200); // 13 pixels left of the mark
     clickStartAt(4100); // inside the guide read-out 4001..4251
     sequence.onCommand1Click();
     EXPECT_EQ(bytes(), (Bytes{3, 2, 3, 0, 3, 2, 3, 0}));
     // The step's StartGuideMove ran (stop-all and a move), then the end's stop-all.
     EXPECT_EQ(opener.writes, (QByteArrayList{kAck, kStopAll, ":RG#:Mw#", kStopAll}));
+}
+
+TEST_F(SequenceTest, ALostStarMovesNothingIsToldOnceAndGuidingResumes)
+{
+    prepareGuided(3000);
+    panel.exposure = "7"; // guide steps just after 4000, 5000, ... 9000
+    darkCamera->frame = test::DarkCamera::blank(); // the star is gone
+    pump.at(8500, [this] { darkCamera->frame = test::DarkCamera::withStar(289, 200); });
+    sequence.onCommand1Click();
+    // Five steps without a star send only stop-all; the sixth sees the star and moves.
+    EXPECT_EQ(opener.writes, (QByteArrayList{kAck, kStopAll, kStopAll, kStopAll, kStopAll, kStopAll, kStopAll,
+                                             ":RG#:Mw#", kStopAll}));
+    EXPECT_EQ(panel.beeps, 2); // "Mark Star", then the loss once
+    ASSERT_EQ(panel.controls.notices.size(), 1);
+    EXPECT_TRUE(panel.controls.notices.front().startsWith("The guide star is lost"));
+    const qsizetype lost = panel.statusHistory.indexOf("Star lost");
+    ASSERT_GE(lost, 0);
+    EXPECT_EQ(panel.statusHistory.indexOf("Image 1", lost), panel.statusHistory.lastIndexOf("Star lost") + 1);
+    EXPECT_EQ(panel.controls.dx, "-13");
 }
 
 TEST_F(SequenceTest, StopDuringAReadOutSavesThatFrameAndEndsAtTheNext)
