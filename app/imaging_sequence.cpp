@@ -205,8 +205,7 @@ void ImagingSequence::exposeFrames(int32_t exposureMs, int32_t guideMs, int16_t 
             const int64_t nextStepMs = int64_t(seq.GuideCount) * guideMs + 1;
             const int64_t dueSinceT1 = panel_.guidingTicked() ? std::min<int64_t>(nextStepMs, exposureMs) : exposureMs;
             c.pump.processEventsOrSleep(wakeTime(c.clock.now(), t1 + uint32_t(std::max<int64_t>(dueSinceT1, 0))));
-            if (panel_.guidingTicked())
-                rig_.UpdateGuideMoves();
+            rig_.ServiceGuideMoves();
             if (seq.SequenceRunning == 0)
                 return;
             panel_.setProgressValue(int32_t(elapsed));

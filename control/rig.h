@@ -44,6 +44,9 @@ public:
     void ServicedWait(uint32_t startMs, int32_t delayMs);
     // Ends a running correction once its distance has been covered.
     void UpdateGuideMoves();
+    // One look after a pass of events: the move timer while guiding is ticked;
+    // a correction still running when guiding is seen unticked is ended at once.
+    void ServiceGuideMoves();
     // Clock ms at which UpdateGuideMoves next has something to decide, when a
     // correction runs; a sleeping loop wakes no later than this.
     std::optional<uint32_t> nextMoveCheckMs() const;
@@ -79,6 +82,7 @@ public:
 
 private:
     RigContext c_;
+    bool guidingWasTicked_ = false; // Check2 as ServiceGuideMoves last saw it
 };
 
 // "Image" + "001" style name: directory, separator, stem, index of at least three

@@ -170,6 +170,20 @@ TEST_F(SequenceTest, ALostStarMovesNothingIsToldOnceAndGuidingResumes)
     EXPECT_EQ(panel.controls.dx, "-13");
 }
 
+TEST_F(SequenceTest, UntickingGuidingDuringACorrectionStopsTheMountAtOnce)
+{
+    prepareGuided(3000);
+    panel.exposure = "3";
+    darkCamera->frame = test::DarkCamera::withStar(289, 200); // a 13-pixel correction from about 4251
+    pump.at(4600, [this] { panel.controls.guiding = false; });
+    std::vector<uint32_t> at;
+    opener.onWrite = [&](const QByteArray &) { at.push_back(clock.now()); };
+    sequence.onCommand1Click();
+    EXPECT_EQ(opener.writes, (QByteArrayList{kAck, kStopAll, ":RG#:Mw#", kStopAll, kStopAll}));
+    ASSERT_EQ(at.size(), 5u);
+    EXPECT_EQ(at[3], 4600u); // not at the end of the run
+}
+
 TEST_F(SequenceTest, StopDuringAReadOutSavesThatFrameAndEndsAtTheNext)
 {
     QTemporaryDir dir;
