@@ -74,6 +74,17 @@ bool ImagingSequence::readMs(const QString &text, const char *label, int32_t &ms
     }
 }
 
+bool ImagingSequence::exposureLasts(int32_t exposureMs)
+{
+    // An exposure without length would read frames out back to back without a
+    // pass of events in between: Stop, File > Exit and the close box would go unheard.
+    if (exposureMs > 0)
+        return true;
+    panel_.showMessage(QStringLiteral("\"Exposure sec\" holds %1; an exposure must last at least 0.001 seconds.")
+                           .arg(panel_.exposureText().trimmed()));
+    return false;
+}
+
 bool ImagingSequence::readCount(const QString &text, int16_t &count)
 {
     const double value = roundHalfEven(numericValue(text));
@@ -94,7 +105,7 @@ void ImagingSequence::run()
     // leaves the camera or the mount half way.
     int32_t exposureMs = 0, guideMs = kUnguidedGuideMs;
     int16_t frameCount = 0;
-    if (!readMs(panel_.exposureText(), "Exposure sec", exposureMs) ||
+    if (!readMs(panel_.exposureText(), "Exposure sec", exposureMs) || !exposureLasts(exposureMs) ||
         (panel_.guidingTicked() && !readMs(panel_.guideText(), "Guide sec", guideMs)) ||
         !readCount(panel_.frameCountText(), frameCount))
         return;

@@ -41,6 +41,8 @@ private:
     // the field by its label when the number does not fit, and returns false.
     bool readMs(const QString &text, const char *label, int32_t &ms);
     bool readCount(const QString &text, int16_t &count);
+    // False, with a message naming "Exposure sec", when the exposure has no length.
+    bool exposureLasts(int32_t exposureMs);
     uint32_t wakeTime(uint32_t now, uint32_t dueMs) const;
 
     Rig &rig_;

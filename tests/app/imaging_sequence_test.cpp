@@ -266,13 +266,20 @@ TEST_F(SequenceTest, NumbersThatDoNotFitAreRefusedBeforeAnythingStarts)
     EXPECT_EQ(panel.caption, "Start");
 }
 
-TEST_F(SequenceTest, ZeroExposureReadsOutAtOnceWithAnEmptyBar)
+TEST_F(SequenceTest, ExposuresWithoutLengthAreRefusedNamingTheBox)
 {
-    panel.exposure = "0";
-    sequence.onCommand1Click();
-    EXPECT_EQ(bytes(), (Bytes{3, 1, 0, 3, 0}));
-    EXPECT_EQ(panel.progressMax, 0);
-    EXPECT_TRUE(panel.messages.isEmpty());
+    // Such a run read frames out back to back and never heard Stop or Exit.
+    panel.frameCount = "30000";
+    for (const char *text : {"0", "-1", "nan", "0.0004"}) {
+        panel.messages.clear();
+        panel.exposure = text;
+        sequence.onCommand1Click();
+        ASSERT_EQ(panel.messages.size(), 1) << text;
+        EXPECT_TRUE(panel.messages[0].startsWith(QStringLiteral("\"Exposure sec\" holds %1;").arg(text)))
+            << panel.messages[0].toStdString();
+        EXPECT_TRUE(port.writes().empty()) << text;
+        EXPECT_EQ(panel.caption, "Start");
+    }
 }
 
 TEST_F(SequenceTest, RunsRightAcrossTheClockWrap)
