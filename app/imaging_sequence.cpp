@@ -109,6 +109,10 @@ void ImagingSequence::run()
         (panel_.guidingTicked() && !readMs(panel_.guideText(), "Guide sec", guideMs)) ||
         !readCount(panel_.frameCountText(), frameCount))
         return;
+    if (const QString problem = fileStemProblem(panel_.fileStem()); !problem.isEmpty()) {
+        panel_.showMessage(problem);
+        return;
+    }
 
     c.camera.setSequencing(true);
     lostSteps_ = 0;

@@ -88,6 +88,9 @@ private:
 // "Image" + "001" style name: directory, separator, stem, index of at least three
 // digits, ".bmp". `index` is firstIndex + frameNumber - 1, computed wide.
 QString frameFileName(const QString &saveDir, const QString &stem, int64_t index);
+// Empty when `stem` (Text2, "File Name") keeps frames inside the save folder;
+// else the sentence that names the box and the cause.
+QString fileStemProblem(const QString &stem);
 // The index text: plain decimal, padded with zeros to three characters.
 QString frameIndexText(int64_t index);
 

@@ -282,6 +282,31 @@ TEST_F(SequenceTest, ExposuresWithoutLengthAreRefusedNamingTheBox)
     }
 }
 
+TEST_F(SequenceTest, AFileNameThatLeavesTheSaveFolderIsRefused)
+{
+    QTemporaryDir dir;
+    state.SaveDir = dir.filePath("frames");
+    ASSERT_TRUE(QDir().mkpath(state.SaveDir));
+    panel.save = true;
+    for (const char *stem : {"../Image", "sub/Image", "/tmp/Image", ".."}) {
+        panel.messages.clear();
+        panel.controls.stem = stem;
+        sequence.onCommand1Click();
+        ASSERT_EQ(panel.messages.size(), 1) << stem;
+        EXPECT_TRUE(panel.messages[0].startsWith(QStringLiteral("\"File Name\" holds %1;").arg(stem)))
+            << panel.messages[0].toStdString();
+        EXPECT_TRUE(port.writes().empty()) << stem;
+    }
+    // Edited to leave the folder during a run: that frame is not saved, and the user hears why.
+    panel.controls.stem = "Image";
+    panel.frameCount = "2";
+    pump.at(clock.now() + 1000, [this] { panel.controls.stem = "../Image"; });
+    sequence.onCommand1Click();
+    EXPECT_EQ(QDir(dir.path()).entryList({"*.bmp"}, QDir::Files), QStringList{});
+    EXPECT_EQ(QDir(state.SaveDir).entryList({"*.bmp"}, QDir::Files), QStringList{});
+    EXPECT_EQ(panel.controls.notices.size(), 2);
+}
+
 TEST_F(SequenceTest, RunsRightAcrossTheClockWrap)
 {
     for (uint32_t start : {0x7FFFFFFFu - 700, 0xFFFFFFFFu - 700}) {
