@@ -262,7 +262,9 @@ void ImagingSequence::endSequence()
     panel_.setStatus(QStringLiteral("Ready"));
     // An open link means this run guided: a correction it started may still be
     // running even if guiding was unticked since, and must not outlive the run.
-    if (panel_.guidingTicked() || c.comm.PortOpen())
+    // A link that never opened has nothing to stop; a send on it would only add
+    // a wrong second notice to the open error the user has just read.
+    if (c.comm.PortOpen())
         rig_.sendStopAll();
     if (c.comm.PortOpen())
         (void)c.comm.setPortOpen(false);

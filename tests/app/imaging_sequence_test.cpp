@@ -123,6 +123,7 @@ TEST_F(SequenceTest, PortThatCannotOpenIsReportedAndTheEndStepsRun)
     sequence.onCommand1Click();
     ASSERT_EQ(panel.messages.size(), 1);
     EXPECT_EQ(panel.messages.front(), opener.openError);
+    EXPECT_TRUE(panel.controls.notices.isEmpty()); // one message: no word of sends on the closed link
     EXPECT_EQ(bytes(), (Bytes{0}));
     EXPECT_EQ(panel.caption, "Start");
     EXPECT_EQ(panel.beeps, 0);
