@@ -155,7 +155,7 @@ bool ImagingSequence::prepareGuiding(int32_t guideMs)
     c.comm.Output(QByteArray(1, kAck));
     c.pump.sleepWithoutEvents(c.clock.now() + kProbeWaitMs);
     if (c.comm.Input().isEmpty()) {
-        panel_.showMessage(QStringLiteral("Can't find Telescope!"));
+        panel_.showPlainMessage(QStringLiteral("Can't find Telescope!"));
         seq.SequenceRunning = 0;
     }
 
