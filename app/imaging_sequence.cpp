@@ -12,6 +12,7 @@ namespace {
 constexpr char kAck = 0x06;               // the mount presence probe
 constexpr uint32_t kProbeWaitMs = 200;    // the mount answers within this
 constexpr int16_t kMaxFrameCount = 32766; // FrameCount + 1 must stay a 16-bit number
+constexpr int kLostStepsBeforeAlarm = 3;  // guide steps in a row without a star before the user hears of it
 
 // Milliseconds since `from`, for spans up to 49.7 days (wrap-safe).
 int64_t sinceMs(uint32_t from, uint32_t now) { return int64_t(uint32_t(now - from)); }
@@ -73,6 +74,17 @@ bool ImagingSequence::readMs(const QString &text, const char *label, int32_t &ms
     }
 }
 
+bool ImagingSequence::exposureLasts(int32_t exposureMs)
+{
+    // An exposure without length would read frames out back to back without a
+    // pass of events in between: Stop, File > Exit and the close box would go unheard.
+    if (exposureMs > 0)
+        return true;
+    panel_.showMessage(QStringLiteral("\"Exposure sec\" holds %1; an exposure must last at least 0.001 seconds.")
+                           .arg(panel_.exposureText().trimmed()));
+    return false;
+}
+
 bool ImagingSequence::readCount(const QString &text, int16_t &count)
 {
     const double value = roundHalfEven(numericValue(text));
@@ -93,12 +105,17 @@ void ImagingSequence::run()
     // leaves the camera or the mount half way.
     int32_t exposureMs = 0, guideMs = kUnguidedGuideMs;
     int16_t frameCount = 0;
-    if (!readMs(panel_.exposureText(), "Exposure sec", exposureMs) ||
+    if (!readMs(panel_.exposureText(), "Exposure sec", exposureMs) || !exposureLasts(exposureMs) ||
         (panel_.guidingTicked() && !readMs(panel_.guideText(), "Guide sec", guideMs)) ||
         !readCount(panel_.frameCountText(), frameCount))
         return;
+    if (const QString problem = fileStemProblem(panel_.fileStem()); !problem.isEmpty()) {
+        panel_.showMessage(problem);
+        return;
+    }
 
     c.camera.setSequencing(true);
+    lostSteps_ = 0;
     c.sequence.SequenceRunning = 1;
     panel_.setStartCaption(QStringLiteral("Stop"));
     c.sequence.FrameNumber = 1;
@@ -138,7 +155,7 @@ bool ImagingSequence::prepareGuiding(int32_t guideMs)
     c.comm.Output(QByteArray(1, kAck));
     c.pump.sleepWithoutEvents(c.clock.now() + kProbeWaitMs);
     if (c.comm.Input().isEmpty()) {
-        panel_.showMessage(QStringLiteral("Can't find Telescope!"));
+        panel_.showPlainMessage(QStringLiteral("Can't find Telescope!"));
         seq.SequenceRunning = 0;
     }
 
@@ -195,6 +212,7 @@ void ImagingSequence::exposeFrames(int32_t exposureMs, int32_t guideMs, int16_t 
                     rig_.MeasureGuideStar();
                     rig_.DrawGuideBox();
                     rig_.StartGuideMove();
+                    followGuideStar();
                 }
             }
             // Sleep until the exposure ends, the next guide step or the move timer
@@ -202,8 +220,7 @@ void ImagingSequence::exposeFrames(int32_t exposureMs, int32_t guideMs, int16_t 
             const int64_t nextStepMs = int64_t(seq.GuideCount) * guideMs + 1;
             const int64_t dueSinceT1 = panel_.guidingTicked() ? std::min<int64_t>(nextStepMs, exposureMs) : exposureMs;
             c.pump.processEventsOrSleep(wakeTime(c.clock.now(), t1 + uint32_t(std::max<int64_t>(dueSinceT1, 0))));
-            if (panel_.guidingTicked())
-                rig_.UpdateGuideMoves();
+            rig_.ServiceGuideMoves();
             if (seq.SequenceRunning == 0)
                 return;
             panel_.setProgressValue(int32_t(elapsed));
@@ -212,6 +229,26 @@ void ImagingSequence::exposeFrames(int32_t exposureMs, int32_t guideMs, int16_t 
         const bool delivered = rig_.GrabImageFrame();
         if (panel_.saveTicked())
             (void)rig_.SaveImageFrame(delivered); // a failed save is told to the user; the run goes on
+    }
+}
+
+void ImagingSequence::followGuideStar()
+{
+    const SequenceState &seq = rig_.context().sequence;
+    if (rig_.context().guiding.StarFound) {
+        if (lostSteps_ > 0) // the star is back: guiding goes on by itself
+            panel_.setStatus(QStringLiteral("Image") + numberText(int64_t(seq.FrameNumber)));
+        lostSteps_ = 0;
+        return;
+    }
+    panel_.setStatus(QStringLiteral("Star lost"));
+    if (lostSteps_ >= kLostStepsBeforeAlarm)
+        return; // told once per loss
+    if (++lostSteps_ == kLostStepsBeforeAlarm) {
+        panel_.beep();
+        panel_.notify(QStringLiteral("The guide star is lost (%1 guide steps in a row without it in the guide box); "
+                                     "the mount is not moved until it is back.")
+                          .arg(kLostStepsBeforeAlarm));
     }
 }
 
@@ -225,7 +262,9 @@ void ImagingSequence::endSequence()
     panel_.setStatus(QStringLiteral("Ready"));
     // An open link means this run guided: a correction it started may still be
     // running even if guiding was unticked since, and must not outlive the run.
-    if (panel_.guidingTicked() || c.comm.PortOpen())
+    // A link that never opened has nothing to stop; a send on it would only add
+    // a wrong second notice to the open error the user has just read.
+    if (c.comm.PortOpen())
         rig_.sendStopAll();
     if (c.comm.PortOpen())
         (void)c.comm.setPortOpen(false);

@@ -34,15 +34,21 @@ private:
     bool prepareGuiding(int32_t guideMs);
     void exposeFrames(int32_t exposureMs, int32_t guideMs, int16_t frameCount);
     void endSequence();
+    // After a guide step: "Star lost" while the box holds no star, one beep and
+    // one notice after a few such steps in a row, the frame's status once it is back.
+    void followGuideStar();
     // Reads an entry field as milliseconds (seconds x 1000) or a count; reports
     // the field by its label when the number does not fit, and returns false.
     bool readMs(const QString &text, const char *label, int32_t &ms);
     bool readCount(const QString &text, int16_t &count);
+    // False, with a message naming "Exposure sec", when the exposure has no length.
+    bool exposureLasts(int32_t exposureMs);
     uint32_t wakeTime(uint32_t now, uint32_t dueMs) const;
 
     Rig &rig_;
     SequencePanel &panel_;
     bool inRun_ = false;
+    int lostSteps_ = 0; // guide steps in a row without a star, up to the alarm count
 };
 
 } // namespace orvane

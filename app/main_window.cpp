@@ -341,5 +341,6 @@ void MainWindow::setProgressMax(int32_t max)
 void MainWindow::setProgressValue(int32_t value) { progressBar1_->setValue(std::clamp(value, 0, progressBar1_->maximum())); }
 void MainWindow::beep() { QApplication::beep(); }
 void MainWindow::showMessage(const QString &text) { showMessageBox(text, QMessageBox::Warning); }
+void MainWindow::showPlainMessage(const QString &text) { showMessageBox(text, QMessageBox::NoIcon); }
 
 } // namespace orvane

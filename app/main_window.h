@@ -85,6 +85,7 @@ public:
     void setProgressValue(int32_t value) override;
     void beep() override;
     void showMessage(const QString &text) override;
+    void showPlainMessage(const QString &text) override;
 
     ImagingSequence &sequence() { return *sequence_; }
     Rig &rig() { return *rig_; }

@@ -7,6 +7,8 @@
 #include <QDir>
 #include <QSettings>
 
+#include <cmath>
+
 namespace orvane {
 
 SkyMotion skyMotionFromIni(const QString &iniPath)
@@ -17,7 +19,26 @@ SkyMotion skyMotionFromIni(const QString &iniPath)
     motion.driftYPxPerMin = ini.value("sky/driftYPxPerMin", motion.driftYPxPerMin).toDouble();
     motion.periodicErrorPx = ini.value("sky/periodicErrorPx", motion.periodicErrorPx).toDouble();
     motion.periodicErrorPeriodS = ini.value("sky/periodicErrorPeriodS", motion.periodicErrorPeriodS).toDouble();
+    motion.cloudStartS = ini.value("sky/cloudStartS", motion.cloudStartS).toDouble();
+    motion.cloudLengthS = ini.value("sky/cloudLengthS", motion.cloudLengthS).toDouble();
     return motion;
+}
+
+double minStarSnrFromIni(const QString &iniPath, QStringList &notes)
+{
+    const QSettings ini(iniPath, QSettings::IniFormat);
+    const QVariant stored = ini.value(QStringLiteral("guide/minStarSnr"));
+    if (!stored.isValid())
+        return kDefaultMinStarSnr;
+    bool ok = false;
+    const double snr = stored.toString().trimmed().toDouble(&ok);
+    if (!ok || !std::isfinite(snr) || snr <= 0) {
+        notes.append(QStringLiteral("%1 [guide] minStarSnr: \"%2\" is not a number above 0; guiding uses %3.")
+                         .arg(iniPath, stored.toString())
+                         .arg(kDefaultMinStarSnr));
+        return kDefaultMinStarSnr;
+    }
+    return snr;
 }
 
 namespace {
@@ -39,6 +60,7 @@ Program::Program(const QString &programDir)
       opener_(mount_, iniPath_),
       port_(clock_, [] { return makeIeee1284Port(); })
 {
+    guiding_.MinStarSnr = minStarSnrFromIni(iniPath_, setupNotes_);
     addCaptureDevices();
     window_ = std::make_unique<MainWindow>(MainWindowParts{settings_, sequence_, guiding_, clock_, pump_, port_, comm_,
                                                            camera_, picture_, files_, configPath_, iniPath_});

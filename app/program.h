@@ -16,6 +16,9 @@ namespace orvane {
 
 // orvane.ini's [sky] group: how the simulated sky drifts.
 SkyMotion skyMotionFromIni(const QString &iniPath);
+// orvane.ini's [guide] minStarSnr: the least signal-to-noise ratio of a guide
+// star. A value that is not a number above 0 keeps the default and adds a note.
+double minStarSnrFromIni(const QString &iniPath, QStringList &notes);
 
 class Program {
 public:

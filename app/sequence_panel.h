@@ -22,6 +22,8 @@ public:
     virtual void beep() = 0;
     // A message box with an OK button titled "Orvane"; blocks until answered.
     virtual void showMessage(const QString &text) = 0;
+    // The same box without an icon: a plain report, not a warning.
+    virtual void showPlainMessage(const QString &text) = 0;
 };
 
 class PlainSequencePanel : public SequencePanel {
@@ -55,6 +57,12 @@ public:
     void setProgressValue(int32_t value) override { progressValue = value; }
     void beep() override { ++beeps; }
     void showMessage(const QString &text) override { messages.append(text); }
+    void showPlainMessage(const QString &text) override
+    {
+        messages.append(text);
+        plainMessages.append(text);
+    }
+    QStringList plainMessages; // those of `messages` shown without an icon
 
     QStringList statusHistory;
 };

@@ -46,10 +46,28 @@ QString frameFileName(const QString &saveDir, const QString &stem, int64_t index
     return saveDir + u'/' + stem + frameIndexText(index) + QStringLiteral(".bmp");
 }
 
+QString fileStemProblem(const QString &stem)
+{
+    // A separator or ".." would put the frames outside the save folder, or into a
+    // folder that is not there.
+    for (const QString &part : {QStringLiteral("/"), QStringLiteral("..")})
+        if (stem.contains(part))
+            return QStringLiteral("\"File Name\" holds %1; a file name may not hold \"%2\", so that the frames "
+                                  "stay in the save folder.").arg(stem, part);
+    return {};
+}
+
 Result Rig::SaveImageFrame(bool frameDelivered)
 {
     const int64_t index = firstIndexValue(c_.panel.firstIndex()) + int64_t(c_.sequence.FrameNumber) - 1;
     const QString name = frameFileName(c_.sequence.SaveDir, c_.panel.fileStem(), index);
+
+    // The box may have been edited since Start.
+    if (const QString problem = fileStemProblem(c_.panel.fileStem()); !problem.isEmpty()) {
+        const Result refused = Result::failure(QStringLiteral("The image frame was not saved. %1").arg(problem));
+        c_.panel.notify(refused.error());
+        return refused;
+    }
 
     // While the deinterlace tool holds the picture area, the area shows one of
     // its files, not this frame: saving it under the frame's name would be wrong.

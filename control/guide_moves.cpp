@@ -79,8 +79,26 @@ void Rig::ServicedWait(uint32_t startMs, int32_t delayMs)
                 wake = reached(now, *check) ? now : *check;
         }
         c_.pump.processEventsOrSleep(wake);
-        if (c_.panel.guidingTicked())
-            UpdateGuideMoves();
+        ServiceGuideMoves();
+    }
+}
+
+void Rig::ServiceGuideMoves()
+{
+    const bool ticked = c_.panel.guidingTicked();
+    const bool justUnticked = guidingWasTicked_ && !ticked;
+    guidingWasTicked_ = ticked;
+    if (ticked) {
+        UpdateGuideMoves();
+        return;
+    }
+    // The move timer rests while guiding is off, so a correction running when
+    // the box is cleared would go on to the end of the run: end it now.
+    GuidingState &g = c_.guiding;
+    if (justUnticked && (g.MoveDirX != 0 || g.MoveDirY != 0)) {
+        g.MoveDirX = 0;
+        g.MoveDirY = 0;
+        sendStopAll();
     }
 }
 

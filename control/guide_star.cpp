@@ -3,6 +3,7 @@
 #include "rig.h"
 
 #include "numbers.h"
+#include "star_check.h"
 
 #include <algorithm>
 #include <cmath>
@@ -57,6 +58,15 @@ void Rig::MeasureGuideStar()
     }
     c_.guiding.DriftX = float(bestX - seq.StarX);
     c_.guiding.DriftY = float(bestY - seq.StarY);
+
+    // Without a run above black there is nothing to check; otherwise the run must
+    // stand out of the box's noise and be more than one hot pixel.
+    c_.guiding.StarFound = false;
+    if (best > 0) {
+        const PixelBox onPicture{std::max(left, 0), rowFrom, std::min(right, PictureArea::kWidth - 1), rowTo};
+        const StarCheck check = checkStar(c_.picture, onPicture, bestX + 3, bestY);
+        c_.guiding.StarFound = !check.onePixelPeak && check.snr >= c_.guiding.MinStarSnr;
+    }
 }
 
 void Rig::DrawGuideBox()
@@ -72,7 +82,14 @@ void Rig::StartGuideMove()
     const Settings &s = c_.settings;
     g.MoveDirX = 0;
     g.MoveDirY = 0;
-    sendStopAll();
+    sendStopAll(); // a lost star also ends the correction still running
+
+    if (!g.StarFound) {
+        // No star in the box: its drift is no measurement, so nothing moves.
+        g.MoveClock = c_.clock.now();
+        c_.panel.showDrift(QStringLiteral("-"), QStringLiteral("-"));
+        return;
+    }
 
     const float ax = std::fabs(g.DriftX), ay = std::fabs(g.DriftY);
     QString direction;

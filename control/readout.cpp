@@ -9,6 +9,25 @@
 
 namespace orvane {
 
+namespace {
+
+// The move timer, run while the capture device is waited for a fresh frame, so
+// a correction still ends on time during the read-out.
+class MoveTimerService : public WaitService {
+public:
+    explicit MoveTimerService(Rig &rig) : rig_(rig) {}
+    std::optional<uint32_t> nextDueMs() const override
+    {
+        return rig_.context().panel.guidingTicked() ? rig_.nextMoveCheckMs() : std::nullopt;
+    }
+    void serve() override { rig_.ServiceGuideMoves(); }
+
+private:
+    Rig &rig_;
+};
+
+} // namespace
+
 bool Rig::GrabGuideFrame()
 {
     const Settings &s = c_.settings;
@@ -46,7 +65,8 @@ bool Rig::GrabImageFrame()
 
 bool Rig::TakeFrame()
 {
-    std::optional<QImage> frame = c_.camera.copyFrame();
+    MoveTimerService moveTimer(*this);
+    std::optional<QImage> frame = c_.camera.copyFrame(&moveTimer);
     const QString problem = c_.camera.takeProblem();
     if (!problem.isEmpty())
         c_.panel.notify(problem);

@@ -44,6 +44,9 @@ public:
     void ServicedWait(uint32_t startMs, int32_t delayMs);
     // Ends a running correction once its distance has been covered.
     void UpdateGuideMoves();
+    // One look after a pass of events: the move timer while guiding is ticked;
+    // a correction still running when guiding is seen unticked is ended at once.
+    void ServiceGuideMoves();
     // Clock ms at which UpdateGuideMoves next has something to decide, when a
     // correction runs; a sleeping loop wakes no later than this.
     std::optional<uint32_t> nextMoveCheckMs() const;
@@ -79,11 +82,15 @@ public:
 
 private:
     RigContext c_;
+    bool guidingWasTicked_ = false; // Check2 as ServiceGuideMoves last saw it
 };
 
 // "Image" + "001" style name: directory, separator, stem, index of at least three
 // digits, ".bmp". `index` is firstIndex + frameNumber - 1, computed wide.
 QString frameFileName(const QString &saveDir, const QString &stem, int64_t index);
+// Empty when `stem` (Text2, "File Name") keeps frames inside the save folder;
+// else the sentence that names the box and the cause.
+QString fileStemProblem(const QString &stem);
 // The index text: plain decimal, padded with zeros to three characters.
 QString frameIndexText(int64_t index);
 

@@ -18,12 +18,20 @@ struct SequenceState {
     QString SaveDir;             // directory for saved frames
 };
 
+// The default least signal-to-noise ratio of a guide star (orvane.ini [guide]
+// minStarSnr). On the simulated camera's guide frames the brightest run of pure
+// noise in a 40-pixel box stays below about 5.5, while a star an eighth as bright
+// as the guide star (peak 9 ADU over 1.5 ADU of noise) gives 7 to 9.
+inline constexpr double kDefaultMinStarSnr = 6.0;
+
 struct GuidingState {
     float DriftX = 0;       // pixels: measured offset, then the distance still to correct
     float DriftY = 0;       // pixels
     int16_t MoveDirX = 0;   // 0 = no correction on the axis; +1 drift was positive; -1 otherwise
     int16_t MoveDirY = 0;
     uint32_t MoveClock = 0; // clock ms of the last move start or update
+    bool StarFound = true;  // the last measurement found a star in the box (not noise, not a hot pixel)
+    double MinStarSnr = kDefaultMinStarSnr; // least signal-to-noise ratio of a star; orvane.ini [guide] minStarSnr
 };
 
 } // namespace orvane

@@ -64,10 +64,15 @@ void EzVidCap::showCompressionDialog(QWidget *parent)
         in->showCompressionDialog(parent);
 }
 
-std::optional<QImage> EzVidCap::copyFrame()
+std::optional<QImage> EzVidCap::copyFrame(WaitService *service)
 {
     CaptureSource *in = source(current_);
-    return in ? in->copyFrame() : std::nullopt;
+    if (!in)
+        return std::nullopt;
+    in->setWaitService(service);
+    std::optional<QImage> frame = in->copyFrame();
+    in->setWaitService(nullptr);
+    return frame;
 }
 
 QString EzVidCap::takeProblem()

@@ -20,6 +20,17 @@ class QWidget;
 
 namespace orvane {
 
+// Work the GUI thread owes while a frame copy waits for its device (the move
+// timer of a running correction): a source that waits serves it no later than
+// it falls due.
+class WaitService {
+public:
+    virtual ~WaitService() = default;
+    // Clock ms at which serve() is next due; nothing when no work is pending.
+    virtual std::optional<uint32_t> nextDueMs() const = 0;
+    virtual void serve() = 0;
+};
+
 // One capture device.
 class CaptureSource {
 public:
@@ -38,6 +49,9 @@ public:
     virtual void showCompressionDialog(QWidget *parent) = 0;
     // A sentence when the device failed since the last call (vanished, I/O error), else empty.
     virtual QString takeProblem() { return {}; }
+    // The work to serve during the next frame copies' waits; nullptr for none.
+    // A source that never waits ignores it.
+    virtual void setWaitService(WaitService *) {}
 };
 
 // The 44-byte frame header a frame event carries: eleven 32-bit words, the first
@@ -68,7 +82,8 @@ public:
     void showCompressionDialog(QWidget *parent);
 
     // The current frame of the device in use, or nothing (no device, no frame).
-    std::optional<QImage> copyFrame();
+    // While the device is waited for, `service` (if any) is served when due.
+    std::optional<QImage> copyFrame(WaitService *service = nullptr);
     // A sentence when the device in use failed since the last call, else empty.
     QString takeProblem();
 

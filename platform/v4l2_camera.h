@@ -51,6 +51,7 @@ public:
     void disconnect() override;
     void setSequencing(bool on) override { sequencing_ = on; }
     std::optional<QImage> copyFrame() override;
+    void setWaitService(WaitService *service) override { service_ = service; }
     void showFormatDialog(QWidget *parent) override;
     void showSourceDialog(QWidget *parent) override;
     void showCompressionDialog(QWidget *parent) override;
@@ -105,6 +106,7 @@ private:
     bool giveBack(const std::vector<v4l2_buffer> &buffers);
     std::optional<QImage> convertNewest(const Drained &drained, QString &error);
     std::optional<QImage> waitForFreshFrame(QString &convertError);
+    int32_t msUntilServiceDue();
 
     std::shared_ptr<V4l2Io> io_;
     QString path_;
@@ -122,6 +124,7 @@ private:
     std::vector<Mapped> buffers_;
     std::unique_ptr<V4l2FrameConverter> converter_;
     QString problem_;
+    WaitService *service_ = nullptr; // served during the frame wait
 };
 
 } // namespace orvane

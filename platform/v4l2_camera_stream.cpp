@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <limits>
 
 namespace orvane {
 
@@ -125,7 +126,26 @@ std::optional<QImage> V4l2Camera::convertNewest(const Drained &drained, QString 
     return converter_->toImage(pixFormat_, static_cast<const uint8_t *>(m.start), bytes, error);
 }
 
-// Waits, at most two frame periods, for a frame completed after this call began.
+// Serves the wait service when its work is due; returns ms until it is next due
+// (a long time when nothing is pending). Work still due straight after being
+// served is looked at again 1 ms later, so the wait never spins.
+int32_t V4l2Camera::msUntilServiceDue()
+{
+    constexpr int32_t kNothingDue = std::numeric_limits<int32_t>::max();
+    if (!service_)
+        return kNothingDue;
+    std::optional<uint32_t> due = service_->nextDueMs();
+    if (due && reached(clock_.now(), *due)) {
+        service_->serve();
+        due = service_->nextDueMs();
+        if (due && reached(clock_.now(), *due))
+            return 1;
+    }
+    return due ? elapsedMs(clock_.now(), *due) : kNothingDue;
+}
+
+// Waits, at most two frame periods, for a frame completed after this call began,
+// serving the wait service whenever it falls due meanwhile.
 std::optional<QImage> V4l2Camera::waitForFreshFrame(QString &convertError)
 {
     const uint32_t deadline = clock_.now() + uint32_t(frameWaitMs());
@@ -134,13 +154,16 @@ std::optional<QImage> V4l2Camera::waitForFreshFrame(QString &convertError)
         const int32_t leftMs = elapsedMs(clock_.now(), deadline);
         if (leftMs <= 0)
             break;
-        const int r = io_->waitReadable(fd_, leftMs);
+        const int32_t sliceMs = std::min(leftMs, msUntilServiceDue());
+        const int r = io_->waitReadable(fd_, sliceMs);
         if (r == -EINTR)
             continue;
         if (r < 0) {
             markLost(r);
             return std::nullopt;
         }
+        if (r == 0 && sliceMs < leftMs)
+            continue; // the served work fell due first: serve it and wait on
         if (r == 0)
             break; // the time ran out
         Drained fresh = drainReady();

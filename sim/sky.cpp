@@ -59,4 +59,12 @@ QPointF SimSky::offsetAt(uint32_t nowMs) const
             mount.y() + motion_.driftYPxPerMin * t / 60.0};
 }
 
+double SimSky::transparencyAt(uint32_t nowMs) const
+{
+    const double t = secondsSinceStart(nowMs);
+    const bool clouded = motion_.cloudLengthS > 0 && t >= motion_.cloudStartS &&
+                         t < motion_.cloudStartS + motion_.cloudLengthS;
+    return clouded ? 0.0 : 1.0;
+}
+
 } // namespace orvane

@@ -17,6 +17,10 @@ struct SkyMotion {
     double driftYPxPerMin = 8.0;
     double periodicErrorPx = 1.5;   // amplitude of the worm's periodic error along x, pixels
     double periodicErrorPeriodS = 480.0; // seconds per worm turn
+    // A cloud that hides every star: from cloudStartS seconds after the sky's
+    // start for cloudLengthS seconds (0: no cloud).
+    double cloudStartS = 0.0;
+    double cloudLengthS = 0.0;
 };
 
 class SimSky {
@@ -32,6 +36,8 @@ public:
     // answered from the record of velocity changes (the simulated camera looks
     // back over an exposure at its read-out); the last kHistoryLimit changes are kept.
     QPointF offsetAt(uint32_t nowMs) const;
+    // Share of the stars' light that reaches the camera at nowMs: 0 under the cloud, else 1.
+    double transparencyAt(uint32_t nowMs) const;
 
     static constexpr size_t kHistoryLimit = 65536;
 

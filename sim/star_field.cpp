@@ -108,7 +108,7 @@ QImage StarField::render(const std::vector<SkySample> &samples, double darkSecon
     };
 
     for (const SkySample &sample : samples) {
-        const double peakPerFlux = sensor.peakAduPerSecond * sample.seconds;
+        const double peakPerFlux = sensor.peakAduPerSecond * sample.seconds * sample.transparency;
         for (const Star &star : stars_) {
             const double cx = star.x + sample.offset.x(), cy = star.y + sample.offset.y();
             if (cx < -radius || cy < -radius || cx > kWidth + radius || cy > kHeight + radius)

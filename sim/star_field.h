@@ -37,6 +37,7 @@ struct SensorModel {
 struct SkySample {
     QPointF offset; // pixels, star-field shift at the slice (seeing jitter included)
     double seconds; // light gathered in the slice
+    double transparency = 1.0; // share of the stars' light that gets through (0 under a cloud)
 };
 
 class StarField {

@@ -3,6 +3,7 @@
 // star on its mark, as it would on a real telescope.
 #include "control/rig_fixture.h"
 #include "imaging_sequence.h"
+#include "program.h"
 #include "rig_serial_opener.h"
 #include "sim_camera.h"
 #include "sim_mount.h"
@@ -20,7 +21,7 @@ using namespace orvane;
 namespace {
 
 struct SimulatedRig {
-    explicit SimulatedRig(bool guiding)
+    explicit SimulatedRig(bool guiding, SkyMotion motion = {}) : sky(clock.now(), motion)
     {
         settings = test::simulatedRigSettings();
         settings.CommPort = 0; // the simulated mount
@@ -69,7 +70,7 @@ struct SimulatedRig {
     SimClock clock{10000};
     SimEventPump pump{clock};
     WinIo port{clock};
-    SimSky sky{clock.now()}; // drifts about 10 pixels a minute
+    SimSky sky; // drifts about 10 pixels a minute
     SimMount mount{sky, clock};
     RigSerialOpener opener{mount, dir.filePath("orvane.ini")};
     MSComm comm{opener};
@@ -150,4 +151,67 @@ TEST(ClosedLoop, WithoutGuidingTheStarDriftsAway)
     const std::vector<double> errors = runAndTrack(rig, 600000);
     EXPECT_GT(errors.back(), 50.0); // ten minutes of about 10 pixels a minute
     EXPECT_GT(starArea(rig, rig.clock.now() - 30000), 18) << "a trailed star";
+}
+
+TEST(ClosedLoop, UnderACloudTheMountStaysStillAndGuidingResumesAfter)
+{
+    SkyMotion cloudy;
+    cloudy.cloudStartS = 30; // the star is marked about 2.5 s after Start
+    cloudy.cloudLengthS = 8;
+    SimulatedRig rig(true, cloudy);
+    rig.panel.frameCount = "1";
+    rig.markGuideStarWhenAsked();
+    // From just after the first guide step under the cloud to its end, the mount
+    // must not move; the mount's velocity shows any guide move.
+    int movingSamples = 0, stillSamples = 0;
+    for (uint32_t t = 10000 + 31200; t < 10000 + 38000; t += 100)
+        rig.pump.at(t, [&] { (rig.sky.mountVelocity().isNull() ? stillSamples : movingSamples)++; });
+    const std::vector<double> errors = runAndTrack(rig, 60000);
+    EXPECT_EQ(movingSamples, 0);
+    EXPECT_EQ(stillSamples, 68);
+    EXPECT_EQ(rig.panel.controls.notices.size(), 1);
+    EXPECT_TRUE(rig.panel.statusHistory.contains("Star lost"));
+    EXPECT_EQ(rig.panel.statusHistory.back(), "Ready");
+    // Back in view, the star is brought home and held again.
+    ASSERT_GT(errors.size(), 55u);
+    EXPECT_LT(*std::max_element(errors.end() - 10, errors.end()), 3.5);
+}
+
+TEST(ClosedLoop, TheCloudAndTheLeastStarSnrComeFromOrvaneIni)
+{
+    QTemporaryDir dir;
+    const QString ini = dir.filePath("orvane.ini");
+    struct Case {
+        QByteArray text;
+        double snr;
+        int notes;
+    };
+    const Case cases[] = {
+        {"", kDefaultMinStarSnr, 0},
+        {"[guide]\nminStarSnr=9.5\n", 9.5, 0},
+        {"[guide]\nminStarSnr=bright\n", kDefaultMinStarSnr, 1},
+        {"[guide]\nminStarSnr=-1\n", kDefaultMinStarSnr, 1},
+    };
+    for (const Case &c : cases) {
+        QFile f(ini);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(c.text);
+        f.close();
+        QStringList notes;
+        EXPECT_EQ(minStarSnrFromIni(ini, notes), c.snr) << c.text.constData();
+        EXPECT_EQ(notes.size(), c.notes) << c.text.constData();
+        if (c.notes)
+            EXPECT_TRUE(notes.front().contains("minStarSnr")) << notes.front().toStdString();
+    }
+
+    QFile f(ini);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write("[sky]\ncloudStartS=30\ncloudLengthS=8\n");
+    f.close();
+    const SimSky sky(1000, skyMotionFromIni(ini));
+    EXPECT_EQ(sky.transparencyAt(1000 + 29999), 1.0);
+    EXPECT_EQ(sky.transparencyAt(1000 + 30000), 0.0);
+    EXPECT_EQ(sky.transparencyAt(1000 + 37999), 0.0);
+    EXPECT_EQ(sky.transparencyAt(1000 + 38000), 1.0);
+    EXPECT_EQ(SimSky(1000).transparencyAt(1000 + 35000), 1.0); // no cloud unless asked
 }

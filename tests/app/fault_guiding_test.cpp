@@ -1,6 +1,5 @@
-// Guiding switched off by the user while a correction is running. The move
-// timer then rests (unticked guiding never runs it), so the correction goes on
-// until the run ends, and the run's end must stop it.
+// Guiding switched off by the user while a correction is running: the
+// correction ends at once, and the run's end stops the mount again.
 #include "fault_fixture.h"
 
 using namespace orvane;
@@ -12,13 +11,15 @@ TEST(FaultGuiding, UntickingGuidingDuringACorrectionStillStopsTheMountAtTheEnd)
     // The click lands 10 pixels off the star: the first guide step (1 s into the
     // exposure) starts a 2-second correction.
     rig.markOffset = QPointF(10, 0);
-    bool movingWhenUnticked = false;
+    bool movingWhenUnticked = false, movingJustAfter = true;
     rig.duringFrame(1, [&] {
         movingWhenUnticked = rig.mount.moving('e') || rig.mount.moving('w');
         rig.panel.controls.guiding = false;
+        rig.pump.at(rig.clock.now() + 1, [&] { movingJustAfter = rig.mount.moving('e') || rig.mount.moving('w'); });
     });
     ASSERT_TRUE(rig.run());
     ASSERT_TRUE(movingWhenUnticked);
+    EXPECT_FALSE(movingJustAfter); // stopped at once, not at the end of the run
     // The run's end leaves the telescope still, whatever the box says by then.
     for (char direction : {'n', 's', 'e', 'w'})
         EXPECT_FALSE(rig.mount.moving(direction)) << direction;

@@ -123,6 +123,7 @@ TEST_F(SequenceTest, PortThatCannotOpenIsReportedAndTheEndStepsRun)
     sequence.onCommand1Click();
     ASSERT_EQ(panel.messages.size(), 1);
     EXPECT_EQ(panel.messages.front(), opener.openError);
+    EXPECT_TRUE(panel.controls.notices.isEmpty()); // one message: no word of sends on the closed link
     EXPECT_EQ(bytes(), (Bytes{0}));
     EXPECT_EQ(panel.caption, "Start");
     EXPECT_EQ(panel.beeps, 0);
@@ -143,11 +144,45 @@ TEST_F(SequenceTest, StopDuringAGuideStepLetsTheStepFinish)
 {
     prepareGuided(3000);
     panel.exposure = "5";
+    darkCamera->frame = test::DarkCamera::withStar(289, 200); // 13 pixels left of the mark
     clickStartAt(4100); // inside the guide read-out 4001..4251
     sequence.onCommand1Click();
     EXPECT_EQ(bytes(), (Bytes{3, 2, 3, 0, 3, 2, 3, 0}));
     // The step's StartGuideMove ran (stop-all and a move), then the end's stop-all.
     EXPECT_EQ(opener.writes, (QByteArrayList{kAck, kStopAll, ":RG#:Mw#", kStopAll}));
+}
+
+TEST_F(SequenceTest, ALostStarMovesNothingIsToldOnceAndGuidingResumes)
+{
+    prepareGuided(3000);
+    panel.exposure = "7"; // guide steps just after 4000, 5000, ... 9000
+    darkCamera->frame = test::DarkCamera::blank(); // the star is gone
+    pump.at(8500, [this] { darkCamera->frame = test::DarkCamera::withStar(289, 200); });
+    sequence.onCommand1Click();
+    // Five steps without a star send only stop-all; the sixth sees the star and moves.
+    EXPECT_EQ(opener.writes, (QByteArrayList{kAck, kStopAll, kStopAll, kStopAll, kStopAll, kStopAll, kStopAll,
+                                             ":RG#:Mw#", kStopAll}));
+    EXPECT_EQ(panel.beeps, 2); // "Mark Star", then the loss once
+    ASSERT_EQ(panel.controls.notices.size(), 1);
+    EXPECT_TRUE(panel.controls.notices.front().startsWith("The guide star is lost"));
+    const qsizetype lost = panel.statusHistory.indexOf("Star lost");
+    ASSERT_GE(lost, 0);
+    EXPECT_EQ(panel.statusHistory.indexOf("Image 1", lost), panel.statusHistory.lastIndexOf("Star lost") + 1);
+    EXPECT_EQ(panel.controls.dx, "-13");
+}
+
+TEST_F(SequenceTest, UntickingGuidingDuringACorrectionStopsTheMountAtOnce)
+{
+    prepareGuided(3000);
+    panel.exposure = "3";
+    darkCamera->frame = test::DarkCamera::withStar(289, 200); // a 13-pixel correction from about 4251
+    pump.at(4600, [this] { panel.controls.guiding = false; });
+    std::vector<uint32_t> at;
+    opener.onWrite = [&](const QByteArray &) { at.push_back(clock.now()); };
+    sequence.onCommand1Click();
+    EXPECT_EQ(opener.writes, (QByteArrayList{kAck, kStopAll, ":RG#:Mw#", kStopAll, kStopAll}));
+    ASSERT_EQ(at.size(), 5u);
+    EXPECT_EQ(at[3], 4600u); // not at the end of the run
 }
 
 TEST_F(SequenceTest, StopDuringAReadOutSavesThatFrameAndEndsAtTheNext)
@@ -232,13 +267,45 @@ TEST_F(SequenceTest, NumbersThatDoNotFitAreRefusedBeforeAnythingStarts)
     EXPECT_EQ(panel.caption, "Start");
 }
 
-TEST_F(SequenceTest, ZeroExposureReadsOutAtOnceWithAnEmptyBar)
+TEST_F(SequenceTest, ExposuresWithoutLengthAreRefusedNamingTheBox)
 {
-    panel.exposure = "0";
+    // Such a run read frames out back to back and never heard Stop or Exit.
+    panel.frameCount = "30000";
+    for (const char *text : {"0", "-1", "nan", "0.0004"}) {
+        panel.messages.clear();
+        panel.exposure = text;
+        sequence.onCommand1Click();
+        ASSERT_EQ(panel.messages.size(), 1) << text;
+        EXPECT_TRUE(panel.messages[0].startsWith(QStringLiteral("\"Exposure sec\" holds %1;").arg(text)))
+            << panel.messages[0].toStdString();
+        EXPECT_TRUE(port.writes().empty()) << text;
+        EXPECT_EQ(panel.caption, "Start");
+    }
+}
+
+TEST_F(SequenceTest, AFileNameThatLeavesTheSaveFolderIsRefused)
+{
+    QTemporaryDir dir;
+    state.SaveDir = dir.filePath("frames");
+    ASSERT_TRUE(QDir().mkpath(state.SaveDir));
+    panel.save = true;
+    for (const char *stem : {"../Image", "sub/Image", "/tmp/Image", ".."}) {
+        panel.messages.clear();
+        panel.controls.stem = stem;
+        sequence.onCommand1Click();
+        ASSERT_EQ(panel.messages.size(), 1) << stem;
+        EXPECT_TRUE(panel.messages[0].startsWith(QStringLiteral("\"File Name\" holds %1;").arg(stem)))
+            << panel.messages[0].toStdString();
+        EXPECT_TRUE(port.writes().empty()) << stem;
+    }
+    // Edited to leave the folder during a run: that frame is not saved, and the user hears why.
+    panel.controls.stem = "Image";
+    panel.frameCount = "2";
+    pump.at(clock.now() + 1000, [this] { panel.controls.stem = "../Image"; });
     sequence.onCommand1Click();
-    EXPECT_EQ(bytes(), (Bytes{3, 1, 0, 3, 0}));
-    EXPECT_EQ(panel.progressMax, 0);
-    EXPECT_TRUE(panel.messages.isEmpty());
+    EXPECT_EQ(QDir(dir.path()).entryList({"*.bmp"}, QDir::Files), QStringList{});
+    EXPECT_EQ(QDir(state.SaveDir).entryList({"*.bmp"}, QDir::Files), QStringList{});
+    EXPECT_EQ(panel.controls.notices.size(), 2);
 }
 
 TEST_F(SequenceTest, RunsRightAcrossTheClockWrap)

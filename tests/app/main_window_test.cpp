@@ -196,6 +196,19 @@ TEST(MainWindow, AboutShowsTheVersionAndTheHelpHint)
     EXPECT_EQ(rig.messages, QStringList{"Orvane V4.0 21-12-02\r\nCheck orvane.htm in the orvane directory for help"});
 }
 
+TEST(MainWindow, CantFindTelescopeIsAPlainReportWithoutAWarningIcon)
+{
+    WindowRig rig;
+    ASSERT_TRUE(test::writeAll(rig.dir.filePath("orvane.cfg"), settingsFile(1, 2)));
+    ASSERT_TRUE(rig.window->load());
+    rig.messages.clear();
+    rig.icons.clear();
+    rig.window->findChild<QCheckBox *>("Check2")->setChecked(true); // the mount stays silent
+    rig.window->findChild<QPushButton *>("Command1")->click();
+    EXPECT_EQ(rig.messages, QStringList{"Can't find Telescope!"});
+    EXPECT_EQ(rig.icons, QList<QMessageBox::Icon>{QMessageBox::NoIcon});
+}
+
 TEST(MainWindow, ClosingDuringASequenceRunsItsEndStepsFirst)
 {
     WindowRig rig;

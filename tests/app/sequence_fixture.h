@@ -22,6 +22,15 @@ public:
         image.fill(Qt::black);
         return image;
     }
+    // A dark frame with a small grey star of 3 x 3 pixels centred on (x, y).
+    static QImage withStar(int x, int y)
+    {
+        QImage image = blank();
+        for (int dy = -1; dy <= 1; ++dy)
+            for (int dx = -1; dx <= 1; ++dx)
+                image.setPixel(x + dx, y + dy, qRgb(200, 200, 200));
+        return image;
+    }
     QString name() const override { return QStringLiteral("Dark camera"); }
     Result connect() override { return Result::success(); }
     void disconnect() override {}

@@ -1,4 +1,5 @@
 #include "rig_fixture.h"
+#include "star_field.h"
 
 using namespace orvane;
 using orvane::test::RigTest;
@@ -31,13 +32,68 @@ protected:
 TEST_F(GuideStarTest, SinglePixelIsFoundAtTheFirstRunThatHoldsIt)
 {
     light(304, 199);
-    EXPECT_EQ(guideOnce(), kStopAll); // drift (1, -1): no move
+    EXPECT_EQ(guideOnce(), kStopAll); // no move
     EXPECT_EQ(guiding.DriftX, 1);
     EXPECT_EQ(guiding.DriftY, -1);
     EXPECT_EQ(guiding.MoveDirX, 0);
     EXPECT_EQ(guiding.MoveDirY, 0);
-    EXPECT_EQ(panel.dx, " 1");
-    EXPECT_EQ(panel.dy, "-1");
+    // A lone bright pixel is a hot pixel, not a star: no drift is shown.
+    EXPECT_FALSE(guiding.StarFound);
+    EXPECT_EQ(panel.dx, "-");
+    EXPECT_EQ(panel.dy, "-");
+}
+
+TEST_F(GuideStarTest, ABoxWithoutAStarNeverDrivesTheMount)
+{
+    // Simulated guide frames: the field's guide star, a hot pixel, and the same sky under a cloud.
+    const StarField field(1957, 60, 5);
+    const SensorModel sensor;
+    const QPointF star = field.guideStar();
+    const HotPixel hot = field.hotPixels().front();
+    struct Case {
+        const char *what;
+        double transparency;
+        QPoint mark; // where the box is centred, pixels
+        bool found;
+    };
+    const Case cases[] = {
+        {"the guide star, four pixels off its mark", 1.0, QPoint(int(star.x()) + 4, int(star.y())), true},
+        {"the guide star's place under a cloud", 0.0, QPoint(int(star.x()) + 4, int(star.y())), false},
+        {"a hot pixel alone in the box", 1.0, QPoint(hot.x, hot.y), false},
+        {"an all-black box", 1.0, QPoint(-100, -100), false},
+    };
+    settings.GuideBoxSize = 40;
+    for (const Case &c : cases) {
+        picture.setPicture(field.render({{QPointF(0, 0), 20.0, c.transparency}}, 20.0, sensor, 7));
+        sequence.StarX = int16_t(c.mark.x());
+        sequence.StarY = int16_t(c.mark.y());
+        guiding.MoveDirX = 1; // a correction still running from the step before
+        const QByteArray sent = guideOnce();
+        EXPECT_EQ(guiding.StarFound, c.found) << c.what;
+        if (c.found) {
+            EXPECT_EQ(sent, QByteArray(kStopAll) + ":RG#:Mw#") << c.what;
+            continue;
+        }
+        EXPECT_EQ(sent, kStopAll) << c.what; // the running correction ends, nothing new starts
+        EXPECT_EQ(guiding.MoveDirX, 0) << c.what;
+        EXPECT_EQ(guiding.MoveDirY, 0) << c.what;
+        EXPECT_EQ(panel.dx, "-") << c.what;
+        EXPECT_EQ(panel.dy, "-") << c.what;
+    }
+}
+
+TEST_F(GuideStarTest, TheLeastSignalToNoiseComesFromTheGuidingState)
+{
+    const StarField field(1957, 60, 5);
+    picture.setPicture(field.render({{QPointF(0, 0), 20.0}}, 20.0, SensorModel{}, 7));
+    settings.GuideBoxSize = 40;
+    sequence.StarX = int16_t(field.guideStar().x());
+    sequence.StarY = int16_t(field.guideStar().y());
+    rig.MeasureGuideStar();
+    EXPECT_TRUE(guiding.StarFound);
+    guiding.MinStarSnr = 1e6; // far above any star
+    rig.MeasureGuideStar();
+    EXPECT_FALSE(guiding.StarFound);
 }
 
 TEST_F(GuideStarTest, RunsRightAndLeftOfTheMarkGiveTheirCentres)

@@ -3,6 +3,9 @@
 
 #include "rig_fixture.h"
 
+#include "platform/v4l2_fake.h"
+#include "v4l2_camera.h"
+
 #include <deque>
 
 namespace orvane::test {
@@ -302,6 +305,35 @@ TEST_F(LineDoublingTest, GuideFramesAndUntickedImageFramesAreNotDoubled)
     rig.GrabImageFrame();
     EXPECT_EQ(picture.surface(), frame);
     EXPECT_EQ(panel.statusText, QStringLiteral("Ready"));
+}
+
+TEST(ReadoutWebcamWait, ACorrectionEndsOnTimeWhileTheWebcamIsWaitedFor)
+{
+    RigParts parts;
+    auto fake = std::make_shared<FakeV4l2>(parts.clock);
+    auto webcam = std::make_unique<V4l2Camera>(fake, QStringLiteral("/dev/video0"), QStringLiteral("Fake"), parts.clock);
+    V4l2Camera *cam = webcam.get();
+    parts.camera.addSource(std::move(webcam));
+    ASSERT_TRUE(parts.camera.setCurrentDevice(0).ok());
+    ASSERT_TRUE(cam->applyMode({V4L2_PIX_FMT_YUYV, 640, 480, {1, 5}}).ok()); // 400 ms frame wait
+    parts.camera.setSequencing(true);
+    for (int i = 0; i < int(V4l2Camera::kBufferCount); ++i)
+        fake->deliver(10); // all held since long ago: the copy waits for a fresh frame
+
+    parts.panel.guiding = true;
+    parts.guiding.MoveDirX = 1;
+    parts.guiding.DriftX = 3.0f; // at 5 px/s the correction ends about 200 ms on
+    parts.guiding.MoveClock = parts.clock.now();
+    const std::optional<uint32_t> due = parts.rig.nextMoveCheckMs();
+    ASSERT_TRUE(due);
+    std::optional<uint32_t> stoppedAt;
+    parts.opener.onWrite = [&](const QByteArray &) { stoppedAt = parts.clock.now(); };
+    const uint32_t before = parts.clock.now();
+    EXPECT_FALSE(parts.rig.TakeFrame()); // no fresh frame came
+    EXPECT_EQ(parts.clock.now() - before, 400u);
+    ASSERT_TRUE(stoppedAt);
+    EXPECT_EQ(*stoppedAt, *due); // not at the end of the 400 ms wait
+    EXPECT_EQ(parts.guiding.MoveDirX, 0);
 }
 
 } // namespace
