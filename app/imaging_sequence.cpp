@@ -74,14 +74,14 @@ bool ImagingSequence::readMs(const QString &text, const char *label, int32_t &ms
     }
 }
 
-bool ImagingSequence::exposureLasts(int32_t exposureMs)
+bool ImagingSequence::lasts(int32_t ms, const char *label, const QString &text, const char *what)
 {
-    // An exposure without length would read frames out back to back without a
-    // pass of events in between: Stop, File > Exit and the close box would go unheard.
-    if (exposureMs > 0)
+    // An exposure or guide interval without length would read frames out back to back
+    // without a pass of events in between: Stop, File > Exit and the close box would go unheard.
+    if (ms > 0)
         return true;
-    panel_.showMessage(QStringLiteral("\"Exposure sec\" holds %1; an exposure must last at least 0.001 seconds.")
-                           .arg(panel_.exposureText().trimmed()));
+    panel_.showMessage(QStringLiteral("\"%1\" holds %2; %3 must last at least 0.001 seconds.")
+                           .arg(QLatin1String(label), text.trimmed(), QLatin1String(what)));
     return false;
 }
 
@@ -105,8 +105,10 @@ void ImagingSequence::run()
     // leaves the camera or the mount half way.
     int32_t exposureMs = 0, guideMs = kUnguidedGuideMs;
     int16_t frameCount = 0;
-    if (!readMs(panel_.exposureText(), "Exposure sec", exposureMs) || !exposureLasts(exposureMs) ||
-        (panel_.guidingTicked() && !readMs(panel_.guideText(), "Guide sec", guideMs)) ||
+    if (!readMs(panel_.exposureText(), "Exposure sec", exposureMs) ||
+        !lasts(exposureMs, "Exposure sec", panel_.exposureText(), "an exposure") ||
+        (panel_.guidingTicked() && (!readMs(panel_.guideText(), "Guide sec", guideMs) ||
+                                    !lasts(guideMs, "Guide sec", panel_.guideText(), "a guide interval"))) ||
         !readCount(panel_.frameCountText(), frameCount))
         return;
     if (const QString problem = fileStemProblem(panel_.fileStem()); !problem.isEmpty()) {

@@ -42,7 +42,8 @@ private:
     bool readMs(const QString &text, const char *label, int32_t &ms);
     bool readCount(const QString &text, int16_t &count);
     // False, with a message naming "Exposure sec", when the exposure has no length.
-    bool exposureLasts(int32_t exposureMs);
+    // False, after telling the user, when `ms` read from the box `label` is not positive.
+    bool lasts(int32_t ms, const char *label, const QString &text, const char *what);
     uint32_t wakeTime(uint32_t now, uint32_t dueMs) const;
 
     Rig &rig_;

@@ -267,20 +267,24 @@ TEST_F(SequenceTest, NumbersThatDoNotFitAreRefusedBeforeAnythingStarts)
     EXPECT_EQ(panel.caption, "Start");
 }
 
-TEST_F(SequenceTest, ExposuresWithoutLengthAreRefusedNamingTheBox)
+TEST_F(SequenceTest, ExposuresAndGuideIntervalsWithoutLengthAreRefusedNamingTheBox)
 {
     // Such a run read frames out back to back and never heard Stop or Exit.
     panel.frameCount = "30000";
-    for (const char *text : {"0", "-1", "nan", "0.0004"}) {
-        panel.messages.clear();
-        panel.exposure = text;
-        sequence.onCommand1Click();
-        ASSERT_EQ(panel.messages.size(), 1) << text;
-        EXPECT_TRUE(panel.messages[0].startsWith(QStringLiteral("\"Exposure sec\" holds %1;").arg(text)))
-            << panel.messages[0].toStdString();
-        EXPECT_TRUE(port.writes().empty()) << text;
-        EXPECT_EQ(panel.caption, "Start");
-    }
+    panel.controls.guiding = true;
+    for (const char *text : {"0", "-1", "nan", "0.0004"})
+        for (QString *box : {&panel.exposure, &panel.guide}) {
+            panel.messages.clear();
+            panel.exposure = panel.guide = "2";
+            *box = text;
+            sequence.onCommand1Click();
+            ASSERT_EQ(panel.messages.size(), 1) << text;
+            const char *label = box == &panel.exposure ? "Exposure sec" : "Guide sec";
+            EXPECT_TRUE(panel.messages[0].startsWith(QStringLiteral("\"%1\" holds %2;").arg(label, text)))
+                << panel.messages[0].toStdString();
+            EXPECT_TRUE(port.writes().empty()) << text;
+            EXPECT_EQ(panel.caption, "Start");
+        }
 }
 
 TEST_F(SequenceTest, AFileNameThatLeavesTheSaveFolderIsRefused)
