@@ -1,5 +1,6 @@
 #include "program.h"
 
+#include "device_access.h"
 #include "parport_ieee1284.h"
 #include "sim_camera.h"
 #include "v4l2_devices.h"
@@ -94,6 +95,7 @@ bool Program::start()
         return false;
     if (!port_.realPortNote().isEmpty())
         setupNotes_.append(port_.realPortNote() + QStringLiteral(" The camera lines are simulated."));
+    setupNotes_.append(deviceAccessAdvice(gatherDeviceFacts()));
     for (const QString &note : setupNotes_)
         window_->notify(note);
     return true;
