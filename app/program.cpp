@@ -53,9 +53,9 @@ SimMountOptions mountOptions(const QString &iniPath, QStringList &notes)
 }
 } // namespace
 
-Program::Program(const QString &programDir)
-    : configPath_(QDir(programDir).filePath(QStringLiteral("orvane.cfg"))),
-      iniPath_(QDir(programDir).filePath(QStringLiteral("orvane.ini"))),
+Program::Program(const QString &settingsFolder)
+    : configPath_(QDir(settingsFolder).filePath(QStringLiteral("orvane.cfg"))),
+      iniPath_(QDir(settingsFolder).filePath(QStringLiteral("orvane.ini"))),
       sky_(clock_.now(), skyMotionFromIni(iniPath_)),
       mount_(sky_, clock_, mountOptions(iniPath_, setupNotes_)),
       opener_(mount_, iniPath_),
