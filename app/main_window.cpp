@@ -4,6 +4,7 @@
 #include "deinterlace_window.h"
 #include "device_dialog.h"
 #include "directory_dialog.h"
+#include "help_window.h"
 #include "numbers.h"
 #include "options_dialog.h"
 #include "picture_file_menu.h"
@@ -167,6 +168,12 @@ void MainWindow::buildMenus()
     bar->addAction(QStringLiteral("Deinterlace"), this, &MainWindow::showDeinterlace)->setObjectName("deinterlace");
     bar->addAction(QStringLiteral("About"), this, [this] { showMessageBox(kAboutText, QMessageBox::NoIcon); })
         ->setObjectName("About");
+
+    QMenu *help = bar->addMenu(QStringLiteral("Help"));
+    help->setObjectName(QStringLiteral("Help"));
+    QAction *page = help->addAction(QStringLiteral("Orvane help"), this, &MainWindow::showHelp);
+    page->setObjectName(QStringLiteral("helpPage"));
+    page->setShortcut(QKeySequence::HelpContents);
 }
 
 void MainWindow::connectCamera()
@@ -268,6 +275,20 @@ void MainWindow::showOptions()
     form2()->show();
     form2()->raise();
     form2()->activateWindow();
+}
+
+HelpWindow *MainWindow::helpWindow()
+{
+    if (!help_)
+        help_ = new HelpWindow(parts_.configPath, parts_.iniPath, this);
+    return help_;
+}
+
+void MainWindow::showHelp()
+{
+    helpWindow()->show();
+    helpWindow()->raise();
+    helpWindow()->activateWindow();
 }
 
 void MainWindow::showDeinterlace()

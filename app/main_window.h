@@ -27,6 +27,7 @@ class DeviceDialog;
 class DirectoryDialog;
 class OptionsDialog;
 class DeinterlaceWindow;
+class HelpWindow;
 class FileChooser;
 class PictureFileMenu;
 
@@ -42,8 +43,8 @@ struct MainWindowParts {
     EzVidCap &camera;
     PictureArea &picture;
     FileChooser &files;
-    QString configPath; // orvane.cfg beside the program
-    QString iniPath;    // orvane.ini beside the program
+    QString configPath; // orvane.cfg in the settings folder
+    QString iniPath;    // orvane.ini beside it
 };
 
 inline const QString kAppTitle = QStringLiteral("Orvane");
@@ -99,6 +100,8 @@ public:
     DirectoryDialog *form3();
     OptionsDialog *form2();
     DeinterlaceWindow *hello();
+    // Help > Orvane help (F1), created on first use.
+    HelpWindow *helpWindow();
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -112,6 +115,7 @@ private:
     void showDirectoryDialog();
     void showOptions();
     void showDeinterlace();
+    void showHelp();
     void updateStartButton();
 
     MainWindowParts parts_;
@@ -130,6 +134,7 @@ private:
     QPointer<OptionsDialog> form2_;
     QPointer<DirectoryDialog> form3_;
     QPointer<DeinterlaceWindow> hello_;
+    QPointer<HelpWindow> help_;
 
     QStringList notices_;
     FrameHeader lastFrameHeader_{};

@@ -1,5 +1,6 @@
 #include "program.h"
 
+#include "device_access.h"
 #include "parport_ieee1284.h"
 #include "sim_camera.h"
 #include "v4l2_devices.h"
@@ -52,9 +53,9 @@ SimMountOptions mountOptions(const QString &iniPath, QStringList &notes)
 }
 } // namespace
 
-Program::Program(const QString &programDir)
-    : configPath_(QDir(programDir).filePath(QStringLiteral("orvane.cfg"))),
-      iniPath_(QDir(programDir).filePath(QStringLiteral("orvane.ini"))),
+Program::Program(const QString &settingsFolder)
+    : configPath_(QDir(settingsFolder).filePath(QStringLiteral("orvane.cfg"))),
+      iniPath_(QDir(settingsFolder).filePath(QStringLiteral("orvane.ini"))),
       sky_(clock_.now(), skyMotionFromIni(iniPath_)),
       mount_(sky_, clock_, mountOptions(iniPath_, setupNotes_)),
       opener_(mount_, iniPath_),
@@ -94,6 +95,7 @@ bool Program::start()
         return false;
     if (!port_.realPortNote().isEmpty())
         setupNotes_.append(port_.realPortNote() + QStringLiteral(" The camera lines are simulated."));
+    setupNotes_.append(deviceAccessAdvice(gatherDeviceFacts()));
     for (const QString &note : setupNotes_)
         window_->notify(note);
     return true;

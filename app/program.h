@@ -22,8 +22,8 @@ double minStarSnrFromIni(const QString &iniPath, QStringList &notes);
 
 class Program {
 public:
-    // `programDir` holds orvane.cfg and orvane.ini.
-    explicit Program(const QString &programDir);
+    // `settingsFolder` holds orvane.cfg and orvane.ini.
+    explicit Program(const QString &settingsFolder);
     ~Program();
 
     // The main window's start-up; false when the program must end (the user was told why).

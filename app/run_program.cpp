@@ -9,7 +9,7 @@
 
 namespace orvane {
 
-int runProgram(const QString &programDir, const std::function<void(Program &)> &started)
+int runProgram(const QString &settingsFolder, const std::function<void(Program &)> &started)
 {
     Program *running = nullptr;
     int endedBy = 0;
@@ -23,7 +23,7 @@ int runProgram(const QString &programDir, const std::function<void(Program &)> &
         if (running)
             running->window().close(); // a running sequence ends first, with its end steps
     });
-    Program program(programDir);
+    Program program(settingsFolder);
     if (!program.start())
         return 1;
     if (endedBy != 0) { // asked to end while starting up

@@ -6,6 +6,7 @@
 #include "serial_link.h"
 
 #include <QComboBox>
+#include <QDir>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -193,6 +194,13 @@ void OptionsDialog::buildLayout()
     all->addLayout(columns);
     all->addSpacing(8);
     all->addWidget(done, 0, Qt::AlignHCenter);
+
+    // Below everything else, so the boxes keep their places.
+    auto *configPath = new QLabel(QStringLiteral("Settings file: %1").arg(QDir::toNativeSeparators(configPath_)), this);
+    configPath->setObjectName(QStringLiteral("configPathLabel"));
+    configPath->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    configPath->setWordWrap(true);
+    all->addWidget(configPath);
 }
 
 void OptionsDialog::fillBoxes()

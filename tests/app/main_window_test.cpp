@@ -4,6 +4,7 @@
 #include "device_dialog.h"
 #include "directory_dialog.h"
 #include "file_chooser.h"
+#include "help_window.h"
 #include "test_support.h"
 
 #include <QCheckBox>
@@ -14,6 +15,7 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QTextBrowser>
 
 #include <gtest/gtest.h>
 
@@ -172,7 +174,7 @@ TEST(MainWindow, ControlsStandWhereTheUserExpectsThem)
     QStringList menus;
     for (QAction *a : w.menuBar()->actions())
         menus << a->text();
-    EXPECT_EQ(menus, (QStringList{"File", "Camera", "Options", "Deinterlace", "About"}));
+    EXPECT_EQ(menus, (QStringList{"File", "Camera", "Options", "Deinterlace", "About", "Help"}));
 
     w.resize(1200, 900); // resizing moves nothing
     EXPECT_EQ(geometryOf("Picture1"), QRect(128, 8, 641, 481));
@@ -194,6 +196,24 @@ TEST(MainWindow, AboutShowsTheVersionAndTheHelpHint)
         if (a->objectName() == "About")
             a->trigger();
     EXPECT_EQ(rig.messages, QStringList{"Orvane V4.0 21-12-02\r\nCheck orvane.htm in the orvane directory for help"});
+}
+
+TEST(MainWindow, F1OpensTheHelpPageModelessNamingTheSettingsInUse)
+{
+    WindowRig rig;
+    QAction *help = rig.window->findChild<QAction *>("helpPage");
+    ASSERT_NE(help, nullptr);
+    EXPECT_EQ(help->shortcut(), QKeySequence(Qt::Key_F1));
+    help->trigger();
+    HelpWindow *window = rig.window->helpWindow();
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_FALSE(window->isModal());
+    const QString text = window->page()->toPlainText();
+    for (const char *part : {"Connecting the camera lines", "Connecting the mount", "Connecting the webcam",
+                             "Pixels/Sec", "direction letters", "sudo usermod -aG dialout $USER"})
+        EXPECT_TRUE(text.contains(QLatin1String(part))) << part;
+    EXPECT_TRUE(text.contains(rig.dir.filePath("orvane.cfg")));
+    EXPECT_TRUE(rig.messages.isEmpty());
 }
 
 TEST(MainWindow, CantFindTelescopeIsAPlainReportWithoutAWarningIcon)

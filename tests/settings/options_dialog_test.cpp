@@ -118,6 +118,11 @@ TEST_F(OptionsDialogTest, ShowsEveryControlByNameWithItsCaption)
         ASSERT_NE(b, nullptr) << name;
         EXPECT_EQ(b->text(), caption) << name;
     }
+    // The settings file in use, named below every other control.
+    auto *file = dialog->findChild<QLabel *>("configPathLabel");
+    ASSERT_NE(file, nullptr);
+    EXPECT_TRUE(file->text().endsWith(configPath)) << file->text().toStdString();
+    EXPECT_GT(file->geometry().top(), dialog->findChild<QPushButton *>("Command1")->geometry().bottom());
 }
 
 TEST_F(OptionsDialogTest, DirectionBoxesFormACrossAndLabelsStandLeftOfTheirBoxes)
