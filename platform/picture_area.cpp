@@ -1,6 +1,6 @@
 #include "picture_area.h"
 
-#include "numbers.h"
+#include "pixel_view.h"
 
 #include <QBuffer>
 #include <QFile>
@@ -52,8 +52,7 @@ void PictureArea::setPixel(int x, int y, uint32_t colour)
 
 int PictureArea::pixelIndex(double coordinate)
 {
-    const double r = roundHalfEven(coordinate);
-    return int(std::clamp(r, -1e6, 1e6));
+    return orvane::pixelIndex(coordinate);
 }
 
 void PictureArea::drawBox(double x1, double y1, double x2, double y2, uint32_t colour)
