@@ -1,6 +1,7 @@
 #include "main_window.h"
 
 #include "config_file.h"
+#include "message_box.h"
 #include "deinterlace_window.h"
 #include "device_dialog.h"
 #include "directory_dialog.h"
@@ -61,13 +62,10 @@ MainWindow::MainWindow(MainWindowParts parts, QWidget *parent) : QMainWindow(par
     parts_.comm.onLinkLost = [this](const QString &sentence) { notify(sentence); };
     connectCamera();
 
-    showMessageBox = [this](const QString &text, QMessageBox::Icon icon) {
-        QMessageBox box(icon, kAppTitle, text, QMessageBox::Ok, this);
-        box.exec();
-    };
-    askOkCancel = [this](const QString &text) {
-        QMessageBox box(QMessageBox::NoIcon, kAppTitle, text, QMessageBox::Ok | QMessageBox::Cancel, this);
-        return box.exec() == QMessageBox::Ok;
+    showMessageBox = [this](const QString &text, QMessageBox::Icon icon) { openMessageBox(this, icon, text); };
+    askOkCancel = [this](const QString &text, std::function<void(bool ok)> answered) {
+        openMessageBox(this, QMessageBox::NoIcon, text, QMessageBox::Ok | QMessageBox::Cancel,
+                       [answered](QMessageBox::StandardButton button) { answered(button == QMessageBox::Ok); });
     };
     connect(&parts_.picture, &PictureArea::reservationChanged, this, &MainWindow::updateStartButton);
 }
@@ -176,10 +174,12 @@ void MainWindow::connectCamera()
     connect(&cam, &EzVidCap::yieldRequested, this, [this] { parts_.pump.processEvents(); });
     connect(&cam, &EzVidCap::frameEvent, this, [this](const FrameHeader &header) { lastFrameHeader_ = header; });
     connect(&cam, &EzVidCap::preRoll, this, [this] {
-        if (askOkCancel(kPreRollText))
-            parts_.camera.preRollGo();
-        else
-            parts_.camera.preRollCancel();
+        askOkCancel(kPreRollText, [this](bool go) {
+            if (go)
+                parts_.camera.preRollGo();
+            else
+                parts_.camera.preRollCancel();
+        });
     });
     // The text and notification events carry nothing the program acts on.
 }

@@ -63,9 +63,10 @@ public:
     // read: the user has been told and the program must end.
     bool load();
 
-    // Message boxes go through these so tests can answer them.
+    // Message boxes go through these so tests can answer them. Neither waits for
+    // the answer: the box opens window-modal and a running sequence goes on.
     std::function<void(const QString &text, QMessageBox::Icon icon)> showMessageBox;
-    std::function<bool(const QString &text)> askOkCancel;
+    std::function<void(const QString &text, std::function<void(bool ok)> answered)> askOkCancel;
 
     // --- SequencePanel ---
     bool guidingTicked() const override;
