@@ -8,6 +8,7 @@
 #include "numbers.h"
 #include "options_dialog.h"
 #include "picture_file_menu.h"
+#include "serial_devices.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -68,9 +69,14 @@ MainWindow::MainWindow(MainWindowParts parts, QWidget *parent) : QMainWindow(par
                        [answered](QMessageBox::StandardButton button) { answered(button == QMessageBox::Ok); });
     };
     connect(&parts_.picture, &PictureArea::reservationChanged, this, &MainWindow::updateStartButton);
+    connect(&parts_.camera, &EzVidCap::deviceChanged, this, &MainWindow::updateSimulatedParts);
+    parts_.port.onRealPortChanged = [this] { updateSimulatedParts(); };
 }
 
-MainWindow::~MainWindow() = default;
+MainWindow::~MainWindow()
+{
+    parts_.port.onRealPortChanged = nullptr;
+}
 
 void MainWindow::buildControls()
 {
@@ -137,6 +143,10 @@ void MainWindow::buildControls()
     connect(command1_, &QPushButton::clicked, this, &MainWindow::onStartStop);
     connect(command2_, &QPushButton::clicked, this, &MainWindow::showDirectoryDialog);
     statusBar()->setObjectName(QStringLiteral("notices"));
+    simulatedParts_ = new QLabel(statusBar());
+    simulatedParts_->setObjectName(QStringLiteral("simulatedParts"));
+    simulatedParts_->hide();
+    statusBar()->addPermanentWidget(simulatedParts_);
 }
 
 void MainWindow::buildMenus()
@@ -201,10 +211,12 @@ bool MainWindow::load()
     parts_.comm.setCommPort(parts_.settings.CommPort);
     rig_->writePort(parts_.settings.GetGuideState);
 
+    updateSimulatedParts();
     show();
     repaint();
 
-    if (!form1()->fillDeviceList())
+    // Said once the window shows; the simulated camera, when listed, stands in.
+    if (!form1()->fillDeviceList() || !parts_.camera.hasRealDevice())
         showMessageBox(QStringLiteral("No Video Capture Device!"), QMessageBox::Information);
     parts_.sequence.SaveDir = form3()->currentPath();
     return true;
@@ -234,6 +246,7 @@ OptionsDialog *MainWindow::form2()
     if (!form2_) {
         form2_ = new OptionsDialog(parts_.settings, parts_.configPath, parts_.iniPath, parts_.comm, this);
         form2_->setWindowFlag(Qt::Window);
+        connect(form2_, &OptionsDialog::applied, this, &MainWindow::updateSimulatedParts);
     }
     return form2_;
 }
@@ -289,6 +302,25 @@ void MainWindow::updateStartButton()
     const bool blocked = area.reserved();
     command1_->setEnabled(!blocked);
     command1_->setToolTip(blocked ? QStringLiteral("The picture area is in use by %1.").arg(area.holder()) : QString());
+}
+
+QString MainWindow::simulatedPartsText() const
+{
+    QStringList simulated;
+    if (parts_.camera.simulatedInUse())
+        simulated << QStringLiteral("camera");
+    if (parts_.settings.CommPort == kSimulatedMountPort)
+        simulated << QStringLiteral("mount");
+    if (!parts_.port.realPortInUse())
+        simulated << QStringLiteral("printer port");
+    return simulated.isEmpty() ? QString() : QStringLiteral("Simulated: %1").arg(simulated.join(QStringLiteral(", ")));
+}
+
+void MainWindow::updateSimulatedParts()
+{
+    const QString text = simulatedPartsText();
+    simulatedParts_->setText(text);
+    simulatedParts_->setVisible(!text.isEmpty());
 }
 
 void MainWindow::closeEvent(QCloseEvent *event)

@@ -92,6 +92,8 @@ public:
     Rig &rig() { return *rig_; }
     PictureView *pictureView() const { return picture1_; }
     const QStringList &notices() const { return notices_; }
+    // The parts that are simulated now, as the status bar names them; empty when all are real.
+    QString simulatedPartsText() const;
     // The frame header of the capture device's last frame event.
     const FrameHeader &lastFrameHeader() const { return lastFrameHeader_; }
 
@@ -114,6 +116,7 @@ private:
     void showOptions();
     void showDeinterlace();
     void updateStartButton();
+    void updateSimulatedParts();
 
     MainWindowParts parts_;
     std::unique_ptr<Rig> rig_;
@@ -126,6 +129,7 @@ private:
     QPushButton *command1_ = nullptr, *command2_ = nullptr;
     QProgressBar *progressBar1_ = nullptr;
     PictureView *picture1_ = nullptr;
+    QLabel *simulatedParts_ = nullptr;
 
     QPointer<DeviceDialog> form1_;
     QPointer<OptionsDialog> form2_;

@@ -58,10 +58,13 @@ void WinIo::openRealPort(uint16_t address)
         fallBackToSimulatedPort(QStringLiteral("No printer port driver on this computer."));
         return;
     }
-    if (Result opened = realPort_->open(address); !opened)
+    if (Result opened = realPort_->open(address); !opened) {
         fallBackToSimulatedPort(opened.error());
-    else
-        realPortNote_.clear();
+        return;
+    }
+    realPortNote_.clear();
+    if (onRealPortChanged)
+        onRealPortChanged();
 }
 
 void WinIo::fallBackToSimulatedPort(const QString &cause)
@@ -77,6 +80,8 @@ void WinIo::fallBackToSimulatedPort(const QString &cause)
                                 .toLocal8Bit();
     std::fputs(line.constData(), stderr);
     std::fflush(stderr);
+    if (onRealPortChanged)
+        onRealPortChanged();
 }
 
 bool WinIo::ShutdownWinIo()

@@ -62,6 +62,10 @@ public:
     // When the real port cannot be opened or a write to it fails, the layer goes on
     // as the simulated port alone and prints one line on stderr saying so.
     const QString &realPortNote() const { return realPortNote_; }
+    // True while a real port gets the bytes (false before the first write).
+    bool realPortInUse() const { return realPort_ != nullptr; }
+    // Called whenever the real port opens or is dropped.
+    std::function<void()> onRealPortChanged;
 
     static constexpr size_t kRecordLimit = 100000;
 
