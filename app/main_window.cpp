@@ -210,6 +210,7 @@ bool MainWindow::load()
     }
     parts_.comm.setCommPort(parts_.settings.CommPort);
     rig_->writePort(parts_.settings.GetGuideState);
+    triedPortAddress_ = uint16_t(parts_.settings.PortAddress);
 
     updateSimulatedParts();
     show();
@@ -246,7 +247,11 @@ OptionsDialog *MainWindow::form2()
     if (!form2_) {
         form2_ = new OptionsDialog(parts_.settings, parts_.configPath, parts_.iniPath, parts_.comm, this);
         form2_->setWindowFlag(Qt::Window);
-        connect(form2_, &OptionsDialog::applied, this, &MainWindow::updateSimulatedParts);
+        connect(form2_, &OptionsDialog::applied, this, [this] {
+            if (parts_.port.hasRealPortDriver() && uint16_t(parts_.settings.PortAddress) != triedPortAddress_)
+                retryPrinterPort();
+            updateSimulatedParts();
+        });
     }
     return form2_;
 }
@@ -291,6 +296,9 @@ void MainWindow::showDeinterlace()
 
 void MainWindow::onStartStop()
 {
+    const bool starting = !sequence_->running() && parts_.sequence.SequenceRunning == 0;
+    if (starting && parts_.port.hasRealPortDriver() && !parts_.port.realPortInUse())
+        retryPrinterPort();
     sequence_->onCommand1Click();
     if (closeWhenStopped_ && !sequence_->running())
         close();
@@ -321,6 +329,17 @@ void MainWindow::updateSimulatedParts()
     const QString text = simulatedPartsText();
     simulatedParts_->setText(text);
     simulatedParts_->setVisible(!text.isEmpty());
+}
+
+void MainWindow::retryPrinterPort()
+{
+    const uint16_t address = uint16_t(parts_.settings.PortAddress);
+    triedPortAddress_ = address;
+    if (parts_.port.retryRealPort(address))
+        notify(QStringLiteral("The printer port at 0x%1 works now: the camera lines are real.").arg(address, 0, 16));
+    else
+        notify(QStringLiteral("%1 The camera lines stay simulated.").arg(parts_.port.realPortNote()));
+    updateSimulatedParts();
 }
 
 void MainWindow::closeEvent(QCloseEvent *event)

@@ -117,6 +117,8 @@ private:
     void showDeinterlace();
     void updateStartButton();
     void updateSimulatedParts();
+    // Tries the real printer port again and says in one notice whether it works now.
+    void retryPrinterPort();
 
     MainWindowParts parts_;
     std::unique_ptr<Rig> rig_;
@@ -139,6 +141,7 @@ private:
     QStringList notices_;
     FrameHeader lastFrameHeader_{};
     bool closeWhenStopped_ = false;
+    uint16_t triedPortAddress_ = 0; // the printer port address last tried
 };
 
 } // namespace orvane

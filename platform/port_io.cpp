@@ -48,6 +48,17 @@ bool WinIo::SetPortVal(uint16_t address, uint32_t value, int sizeBytes)
     return true;
 }
 
+bool WinIo::retryRealPort(uint16_t address)
+{
+    if (!realPortFactory_)
+        return false;
+    if (realPort_ && realPortAddress_ == address)
+        return true;
+    realPortGivenUp_ = false;
+    openRealPort(address);
+    return realPort_ != nullptr;
+}
+
 void WinIo::openRealPort(uint16_t address)
 {
     if (realPort_)

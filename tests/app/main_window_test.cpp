@@ -303,3 +303,33 @@ TEST(MainWindow, TheSimulatedPartsLabelFollowsDeviceOptionsAndPort)
     ::testing::internal::GetCapturedStderr();
     EXPECT_EQ(rig.simulatedShown(), "Simulated: camera, mount, printer port");
 }
+
+TEST(MainWindow, ThePrinterPortIsTriedAgainAtOptionsDoneAndAtStart)
+{
+    for (bool byOptions : {true, false}) {
+        bool portWorks = false;
+        WindowRig rig([&] { return std::make_unique<SwitchedPort>(portWorks); });
+        ASSERT_TRUE(test::writeAll(rig.dir.filePath("orvane.cfg"), settingsFile(1, 2, 1)));
+        ::testing::internal::CaptureStderr();
+        ASSERT_TRUE(rig.window->load());
+        EXPECT_EQ(rig.simulatedShown(), "Simulated: printer port");
+        if (!byOptions) { // a start while the port is still missing says so
+            rig.window->findChild<QPushButton *>("Command1")->click();
+            EXPECT_EQ(rig.window->notices().size(), 1);
+            EXPECT_EQ(rig.window->notices().value(0), "No printer port on this computer. The camera lines stay simulated.");
+        }
+        ::testing::internal::GetCapturedStderr();
+
+        portWorks = true;
+        if (byOptions) {
+            rig.window->form2()->box(7)->setText("2");
+            rig.window->form2()->Command1Click();
+        } else {
+            rig.window->findChild<QPushButton *>("Command1")->click();
+        }
+        const QString address = byOptions ? "0x278" : "0x378";
+        EXPECT_EQ(rig.window->notices().value(rig.window->notices().size() - 1),
+                  "The printer port at " + address + " works now: the camera lines are real.");
+        EXPECT_EQ(rig.simulatedShown(), "hidden");
+    }
+}
