@@ -1,6 +1,7 @@
 #include "main_window.h"
 
 #include "config_file.h"
+#include "message_box.h"
 #include "deinterlace_window.h"
 #include "device_dialog.h"
 #include "directory_dialog.h"
@@ -8,6 +9,7 @@
 #include "numbers.h"
 #include "options_dialog.h"
 #include "picture_file_menu.h"
+#include "serial_devices.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -62,18 +64,20 @@ MainWindow::MainWindow(MainWindowParts parts, QWidget *parent) : QMainWindow(par
     parts_.comm.onLinkLost = [this](const QString &sentence) { notify(sentence); };
     connectCamera();
 
-    showMessageBox = [this](const QString &text, QMessageBox::Icon icon) {
-        QMessageBox box(icon, kAppTitle, text, QMessageBox::Ok, this);
-        box.exec();
-    };
-    askOkCancel = [this](const QString &text) {
-        QMessageBox box(QMessageBox::NoIcon, kAppTitle, text, QMessageBox::Ok | QMessageBox::Cancel, this);
-        return box.exec() == QMessageBox::Ok;
+    showMessageBox = [this](const QString &text, QMessageBox::Icon icon) { openMessageBox(this, icon, text); };
+    askOkCancel = [this](const QString &text, std::function<void(bool ok)> answered) {
+        openMessageBox(this, QMessageBox::NoIcon, text, QMessageBox::Ok | QMessageBox::Cancel,
+                       [answered](QMessageBox::StandardButton button) { answered(button == QMessageBox::Ok); });
     };
     connect(&parts_.picture, &PictureArea::reservationChanged, this, &MainWindow::updateStartButton);
+    connect(&parts_.camera, &EzVidCap::deviceChanged, this, &MainWindow::updateSimulatedParts);
+    parts_.port.onRealPortChanged = [this] { updateSimulatedParts(); };
 }
 
-MainWindow::~MainWindow() = default;
+MainWindow::~MainWindow()
+{
+    parts_.port.onRealPortChanged = nullptr;
+}
 
 void MainWindow::buildControls()
 {
@@ -140,6 +144,10 @@ void MainWindow::buildControls()
     connect(command1_, &QPushButton::clicked, this, &MainWindow::onStartStop);
     connect(command2_, &QPushButton::clicked, this, &MainWindow::showDirectoryDialog);
     statusBar()->setObjectName(QStringLiteral("notices"));
+    simulatedParts_ = new QLabel(statusBar());
+    simulatedParts_->setObjectName(QStringLiteral("simulatedParts"));
+    simulatedParts_->hide();
+    statusBar()->addPermanentWidget(simulatedParts_);
 }
 
 void MainWindow::buildMenus()
@@ -183,10 +191,12 @@ void MainWindow::connectCamera()
     connect(&cam, &EzVidCap::yieldRequested, this, [this] { parts_.pump.processEvents(); });
     connect(&cam, &EzVidCap::frameEvent, this, [this](const FrameHeader &header) { lastFrameHeader_ = header; });
     connect(&cam, &EzVidCap::preRoll, this, [this] {
-        if (askOkCancel(kPreRollText))
-            parts_.camera.preRollGo();
-        else
-            parts_.camera.preRollCancel();
+        askOkCancel(kPreRollText, [this](bool go) {
+            if (go)
+                parts_.camera.preRollGo();
+            else
+                parts_.camera.preRollCancel();
+        });
     });
     // The text and notification events carry nothing the program acts on.
 }
@@ -207,11 +217,14 @@ bool MainWindow::load()
     }
     parts_.comm.setCommPort(parts_.settings.CommPort);
     rig_->writePort(parts_.settings.GetGuideState);
+    triedPortAddress_ = uint16_t(parts_.settings.PortAddress);
 
+    updateSimulatedParts();
     show();
     repaint();
 
-    if (!form1()->fillDeviceList())
+    // Said once the window shows; the simulated camera, when listed, stands in.
+    if (!form1()->fillDeviceList() || !parts_.camera.hasRealDevice())
         showMessageBox(QStringLiteral("No Video Capture Device!"), QMessageBox::Information);
     parts_.sequence.SaveDir = form3()->currentPath();
     return true;
@@ -241,6 +254,11 @@ OptionsDialog *MainWindow::form2()
     if (!form2_) {
         form2_ = new OptionsDialog(parts_.settings, parts_.configPath, parts_.iniPath, parts_.comm, this);
         form2_->setWindowFlag(Qt::Window);
+        connect(form2_, &OptionsDialog::applied, this, [this] {
+            if (parts_.port.hasRealPortDriver() && uint16_t(parts_.settings.PortAddress) != triedPortAddress_)
+                retryPrinterPort();
+            updateSimulatedParts();
+        });
     }
     return form2_;
 }
@@ -299,6 +317,9 @@ void MainWindow::showDeinterlace()
 
 void MainWindow::onStartStop()
 {
+    const bool starting = !sequence_->running() && parts_.sequence.SequenceRunning == 0;
+    if (starting && parts_.port.hasRealPortDriver() && !parts_.port.realPortInUse())
+        retryPrinterPort();
     sequence_->onCommand1Click();
     if (closeWhenStopped_ && !sequence_->running())
         close();
@@ -310,6 +331,36 @@ void MainWindow::updateStartButton()
     const bool blocked = area.reserved();
     command1_->setEnabled(!blocked);
     command1_->setToolTip(blocked ? QStringLiteral("The picture area is in use by %1.").arg(area.holder()) : QString());
+}
+
+QString MainWindow::simulatedPartsText() const
+{
+    QStringList simulated;
+    if (parts_.camera.simulatedInUse())
+        simulated << QStringLiteral("camera");
+    if (parts_.settings.CommPort == kSimulatedMountPort)
+        simulated << QStringLiteral("mount");
+    if (!parts_.port.realPortInUse())
+        simulated << QStringLiteral("printer port");
+    return simulated.isEmpty() ? QString() : QStringLiteral("Simulated: %1").arg(simulated.join(QStringLiteral(", ")));
+}
+
+void MainWindow::updateSimulatedParts()
+{
+    const QString text = simulatedPartsText();
+    simulatedParts_->setText(text);
+    simulatedParts_->setVisible(!text.isEmpty());
+}
+
+void MainWindow::retryPrinterPort()
+{
+    const uint16_t address = uint16_t(parts_.settings.PortAddress);
+    triedPortAddress_ = address;
+    if (parts_.port.retryRealPort(address))
+        notify(QStringLiteral("The printer port at 0x%1 works now: the camera lines are real.").arg(address, 0, 16));
+    else
+        notify(QStringLiteral("%1 The camera lines stay simulated.").arg(parts_.port.realPortNote()));
+    updateSimulatedParts();
 }
 
 void MainWindow::closeEvent(QCloseEvent *event)

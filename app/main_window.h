@@ -64,9 +64,10 @@ public:
     // read: the user has been told and the program must end.
     bool load();
 
-    // Message boxes go through these so tests can answer them.
+    // Message boxes go through these so tests can answer them. Neither waits for
+    // the answer: the box opens window-modal and a running sequence goes on.
     std::function<void(const QString &text, QMessageBox::Icon icon)> showMessageBox;
-    std::function<bool(const QString &text)> askOkCancel;
+    std::function<void(const QString &text, std::function<void(bool ok)> answered)> askOkCancel;
 
     // --- SequencePanel ---
     bool guidingTicked() const override;
@@ -92,6 +93,8 @@ public:
     Rig &rig() { return *rig_; }
     PictureView *pictureView() const { return picture1_; }
     const QStringList &notices() const { return notices_; }
+    // The parts that are simulated now, as the status bar names them; empty when all are real.
+    QString simulatedPartsText() const;
     // The frame header of the capture device's last frame event.
     const FrameHeader &lastFrameHeader() const { return lastFrameHeader_; }
 
@@ -117,6 +120,9 @@ private:
     void showDeinterlace();
     void showHelp();
     void updateStartButton();
+    void updateSimulatedParts();
+    // Tries the real printer port again and says in one notice whether it works now.
+    void retryPrinterPort();
 
     MainWindowParts parts_;
     std::unique_ptr<Rig> rig_;
@@ -129,6 +135,7 @@ private:
     QPushButton *command1_ = nullptr, *command2_ = nullptr;
     QProgressBar *progressBar1_ = nullptr;
     PictureView *picture1_ = nullptr;
+    QLabel *simulatedParts_ = nullptr;
 
     QPointer<DeviceDialog> form1_;
     QPointer<OptionsDialog> form2_;
@@ -139,6 +146,7 @@ private:
     QStringList notices_;
     FrameHeader lastFrameHeader_{};
     bool closeWhenStopped_ = false;
+    uint16_t triedPortAddress_ = 0; // the printer port address last tried
 };
 
 } // namespace orvane

@@ -4,6 +4,7 @@
 #include "shutdown_signals.h"
 
 #include <QApplication>
+#include <QWidget>
 
 #include <iostream>
 
@@ -24,8 +25,14 @@ int runProgram(const QString &settingsFolder, const std::function<void(Program &
             running->window().close(); // a running sequence ends first, with its end steps
     });
     Program program(settingsFolder);
-    if (!program.start())
+    if (!program.start()) {
+        // The box saying why stays until the user closes it; the program ends with it.
+        if (QWidget *box = QApplication::activeModalWidget()) {
+            QObject::connect(box, &QObject::destroyed, qApp, &QCoreApplication::quit);
+            QApplication::exec();
+        }
         return 1;
+    }
     if (endedBy != 0) { // asked to end while starting up
         program.window().close();
         return 128 + endedBy;

@@ -20,7 +20,7 @@ public:
     virtual void setProgressMax(int32_t max) = 0;
     virtual void setProgressValue(int32_t value) = 0;
     virtual void beep() = 0;
-    // A message box with an OK button titled "Orvane"; blocks until answered.
+    // A message box with an OK button titled "Orvane"; returns at once, the run goes on.
     virtual void showMessage(const QString &text) = 0;
     // The same box without an icon: a plain report, not a warning.
     virtual void showPlainMessage(const QString &text) = 0;

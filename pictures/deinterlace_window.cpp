@@ -83,12 +83,13 @@ void DeinterlaceWindow::deinterlace()
         return;
     }
     running_ = true; // from the dialog on: one batch at a time
-    const QStringList chosen = chooser_.chooseOpenFiles(this, kFilter);
-    DeinterlaceBatch batch(area_, pump_, [this](const QString &text) { setStatus(text); });
-    const Result result = batch.run(selectionFromDialog(chosen));
-    running_ = false;
-    if (!result)
-        message_(this, result.error());
+    chooser_.chooseOpenFiles(this, kFilter, [this](const QStringList &chosen) {
+        DeinterlaceBatch batch(area_, pump_, [this](const QString &text) { setStatus(text); });
+        const Result result = batch.run(selectionFromDialog(chosen));
+        running_ = false;
+        if (!result)
+            message_(this, result.error());
+    });
 }
 
 void DeinterlaceWindow::showEvent(QShowEvent *event)

@@ -7,12 +7,14 @@ PictureFileMenu::PictureFileMenu(PictureArea &area, FileChooser &chooser, Messag
 {
 }
 
-QString PictureFileMenu::choose(QWidget *parent)
+void PictureFileMenu::choose(QWidget *parent, const std::function<void(const QString &)> &then)
 {
-    const QString name = chooser_.chooseOpenFile(parent, kFilter, lastName_);
-    if (!name.isEmpty())
+    chooser_.chooseOpenFile(parent, kFilter, lastName_, [this, then](const QString &name) {
+        if (name.isEmpty())
+            return; // cancelled
         lastName_ = name; // remembered whatever becomes of the load or save
-    return name;
+        then(name);
+    });
 }
 
 void PictureFileMenu::load(QWidget *parent)
@@ -24,24 +26,22 @@ void PictureFileMenu::load(QWidget *parent)
         message_(parent, refusal());
         return;
     }
-    const QString name = choose(parent);
-    if (name.isEmpty())
-        return;
-    if (area_.reserved()) { // taken while the dialog was open
-        message_(parent, refusal());
-        return;
-    }
-    if (const Result loaded = area_.loadPicture(name); !loaded)
-        message_(parent, loaded.error());
+    choose(parent, [this, parent, refusal](const QString &name) {
+        if (area_.reserved()) { // taken while the dialog was open
+            message_(parent, refusal());
+            return;
+        }
+        if (const Result loaded = area_.loadPicture(name); !loaded)
+            message_(parent, loaded.error());
+    });
 }
 
 void PictureFileMenu::save(QWidget *parent)
 {
-    const QString name = choose(parent);
-    if (name.isEmpty())
-        return;
-    if (const Result saved = area_.savePicture(name); !saved)
-        message_(parent, saved.error());
+    choose(parent, [this, parent](const QString &name) {
+        if (const Result saved = area_.savePicture(name); !saved)
+            message_(parent, saved.error());
+    });
 }
 
 } // namespace orvane

@@ -9,6 +9,8 @@
 
 #include <QString>
 
+#include <functional>
+
 class QWidget;
 
 namespace orvane {
@@ -19,18 +21,19 @@ public:
 
     PictureFileMenu(PictureArea &area, FileChooser &chooser, MessageFunction message = messageBox());
 
-    // Puts the chosen picture file into the picture area. Refused while another
-    // holder works on the area; a cancelled dialog does nothing.
+    // Puts the chosen picture file into the picture area once the dialog closes.
+    // Refused while another holder works on the area; a cancelled dialog does nothing.
     void load(QWidget *parent);
     // Writes the area's current picture (without the marks drawn on it) to the
-    // chosen name, as typed: a 24-bit BMP at the picture's own size.
+    // chosen name, as typed, once the dialog closes: a 24-bit BMP at the picture's own size.
     void save(QWidget *parent);
 
     // The name the dialog opens on next time (empty at first).
     const QString &lastName() const { return lastName_; }
 
 private:
-    QString choose(QWidget *parent);
+    // Runs `then` with the name chosen; nothing when cancelled.
+    void choose(QWidget *parent, const std::function<void(const QString &)> &then);
 
     PictureArea &area_;
     FileChooser &chooser_;

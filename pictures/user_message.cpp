@@ -1,16 +1,12 @@
 #include "user_message.h"
 
-#include <QMessageBox>
+#include "message_box.h"
 
 namespace orvane {
 
 MessageFunction messageBox()
 {
-    return [](QWidget *parent, const QString &sentence) {
-        auto *box = new QMessageBox(QMessageBox::Warning, QStringLiteral("Orvane"), sentence, QMessageBox::Ok, parent);
-        box->setAttribute(Qt::WA_DeleteOnClose);
-        box->open();
-    };
+    return [](QWidget *parent, const QString &sentence) { openMessageBox(parent, QMessageBox::Warning, sentence); };
 }
 
 } // namespace orvane

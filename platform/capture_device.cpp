@@ -24,6 +24,20 @@ CaptureSource *EzVidCap::source(int32_t index) const
     return index >= 0 && index < deviceCount() ? sources_[size_t(index)].get() : nullptr;
 }
 
+bool EzVidCap::hasRealDevice() const
+{
+    for (const auto &s : sources_)
+        if (!s->simulated())
+            return true;
+    return false;
+}
+
+bool EzVidCap::simulatedInUse() const
+{
+    const CaptureSource *in = source(current_);
+    return in && in->simulated();
+}
+
 Result EzVidCap::setCurrentDevice(int32_t index)
 {
     CaptureSource *next = source(index);
@@ -32,11 +46,13 @@ Result EzVidCap::setCurrentDevice(int32_t index)
     if (CaptureSource *in = source(current_))
         in->disconnect();
     current_ = -1;
-    if (Result connected = next->connect(); !connected)
-        return connected;
-    current_ = index;
-    next->setSequencing(sequencing_);
-    return Result::success();
+    Result connected = next->connect();
+    if (connected) {
+        current_ = index;
+        next->setSequencing(sequencing_);
+    }
+    emit deviceChanged();
+    return connected;
 }
 
 void EzVidCap::setSequencing(bool on)

@@ -36,6 +36,8 @@ class CaptureSource {
 public:
     virtual ~CaptureSource() = default;
     virtual QString name() const = 0;
+    // True for a device the program simulates; it stands in when no real one is there.
+    virtual bool simulated() const { return false; }
     // Starts delivering frames; the sentence says why the device refuses.
     virtual Result connect() = 0;
     virtual void disconnect() = 0;
@@ -67,6 +69,10 @@ public:
     void addSource(std::unique_ptr<CaptureSource> source);
 
     int32_t deviceCount() const { return int32_t(sources_.size()); }
+    // True when a device other than a simulated one is listed.
+    bool hasRealDevice() const;
+    // True when the device in use is a simulated one.
+    bool simulatedInUse() const;
     QString deviceName(int32_t index) const;
     // Index of the device in use; -1 when none is connected.
     int32_t currentDevice() const { return current_; }
@@ -100,6 +106,8 @@ signals:
     void errorNotification(int32_t code);
     void statusNotification(int32_t code);
     void preRoll();
+    // The device in use changed (or none is connected any more).
+    void deviceChanged();
 
 private:
     std::vector<std::unique_ptr<CaptureSource>> sources_;

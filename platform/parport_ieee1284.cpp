@@ -91,7 +91,8 @@ Result Ieee1284Port::open(uint16_t address)
     }
 
     int capabilities = 0;
-    const int opened = ieee1284_open(port, F1284_EXCL, &capabilities);
+    // Shared access: the port opens while the kernel's lp driver holds it too.
+    const int opened = ieee1284_open(port, 0, &capabilities);
     if (opened != E1284_OK) {
         ieee1284_free_ports(&list);
         return Result::failure(QStringLiteral("Cannot open the printer port %1: %2.").arg(device, libraryError(opened)));

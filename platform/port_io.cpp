@@ -48,6 +48,17 @@ bool WinIo::SetPortVal(uint16_t address, uint32_t value, int sizeBytes)
     return true;
 }
 
+bool WinIo::retryRealPort(uint16_t address)
+{
+    if (!realPortFactory_)
+        return false;
+    if (realPort_ && realPortAddress_ == address)
+        return true;
+    realPortGivenUp_ = false;
+    openRealPort(address);
+    return realPort_ != nullptr;
+}
+
 void WinIo::openRealPort(uint16_t address)
 {
     if (realPort_)
@@ -58,10 +69,13 @@ void WinIo::openRealPort(uint16_t address)
         fallBackToSimulatedPort(QStringLiteral("No printer port driver on this computer."));
         return;
     }
-    if (Result opened = realPort_->open(address); !opened)
+    if (Result opened = realPort_->open(address); !opened) {
         fallBackToSimulatedPort(opened.error());
-    else
-        realPortNote_.clear();
+        return;
+    }
+    realPortNote_.clear();
+    if (onRealPortChanged)
+        onRealPortChanged();
 }
 
 void WinIo::fallBackToSimulatedPort(const QString &cause)
@@ -77,6 +91,8 @@ void WinIo::fallBackToSimulatedPort(const QString &cause)
                                 .toLocal8Bit();
     std::fputs(line.constData(), stderr);
     std::fflush(stderr);
+    if (onRealPortChanged)
+        onRealPortChanged();
 }
 
 bool WinIo::ShutdownWinIo()

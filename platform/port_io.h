@@ -62,6 +62,15 @@ public:
     // When the real port cannot be opened or a write to it fails, the layer goes on
     // as the simulated port alone and prints one line on stderr saying so.
     const QString &realPortNote() const { return realPortNote_; }
+    // True when the program has a real port driver to try.
+    bool hasRealPortDriver() const { return bool(realPortFactory_); }
+    // Tries the real port at `address` again, also after it failed; true when it
+    // is in use now, else realPortNote says why not.
+    bool retryRealPort(uint16_t address);
+    // True while a real port gets the bytes (false before the first write).
+    bool realPortInUse() const { return realPort_ != nullptr; }
+    // Called whenever the real port opens or is dropped.
+    std::function<void()> onRealPortChanged;
 
     static constexpr size_t kRecordLimit = 100000;
 

@@ -4,7 +4,7 @@
 #include "v4l2_format_dialog.h"
 #include "v4l2_source_dialog.h"
 
-#include <QMessageBox>
+#include "message_box.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -246,7 +246,7 @@ namespace {
 
 void showNotConnected(QWidget *parent, const QString &subject)
 {
-    QMessageBox::information(parent, QStringLiteral("Orvane"), QStringLiteral("%1 is not connected.").arg(subject));
+    openMessageBox(parent, QMessageBox::Information, QStringLiteral("%1 is not connected.").arg(subject));
 }
 
 } // namespace
@@ -255,24 +255,21 @@ void V4l2Camera::showFormatDialog(QWidget *parent)
 {
     if (!isConnected())
         return showNotConnected(parent, subject());
-    V4l2FormatDialog dialog(*this, parent);
-    dialog.exec();
+    openDialog(new V4l2FormatDialog(*this, parent));
 }
 
 void V4l2Camera::showSourceDialog(QWidget *parent)
 {
     if (!isConnected())
         return showNotConnected(parent, subject());
-    V4l2SourceDialog dialog(*this, parent);
-    dialog.exec();
+    openDialog(new V4l2SourceDialog(*this, parent));
 }
 
 void V4l2Camera::showCompressionDialog(QWidget *parent)
 {
     if (!isConnected())
         return showNotConnected(parent, subject());
-    V4l2CompressionDialog dialog(*this, parent);
-    dialog.exec();
+    openDialog(new V4l2CompressionDialog(*this, parent));
 }
 
 } // namespace orvane

@@ -1,6 +1,7 @@
 #include "options_dialog.h"
 
 #include "config_file.h"
+#include "message_box.h"
 #include "numbers.h"
 #include "serial_devices.h"
 #include "serial_link.h"
@@ -11,7 +12,6 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QVBoxLayout>
@@ -90,13 +90,6 @@ QPushButton *button(const char *objectName, const char *caption)
     return b;
 }
 
-void showNonBlockingMessage(QWidget *parent, const QString &text)
-{
-    auto *box = new QMessageBox(QMessageBox::Warning, QStringLiteral("Orvane"), text, QMessageBox::Ok, parent);
-    box->setAttribute(Qt::WA_DeleteOnClose);
-    box->open();
-}
-
 } // namespace
 
 OptionsDialog::OptionsDialog(Settings &settings, QString configPath, QString iniPath, MSComm &comm,
@@ -110,7 +103,7 @@ OptionsDialog::OptionsDialog(Settings &settings, QString configPath, QString ini
     QFont font(QStringLiteral("MS Sans Serif"));
     font.setStyleHint(QFont::SansSerif);
     setFont(font);
-    showMessage = [this](const QString &text) { showNonBlockingMessage(this, text); };
+    showMessage = [this](const QString &text) { openMessageBox(this, QMessageBox::Warning, text); };
 
     for (int n = 1; n <= 15; ++n) {
         boxes_[n] = new QLineEdit(this);

@@ -1,7 +1,7 @@
 #include "sim_camera.h"
 
 #include <QFileInfo>
-#include <QMessageBox>
+#include "message_box.h"
 #include <QSettings>
 
 #include <algorithm>
@@ -166,20 +166,20 @@ QImage SimCamera::renderReadout(const Readout &readout)
 
 void SimCamera::showFormatDialog(QWidget *parent)
 {
-    QMessageBox::information(parent, QStringLiteral("Orvane"),
-                             QStringLiteral("The simulated camera always delivers 640 x 480 grey frames."));
+    openMessageBox(parent, QMessageBox::Information,
+                   QStringLiteral("The simulated camera always delivers 640 x 480 grey frames."));
 }
 
 void SimCamera::showSourceDialog(QWidget *parent)
 {
-    QMessageBox::information(parent, QStringLiteral("Orvane"),
-                             QStringLiteral("The simulated camera's settings are in the [camera] group of orvane.ini."));
+    openMessageBox(parent, QMessageBox::Information,
+                   QStringLiteral("The simulated camera's settings are in the [camera] group of orvane.ini."));
 }
 
 void SimCamera::showCompressionDialog(QWidget *parent)
 {
-    QMessageBox::information(parent, QStringLiteral("Orvane"),
-                             QStringLiteral("The simulated camera delivers uncompressed frames."));
+    openMessageBox(parent, QMessageBox::Information,
+                   QStringLiteral("The simulated camera delivers uncompressed frames."));
 }
 
 // --- options ---

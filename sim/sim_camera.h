@@ -53,6 +53,7 @@ public:
     ~SimCamera() override;
 
     QString name() const override { return QStringLiteral("Simulated camera"); }
+    bool simulated() const override { return true; }
     Result connect() override;
     void disconnect() override { connected_ = false; }
     void setSequencing(bool on) override { sequencing_ = on; }

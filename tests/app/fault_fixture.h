@@ -122,6 +122,7 @@ public:
     int delivered() const { return delivered_; }
 
     QString name() const override { return inner_->name(); }
+    bool simulated() const override { return true; }
     Result connect() override { return inner_->connect(); }
     void disconnect() override { inner_->disconnect(); }
     void setSequencing(bool on) override { inner_->setSequencing(on); }

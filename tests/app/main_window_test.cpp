@@ -3,6 +3,7 @@
 #include "control/rig_fixture.h"
 #include "device_dialog.h"
 #include "directory_dialog.h"
+#include "options_dialog.h"
 #include "file_chooser.h"
 #include "help_window.h"
 #include "test_support.h"
@@ -25,15 +26,16 @@ namespace {
 
 class NoFiles : public FileChooser {
 public:
-    QString chooseOpenFile(QWidget *, const QString &, const QString &) override { return {}; }
-    QStringList chooseOpenFiles(QWidget *, const QString &) override { return {}; }
+    void chooseOpenFile(QWidget *, const QString &, const QString &, ChosenFile chosen) override { chosen({}); }
+    void chooseOpenFiles(QWidget *, const QString &, ChosenFiles chosen) override { chosen({}); }
 };
 
 // A capture device that only has a name.
 class NamedSource : public CaptureSource {
 public:
-    explicit NamedSource(QString name) : name_(std::move(name)) {}
+    explicit NamedSource(QString name, bool simulated = false) : name_(std::move(name)), simulated_(simulated) {}
     QString name() const override { return name_; }
+    bool simulated() const override { return simulated_; }
     Result connect() override { return Result::success(); }
     void disconnect() override {}
     void setSequencing(bool) override {}
@@ -44,13 +46,32 @@ public:
 
 private:
     QString name_;
+    bool simulated_;
 };
 
-QByteArray settingsFile(int printerPort, int getGuide)
+// A real printer port that opens while `works` is true.
+class SwitchedPort : public PortDriver {
+public:
+    explicit SwitchedPort(bool &works) : works_(works) {}
+    Result open(uint16_t) override
+    {
+        return works_ ? Result::success() : Result::failure(QStringLiteral("No printer port on this computer."));
+    }
+    Result writeData(uint8_t) override
+    {
+        return works_ ? Result::success() : Result::failure(QStringLiteral("The printer port went away."));
+    }
+    void close() override {}
+
+private:
+    bool &works_;
+};
+
+QByteArray settingsFile(int printerPort, int getGuide, int commPort = 0)
 {
     QByteArray out;
     const QList<QByteArray> values = {"3", "0", QByteArray::number(getGuide), "250", QByteArray::number(printerPort),
-                                      "0", "n", "s", "e", "w", "5", "40", "0", "1", "100"};
+                                      QByteArray::number(commPort), "n", "s", "e", "w", "5", "40", "0", "1", "100"};
     out += "Orvane Config file\r\n \r\nDate\r\n01-01-2026\r\n \r\n";
     for (int i = 0; i < values.size(); ++i) {
         out += "label\r\n" + values[i] + "\r\n";
@@ -61,7 +82,7 @@ QByteArray settingsFile(int printerPort, int getGuide)
 }
 
 struct WindowRig {
-    WindowRig()
+    explicit WindowRig(PortDriverFactory realPort = {}) : port(clock, std::move(realPort))
     {
         window = std::make_unique<MainWindow>(MainWindowParts{settings, sequence, guiding, clock, pump, port, comm,
                                                               camera, picture, files, dir.filePath("orvane.cfg"),
@@ -78,7 +99,7 @@ struct WindowRig {
     GuidingState guiding;
     SimClock clock{5000};
     SimEventPump pump{clock};
-    WinIo port{clock};
+    WinIo port;
     test::RecordingSerialOpener opener;
     MSComm comm{opener};
     EzVidCap camera;
@@ -88,6 +109,13 @@ struct WindowRig {
     QStringList messages;
     QList<bool> messageWhileVisible;
     QList<QMessageBox::Icon> icons;
+
+    QLabel *simulatedParts() const { return window->findChild<QLabel *>("simulatedParts"); }
+    // The label's text, or "hidden".
+    QString simulatedShown() const
+    {
+        return simulatedParts()->isHidden() ? QStringLiteral("hidden") : simulatedParts()->text();
+    }
 };
 
 } // namespace
@@ -242,4 +270,86 @@ TEST(MainWindow, ClosingDuringASequenceRunsItsEndStepsFirst)
     EXPECT_EQ(rig.port.writes().back().value, 0); // GetImageState: the camera at rest
     EXPECT_FALSE(rig.window->isVisible());
     EXPECT_FALSE(rig.port.initialized()); // the port driver was stopped
+}
+
+TEST(MainWindow, WithoutAWebcamTheSimulatedCameraStandsInAndTheStatusBarSaysWhatIsSimulated)
+{
+    struct Case {
+        bool webcam, simCamera;
+        QStringList messages;
+        QString label;
+    };
+    const QStringList noDevice{"No Video Capture Device!"};
+    for (const Case &c : {Case{false, false, noDevice, "Simulated: mount, printer port"},
+                          Case{false, true, noDevice, "Simulated: camera, mount, printer port"},
+                          Case{true, true, {}, "Simulated: mount, printer port"}}) {
+        WindowRig rig;
+        ASSERT_TRUE(test::writeAll(rig.dir.filePath("orvane.cfg"), settingsFile(1, 2)));
+        if (c.webcam)
+            rig.camera.addSource(std::make_unique<NamedSource>("Webcam"));
+        if (c.simCamera)
+            rig.camera.addSource(std::make_unique<NamedSource>("Simulated camera", true));
+        if (rig.camera.deviceCount() > 0)
+            ASSERT_TRUE(rig.camera.setCurrentDevice(0).ok());
+        ASSERT_TRUE(rig.window->load());
+        EXPECT_EQ(rig.messages, c.messages);
+        EXPECT_FALSE(rig.messageWhileVisible.contains(false));
+        EXPECT_EQ(rig.simulatedShown(), c.label);
+    }
+}
+
+TEST(MainWindow, TheSimulatedPartsLabelFollowsDeviceOptionsAndPort)
+{
+    bool portWorks = true;
+    WindowRig rig([&] { return std::make_unique<SwitchedPort>(portWorks); });
+    ASSERT_TRUE(test::writeAll(rig.dir.filePath("orvane.cfg"), settingsFile(1, 2, 1)));
+    rig.camera.addSource(std::make_unique<NamedSource>("Webcam"));
+    rig.camera.addSource(std::make_unique<NamedSource>("Simulated camera", true));
+    ASSERT_TRUE(rig.camera.setCurrentDevice(0).ok());
+    ASSERT_TRUE(rig.window->load());
+    EXPECT_EQ(rig.simulatedShown(), "hidden");
+
+    rig.window->form1()->cbDriver->setCurrentIndex(1);
+    rig.window->form1()->Command1Click();
+    EXPECT_EQ(rig.simulatedShown(), "Simulated: camera");
+
+    rig.window->form2()->box(1)->setText("0");
+    rig.window->form2()->Command1Click();
+    EXPECT_EQ(rig.simulatedShown(), "Simulated: camera, mount");
+
+    portWorks = false;
+    ::testing::internal::CaptureStderr();
+    rig.window->rig().writePort(3);
+    ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(rig.simulatedShown(), "Simulated: camera, mount, printer port");
+}
+
+TEST(MainWindow, ThePrinterPortIsTriedAgainAtOptionsDoneAndAtStart)
+{
+    for (bool byOptions : {true, false}) {
+        bool portWorks = false;
+        WindowRig rig([&] { return std::make_unique<SwitchedPort>(portWorks); });
+        ASSERT_TRUE(test::writeAll(rig.dir.filePath("orvane.cfg"), settingsFile(1, 2, 1)));
+        ::testing::internal::CaptureStderr();
+        ASSERT_TRUE(rig.window->load());
+        EXPECT_EQ(rig.simulatedShown(), "Simulated: printer port");
+        if (!byOptions) { // a start while the port is still missing says so
+            rig.window->findChild<QPushButton *>("Command1")->click();
+            EXPECT_EQ(rig.window->notices().size(), 1);
+            EXPECT_EQ(rig.window->notices().value(0), "No printer port on this computer. The camera lines stay simulated.");
+        }
+        ::testing::internal::GetCapturedStderr();
+
+        portWorks = true;
+        if (byOptions) {
+            rig.window->form2()->box(7)->setText("2");
+            rig.window->form2()->Command1Click();
+        } else {
+            rig.window->findChild<QPushButton *>("Command1")->click();
+        }
+        const QString address = byOptions ? "0x278" : "0x378";
+        EXPECT_EQ(rig.window->notices().value(rig.window->notices().size() - 1),
+                  "The printer port at " + address + " works now: the camera lines are real.");
+        EXPECT_EQ(rig.simulatedShown(), "hidden");
+    }
 }

@@ -27,8 +27,8 @@ namespace {
 
 class NoFiles : public FileChooser {
 public:
-    QString chooseOpenFile(QWidget *, const QString &, const QString &) override { return {}; }
-    QStringList chooseOpenFiles(QWidget *, const QString &) override { return {}; }
+    void chooseOpenFile(QWidget *, const QString &, const QString &, ChosenFile chosen) override { chosen({}); }
+    void chooseOpenFiles(QWidget *, const QString &, ChosenFiles chosen) override { chosen({}); }
 };
 
 QByteArray defaultSettings()

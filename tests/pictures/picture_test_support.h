@@ -24,18 +24,18 @@ public:
     QStringList initialNames;         // chooseOpenFile's initial names
     int calls = 0;
 
-    QString chooseOpenFile(QWidget *, const QString &filter, const QString &initialName) override
+    void chooseOpenFile(QWidget *, const QString &filter, const QString &initialName, ChosenFile chosen) override
     {
         ++calls;
         filters.append(filter);
         initialNames.append(initialName);
-        return singleReplies.isEmpty() ? QString() : singleReplies.takeFirst();
+        chosen(singleReplies.isEmpty() ? QString() : singleReplies.takeFirst());
     }
-    QStringList chooseOpenFiles(QWidget *, const QString &filter) override
+    void chooseOpenFiles(QWidget *, const QString &filter, ChosenFiles chosen) override
     {
         ++calls;
         filters.append(filter);
-        return listReplies.isEmpty() ? QStringList() : listReplies.takeFirst();
+        chosen(listReplies.isEmpty() ? QStringList() : listReplies.takeFirst());
     }
 };
 

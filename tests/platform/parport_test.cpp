@@ -165,6 +165,25 @@ TEST_F(PortLayer, AChangedAddressReopensTheRealPortAndARestartRetries)
     EXPECT_EQ(log.written.back(), 2);
 }
 
+TEST_F(PortLayer, ARetryOpensTheRealPortOnceItWorks)
+{
+    log.openError = QStringLiteral("No printer port for address 0x378 on this computer.");
+    WinIo io(clock, factory());
+    ASSERT_TRUE(io.InitializeWinIo());
+    writeAll(io, {2, 3});
+    EXPECT_FALSE(io.realPortInUse());
+    ::testing::internal::CaptureStderr();
+    EXPECT_FALSE(io.retryRealPort(888));
+    ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(io.realPortNote(), log.openError);
+    log.openError.clear();
+    EXPECT_TRUE(io.retryRealPort(888));
+    EXPECT_EQ(writeAll(io, {3}), "");
+    EXPECT_EQ(log.opens.size(), 3u); // the first write and the two retries
+    EXPECT_EQ(log.written, std::vector<uint8_t>{3});
+    EXPECT_TRUE(io.realPortNote().isEmpty());
+}
+
 TEST_F(PortLayer, WithoutAFactoryTheLayerIsTheRecordingPortAlone)
 {
     WinIo io(clock);

@@ -1,5 +1,6 @@
 // The webcam's format, source and compression dialogs over a fake device:
 // what they list, and what reaches the device when the user changes something.
+#include "nested_loop_watch.h"
 #include "v4l2_compression_dialog.h"
 #include "v4l2_fake.h"
 #include "v4l2_format_dialog.h"
@@ -9,6 +10,7 @@
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
+#include <QMessageBox>
 #include <QRadioButton>
 #include <QSlider>
 
@@ -46,6 +48,26 @@ protected:
     std::shared_ptr<FakeV4l2> fake = std::make_shared<FakeV4l2>(clock);
     V4l2Camera camera{fake, QStringLiteral("/dev/video0"), QStringLiteral("Fake Webcam"), clock};
 };
+
+TEST_F(V4l2DialogTest, MenuDialogsOpenWithoutALoopOfTheirOwn)
+{
+    QWidget window;
+    using Show = void (V4l2Camera::*)(QWidget *);
+    for (bool connected : {true, false}) {
+        if (!connected)
+            camera.disconnect(); // each menu item then says so in a box
+        for (Show show : {&V4l2Camera::showFormatDialog, &V4l2Camera::showSourceDialog,
+                          &V4l2Camera::showCompressionDialog}) {
+            test::NestedLoopWatch watch;
+            (camera.*show)(&window);
+            EXPECT_EQ(watch.nestedLoops(), 0);
+            const QList<QDialog *> open = test::openDialogs<QDialog>(&window);
+            ASSERT_EQ(open.size(), 1);
+            EXPECT_EQ(qobject_cast<QMessageBox *>(open[0]) != nullptr, !connected);
+            open[0]->reject();
+        }
+    }
+}
 
 TEST_F(V4l2DialogTest, FormatDialogListsTheDevicesOwnChoicesAndShowsTheModeInUse)
 {

@@ -1,0 +1,178 @@
+// Windows opened during a guided run on the simulated rig, through the main
+// window: none runs an event loop of its own, so the run keeps its schedule
+// to the millisecond while they stand open.
+#include "main_window.h"
+
+#include "control/rig_fixture.h"
+#include "file_chooser.h"
+#include "nested_loop_watch.h"
+#include "rig_serial_opener.h"
+#include "sim_camera.h"
+#include "sim_mount.h"
+#include "sky.h"
+#include "test_support.h"
+
+#include <QCheckBox>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPushButton>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+using namespace orvane;
+
+namespace {
+
+struct TimedBytes {
+    uint32_t atMs;
+    QByteArray bytes;
+    bool operator==(const TimedBytes &) const = default;
+};
+
+// The links of `inner`, with every write recorded at its clock time.
+class TimedOpener : public SerialOpener {
+public:
+    TimedOpener(SerialOpener &inner, Clock &clock) : inner_(inner), clock_(clock) {}
+    std::vector<TimedBytes> sends;
+
+    std::unique_ptr<SerialConnection> open(int16_t commPort, QString &error) override
+    {
+        std::unique_ptr<SerialConnection> link = inner_.open(commPort, error);
+        return link ? std::make_unique<Link>(*this, std::move(link)) : nullptr;
+    }
+    QString describe(int16_t commPort) const override { return inner_.describe(commPort); }
+
+private:
+    class Link : public SerialConnection {
+    public:
+        Link(TimedOpener &owner, std::unique_ptr<SerialConnection> inner) : owner_(owner), inner_(std::move(inner)) {}
+        Result write(const QByteArray &bytes) override
+        {
+            owner_.sends.push_back({owner_.clock_.now(), bytes});
+            return inner_->write(bytes);
+        }
+        QByteArray readAll() override { return inner_->readAll(); }
+        void close() override { inner_->close(); }
+
+    private:
+        TimedOpener &owner_;
+        std::unique_ptr<SerialConnection> inner_;
+    };
+    SerialOpener &inner_;
+    Clock &clock_;
+};
+
+// The main window on the simulated rig from the shipped orvane.cfg: guided,
+// one 4 s exposure with a guide step every second.
+struct GuidedWindow {
+    GuidedWindow() : sky(clock.now())
+    {
+        EXPECT_TRUE(test::writeAll(dir.filePath("orvane.cfg"), test::readAll(ORVANE_DEFAULT_CFG)));
+        port.addListener([this](const PortWrite &w) { portWrites.push_back({w.atMs, QByteArray(1, char(w.value))}); });
+        camera.addSource(std::make_unique<SimCamera>(clock, port, settings, sky));
+        EXPECT_TRUE(camera.setCurrentDevice(0).ok());
+        window = std::make_unique<MainWindow>(MainWindowParts{settings, sequence, guiding, clock, pump, port, comm,
+                                                              camera, picture, files, dir.filePath("orvane.cfg"),
+                                                              dir.filePath("orvane.ini")});
+        EXPECT_TRUE(window->load());
+        for (QDialog *d : test::openDialogs<QDialog>(window.get()))
+            d->reject(); // what start-up had to say
+        window->findChild<QCheckBox *>("Check2")->setChecked(true);
+        window->findChild<QLineEdit *>("Text1")->setText("4");
+    }
+
+    QAction *action(const char *name) const { return window->findChild<QAction *>(name); }
+
+    // Runs the sequence; the user clicks 3 pixels beside the star, so the first
+    // guide step starts a correction. `duringExposure` runs 500 ms into it.
+    void run(std::function<void()> duringExposure)
+    {
+        pollStatus("Mark Star", [this] {
+            const QPointF star = static_cast<SimCamera *>(camera.source(0))->starField().guideStar() +
+                                 sky.offsetAt(clock.now());
+            window->sequence().onPictureMouseDown(std::round(star.x()) + 3, std::round(star.y()));
+        });
+        pollStatus("Image 1", [this, duringExposure] { pump.at(clock.now() + 500, duringExposure); });
+        window->findChild<QPushButton *>("Command1")->click();
+    }
+    void pollStatus(const QString &status, std::function<void()> then)
+    {
+        pump.at(clock.now() + 50, [this, status, then] {
+            if (window->status() == status)
+                return then();
+            pollStatus(status, then);
+        });
+    }
+
+    QTemporaryDir dir;
+    Settings settings;
+    SequenceState sequence;
+    GuidingState guiding;
+    SimClock clock{20000};
+    SimEventPump pump{clock};
+    WinIo port{clock};
+    SimSky sky;
+    SimMount mount{sky, clock};
+    RigSerialOpener rigOpener{mount, dir.filePath("orvane.ini")};
+    TimedOpener opener{rigOpener, clock};
+    MSComm comm{opener};
+    EzVidCap camera;
+    PictureArea picture;
+    QtFileChooser files;
+    std::unique_ptr<MainWindow> window;
+    std::vector<TimedBytes> portWrites;
+};
+
+} // namespace
+
+TEST(WindowsDuringARun, AboutAndLoadStayOpenWhileTheRunKeepsItsTimes)
+{
+    GuidedWindow plain;
+    plain.run([] {});
+
+    GuidedWindow busy;
+    test::NestedLoopWatch watch;
+    busy.run([&] {
+        busy.action("About")->trigger();
+        busy.action("Load")->trigger();
+    });
+
+    EXPECT_EQ(watch.nestedLoops(), 0);
+    // Both still open after the exposure's end and the run's.
+    EXPECT_EQ(test::openDialogs<QMessageBox>(busy.window.get()).size(), 1);
+    EXPECT_EQ(test::openDialogs<QFileDialog>(busy.window.get()).size(), 1);
+    EXPECT_EQ(busy.portWrites, plain.portWrites);
+    EXPECT_EQ(busy.opener.sends, plain.opener.sends);
+    // The windows stood open across a correction's start and end.
+    int moves = 0;
+    for (const TimedBytes &s : busy.opener.sends)
+        moves += s.bytes.startsWith(":RG#:M");
+    EXPECT_GE(moves, 1);
+    EXPECT_EQ(busy.opener.sends.back().bytes, ":Qn#:Qs#:Qe#:Qw#");
+}
+
+TEST(WindowsDuringARun, NoOtherWindowOrBoxRunsItsOwnLoop)
+{
+    GuidedWindow rig;
+    const std::vector<std::pair<const char *, std::function<void()>>> openers = {
+        {"Format", [&] { rig.action("Format")->trigger(); }},
+        {"Source", [&] { rig.action("Source")->trigger(); }},
+        {"Compression", [&] { rig.action("Compression")->trigger(); }},
+        {"Save", [&] { rig.action("Save")->trigger(); }},
+        {"warning", [&] { rig.window->showMessage("A warning."); }},
+        {"plain report", [&] { rig.window->showPlainMessage("Can't find Telescope!"); }},
+        {"pre-roll question", [&] { emit rig.camera.preRoll(); }},
+    };
+    for (const auto &[name, open] : openers) {
+        test::NestedLoopWatch watch;
+        open();
+        EXPECT_EQ(watch.nestedLoops(), 0) << name;
+        EXPECT_EQ(test::openDialogs<QDialog>(rig.window.get()).size(), 1u) << name;
+        for (QDialog *d : test::openDialogs<QDialog>(rig.window.get()))
+            d->reject();
+    }
+    EXPECT_EQ(rig.camera.preRollAnswer(), -1); // the question closed without OK
+}
