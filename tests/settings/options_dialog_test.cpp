@@ -344,6 +344,42 @@ TEST_F(OptionsDialogTest, CommPortPickerNamesTheDeviceAndStoresThePickOnDone)
     EXPECT_FALSE(dialog->commDevicePicker()->isEnabled());
 }
 
+TEST_F(OptionsDialogTest, APickChangesOnlyItsOwnLineOfTheIniFile)
+{
+    const QByteArray head = "; my rig\r\n\r\n[camera]\r\nnoise = 3 ; dark frames\r\n\r\n[serial]\r\n# the USB cable\r\n"
+                            "port1 = /dev/ttyUSB0\r\n";
+    const QByteArray tail = "\r\n[guide]\r\nminStarSnr=4\r\n";
+    ASSERT_TRUE(test::writeAll(iniPath, head + tail));
+    const struct {
+        const char *port;
+        const char *device;
+        QByteArray expected;
+    } steps[] = {
+        {"2", "/dev/ttyACM0", head + "port2=/dev/ttyACM0\r\n" + tail},
+        {"1", "/dev/ttyS0", QByteArray(head).replace("port1 = /dev/ttyUSB0", "port1=/dev/ttyS0") +
+                                "port2=/dev/ttyACM0\r\n" + tail},
+    };
+    for (const auto &step : steps) {
+        open();
+        dialog->setSerialDeviceChoices({"/dev/ttyACM0", "/dev/ttyS0"});
+        setBox(1, step.port);
+        dialog->commDevicePicker()->setCurrentIndex(dialog->commDevicePicker()->findText(step.device));
+        dialog->Command1Click();
+        ASSERT_TRUE(messages.isEmpty()) << messages.join('\n').toStdString();
+        EXPECT_EQ(test::readAll(iniPath), step.expected) << step.port;
+    }
+
+    // A file without the group gets it appended.
+    ASSERT_TRUE(test::writeAll(iniPath, "[sky]\ncloudStartS=9"));
+    open();
+    dialog->setSerialDeviceChoices({"/dev/ttyACM0"});
+    setBox(1, "3");
+    dialog->commDevicePicker()->setCurrentIndex(1);
+    dialog->Command1Click();
+    EXPECT_EQ(test::readAll(iniPath), "[sky]\ncloudStartS=9\n\n[serial]\nport3=/dev/ttyACM0\n");
+    EXPECT_EQ(serialDeviceFor(3, iniPath), "/dev/ttyACM0");
+}
+
 TEST_F(OptionsDialogTest, APickIsNotStoredWhenTheWindowIsClosedOrTheSaveFails)
 {
     dialog->setSerialDeviceChoices({"/dev/ttyUSB0"});
