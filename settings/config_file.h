@@ -1,6 +1,7 @@
 #pragma once
 // orvane.cfg: 49 CR LF lines of label and value pairs at fixed positions. Reading
 // goes by line position alone; labels, header and date are never compared.
+// Lines ended by LF alone read the same; a CR anywhere else refuses the file.
 
 #include "settings.h"
 

@@ -122,6 +122,34 @@ TEST(ConfigFile, ErrorsNameTheFileTheLineAndTheCause)
     EXPECT_NE(messageFor(QByteArray(5000, '\x01')).find("ends after 1 lines"), std::string::npos);
 }
 
+TEST(ConfigFile, LineEndsOtherThanCrLf)
+{
+    const QByteArray crlf = exampleFile();
+    const Settings expected = parseConfig(crlf, "orvane.cfg");
+    EXPECT_EQ(parseConfig(QByteArray(crlf).replace("\r\n", "\n"), "orvane.cfg"), expected) << "LF alone loads";
+
+    const std::string crLine = ": a carriage return (CR) stands inside the line; the file's line ends must be "
+                               "CR LF or LF alone, not CR alone.";
+    const struct {
+        QByteArray bytes;
+        std::string message;
+    } refused[] = {
+        {QByteArray(crlf).replace("\r\n", "\r"), "orvane.cfg line 1" + crLine},
+        {QByteArray(crlf).replace("\r\n", "\r").replace("Pixpersec\r", "Pixpersec\r\n"), "orvane.cfg line 1" + crLine},
+        {QByteArray(crlf).replace("\r\nDelay\r\n", "\rDelay\r\n"), "orvane.cfg line 14" + crLine},
+        {withLine(crlf, 25, "n\rw"), "orvane.cfg line 25" + crLine},
+        {withLine(crlf, 37, " 5\r7 "), "orvane.cfg line 37" + crLine},
+    };
+    for (const auto &[bytes, message] : refused) {
+        try {
+            parseConfig(bytes, "orvane.cfg");
+            ADD_FAILURE() << "loaded: " << message;
+        } catch (const ConfigError &e) {
+            EXPECT_EQ(e.what(), message);
+        }
+    }
+}
+
 TEST(ConfigFile, MissingFileSaysWhereItWasLookedFor)
 {
     QTemporaryDir dir;

@@ -96,7 +96,7 @@ TEST(ConfigTexts, ARecordReadFromAFileWritesAndReadsBackTheSame)
 {
     QByteArray file;
     for (int line = 1; line <= kConfigLines; ++line)
-        file += line >= 25 && line <= 34 ? QByteArray("  \t x, y,,z\r\r\n") : QByteArray("&H7F junk\r\n");
+        file += line >= 25 && line <= 34 ? QByteArray("  \t x, y,,z\r\n") : QByteArray("&H7F junk\r\n");
     const Settings read = parseConfig(file, QStringLiteral("odd.cfg"));
     EXPECT_EQ(read.DirUp, QStringLiteral("x"));
     EXPECT_EQ(read.ExposureState, 127);
