@@ -51,6 +51,22 @@ std::optional<QString> keyOf(const QByteArray &body)
     return QString::fromUtf8(t.left(equals)).trimmed();
 }
 
+// Where a comment starts after the "=" of a key line (";" outside quotes), or
+// the line's length.
+qsizetype commentStart(const QByteArray &body)
+{
+    bool quoted = false;
+    for (qsizetype i = body.indexOf('=') + 1; i < body.size(); ++i) {
+        if (body[i] == '\\' && quoted)
+            ++i;
+        else if (body[i] == '"')
+            quoted = !quoted;
+        else if (body[i] == ';' && !quoted)
+            return i;
+    }
+    return body.size();
+}
+
 QString unquoted(const QString &value)
 {
     if (value.size() < 2 || !value.startsWith(u'"') || !value.endsWith(u'"'))
@@ -91,8 +107,9 @@ std::optional<QString> iniValue(const QByteArray &text, const QString &group, co
             continue;
         }
         if (current == group && keyOf(line.body) == key) {
-            const QByteArray t = line.body.trimmed();
-            found = unquoted(QString::fromUtf8(t.mid(t.indexOf('=') + 1)).trimmed());
+            const QByteArray &b = line.body;
+            const qsizetype from = b.indexOf('=') + 1;
+            found = unquoted(QString::fromUtf8(b.mid(from, commentStart(b) - from)).trimmed());
         }
     }
     return found;
@@ -126,7 +143,12 @@ QByteArray withIniValue(const QByteArray &text, const QString &group, const QStr
             lines.removeAt(i--);
             continue;
         }
-        lines[i].body = keyLine;
+        // A comment after the value stays, with the blanks in front of it.
+        const QByteArray &old = lines[i].body;
+        qsizetype comment = commentStart(old);
+        while (comment < old.size() && comment > 0 && (old[comment - 1] == ' ' || old[comment - 1] == '\t'))
+            --comment;
+        lines[i].body = keyLine + old.mid(comment);
         lastInGroup = i;
         changed = true;
     }

@@ -12,7 +12,7 @@ namespace orvane {
 
 // The value of `key` in `[group]`, or nothing when the key is not there. A
 // value in double quotes loses them and its backslash escapes; otherwise the
-// text after "=" is taken without its surrounding blanks.
+// text after "=" is taken without its surrounding blanks, up to a ";" comment.
 std::optional<QString> iniValue(const QByteArray &text, const QString &group, const QString &key);
 
 // `text` with `key` in `[group]` set to `value`, or removed when `value` is

@@ -347,7 +347,7 @@ TEST_F(OptionsDialogTest, CommPortPickerNamesTheDeviceAndStoresThePickOnDone)
 TEST_F(OptionsDialogTest, APickChangesOnlyItsOwnLineOfTheIniFile)
 {
     const QByteArray head = "; my rig\r\n\r\n[camera]\r\nnoise = 3 ; dark frames\r\n\r\n[serial]\r\n# the USB cable\r\n"
-                            "port1 = /dev/ttyUSB0\r\n";
+                            "port1 = /dev/ttyUSB0   ; the USB cable\r\n";
     const QByteArray tail = "\r\n[guide]\r\nminStarSnr=4\r\n";
     ASSERT_TRUE(test::writeAll(iniPath, head + tail));
     const struct {
@@ -359,6 +359,7 @@ TEST_F(OptionsDialogTest, APickChangesOnlyItsOwnLineOfTheIniFile)
         {"1", "/dev/ttyS0", QByteArray(head).replace("port1 = /dev/ttyUSB0", "port1=/dev/ttyS0") +
                                 "port2=/dev/ttyACM0\r\n" + tail},
     };
+    EXPECT_EQ(serialDeviceFor(1, iniPath), "/dev/ttyUSB0");
     for (const auto &step : steps) {
         open();
         dialog->setSerialDeviceChoices({"/dev/ttyACM0", "/dev/ttyS0"});
