@@ -150,6 +150,11 @@ Settings parseConfig(const QByteArray &bytes, const QString &pathForMessages)
             text = text.mid(first);
             const qsizetype comma = text.indexOf(u',');
             *field.text = comma < 0 ? text : text.left(comma);
+            if (const QString problem = mountTextProblem(*field.text); !problem.isEmpty())
+                throw ConfigError(QStringLiteral("%1 line %2: the text of \"%3\" %4. %5")
+                                      .arg(pathForMessages).arg(lineNumber)
+                                      .arg(QLatin1String(kFields[i].label), problem, QLatin1String(kMountTextRule))
+                                      .toStdString());
             continue;
         }
         const double value = numericValue(line);
@@ -220,6 +225,17 @@ Settings LoadConfig(const QString &path)
     return settings;
 }
 
+QString mountTextProblem(const QString &text)
+{
+    for (const QChar c : text) {
+        if (c == u'#' || c == u':')
+            return QStringLiteral("holds \"%1\"").arg(c);
+        if (c.unicode() < 0x20 || c.unicode() > 0x7E)
+            return QStringLiteral("holds the character 0x%1").arg(c.unicode(), 2, 16, QLatin1Char('0'));
+    }
+    return {};
+}
+
 QString fileTextProblem(const QString &text)
 {
     for (const QChar c : text) {
@@ -229,6 +245,8 @@ QString fileTextProblem(const QString &text)
             return QStringLiteral("holds the control character 0x%1, which the settings file cannot store")
                 .arg(c.unicode(), 2, 16, QLatin1Char('0'));
     }
+    if (const QString problem = mountTextProblem(text); !problem.isEmpty())
+        return problem + QStringLiteral(", which the mount would read as another command");
     return {};
 }
 

@@ -31,8 +31,18 @@ QByteArray formatConfig(const Settings &settings, const QDate &date);
 
 // Why `text` cannot be a text value of the file, or empty when it can: a
 // control character (line breaks included; reading refuses a file holding one
-// as damaged) or a character outside the file's 8-bit character set.
+// as damaged), a character outside the file's 8-bit character set, or one the
+// mount link cannot take (mountTextProblem; reading refuses it too).
 QString fileTextProblem(const QString &text);
+
+// Why a direction text would change the command it is sent in (":Mg" + text +
+// "#"), or empty: "holds \"#\"" for "#" and ":", which end and start a command,
+// and for any character outside printable ASCII.
+QString mountTextProblem(const QString &text);
+// The rule behind it, to close a sentence naming the field.
+inline constexpr const char *kMountTextRule =
+    "A direction text cannot hold \"#\", \":\" or a character outside printable ASCII, since the mount would "
+    "read it as another command.";
 
 // Reads the file at `path` and derives PortAddress. Throws ConfigError.
 Settings LoadConfig(const QString &path);

@@ -292,6 +292,24 @@ TEST_F(OptionsDialogTest, DirectionTextsTheFileCannotGiveBackAreRefused)
     EXPECT_TRUE(messages[0].contains("Right")) << messages[0].toStdString();
 }
 
+TEST_F(OptionsDialogTest, DirectionTextsThatWouldChangeTheMountCommandAreRefused)
+{
+    const std::pair<int, QString> cases[] = {{2, "n#"}, {3, ":Qs"}, {4, "e\t"}, {5, QString::fromLatin1("\xe9")}};
+    for (const auto &[n, text] : cases) {
+        messages.clear();
+        setBox(n, text);
+        dialog->Command1Click();
+        EXPECT_FALSE(fileWritten()) << n;
+        EXPECT_EQ(settings, original) << n;
+        ASSERT_EQ(messages.size(), 1) << n;
+        EXPECT_EQ(dialog->focusWidget(), box(n)) << n;
+        setBox(n, original.DirUp);
+    }
+    EXPECT_EQ(messages[0], "Right (right of the direction cross): it holds the character 0xe9. A direction text "
+                           "cannot hold \"#\", \":\" or a character outside printable ASCII, since the mount would "
+                           "read it as another command.");
+}
+
 TEST_F(OptionsDialogTest, ClosingByTheFrameAppliesNothing)
 {
     dialog->Command2Click();
