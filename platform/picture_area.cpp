@@ -237,8 +237,13 @@ Result PictureArea::savePicture(const QString &path) const
     };
     if (path.isEmpty())
         return Result::failure(QStringLiteral("Cannot save the picture: no file name was given."));
-    if (QFileInfo(path).isDir())
+    const QFileInfo target(path);
+    if (target.isDir())
         return failure(QStringLiteral("a folder of that name is in the way"));
+    // A pipe or a device node under that name (Load refuses them too) is no
+    // picture file to replace: it is left as it is.
+    if (target.exists() && !target.isFile())
+        return failure(QStringLiteral("it is not a plain file, so it was left alone"));
 
     // The whole file is made in memory first, so that a failure to write it is
     // a failure of the file alone and carries the system's reason. Every

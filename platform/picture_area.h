@@ -53,7 +53,8 @@ public:
     Result loadPicture(const QString &path);
     // Writes the current picture as an uncompressed 24-bit BMP at its own size,
     // under the name exactly as given. The file is written beside its final name
-    // and renamed over it, so a failure leaves any old file untouched.
+    // and renamed over it, so a failure leaves any old file untouched. A pipe or
+    // device under that name is refused and left as it is.
     Result savePicture(const QString &path) const;
 
     // One writer at a time for batch work (the deinterlace tool): while reserved,

@@ -14,6 +14,7 @@
 
 #include <csignal>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 namespace orvane {
 namespace {
@@ -200,6 +201,18 @@ TEST_F(FailedSaveTest, FolderInPlaceOfTheFileIsLeftAlone)
     ASSERT_FALSE(saved.ok());
     EXPECT_TRUE(saved.error().contains(file("taken.bmp")));
     EXPECT_TRUE(QFileInfo(file("taken.bmp")).isDir());
+}
+
+TEST_F(FailedSaveTest, PipeInPlaceOfTheFileIsLeftAlone)
+{
+    const QString pipe = file("pipe.bmp");
+    ASSERT_EQ(mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    const Result saved = area.savePicture(pipe);
+    ASSERT_FALSE(saved.ok());
+    EXPECT_EQ(saved.error(), "Cannot save the picture " + pipe + ": it is not a plain file, so it was left alone.");
+    struct stat after{};
+    ASSERT_EQ(stat(QFile::encodeName(pipe).constData(), &after), 0);
+    EXPECT_TRUE(S_ISFIFO(after.st_mode));
 }
 
 TEST_F(FailedSaveTest, FullDiskLeavesTheOldFileByteIdentical)
