@@ -1,9 +1,9 @@
 #include "serial_devices.h"
 
+#include "file_rewrite.h"
 #include "ini_lines.h"
 
 #include <QFile>
-#include <QSaveFile>
 #include <QSerialPortInfo>
 
 namespace orvane {
@@ -41,8 +41,7 @@ bool setSerialDeviceFor(int16_t commPort, const QString &device, const QString &
                                           wanted.isEmpty() ? std::nullopt : std::optional(wanted));
     if (after == before)
         return true;
-    QSaveFile file(iniPath);
-    return file.open(QIODevice::WriteOnly) && file.write(after) == after.size() && file.commit();
+    return writeWholeFile(iniPath, after).ok();
 }
 
 QStringList availableSerialDevices()

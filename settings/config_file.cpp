@@ -1,9 +1,9 @@
 #include "config_file.h"
 
+#include "file_rewrite.h"
 #include "numbers.h"
 
 #include <QFile>
-#include <QSaveFile>
 
 #include <array>
 
@@ -260,14 +260,9 @@ void SaveConfig(const QString &path, const Settings &settings)
                                       .arg(path, QLatin1String(kFields[i].label), problem)
                                       .toStdString());
 
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
+    if (const Result written = writeWholeFile(path, formatConfig(settings, QDate::currentDate())); !written)
         throw ConfigError(QStringLiteral("The settings file %1 cannot be written: %2.")
-                              .arg(path, file.errorString()).toStdString());
-    file.write(formatConfig(settings, QDate::currentDate()));
-    if (!file.commit())
-        throw ConfigError(QStringLiteral("The settings file %1 cannot be written: %2.")
-                              .arg(path, file.errorString()).toStdString());
+                              .arg(path, written.error()).toStdString());
 }
 
 } // namespace orvane

@@ -46,9 +46,10 @@ inline constexpr const char *kMountTextRule =
 
 // Reads the file at `path` and derives PortAddress. Throws ConfigError.
 Settings LoadConfig(const QString &path);
-// Replaces the file at `path` with these settings dated today. The new file is
-// written beside the old one and renamed over it, so a failure leaves the old
-// file as it was; a missing file is simply created. Settings with a text the
+// Replaces the file at `path` with these settings dated today, through
+// writeWholeFile: a failure leaves the old file as it was, the file keeps its
+// permissions and hard links, and a folder that cannot be written to does not
+// stop it; a missing file is simply created. Settings with a text the
 // file cannot carry (fileTextProblem) are refused before anything is written,
 // since the file would not load again. Throws ConfigError.
 void SaveConfig(const QString &path, const Settings &settings);

@@ -196,3 +196,32 @@ TEST(ConfigFile, SaveCreatesAMissingFile)
     SaveConfig(path, parseConfig(exampleFile(), path));
     EXPECT_EQ(test::readAll(path).count("\r\n"), kConfigLines);
 }
+
+// The user may keep orvane.cfg linked from elsewhere, or the program's folder
+// locked against writing with only the file open to the user.
+TEST(ConfigFile, SaveRewritesTheSameFileLinkedOrInALockedFolder)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(test::setMode(dir.path(), 0755));
+    const QString path = dir.filePath("orvane.cfg");
+    ASSERT_TRUE(test::writeAll(path, exampleFile()));
+    ASSERT_TRUE(test::setMode(path, 0646));
+    ASSERT_TRUE(test::hardLink(path, dir.filePath("linked.cfg")));
+    const test::FileIdentity before = test::identityOf(path);
+    Settings s = parseConfig(exampleFile(), path);
+    s.ExposureState = 9;
+
+    ASSERT_TRUE(test::setMode(dir.path(), 0555));
+    const bool saved = test::asOrdinaryUser([&] {
+        try {
+            SaveConfig(path, s);
+            return true;
+        } catch (const ConfigError &) {
+            return false;
+        }
+    });
+    ASSERT_TRUE(test::setMode(dir.path(), 0755));
+    EXPECT_TRUE(saved);
+    EXPECT_EQ(test::identityOf(path), before);
+    EXPECT_EQ(LoadConfig(dir.filePath("linked.cfg")).ExposureState, 9);
+}
