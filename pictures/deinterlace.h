@@ -42,8 +42,9 @@ QString joinPath(const QString &directory, const QString &name);
 
 // One press of "Deinterlace" after the dialog: every file in turn is loaded into
 // the picture area, filled, made the area's picture and saved back over itself
-// (a BMP whatever its extension; written beside it and renamed over it). The
-// batch yields to the event loop between its steps, never inside the fill.
+// (a BMP whatever its extension; never half written, keeping its permissions
+// and hard links: PictureArea::savePicture). The batch yields to the event
+// loop between its steps, never inside the fill.
 class DeinterlaceBatch {
 public:
     static inline const QString kHolder = QStringLiteral("the deinterlace tool");

@@ -1,5 +1,7 @@
 #include "picture_area.h"
 
+#include "file_rewrite.h"
+#include "numbers.h"
 #include "pixel_view.h"
 
 #include <QBuffer>
@@ -7,7 +9,6 @@
 #include <QFileInfo>
 #include <QImageReader>
 #include <QPainter>
-#include <QSaveFile>
 
 #include <algorithm>
 #include <cmath>
@@ -238,31 +239,16 @@ Result PictureArea::savePicture(const QString &path) const
         return Result::failure(QStringLiteral("Cannot save the picture: no file name was given."));
     if (QFileInfo(path).isDir())
         return failure(QStringLiteral("a folder of that name is in the way"));
-
     // The whole file is made in memory first, so that a failure to write it is
     // a failure of the file alone and carries the system's reason. Every
     // picture (indexed, grey, with alpha) comes out as a 24-bit uncompressed
     // BMP: 54 header bytes, then rows of 3 bytes a pixel, each padded to 4 bytes.
     const QByteArray bytes = encodeBmp24(picture_);
 
-    // The bytes go to a temporary file beside the target, which is renamed over
-    // the target only when everything has been written.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return failure(file.errorString());
-    if (const qint64 written = file.write(bytes); written != bytes.size()) {
-        // A short write (file size limit, full disk) sets no error of its own,
-        // and committing it would replace the old file by a cut one.
-        const QString cause = file.error() != QFileDevice::NoError
-                                  ? file.errorString()
-                                  : QStringLiteral("only %1 of %2 bytes could be written; the disk may be full")
-                                        .arg(qMax<qint64>(written, 0))
-                                        .arg(bytes.size());
-        file.cancelWriting();
-        return failure(cause);
-    }
-    if (!file.commit())
-        return failure(file.errorString());
+    // A pipe or a device node under that name (Load refuses them too) is no
+    // picture file to replace: it is left as it is.
+    if (Result written = writeWholeFile(path, bytes); !written)
+        return failure(written.error());
     return Result::success();
 }
 

@@ -52,8 +52,9 @@ public:
     // area stays as it was and the sentence names the file and the cause.
     Result loadPicture(const QString &path);
     // Writes the current picture as an uncompressed 24-bit BMP at its own size,
-    // under the name exactly as given. The file is written beside its final name
-    // and renamed over it, so a failure leaves any old file untouched.
+    // under the name exactly as given, through writeWholeFile: never half
+    // written, an old file keeps its permissions and hard links, and a pipe or
+    // device under that name is refused and left as it is.
     Result savePicture(const QString &path) const;
 
     // One writer at a time for batch work (the deinterlace tool): while reserved,

@@ -1,20 +1,29 @@
 #include "serial_devices.h"
 
+#include "file_rewrite.h"
+#include "ini_lines.h"
+
+#include <QFile>
 #include <QSerialPortInfo>
-#include <QSettings>
 
 namespace orvane {
 
 namespace {
-QString keyFor(int16_t commPort) { return QStringLiteral("serial/port%1").arg(commPort); }
+const QString kGroup = QStringLiteral("serial");
+QString keyFor(int16_t commPort) { return QStringLiteral("port%1").arg(commPort); }
+
+QByteArray iniText(const QString &iniPath)
+{
+    QFile file(iniPath);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
 } // namespace
 
 QString serialDeviceFor(int16_t commPort, const QString &iniPath)
 {
     if (commPort <= 0)
         return {};
-    const QSettings ini(iniPath, QSettings::IniFormat);
-    const QString mapped = ini.value(keyFor(commPort)).toString().trimmed();
+    const QString mapped = iniValue(iniText(iniPath), kGroup, keyFor(commPort)).value_or(QString()).trimmed();
     return mapped.isEmpty() ? QStringLiteral("/dev/ttyS%1").arg(commPort - 1) : mapped;
 }
 
@@ -22,13 +31,17 @@ bool setSerialDeviceFor(int16_t commPort, const QString &device, const QString &
 {
     if (commPort <= 0)
         return false;
-    QSettings ini(iniPath, QSettings::IniFormat);
-    if (device.trimmed().isEmpty())
-        ini.remove(keyFor(commPort));
-    else
-        ini.setValue(keyFor(commPort), device.trimmed());
-    ini.sync();
-    return ini.status() == QSettings::NoError;
+    // The user's own lines, comments and other groups stay as they are.
+    QFile existing(iniPath);
+    if (existing.exists() && !existing.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray before = existing.isOpen() ? existing.readAll() : QByteArray();
+    const QString wanted = device.trimmed();
+    const QByteArray after = withIniValue(before, kGroup, keyFor(commPort),
+                                          wanted.isEmpty() ? std::nullopt : std::optional(wanted));
+    if (after == before)
+        return true;
+    return writeWholeFile(iniPath, after).ok();
 }
 
 QStringList availableSerialDevices()

@@ -1,9 +1,9 @@
 #include "config_file.h"
 
+#include "file_rewrite.h"
 #include "numbers.h"
 
 #include <QFile>
-#include <QSaveFile>
 
 #include <array>
 
@@ -66,7 +66,8 @@ FieldRef fieldOf(Settings &s, size_t i)
     }
 }
 
-// The file's lines without their line ends; a last line without CR LF counts too.
+// The file's lines without their CR LF or LF ends; a last line without one
+// counts too (a CR at the very end is a cut CR LF).
 QList<QByteArray> splitLines(const QByteArray &bytes)
 {
     QList<QByteArray> lines;
@@ -85,15 +86,30 @@ QList<QByteArray> splitLines(const QByteArray &bytes)
 }
 
 // The first byte of a line that no text editor writes into a settings file
-// (control characters other than tab and carriage return), or -1.
+// (control characters other than tab), or -1. The line's own CR LF or LF end
+// is gone by now: a carriage return left in it is a damaged line end.
 int controlByteIn(const QByteArray &line)
 {
     for (const char c : line) {
         const auto byte = static_cast<unsigned char>(c);
-        if ((byte < 0x20 && byte != '\t' && byte != '\r') || byte == 0x7F)
+        if ((byte < 0x20 && byte != '\t') || byte == 0x7F)
             return byte;
     }
     return -1;
+}
+
+ConfigError badByte(const QString &path, int lineNumber, int byte)
+{
+    if (byte == '\r')
+        return ConfigError(QStringLiteral("%1 line %2: a carriage return (CR) stands inside the line; the file's "
+                                          "line ends must be CR LF or LF alone, not CR alone.")
+                               .arg(path).arg(lineNumber)
+                               .toStdString());
+    return ConfigError(QStringLiteral("%1 line %2: the byte 0x%3 is not text; the file is damaged or "
+                                      "is not a settings file.")
+                           .arg(path).arg(lineNumber)
+                           .arg(byte, 2, 16, QLatin1Char('0'))
+                           .toStdString());
 }
 
 // Bytes of the system's 8-bit character set <-> text.
@@ -109,19 +125,20 @@ Settings parseConfig(const QByteArray &bytes, const QString &pathForMessages)
     int checkedLines = 0; // lines looked over for binary bytes so far
     for (size_t i = 0; i < kFields.size(); ++i) {
         const int lineNumber = 7 + 3 * int(i);
-        if (lines.size() < lineNumber)
+        if (lines.size() < lineNumber) {
+            // Lines ended by CR alone run together, and too few seem to be there.
+            for (qsizetype n = checkedLines; n < lines.size(); ++n)
+                if (lines[n].contains('\r'))
+                    throw badByte(pathForMessages, int(n) + 1, '\r');
             throw ConfigError(QStringLiteral("%1 line %2: the file ends after %3 lines; it needs %4.")
                                   .arg(pathForMessages).arg(lineNumber).arg(lines.size()).arg(kConfigLines)
                                   .toStdString());
+        }
         // A damaged file (zeros after a crash, another file's bytes) would
         // otherwise read as numbers 0 and odd texts, and run the rig on them.
         for (; checkedLines < lineNumber; ++checkedLines)
             if (const int byte = controlByteIn(lines[checkedLines]); byte >= 0)
-                throw ConfigError(QStringLiteral("%1 line %2: the byte 0x%3 is not text; the file is damaged or "
-                                                 "is not a settings file.")
-                                      .arg(pathForMessages).arg(checkedLines + 1)
-                                      .arg(byte, 2, 16, QLatin1Char('0'))
-                                      .toStdString());
+                throw badByte(pathForMessages, checkedLines + 1, byte);
         const QString line = fromFileText(lines[lineNumber - 1]);
         FieldRef field = fieldOf(settings, i);
         if (field.text) {
@@ -133,6 +150,11 @@ Settings parseConfig(const QByteArray &bytes, const QString &pathForMessages)
             text = text.mid(first);
             const qsizetype comma = text.indexOf(u',');
             *field.text = comma < 0 ? text : text.left(comma);
+            if (const QString problem = mountTextProblem(*field.text); !problem.isEmpty())
+                throw ConfigError(QStringLiteral("%1 line %2: the text of \"%3\" %4. %5")
+                                      .arg(pathForMessages).arg(lineNumber)
+                                      .arg(QLatin1String(kFields[i].label), problem, QLatin1String(kMountTextRule))
+                                      .toStdString());
             continue;
         }
         const double value = numericValue(line);
@@ -203,6 +225,17 @@ Settings LoadConfig(const QString &path)
     return settings;
 }
 
+QString mountTextProblem(const QString &text)
+{
+    for (const QChar c : text) {
+        if (c == u'#' || c == u':')
+            return QStringLiteral("holds \"%1\"").arg(c);
+        if (c.unicode() < 0x20 || c.unicode() > 0x7E)
+            return QStringLiteral("holds the character 0x%1").arg(c.unicode(), 2, 16, QLatin1Char('0'));
+    }
+    return {};
+}
+
 QString fileTextProblem(const QString &text)
 {
     for (const QChar c : text) {
@@ -212,6 +245,8 @@ QString fileTextProblem(const QString &text)
             return QStringLiteral("holds the control character 0x%1, which the settings file cannot store")
                 .arg(c.unicode(), 2, 16, QLatin1Char('0'));
     }
+    if (const QString problem = mountTextProblem(text); !problem.isEmpty())
+        return problem + QStringLiteral(", which the mount would read as another command");
     return {};
 }
 
@@ -225,14 +260,9 @@ void SaveConfig(const QString &path, const Settings &settings)
                                       .arg(path, QLatin1String(kFields[i].label), problem)
                                       .toStdString());
 
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
+    if (const Result written = writeWholeFile(path, formatConfig(settings, QDate::currentDate())); !written)
         throw ConfigError(QStringLiteral("The settings file %1 cannot be written: %2.")
-                              .arg(path, file.errorString()).toStdString());
-    file.write(formatConfig(settings, QDate::currentDate()));
-    if (!file.commit())
-        throw ConfigError(QStringLiteral("The settings file %1 cannot be written: %2.")
-                              .arg(path, file.errorString()).toStdString());
+                              .arg(path, written.error()).toStdString());
 }
 
 } // namespace orvane

@@ -1,6 +1,7 @@
 #pragma once
 // orvane.cfg: 49 CR LF lines of label and value pairs at fixed positions. Reading
 // goes by line position alone; labels, header and date are never compared.
+// Lines ended by LF alone read the same; a CR anywhere else refuses the file.
 
 #include "settings.h"
 
@@ -30,14 +31,25 @@ QByteArray formatConfig(const Settings &settings, const QDate &date);
 
 // Why `text` cannot be a text value of the file, or empty when it can: a
 // control character (line breaks included; reading refuses a file holding one
-// as damaged) or a character outside the file's 8-bit character set.
+// as damaged), a character outside the file's 8-bit character set, or one the
+// mount link cannot take (mountTextProblem; reading refuses it too).
 QString fileTextProblem(const QString &text);
+
+// Why a direction text would change the command it is sent in (":Mg" + text +
+// "#"), or empty: "holds \"#\"" for "#" and ":", which end and start a command,
+// and for any character outside printable ASCII.
+QString mountTextProblem(const QString &text);
+// The rule behind it, to close a sentence naming the field.
+inline constexpr const char *kMountTextRule =
+    "A direction text cannot hold \"#\", \":\" or a character outside printable ASCII, since the mount would "
+    "read it as another command.";
 
 // Reads the file at `path` and derives PortAddress. Throws ConfigError.
 Settings LoadConfig(const QString &path);
-// Replaces the file at `path` with these settings dated today. The new file is
-// written beside the old one and renamed over it, so a failure leaves the old
-// file as it was; a missing file is simply created. Settings with a text the
+// Replaces the file at `path` with these settings dated today, through
+// writeWholeFile: a failure leaves the old file as it was, the file keeps its
+// permissions and hard links, and a folder that cannot be written to does not
+// stop it; a missing file is simply created. Settings with a text the
 // file cannot carry (fileTextProblem) are refused before anything is written,
 // since the file would not load again. Throws ConfigError.
 void SaveConfig(const QString &path, const Settings &settings);

@@ -10,7 +10,10 @@
 #include <QSignalBlocker>
 #include <QStyle>
 #include <QStorageInfo>
-#include <QTemporaryFile>
+
+#include <cerrno>
+
+#include <unistd.h>
 
 namespace orvane {
 
@@ -37,13 +40,6 @@ QStringList volumeRoots()
     }
     std::sort(roots.begin() + 1, roots.end());
     return roots;
-}
-
-QString lowerFirst(QString sentence)
-{
-    if (!sentence.isEmpty())
-        sentence[0] = sentence[0].toLower();
-    return sentence;
 }
 
 } // namespace
@@ -181,14 +177,11 @@ QString DirectoryDialog::saveDirectoryProblem(const QString &dir)
         cause = QStringLiteral("it does not exist");
     else if (!info.isDir())
         cause = QStringLiteral("it is not a directory");
-    else if (!info.isWritable())
-        cause = QStringLiteral("permission denied");
-    else {
-        // The permission bits can say yes on a read-only or full file system.
-        QTemporaryFile probe(QDir(dir).filePath(QStringLiteral(".orvane-write-test-XXXXXX")));
-        if (!probe.open())
-            cause = lowerFirst(probe.errorString());
-    }
+    else if (::access(QFile::encodeName(dir).constData(), W_OK | X_OK) != 0)
+        // Asked of the kernel, which also knows a read-only file system; no file
+        // is made in the user's folder to find out. A full disk shows when a
+        // frame fails to save, and that failure is told then.
+        cause = errno == EROFS ? QStringLiteral("the file system is read-only") : QStringLiteral("permission denied");
     return cause.isEmpty() ? QString() : QStringLiteral("You cannot save frames in %1: %2.").arg(dir, cause);
 }
 

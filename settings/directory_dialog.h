@@ -59,7 +59,7 @@ public:
     void Drive1Change();
 
     // Why frames cannot be saved in `dir`, as a sentence, or empty when they can.
-    // Besides the permission bits it really creates and removes a file there.
+    // The kernel is asked (access), so no file is ever made there to find out.
     static QString saveDirectoryProblem(const QString &dir);
 
     QComboBox *Drive1 = nullptr;

@@ -270,6 +270,10 @@ void OptionsDialog::Command1Click()
                                   .arg(name, problem));
                 return;
             }
+            if (const QString problem = mountTextProblem(text); !problem.isEmpty()) {
+                refuse(b.box, QStringLiteral("%1: it %2. %3").arg(name, problem, QLatin1String(kMountTextRule)));
+                return;
+            }
             next.*std::get<QString Settings::*>(b.field) = text;
             continue;
         }

@@ -181,7 +181,7 @@ TEST_F(ConfigFault, HugeLinesAreRefusedWithoutReadingThemWhole)
     EXPECT_EQ(refusal(good + huge + "\r\n").toStdString(), "start-up went ahead");
 }
 
-TEST_F(ConfigFault, OutOfRangeNumbersAreRefusedNamingLineValueAndRange)
+TEST_F(ConfigFault, OutOfRangeNumbersAndUnsendableTextsAreRefusedNamingTheLine)
 {
     struct Case {
         int line;
@@ -197,6 +197,9 @@ TEST_F(ConfigFault, OutOfRangeNumbersAreRefusedNamingLineValueAndRange)
         {16, "2147483648", "line 16: 2147483648 does not fit a 32-bit number (-2147483648..2147483647)"},
         {37, "&HFFFFFFFFFF", "line 37: 1099511627775 does not fit a 32-bit number"},
         {49, "-9e18", "line 49: -9e+18 does not fit a 32-bit number"},
+        // Direction texts go into mount commands as they stand.
+        {25, "n#:Qs", "line 25: the text of \"up\" holds \"#\""},
+        {34, "w\t", "line 34: the text of \"Right\" holds the character 0x09"},
     };
     for (const Case &c : cases) {
         const QString said = refusal(withLine(c.line, c.value));

@@ -170,7 +170,9 @@ TEST_F(DeinterlaceBatchTest, CancelledDialogTouchesNothing)
 TEST_F(DeinterlaceBatchTest, OneFileIsRewrittenInPlace)
 {
     const QImage frame = makeFrame(QStringLiteral("one frame.bmp"), 21);
+    ASSERT_TRUE(test::hardLink(file("one frame.bmp"), file("linked.bmp")));
     ASSERT_TRUE(run({file("one frame.bmp")}).ok());
+    EXPECT_EQ(readAll(file("linked.bmp")), readAll(file("one frame.bmp"))) << "the file stays linked";
 
     EXPECT_EQ(statuses, (QStringList{QStringLiteral(" 1Files selected ") + file("one frame.bmp"),
                                      QStringLiteral("Deinterlacing"), QStringLiteral("Ready")}));

@@ -14,6 +14,7 @@
 
 #include <csignal>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 namespace orvane {
 namespace {
@@ -172,6 +173,44 @@ TEST_F(PictureFilesTest, FailedLoadNamesTheFileAndKeepsTheArea)
     EXPECT_TRUE(samePixels(area.surface(), before));
 }
 
+// A file saved over keeps its permissions, and where replacing it would lose
+// something (other names linked to it, a folder that cannot be written to) it
+// is written in place.
+TEST_F(PictureFilesTest, AFileSavedOverStaysTheSameFile)
+{
+    ASSERT_TRUE(test::setMode(dir.path(), 0755));
+    area.setPicture(noisePicture(640, 480, 10));
+    const QByteArray expected = [this] {
+        EXPECT_TRUE(area.savePicture(file("expected.bmp")).ok());
+        return readAll(file("expected.bmp"));
+    }();
+    for (const auto &[linked, folderLocked] : {std::pair{false, false}, {true, false}, {false, true}}) {
+        const QString folder = file(QStringLiteral("case-%1-%2").arg(linked).arg(folderLocked));
+        const QString path = folder + "/kept.bmp";
+        ASSERT_TRUE(QDir().mkdir(folder));
+        ASSERT_TRUE(test::writeAll(path, "old"));
+        ASSERT_TRUE(test::setMode(path, 0646)); // others may write it
+        if (linked) {
+            ASSERT_TRUE(test::hardLink(path, folder + "/twin.bmp"));
+        }
+        const test::FileIdentity before = test::identityOf(path);
+        ASSERT_TRUE(test::setMode(folder, folderLocked ? 0555 : 0755));
+        const auto save = [&] { return area.savePicture(path).ok(); };
+        const bool saved = folderLocked ? test::asOrdinaryUser(save) : save();
+        ASSERT_TRUE(test::setMode(folder, 0755));
+
+        EXPECT_TRUE(saved) << linked << folderLocked;
+        EXPECT_EQ(readAll(path), expected) << linked << folderLocked;
+        EXPECT_EQ(test::identityOf(path).mode, before.mode) << linked << folderLocked;
+        if (linked || folderLocked) {
+            EXPECT_EQ(test::identityOf(path), before) << linked << folderLocked;
+        }
+        if (linked) {
+            EXPECT_EQ(readAll(folder + "/twin.bmp"), expected);
+        }
+    }
+}
+
 class FailedSaveTest : public PictureFilesTest {
 protected:
     void SetUp() override
@@ -202,10 +241,25 @@ TEST_F(FailedSaveTest, FolderInPlaceOfTheFileIsLeftAlone)
     EXPECT_TRUE(QFileInfo(file("taken.bmp")).isDir());
 }
 
+TEST_F(FailedSaveTest, PipeInPlaceOfTheFileIsLeftAlone)
+{
+    const QString pipe = file("pipe.bmp");
+    ASSERT_EQ(mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    const Result saved = area.savePicture(pipe);
+    ASSERT_FALSE(saved.ok());
+    EXPECT_EQ(saved.error(), "Cannot save the picture " + pipe + ": it is not a plain file, so it was left alone.");
+    struct stat after{};
+    ASSERT_EQ(stat(QFile::encodeName(pipe).constData(), &after), 0);
+    EXPECT_TRUE(S_ISFIFO(after.st_mode));
+}
+
 TEST_F(FailedSaveTest, FullDiskLeavesTheOldFileByteIdentical)
 {
     // A file size limit stands in for a full disk; the signal it raises is ignored
-    // so that the write fails instead.
+    // so that the write fails instead. A hard-linked file is written in place,
+    // and its old content put back.
+    ASSERT_TRUE(test::hardLink(file("kept.bmp"), file("twin.bmp")));
+    ASSERT_TRUE(test::writeAll(file("alone.bmp"), original));
     rlimit saved{};
     ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
     const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
@@ -216,15 +270,21 @@ TEST_F(FailedSaveTest, FullDiskLeavesTheOldFileByteIdentical)
         GTEST_SKIP() << "the file size limit cannot be lowered here";
     }
 
-    const Result result = area.savePicture(file("kept.bmp"));
+    const Result alone = area.savePicture(file("alone.bmp"));
+    const Result linked = area.savePicture(file("kept.bmp"));
 
     setrlimit(RLIMIT_FSIZE, &saved);
     std::signal(SIGXFSZ, oldHandler);
-    ASSERT_FALSE(result.ok());
-    EXPECT_TRUE(result.error().contains(file("kept.bmp")));
-    EXPECT_TRUE(result.error().contains(QStringLiteral("disk may be full")));
-    EXPECT_EQ(readAll(file("kept.bmp")), original);
-    EXPECT_EQ(entries(), QStringList{QStringLiteral("kept.bmp")});
+    for (const auto &[result, name] : {std::pair{alone, "alone.bmp"}, {linked, "kept.bmp"}}) {
+        ASSERT_FALSE(result.ok()) << name;
+        EXPECT_TRUE(result.error().contains(file(name))) << name;
+        EXPECT_TRUE(result.error().contains(QStringLiteral("disk may be full"))) << result.error().toStdString();
+        EXPECT_EQ(readAll(file(name)), original) << name;
+    }
+    EXPECT_TRUE(linked.error().endsWith(QStringLiteral("; the file holds its old content again.")))
+        << linked.error().toStdString();
+    EXPECT_EQ(test::identityOf(file("twin.bmp")).links, 2u);
+    EXPECT_EQ(entries(), (QStringList{QStringLiteral("alone.bmp"), QStringLiteral("kept.bmp"), QStringLiteral("twin.bmp")}));
 }
 
 TEST_F(FailedSaveTest, EmptyNameIsRefused)

@@ -122,6 +122,34 @@ TEST(ConfigFile, ErrorsNameTheFileTheLineAndTheCause)
     EXPECT_NE(messageFor(QByteArray(5000, '\x01')).find("ends after 1 lines"), std::string::npos);
 }
 
+TEST(ConfigFile, LineEndsOtherThanCrLf)
+{
+    const QByteArray crlf = exampleFile();
+    const Settings expected = parseConfig(crlf, "orvane.cfg");
+    EXPECT_EQ(parseConfig(QByteArray(crlf).replace("\r\n", "\n"), "orvane.cfg"), expected) << "LF alone loads";
+
+    const std::string crLine = ": a carriage return (CR) stands inside the line; the file's line ends must be "
+                               "CR LF or LF alone, not CR alone.";
+    const struct {
+        QByteArray bytes;
+        std::string message;
+    } refused[] = {
+        {QByteArray(crlf).replace("\r\n", "\r"), "orvane.cfg line 1" + crLine},
+        {QByteArray(crlf).replace("\r\n", "\r").replace("Pixpersec\r", "Pixpersec\r\n"), "orvane.cfg line 1" + crLine},
+        {QByteArray(crlf).replace("\r\nDelay\r\n", "\rDelay\r\n"), "orvane.cfg line 14" + crLine},
+        {withLine(crlf, 25, "n\rw"), "orvane.cfg line 25" + crLine},
+        {withLine(crlf, 37, " 5\r7 "), "orvane.cfg line 37" + crLine},
+    };
+    for (const auto &[bytes, message] : refused) {
+        try {
+            parseConfig(bytes, "orvane.cfg");
+            ADD_FAILURE() << "loaded: " << message;
+        } catch (const ConfigError &e) {
+            EXPECT_EQ(e.what(), message);
+        }
+    }
+}
+
 TEST(ConfigFile, MissingFileSaysWhereItWasLookedFor)
 {
     QTemporaryDir dir;
@@ -167,4 +195,33 @@ TEST(ConfigFile, SaveCreatesAMissingFile)
     const QString path = dir.filePath("orvane.cfg");
     SaveConfig(path, parseConfig(exampleFile(), path));
     EXPECT_EQ(test::readAll(path).count("\r\n"), kConfigLines);
+}
+
+// The user may keep orvane.cfg linked from elsewhere, or the program's folder
+// locked against writing with only the file open to the user.
+TEST(ConfigFile, SaveRewritesTheSameFileLinkedOrInALockedFolder)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(test::setMode(dir.path(), 0755));
+    const QString path = dir.filePath("orvane.cfg");
+    ASSERT_TRUE(test::writeAll(path, exampleFile()));
+    ASSERT_TRUE(test::setMode(path, 0646));
+    ASSERT_TRUE(test::hardLink(path, dir.filePath("linked.cfg")));
+    const test::FileIdentity before = test::identityOf(path);
+    Settings s = parseConfig(exampleFile(), path);
+    s.ExposureState = 9;
+
+    ASSERT_TRUE(test::setMode(dir.path(), 0555));
+    const bool saved = test::asOrdinaryUser([&] {
+        try {
+            SaveConfig(path, s);
+            return true;
+        } catch (const ConfigError &) {
+            return false;
+        }
+    });
+    ASSERT_TRUE(test::setMode(dir.path(), 0755));
+    EXPECT_TRUE(saved);
+    EXPECT_EQ(test::identityOf(path), before);
+    EXPECT_EQ(LoadConfig(dir.filePath("linked.cfg")).ExposureState, 9);
 }

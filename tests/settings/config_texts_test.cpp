@@ -33,9 +33,19 @@ Settings someSettings()
 
 TEST(ConfigTexts, TellsWhichTextsTheFileCannotCarry)
 {
-    for (const char *fine : {"", "n", "n\tslow", "north east"})
+    for (const char *fine : {"", "n", "north east", "~w!"})
         EXPECT_EQ(fileTextProblem(QString::fromLatin1(fine)), QString()) << fine;
-    EXPECT_EQ(fileTextProblem(QStringLiteral("\u00e9")), QString()); // Latin-1 letters are bytes of the file
+    // The mount link takes printable ASCII only, and "#" and ":" end and start a command.
+    const std::pair<const char *, const char *> unsent[] = {
+        {"n#", "holds \"#\", which the mount would read as another command"},
+        {":Qs", "holds \":\", which the mount would read as another command"},
+        {"\xe9", "holds the character 0xe9, which the mount would read as another command"}};
+    for (const auto &[text, problem] : unsent) {
+        EXPECT_EQ(fileTextProblem(QString::fromLatin1(text)), problem) << text;
+        EXPECT_EQ(mountTextProblem(QString::fromLatin1(text)) + ", which the mount would read as another command",
+                  problem);
+    }
+    EXPECT_EQ(mountTextProblem(QStringLiteral("n\tslow")), "holds the character 0x09");
 
     EXPECT_TRUE(fileTextProblem(QStringLiteral("n\x06")).contains(QStringLiteral("0x06")));
     EXPECT_TRUE(fileTextProblem(QStringLiteral("\x7f")).contains(QStringLiteral("0x7f")));
@@ -79,8 +89,8 @@ TEST(ConfigTexts, TextsTheFileCarriesLoadBackAsSaved)
     QTemporaryDir dir;
     const QString path = dir.filePath("orvane.cfg");
     Settings s = someSettings();
-    s.DirUp = QStringLiteral("n\tfast");
-    s.DirDown = QStringLiteral("s\u00e9");
+    s.DirUp = QStringLiteral("n fast");
+    s.DirDown = QStringLiteral("s~");
     s.DirLeft = QString();
     s.DirRight = QStringLiteral("w e s t");
     SaveConfig(path, s);
@@ -92,11 +102,27 @@ TEST(ConfigTexts, TextsTheFileCarriesLoadBackAsSaved)
 
 // Everything a settings file read gives, written out, reads back the same,
 // whatever else the file held around the values.
+// Such a text from the file would be sent to the mount as it stands.
+TEST(ConfigTexts, AFileWithADirectionTextTheMountCannotTakeIsRefusedNamingTheLine)
+{
+    QByteArray file = formatConfig(someSettings(), QDate(2026, 12, 8));
+    file.replace("\r\nw\r\n", "\r\nw#:Qn\r\n");
+    try {
+        parseConfig(file, QStringLiteral("/opt/orvane/orvane.cfg"));
+        FAIL() << "loaded";
+    } catch (const ConfigError &e) {
+        EXPECT_EQ(std::string(e.what()),
+                  "/opt/orvane/orvane.cfg line 34: the text of \"Right\" holds \"#\". A direction text cannot hold "
+                  "\"#\", \":\" or a character outside printable ASCII, since the mount would read it as another "
+                  "command.");
+    }
+}
+
 TEST(ConfigTexts, ARecordReadFromAFileWritesAndReadsBackTheSame)
 {
     QByteArray file;
     for (int line = 1; line <= kConfigLines; ++line)
-        file += line >= 25 && line <= 34 ? QByteArray("  \t x, y,,z\r\r\n") : QByteArray("&H7F junk\r\n");
+        file += line >= 25 && line <= 34 ? QByteArray("  \t x, y,,z\r\n") : QByteArray("&H7F junk\r\n");
     const Settings read = parseConfig(file, QStringLiteral("odd.cfg"));
     EXPECT_EQ(read.DirUp, QStringLiteral("x"));
     EXPECT_EQ(read.ExposureState, 127);

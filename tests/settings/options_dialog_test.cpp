@@ -297,6 +297,24 @@ TEST_F(OptionsDialogTest, DirectionTextsTheFileCannotGiveBackAreRefused)
     EXPECT_TRUE(messages[0].contains("Right")) << messages[0].toStdString();
 }
 
+TEST_F(OptionsDialogTest, DirectionTextsThatWouldChangeTheMountCommandAreRefused)
+{
+    const std::pair<int, QString> cases[] = {{2, "n#"}, {3, ":Qs"}, {4, "e\t"}, {5, QString::fromLatin1("\xe9")}};
+    for (const auto &[n, text] : cases) {
+        messages.clear();
+        setBox(n, text);
+        dialog->Command1Click();
+        EXPECT_FALSE(fileWritten()) << n;
+        EXPECT_EQ(settings, original) << n;
+        ASSERT_EQ(messages.size(), 1) << n;
+        EXPECT_EQ(dialog->focusWidget(), box(n)) << n;
+        setBox(n, original.DirUp);
+    }
+    EXPECT_EQ(messages[0], "Right (right of the direction cross): it holds the character 0xe9. A direction text "
+                           "cannot hold \"#\", \":\" or a character outside printable ASCII, since the mount would "
+                           "read it as another command.");
+}
+
 TEST_F(OptionsDialogTest, ClosingByTheFrameAppliesNothing)
 {
     dialog->Command2Click();
@@ -347,6 +365,43 @@ TEST_F(OptionsDialogTest, CommPortPickerNamesTheDeviceAndStoresThePickOnDone)
     EXPECT_EQ(dialog->commDevicePicker()->currentText(), "/dev/ttyUSB0");
     setBox(1, "-3");
     EXPECT_FALSE(dialog->commDevicePicker()->isEnabled());
+}
+
+TEST_F(OptionsDialogTest, APickChangesOnlyItsOwnLineOfTheIniFile)
+{
+    const QByteArray head = "; my rig\r\n\r\n[camera]\r\nnoise = 3 ; dark frames\r\n\r\n[serial]\r\n# the USB cable\r\n"
+                            "port1 = /dev/ttyUSB0   ; the USB cable\r\n";
+    const QByteArray tail = "\r\n[guide]\r\nminStarSnr=4\r\n";
+    ASSERT_TRUE(test::writeAll(iniPath, head + tail));
+    const struct {
+        const char *port;
+        const char *device;
+        QByteArray expected;
+    } steps[] = {
+        {"2", "/dev/ttyACM0", head + "port2=/dev/ttyACM0\r\n" + tail},
+        {"1", "/dev/ttyS0", QByteArray(head).replace("port1 = /dev/ttyUSB0", "port1=/dev/ttyS0") +
+                                "port2=/dev/ttyACM0\r\n" + tail},
+    };
+    EXPECT_EQ(serialDeviceFor(1, iniPath), "/dev/ttyUSB0");
+    for (const auto &step : steps) {
+        open();
+        dialog->setSerialDeviceChoices({"/dev/ttyACM0", "/dev/ttyS0"});
+        setBox(1, step.port);
+        dialog->commDevicePicker()->setCurrentIndex(dialog->commDevicePicker()->findText(step.device));
+        dialog->Command1Click();
+        ASSERT_TRUE(messages.isEmpty()) << messages.join('\n').toStdString();
+        EXPECT_EQ(test::readAll(iniPath), step.expected) << step.port;
+    }
+
+    // A file without the group gets it appended.
+    ASSERT_TRUE(test::writeAll(iniPath, "[sky]\ncloudStartS=9"));
+    open();
+    dialog->setSerialDeviceChoices({"/dev/ttyACM0"});
+    setBox(1, "3");
+    dialog->commDevicePicker()->setCurrentIndex(1);
+    dialog->Command1Click();
+    EXPECT_EQ(test::readAll(iniPath), "[sky]\ncloudStartS=9\n\n[serial]\nport3=/dev/ttyACM0\n");
+    EXPECT_EQ(serialDeviceFor(3, iniPath), "/dev/ttyACM0");
 }
 
 TEST_F(OptionsDialogTest, APickIsNotStoredWhenTheWindowIsClosedOrTheSaveFails)
