@@ -356,9 +356,10 @@ void MainWindow::retryPrinterPort()
 {
     const uint16_t address = uint16_t(parts_.settings.PortAddress);
     triedPortAddress_ = address;
+    const QString noteBefore = parts_.port.realPortNote();
     if (parts_.port.retryRealPort(address))
         notify(QStringLiteral("The printer port at 0x%1 works now: the camera lines are real.").arg(address, 0, 16));
-    else
+    else if (parts_.port.realPortNote() != noteBefore) // failing as before was said already
         notify(QStringLiteral("%1 The camera lines stay simulated.").arg(parts_.port.realPortNote()));
     updateSimulatedParts();
 }
