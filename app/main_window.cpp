@@ -394,6 +394,7 @@ void MainWindow::showDrift(const QString &dx, const QString &dy)
 }
 QString MainWindow::fileStem() const { return text2_->text(); }
 QString MainWindow::firstIndex() const { return text3_->text(); }
+void MainWindow::setFirstIndex(const QString &text) { text3_->setText(text); }
 void MainWindow::notify(const QString &sentence)
 {
     notices_.append(sentence);

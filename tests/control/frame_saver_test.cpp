@@ -2,6 +2,7 @@
 // the frame number, and saves that fail without stopping anything.
 
 #include "rig_fixture.h"
+#include "test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -37,6 +38,21 @@ TEST_F(FrameSaverTest, IndexBoxAndFrameNumberGiveThePaddedNames)
 {
     EXPECT_EQ(saveFrames(QStringLiteral("0"), 3),
               (QStringList{QStringLiteral("Image001.bmp"), QStringLiteral("Image002.bmp"), QStringLiteral("Image003.bmp")}));
+}
+
+TEST_F(FrameSaverTest, AFrameNeverReplacesAFileThatIsThere)
+{
+    // Last night's frames 001 and 003 are there; tonight's run starts at Index 0 again.
+    for (const char *name : {"Image001.bmp", "Image003.bmp"})
+        ASSERT_TRUE(test::writeAll(dir.filePath(name), QByteArray("last night ") + name));
+    EXPECT_EQ(saveFrames(QStringLiteral("0"), 3),
+              (QStringList{"Image001.bmp", "Image002.bmp", "Image003.bmp", "Image004.bmp", "Image005.bmp"}));
+    for (const char *name : {"Image001.bmp", "Image003.bmp"})
+        EXPECT_EQ(test::readAll(dir.filePath(name)), QByteArray("last night ") + name);
+    EXPECT_EQ(panel.index, "2"); // the numbering goes on from the last frame saved
+    ASSERT_EQ(panel.notices.size(), 2);
+    EXPECT_EQ(panel.notices[0], "Image001.bmp is there already; this frame is saved as Image002.bmp and the "
+                                "numbering goes on from there.");
 }
 
 TEST_F(FrameSaverTest, NumbersGrowPastThreeDigits)
