@@ -1,11 +1,11 @@
 #include "main_window.h"
 
-#include "control/rig_fixture.h"
 #include "device_dialog.h"
 #include "directory_dialog.h"
 #include "options_dialog.h"
 #include "file_chooser.h"
 #include "help_window.h"
+#include "sequence_fixture.h"
 #include "test_support.h"
 
 #include <QCheckBox>
@@ -81,12 +81,10 @@ QByteArray settingsFile(int printerPort, int getGuide, int commPort = 0)
     return out;
 }
 
-struct WindowRig {
-    explicit WindowRig(PortDriverFactory realPort = {}) : port(clock, std::move(realPort))
+struct WindowRig : test::TestRig {
+    explicit WindowRig(PortDriverFactory realPort = {}) : test::TestRig({.startMs = 5000, .realPort = std::move(realPort)})
     {
-        window = std::make_unique<MainWindow>(MainWindowParts{settings, sequence, guiding, clock, pump, port, comm,
-                                                              camera, picture, files, dir.filePath("orvane.cfg"),
-                                                              dir.filePath("orvane.ini")});
+        window = test::windowOn(*this, files, dir.path());
         window->showMessageBox = [this](const QString &text, QMessageBox::Icon icon) {
             messages.append(text);
             messageWhileVisible.append(window->isVisible());
@@ -94,16 +92,6 @@ struct WindowRig {
         };
     }
     QTemporaryDir dir;
-    Settings settings;
-    SequenceState sequence;
-    GuidingState guiding;
-    SimClock clock{5000};
-    SimEventPump pump{clock};
-    WinIo port;
-    test::RecordingSerialOpener opener;
-    MSComm comm{opener};
-    EzVidCap camera;
-    PictureArea picture;
     NoFiles files;
     std::unique_ptr<MainWindow> window;
     QStringList messages;
@@ -164,7 +152,7 @@ TEST(MainWindow, DevicesAreListedInOrderWithTheCurrentOneSelected)
     EXPECT_EQ(list->currentIndex(), 1);
     EXPECT_TRUE(rig.messages.isEmpty());
     EXPECT_FALSE(rig.window->form1()->isVisible()); // created hidden
-    EXPECT_EQ(rig.sequence.SaveDir, QDir::currentPath());
+    EXPECT_EQ(rig.state.SaveDir, QDir::currentPath());
 }
 
 TEST(MainWindow, BadSettingsFileStopsStartUpBeforeTheWindowShows)
@@ -212,9 +200,9 @@ TEST(MainWindow, ClickOnThePictureMarksTheStarWithTiesToEven)
 {
     WindowRig rig;
     rig.window->sequence().onPictureMouseDown(10.5, 11.5);
-    EXPECT_EQ(rig.sequence.StarX, 10);
-    EXPECT_EQ(rig.sequence.StarY, 12);
-    EXPECT_EQ(rig.sequence.StarMarked, 1);
+    EXPECT_EQ(rig.state.StarX, 10);
+    EXPECT_EQ(rig.state.StarY, 12);
+    EXPECT_EQ(rig.state.StarMarked, 1);
 }
 
 TEST(MainWindow, AboutShowsTheVersionAndTheHelpHint)
