@@ -1,5 +1,5 @@
 #pragma once
-// The documented example orvane.cfg, shared by the settings tests.
+// The documented example orvane.cfg, every line ended by CR LF, shared by the settings tests.
 
 #include "config_file.h"
 
@@ -7,7 +7,6 @@
 
 namespace orvane::test {
 
-// Every line ends with CR LF.
 inline QByteArray exampleFile()
 {
     const char *lines[] = {"Orvane Config file", " ", "Date", "06-15-1994", " ",

@@ -258,12 +258,12 @@ TEST_F(OptionsDialogTest, ANumberPastItsRangeIsRefusedWithTheBoxLabel)
             continue;
         const size_t type = field.member.index();
         const QString typed = box(field.box)->text();
-        messages.clear();
         setBox(field.box, type == 0 ? "255.5" : "-3e9");
         dialog->Command1Click();
         ASSERT_EQ(messages.size(), 1) << field.name;
-        EXPECT_TRUE(messages[0].startsWith(QString(field.name) + " cannot be stored: ")) << messages[0].toStdString();
-        EXPECT_TRUE(messages[0].endsWith(QString(ranges[type]) + ".")) << messages[0].toStdString();
+        const QString message = messages.takeFirst();
+        EXPECT_TRUE(message.startsWith(QString(field.name) + " cannot be stored: ")) << message.toStdString();
+        EXPECT_TRUE(message.endsWith(QString(ranges[type]) + ".")) << message.toStdString();
         EXPECT_EQ(dialog->focusWidget(), box(field.box)) << field.name;
         setBox(field.box, typed);
     }
