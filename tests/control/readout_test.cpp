@@ -3,7 +3,7 @@
 
 #include "rig_fixture.h"
 
-#include "platform/v4l2_fake.h"
+#include "devices/v4l2_fake.h"
 #include "v4l2_camera.h"
 
 #include <deque>
