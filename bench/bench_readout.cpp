@@ -40,9 +40,6 @@ public:
     void disconnect() override {}
     void setSequencing(bool) override {}
     std::optional<QImage> copyFrame() override { return frame_; }
-    void showFormatDialog(QWidget *) override {}
-    void showSourceDialog(QWidget *) override {}
-    void showCompressionDialog(QWidget *) override {}
 
 private:
     QImage frame_;

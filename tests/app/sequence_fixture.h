@@ -36,9 +36,6 @@ public:
     void disconnect() override {}
     void setSequencing(bool) override {}
     std::optional<QImage> copyFrame() override { ++copies; return frame; }
-    void showFormatDialog(QWidget *) override {}
-    void showSourceDialog(QWidget *) override {}
-    void showCompressionDialog(QWidget *) override {}
 };
 
 struct SequenceRig {

@@ -31,9 +31,6 @@ public:
         frames.pop_front();
         return frame;
     }
-    void showFormatDialog(QWidget *) override {}
-    void showSourceDialog(QWidget *) override {}
-    void showCompressionDialog(QWidget *) override {}
     QString takeProblem() override { return std::exchange(problem, {}); }
 };
 
