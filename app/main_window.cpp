@@ -358,9 +358,10 @@ void MainWindow::retryPrinterPort()
 {
     const uint16_t address = uint16_t(parts_.settings.PortAddress);
     triedPortAddress_ = address;
+    const QString noteBefore = parts_.port.realPortNote();
     if (parts_.port.retryRealPort(address))
         notify(QStringLiteral("The printer port at 0x%1 works now: the camera lines are real.").arg(address, 0, 16));
-    else
+    else if (parts_.port.realPortNote() != noteBefore) // failing as before was said already
         notify(QStringLiteral("%1 The camera lines stay simulated.").arg(parts_.port.realPortNote()));
     updateSimulatedParts();
 }
@@ -395,6 +396,7 @@ void MainWindow::showDrift(const QString &dx, const QString &dy)
 }
 QString MainWindow::fileStem() const { return text2_->text(); }
 QString MainWindow::firstIndex() const { return text3_->text(); }
+void MainWindow::setFirstIndex(const QString &text) { text3_->setText(text); }
 void MainWindow::notify(const QString &sentence)
 {
     notices_.append(sentence);

@@ -77,6 +77,7 @@ public:
     void showDrift(const QString &dx, const QString &dy) override;
     QString fileStem() const override;
     QString firstIndex() const override;
+    void setFirstIndex(const QString &text) override;
     void notify(const QString &sentence) override;
     QString exposureText() const override;
     QString guideText() const override;

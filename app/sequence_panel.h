@@ -46,6 +46,7 @@ public:
     void showDrift(const QString &x, const QString &y) override { controls.showDrift(x, y); }
     QString fileStem() const override { return controls.stem; }
     QString firstIndex() const override { return controls.index; }
+    void setFirstIndex(const QString &text) override { controls.setFirstIndex(text); }
     void notify(const QString &sentence) override { controls.notify(sentence); }
 
     QString exposureText() const override { return exposure; }

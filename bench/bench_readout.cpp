@@ -5,8 +5,7 @@
 // is ready-made.
 
 #include "bench_row.h"
-#include "rig.h"
-#include "sim_camera.h"
+#include "rig_builder.h"
 
 #include <QApplication>
 
@@ -19,31 +18,6 @@
 using namespace orvane;
 
 namespace {
-
-// No telescope: the read-outs never reach the link with guiding unticked.
-class NoSerial : public SerialOpener {
-public:
-    std::unique_ptr<SerialConnection> open(int16_t, QString &error) override
-    {
-        error = QStringLiteral("no telescope in this benchmark");
-        return nullptr;
-    }
-    QString describe(int16_t) const override { return QStringLiteral("none"); }
-};
-
-// A camera whose frame is ready: what the read-out costs without any rendering.
-class ReadyCamera : public CaptureSource {
-public:
-    explicit ReadyCamera(QImage frame) : frame_(std::move(frame)) {}
-    QString name() const override { return QStringLiteral("ready frame"); }
-    Result connect() override { return Result::success(); }
-    void disconnect() override {}
-    void setSequencing(bool) override {}
-    std::optional<QImage> copyFrame() override { return frame_; }
-
-private:
-    QImage frame_;
-};
 
 // Median milliseconds of `runs` calls of `work`.
 double medianMs(int runs, const std::function<void()> &work)
@@ -58,30 +32,14 @@ double medianMs(int runs, const std::function<void()> &work)
     return times[size_t(runs / 2)];
 }
 
-struct Parts {
-    Parts()
+// The simulated rig with its read-out waits set to 0 ms (the read-out's own
+// processing only). No telescope link is opened: guiding stays unticked.
+struct Parts : test::TestRig {
+    explicit Parts(test::RigCamera kind) : test::TestRig({.camera = kind})
     {
-        settings.ExposureState = 3;
-        settings.GetImageState = 0;
-        settings.GetGuideState = 2;
-        settings.AmpOnState = 1;
-        settings.ImageDelay = 0; // the read-out's own processing only
+        settings.ImageDelay = 0;
         settings.AmpDelay = 0;
-        settings.PortAddress = kFirstPrinterPortAddress;
     }
-    Settings settings;
-    SequenceState sequence;
-    GuidingState guiding;
-    SimClock clock{1000};
-    SimEventPump pump{clock};
-    WinIo port{clock};
-    NoSerial opener;
-    MSComm comm{opener};
-    EzVidCap camera;
-    PictureArea picture;
-    PlainPanel panel;
-    SimSky sky{1000};
-    Rig rig{RigContext{settings, sequence, guiding, clock, pump, port, comm, camera, picture, panel}};
 };
 
 } // namespace
@@ -91,11 +49,8 @@ int main(int argc, char **argv)
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
 
-    Parts parts;
-    auto simulated = std::make_unique<SimCamera>(parts.clock, parts.port, parts.settings, parts.sky);
-    SimCamera &sim = *simulated;
-    parts.camera.addSource(std::move(simulated));
-    (void)parts.camera.setCurrentDevice(0);
+    Parts parts(test::RigCamera::SimulatedSky);
+    SimCamera &sim = *parts.simCamera;
     parts.camera.setSequencing(true);
 
     // Line doubling on a real star frame.
@@ -123,10 +78,8 @@ int main(int argc, char **argv)
         parts.rig.GrabImageFrame();
     });
 
-    Parts readyParts;
-    QImage ready = *sim.copyFrame();
-    readyParts.camera.addSource(std::make_unique<ReadyCamera>(ready));
-    (void)readyParts.camera.setCurrentDevice(0);
+    Parts readyParts(test::RigCamera::Dark); // its frame is ready-made
+    readyParts.darkCamera->frame = *sim.copyFrame();
     const double baseline = medianMs(50, [&] {
         readyParts.clock.advance(2000);
         readyParts.rig.GrabGuideFrame();

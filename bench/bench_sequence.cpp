@@ -5,15 +5,10 @@
 // lateness of the guide steps, and the guided RMS error from the simulator's truth.
 // Goals: CPU under 3% of the busy-polling run; exposure and step timing within 2 ms.
 
+#include "app/sequence_fixture.h"
 #include "bench_row.h"
-#include "imaging_sequence.h"
-#include "rig_serial_opener.h"
-#include "sim_camera.h"
-#include "sim_mount.h"
-#include "sky.h"
 
 #include <QApplication>
-#include <QTemporaryDir>
 #include <QTimer>
 
 #include <time.h>
@@ -64,44 +59,26 @@ struct Figures {
 
 Figures runOnce(bool busy)
 {
-    QTemporaryDir dir;
-    Settings settings;
-    settings.ExposureState = 3;
-    settings.GetImageState = 0;
-    settings.GetGuideState = 2;
-    settings.AmpOnState = 1;
-    settings.ImageDelay = 50;
-    settings.AmpDelay = 20;
-    settings.PortAddress = kFirstPrinterPortAddress;
-    settings.PixPerSec = 5;
-    settings.GuideBoxSize = 40;
-    settings.DirUp = "n";
-    settings.DirDown = "s";
-    settings.DirLeft = "e";
-    settings.DirRight = "w";
-    SequenceState state;
-    GuidingState guiding;
     SteadyClock clock;
     QtEventPump sleeping(clock);
     BusyPump polling(clock);
     EventPump &pump = busy ? static_cast<EventPump &>(polling) : sleeping;
-    WinIo port(clock);
-    SimSky sky(clock.now()); // drifts about 10 pixels a minute
-    SimMount mount(sky, clock);
-    RigSerialOpener opener(mount, dir.filePath("orvane.ini"));
-    MSComm comm(opener);
-    EzVidCap camera;
-    auto simulated = std::make_unique<SimCamera>(clock, port, settings, sky);
-    SimCamera *simCamera = simulated.get();
-    camera.addSource(std::move(simulated));
-    (void)camera.setCurrentDevice(0);
-    PictureArea picture;
-    PlainSequencePanel panel;
+    test::SequenceTestRig parts({.camera = test::RigCamera::SimulatedSky,
+                                 .link = test::RigLink::SimulatedMount,
+                                 .clock = &clock,
+                                 .pump = &pump}); // the sky drifts about 10 pixels a minute
+    const Settings &settings = parts.settings;
+    parts.settings.ImageDelay = 50;
+    parts.settings.AmpDelay = 20;
+    const SequenceState &state = parts.state;
+    const SimSky &sky = parts.sky;
+    const SimCamera *simCamera = parts.simCamera;
+    const WinIo &port = parts.port;
+    ImagingSequence &sequence = parts.sequence;
+    PlainSequencePanel &panel = parts.panel;
     panel.controls.guiding = true;
     panel.exposure = QString::number(kExposureMs / 1000);
     panel.guide = QString::number(kGuideMs / 1000);
-    Rig rig(RigContext{settings, state, guiding, clock, pump, port, comm, camera, picture, panel});
-    ImagingSequence sequence(rig, panel);
 
     // The user: clicks the guide star when asked; the truth is sampled every 100 ms.
     QPointF mark;

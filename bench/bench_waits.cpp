@@ -8,7 +8,7 @@
 // error under 2 ms.
 
 #include "bench_row.h"
-#include "rig.h"
+#include "rig_builder.h"
 
 #include <QCoreApplication>
 #include <QTimer>
@@ -35,32 +35,6 @@ double cpuSeconds()
     return double(ts.tv_sec) + double(ts.tv_nsec) / 1e9;
 }
 
-// A link that notes when each stop-all goes out.
-class StopTimingOpener : public SerialOpener {
-public:
-    std::function<void()> onStopAll;
-
-    std::unique_ptr<SerialConnection> open(int16_t, QString &) override { return std::make_unique<Link>(*this); }
-    QString describe(int16_t) const override { return QStringLiteral("the timing link"); }
-
-private:
-    class Link : public SerialConnection {
-    public:
-        explicit Link(StopTimingOpener &owner) : owner_(owner) {}
-        Result write(const QByteArray &bytes) override
-        {
-            if (bytes == kStopAll && owner_.onStopAll)
-                owner_.onStopAll();
-            return Result::success();
-        }
-        QByteArray readAll() override { return {}; }
-        void close() override {}
-
-    private:
-        StopTimingOpener &owner_;
-    };
-};
-
 struct RunFigures {
     double cpuSeconds = 0;
     std::vector<int32_t> stopErrorsMs; // stop time minus computed due time
@@ -69,25 +43,19 @@ struct RunFigures {
 // Runs one 10 s wait, either serviced or busy, with corrections started by a timer.
 RunFigures run(bool busy)
 {
-    Settings settings;
-    settings.PixPerSec = kPixPerSec;
-    SequenceState sequence;
-    GuidingState guiding;
     SteadyClock clock;
     QtEventPump pump(clock);
-    WinIo port(clock);
-    StopTimingOpener opener;
-    MSComm comm(opener);
-    EzVidCap camera;
-    PictureArea picture;
-    PlainPanel panel;
-    panel.guiding = true;
-    Rig rig(RigContext{settings, sequence, guiding, clock, pump, port, comm, camera, picture, panel});
-    (void)comm.setPortOpen(true);
+    test::TestRig parts({.linkOpen = true, .clock = &clock, .pump = &pump});
+    parts.settings.PixPerSec = kPixPerSec;
+    parts.panel.guiding = true;
+    Rig &rig = parts.rig;
+    GuidingState &guiding = parts.guiding;
 
     RunFigures figures;
     std::optional<uint32_t> due;
-    opener.onStopAll = [&] {
+    parts.opener.onWrite = [&](const QByteArray &bytes) { // notes when each stop-all goes out
+        if (bytes != kStopAll)
+            return;
         if (due)
             figures.stopErrorsMs.push_back(elapsedMs(*due, clock.now()));
         due.reset();
@@ -113,7 +81,7 @@ RunFigures run(bool busy)
         const uint32_t deadline = start + uint32_t(kRunMs);
         while (!reached(clock.now(), deadline)) {
             QCoreApplication::processEvents();
-            if (panel.guidingTicked())
+            if (parts.panel.guidingTicked())
                 rig.UpdateGuideMoves();
         }
     } else {

@@ -17,6 +17,7 @@ public:
     virtual void showDrift(const QString &dx, const QString &dy) = 0; // Text7, Text8
     virtual QString fileStem() const = 0;   // Text2 ("File Name")
     virtual QString firstIndex() const = 0; // Text3 ("Index")
+    virtual void setFirstIndex(const QString &text) = 0;
     // A problem the user must hear of that must not stop the running sequence
     // (a frame that could not be saved, a lost telescope link): shown without blocking.
     virtual void notify(const QString &sentence) = 0;
@@ -40,6 +41,7 @@ public:
     void showDrift(const QString &x, const QString &y) override { dx = x; dy = y; }
     QString fileStem() const override { return stem; }
     QString firstIndex() const override { return index; }
+    void setFirstIndex(const QString &text) override { index = text; }
     void notify(const QString &sentence) override { notices.append(sentence); }
 };
 

@@ -4,6 +4,8 @@
 
 #include "numbers.h"
 
+#include <QFileInfo>
+
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -59,8 +61,9 @@ QString fileStemProblem(const QString &stem)
 
 Result Rig::SaveImageFrame(bool frameDelivered)
 {
-    const int64_t index = firstIndexValue(c_.panel.firstIndex()) + int64_t(c_.sequence.FrameNumber) - 1;
-    const QString name = frameFileName(c_.sequence.SaveDir, c_.panel.fileStem(), index);
+    const int64_t firstIndex = firstIndexValue(c_.panel.firstIndex());
+    int64_t index = firstIndex + int64_t(c_.sequence.FrameNumber) - 1;
+    QString name = frameFileName(c_.sequence.SaveDir, c_.panel.fileStem(), index);
 
     // The box may have been edited since Start.
     if (const QString problem = fileStemProblem(c_.panel.fileStem()); !problem.isEmpty()) {
@@ -86,6 +89,18 @@ Result Rig::SaveImageFrame(bool frameDelivered)
             QStringLiteral("The image frame was not saved to %1: the camera delivered no picture for it.").arg(name));
         c_.panel.notify(missing.error());
         return missing;
+    }
+
+    // A frame never replaces a file that is there (last night's Image001.bmp): it
+    // takes the next free number, and the Index box moves on so the frames after
+    // it follow from there.
+    if (QFileInfo::exists(name)) {
+        const QString taken = name;
+        while (QFileInfo::exists(name))
+            name = frameFileName(c_.sequence.SaveDir, c_.panel.fileStem(), ++index);
+        c_.panel.setFirstIndex(QString::number(index - (int64_t(c_.sequence.FrameNumber) - 1)));
+        c_.panel.notify(QStringLiteral("%1 is there already; this frame is saved as %2 and the numbering goes on from there.")
+                            .arg(QFileInfo(taken).fileName(), QFileInfo(name).fileName()));
     }
 
     const Result saved = c_.picture.savePicture(name);

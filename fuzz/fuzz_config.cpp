@@ -11,6 +11,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <type_traits>
+
 using namespace orvane;
 
 namespace {
@@ -37,11 +39,17 @@ bool fileKeeps(const QString &text)
            && (text.isEmpty() || (text[0] != u' ' && text[0] != u'\t'));
 }
 
-bool fileCarries(const Settings &s)
+// Whether every text of the record passes `keeps`.
+template <typename Check>
+bool everyText(const Settings &s, Check keeps)
 {
-    return fileTextProblem(s.DirUp).isEmpty() && fileTextProblem(s.DirDown).isEmpty()
-           && fileTextProblem(s.DirLeft).isEmpty() && fileTextProblem(s.DirRight).isEmpty();
+    for (const SettingsField &field : kSettingsFields)
+        if (isText(field) && !keeps(fieldText(s, field)))
+            return false;
+    return true;
 }
+
+bool fileCarries(const QString &text) { return fileTextProblem(text).isEmpty(); }
 
 QString textFrom(FuzzedDataProvider &input)
 {
@@ -53,21 +61,16 @@ QString textFrom(FuzzedDataProvider &input)
 Settings settingsFrom(FuzzedDataProvider &input)
 {
     Settings s;
-    s.ExposureState = input.ConsumeIntegral<uint8_t>();
-    s.GetImageState = input.ConsumeIntegral<uint8_t>();
-    s.GetGuideState = input.ConsumeIntegral<uint8_t>();
-    s.ImageDelay = input.ConsumeIntegral<int32_t>();
-    s.PrinterPort = input.ConsumeIntegral<int16_t>();
-    s.CommPort = input.ConsumeIntegral<int16_t>();
-    s.DirUp = textFrom(input);
-    s.DirDown = textFrom(input);
-    s.DirLeft = textFrom(input);
-    s.DirRight = textFrom(input);
-    s.PixPerSec = input.ConsumeIntegral<int32_t>();
-    s.GuideBoxSize = input.ConsumeIntegral<int16_t>();
-    s.IgnoreDrift = input.ConsumeIntegral<int16_t>();
-    s.AmpOnState = input.ConsumeIntegral<uint8_t>();
-    s.AmpDelay = input.ConsumeIntegral<int32_t>();
+    for (const SettingsField &field : kSettingsFields)
+        std::visit(
+            [&](auto member) {
+                using T = std::decay_t<decltype(s.*member)>;
+                if constexpr (std::is_same_v<T, QString>)
+                    s.*member = textFrom(input);
+                else
+                    s.*member = input.ConsumeIntegral<T>();
+            },
+            field.member);
     return s;
 }
 
@@ -92,9 +95,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 
     FuzzedDataProvider input(data, size);
     const Settings made = settingsFrom(input);
-    if (fileKeeps(made.DirUp) && fileKeeps(made.DirDown) && fileKeeps(made.DirLeft) && fileKeeps(made.DirRight))
+    if (everyText(made, fileKeeps))
         FUZZ_CHECK(readBack(made) == made, "a record changes when written and read again");
-    if (!fileCarries(made)) {
+    if (!everyText(made, fileCarries)) {
         // Saving refuses it before writing: the file would not load again.
         static QTemporaryDir scratch;
         const QString path = scratch.filePath(QStringLiteral("orvane.cfg"));

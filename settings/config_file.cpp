@@ -2,69 +2,13 @@
 
 #include "file_rewrite.h"
 #include "numbers.h"
+#include "settings_fields.h"
 
 #include <QFile>
-
-#include <array>
 
 namespace orvane {
 
 namespace {
-
-enum class Kind { Byte, Int16, Int32, Text };
-
-struct Field {
-    const char *label;
-    Kind kind;
-};
-
-// The fifteen fields in file order; field i's label is on line 6 + 3i, its value on 7 + 3i.
-constexpr std::array<Field, 15> kFields{{
-    {"Exposure", Kind::Byte},
-    {"GetImage", Kind::Byte},
-    {"Get Guide", Kind::Byte},
-    {"Delay", Kind::Int32},
-    {"Printer Port 1 or 2", Kind::Int16},
-    {"Telescope Comm Port", Kind::Int16},
-    {"up", Kind::Text},
-    {"Down", Kind::Text},
-    {"Left", Kind::Text},
-    {"Right", Kind::Text},
-    {"Pixpersec", Kind::Int32},
-    {"Guide Box", Kind::Int16},
-    {"Ignore drift", Kind::Int16},
-    {"amp on", Kind::Byte},
-    {"amp delay", Kind::Int32},
-}};
-
-// Field i of the record, as a number or a text.
-struct FieldRef {
-    uint8_t *byte = nullptr;
-    int16_t *int16 = nullptr;
-    int32_t *int32 = nullptr;
-    QString *text = nullptr;
-};
-
-FieldRef fieldOf(Settings &s, size_t i)
-{
-    switch (i) {
-    case 0: return {&s.ExposureState};
-    case 1: return {&s.GetImageState};
-    case 2: return {&s.GetGuideState};
-    case 3: return {nullptr, nullptr, &s.ImageDelay};
-    case 4: return {nullptr, &s.PrinterPort};
-    case 5: return {nullptr, &s.CommPort};
-    case 6: return {nullptr, nullptr, nullptr, &s.DirUp};
-    case 7: return {nullptr, nullptr, nullptr, &s.DirDown};
-    case 8: return {nullptr, nullptr, nullptr, &s.DirLeft};
-    case 9: return {nullptr, nullptr, nullptr, &s.DirRight};
-    case 10: return {nullptr, nullptr, &s.PixPerSec};
-    case 11: return {nullptr, &s.GuideBoxSize};
-    case 12: return {nullptr, &s.IgnoreDrift};
-    case 13: return {&s.AmpOnState};
-    default: return {nullptr, nullptr, &s.AmpDelay};
-    }
-}
 
 // The file's lines without their CR LF or LF ends; a last line without one
 // counts too (a CR at the very end is a cut CR LF).
@@ -123,8 +67,8 @@ Settings parseConfig(const QByteArray &bytes, const QString &pathForMessages)
     const QList<QByteArray> lines = splitLines(bytes);
     Settings settings;
     int checkedLines = 0; // lines looked over for binary bytes so far
-    for (size_t i = 0; i < kFields.size(); ++i) {
-        const int lineNumber = 7 + 3 * int(i);
+    for (const SettingsField &field : kSettingsFields) {
+        const int lineNumber = field.valueLine;
         if (lines.size() < lineNumber) {
             // Lines ended by CR alone run together, and too few seem to be there.
             for (qsizetype n = checkedLines; n < lines.size(); ++n)
@@ -140,8 +84,7 @@ Settings parseConfig(const QByteArray &bytes, const QString &pathForMessages)
             if (const int byte = controlByteIn(lines[checkedLines]); byte >= 0)
                 throw badByte(pathForMessages, checkedLines + 1, byte);
         const QString line = fromFileText(lines[lineNumber - 1]);
-        FieldRef field = fieldOf(settings, i);
-        if (field.text) {
+        if (isText(field)) {
             // Leading blanks skipped; the text ends at a comma.
             QString text = line;
             qsizetype first = 0;
@@ -149,26 +92,22 @@ Settings parseConfig(const QByteArray &bytes, const QString &pathForMessages)
                 ++first;
             text = text.mid(first);
             const qsizetype comma = text.indexOf(u',');
-            *field.text = comma < 0 ? text : text.left(comma);
-            if (const QString problem = mountTextProblem(*field.text); !problem.isEmpty())
+            text = comma < 0 ? text : text.left(comma);
+            if (const QString problem = mountTextProblem(text); !problem.isEmpty())
                 throw ConfigError(QStringLiteral("%1 line %2: the text of \"%3\" %4. %5")
                                       .arg(pathForMessages).arg(lineNumber)
-                                      .arg(QLatin1String(kFields[i].label), problem, QLatin1String(kMountTextRule))
+                                      .arg(QLatin1String(field.fileLabel), problem, QLatin1String(kMountTextRule))
                                       .toStdString());
+            storeText(settings, field, text);
             continue;
         }
         const double value = numericValue(line);
         try {
-            if (field.byte)
-                *field.byte = toByte(value);
-            else if (field.int16)
-                *field.int16 = toInt16(value);
-            else
-                *field.int32 = toInt32(value);
+            storeNumber(settings, field, value);
         } catch (const ConversionError &e) {
             throw ConfigError(QStringLiteral("%1 line %2: %3 (the value of \"%4\").")
                                   .arg(pathForMessages).arg(lineNumber)
-                                  .arg(QString::fromUtf8(e.what()), QLatin1String(kFields[i].label))
+                                  .arg(QString::fromUtf8(e.what()), QLatin1String(field.fileLabel))
                                   .toStdString());
         }
     }
@@ -178,7 +117,6 @@ Settings parseConfig(const QByteArray &bytes, const QString &pathForMessages)
 
 QByteArray formatConfig(const Settings &settings, const QDate &date)
 {
-    Settings copy = settings;
     QByteArray out;
     auto line = [&out](const QByteArray &text) { out += text + "\r\n"; };
     line("Orvane Config file");
@@ -186,16 +124,11 @@ QByteArray formatConfig(const Settings &settings, const QDate &date)
     line("Date");
     line(date.toString(QStringLiteral("MM-dd-yyyy")).toLatin1());
     line(" ");
-    for (size_t i = 0; i < kFields.size(); ++i) {
-        line(kFields[i].label);
-        FieldRef field = fieldOf(copy, i);
-        if (field.text) {
-            line(toFileText(*field.text));
-        } else {
-            const int64_t value = field.byte ? *field.byte : field.int16 ? *field.int16 : *field.int32;
-            line(toFileText(numberText(value)) + " ");
-        }
-        if (i + 1 < kFields.size())
+    for (const SettingsField &field : kSettingsFields) {
+        line(field.fileLabel);
+        // Numbers end with a blank, as " 3 ".
+        line(toFileText(fieldText(settings, field)) + (isText(field) ? "" : " "));
+        if (&field != &kSettingsFields.back())
             line(" ");
     }
     return out;
@@ -252,12 +185,11 @@ QString fileTextProblem(const QString &text)
 
 void SaveConfig(const QString &path, const Settings &settings)
 {
-    Settings copy = settings;
-    for (size_t i = 0; i < kFields.size(); ++i)
-        if (const QString *text = fieldOf(copy, i).text)
-            if (const QString problem = fileTextProblem(*text); !problem.isEmpty())
+    for (const SettingsField &field : kSettingsFields)
+        if (isText(field))
+            if (const QString problem = fileTextProblem(fieldText(settings, field)); !problem.isEmpty())
                 throw ConfigError(QStringLiteral("The settings file %1 was not written: the text of \"%2\" %3.")
-                                      .arg(path, QLatin1String(kFields[i].label), problem)
+                                      .arg(path, QLatin1String(field.fileLabel), problem)
                                       .toStdString());
 
     if (const Result written = writeWholeFile(path, formatConfig(settings, QDate::currentDate())); !written)

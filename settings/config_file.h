@@ -4,6 +4,7 @@
 // Lines ended by LF alone read the same; a CR anywhere else refuses the file.
 
 #include "settings.h"
+#include "settings_fields.h"
 
 #include <QByteArray>
 #include <QDate>
@@ -14,7 +15,7 @@
 namespace orvane {
 
 inline constexpr const char *kConfigFileName = "orvane.cfg";
-inline constexpr int kConfigLines = 49;
+inline constexpr int kConfigLines = kSettingsFields.back().valueLine;
 
 // A file that cannot be read or a value that cannot be stored. what() names the
 // file and, where one is at fault, the line: "/opt/orvane/orvane.cfg line 13: 300

@@ -5,6 +5,7 @@
 #include "numbers.h"
 #include "serial_devices.h"
 #include "serial_link.h"
+#include "settings_fields.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -16,40 +17,9 @@
 #include <QSignalBlocker>
 #include <QVBoxLayout>
 
-#include <array>
-#include <variant>
-
 namespace orvane {
 
 namespace {
-
-using FieldPointer = std::variant<uint8_t Settings::*, int16_t Settings::*, int32_t Settings::*,
-                                  QString Settings::*>;
-
-// Box TextN and the field it edits; `name` is how the user is told which box.
-struct Binding {
-    int box;
-    const char *name;
-    FieldPointer field;
-};
-
-constexpr std::array<Binding, 15> kBindings{{
-    {1, "Comm Port", &Settings::CommPort},
-    {2, "Up (top of the direction cross)", &Settings::DirUp},
-    {3, "Down (bottom of the direction cross)", &Settings::DirDown},
-    {4, "Left (left of the direction cross)", &Settings::DirLeft},
-    {5, "Right (right of the direction cross)", &Settings::DirRight},
-    {6, "Pixels/Sec", &Settings::PixPerSec},
-    {7, "Printer Port", &Settings::PrinterPort},
-    {8, "Exposure State", &Settings::ExposureState},
-    {9, "Get Image State", &Settings::GetImageState},
-    {10, "Get Guide State", &Settings::GetGuideState},
-    {11, "Image delay", &Settings::ImageDelay},
-    {12, "Guide Box Size", &Settings::GuideBoxSize},
-    {13, "Ignore Drift <", &Settings::IgnoreDrift},
-    {14, "Amp on state", &Settings::AmpOnState},
-    {15, "Amp delay", &Settings::AmpDelay},
-}};
 
 // Why a direction text would not come back from orvane.cfg as typed, or empty.
 // The file ends a text at a comma or a line break, and holds 8-bit characters.
@@ -67,20 +37,18 @@ QString directionTextProblem(const QString &text)
     return {};
 }
 
-QString allowedRange(const FieldPointer &field)
-{
-    if (std::holds_alternative<uint8_t Settings::*>(field))
-        return QStringLiteral("a whole number from 0 to 255");
-    if (std::holds_alternative<int16_t Settings::*>(field))
-        return QStringLiteral("a whole number from -32768 to 32767");
-    return QStringLiteral("a whole number from -2147483648 to 2147483647");
-}
-
 QLabel *label(const char *objectName, const char *caption)
 {
     auto *l = new QLabel(QString::fromLatin1(caption));
     l->setObjectName(QString::fromLatin1(objectName));
     return l;
+}
+
+// The label left of box TextN, named and captioned as its field says.
+QLabel *boxLabel(int box)
+{
+    const SettingsField &field = fieldInBox(box);
+    return label(field.labelObject, field.name);
 }
 
 QPushButton *button(const char *objectName, const char *caption)
@@ -105,7 +73,7 @@ OptionsDialog::OptionsDialog(Settings &settings, QString configPath, QString ini
     setFont(font);
     showMessage = [this](const QString &text) { openMessageBox(this, QMessageBox::Warning, text); };
 
-    for (int n = 1; n <= 15; ++n) {
+    for (int n = 1; n <= kBoxes; ++n) {
         boxes_[n] = new QLineEdit(this);
         boxes_[n]->setObjectName(QStringLiteral("Text%1").arg(n));
     }
@@ -121,7 +89,7 @@ OptionsDialog::OptionsDialog(Settings &settings, QString configPath, QString ini
 
 QLineEdit *OptionsDialog::box(int number) const
 {
-    return number >= 1 && number <= 15 ? boxes_[number] : nullptr;
+    return number >= 1 && number <= kBoxes ? boxes_[number] : nullptr;
 }
 
 void OptionsDialog::buildLayout()
@@ -129,14 +97,10 @@ void OptionsDialog::buildLayout()
     // Camera column: label left of its box, row by row.
     auto *camera = new QGridLayout;
     camera->addWidget(label("Label1", "Camera"), 0, 0, 1, 2, Qt::AlignHCenter);
-    const std::pair<const char *, const char *> cameraRows[] = {
-        {"Label9", "Printer Port"},   {"Label6", "Amp on state"},    {"Label10", "Exposure State"},
-        {"Label11", "Get Image State"}, {"Label12", "Get Guide State"}, {"Label13", "Image delay"},
-        {"Label7", "Amp delay"}};
-    const int cameraBoxes[] = {7, 14, 8, 9, 10, 11, 15};
-    for (int row = 0; row < 7; ++row) {
-        camera->addWidget(label(cameraRows[row].first, cameraRows[row].second), row + 1, 0);
-        camera->addWidget(boxes_[cameraBoxes[row]], row + 1, 1);
+    int row = 1;
+    for (int n : {7, 14, 8, 9, 10, 11, 15}) {
+        camera->addWidget(boxLabel(n), row, 0);
+        camera->addWidget(boxes_[n], row++, 1);
     }
     camera->setRowStretch(8, 1);
 
@@ -162,19 +126,17 @@ void OptionsDialog::buildLayout()
     telescope->addWidget(label("Label2", "Telescope"), 0, 0, 1, 3, Qt::AlignHCenter);
     telescope->addLayout(cross, 1, 0, 1, 3, Qt::AlignHCenter);
     telescope->addLayout(turns, 2, 0, 1, 3, Qt::AlignHCenter);
-    telescope->addWidget(label("Label3", "Comm Port"), 3, 0);
-    telescope->addWidget(boxes_[1], 3, 1);
-    telescope->addWidget(commDevice_, 3, 2);
-    const std::pair<const char *, const char *> telescopeRows[] = {
-        {"Label8", "Pixels/Sec"}, {"Label4", "Guide Box Size"}, {"Label5", "Ignore Drift <"}};
-    const int telescopeBoxes[] = {6, 12, 13};
-    for (int row = 0; row < 3; ++row) {
-        telescope->addWidget(label(telescopeRows[row].first, telescopeRows[row].second), row + 4, 0);
-        telescope->addWidget(boxes_[telescopeBoxes[row]], row + 4, 1);
+    row = 3; // Comm Port with its device picker, then the guide numbers
+    for (int n : {1, 6, 12, 13}) {
+        telescope->addWidget(boxLabel(n), row, 0);
+        telescope->addWidget(boxes_[n], row++, 1);
     }
+    telescope->addWidget(commDevice_, 3, 2);
     telescope->setRowStretch(7, 1);
-    for (int n : {1, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15})
-        boxes_[n]->setMaximumWidth(boxes_[n]->fontMetrics().horizontalAdvance(QStringLiteral("-2147483648")) + 16);
+    for (const SettingsField &field : kSettingsFields)
+        if (!isText(field))
+            boxes_[field.box]->setMaximumWidth(
+                boxes_[field.box]->fontMetrics().horizontalAdvance(QStringLiteral("-2147483648")) + 16);
 
     auto *columns = new QHBoxLayout;
     columns->addLayout(camera);
@@ -198,18 +160,8 @@ void OptionsDialog::buildLayout()
 
 void OptionsDialog::fillBoxes()
 {
-    for (const Binding &b : kBindings) {
-        const QString text = std::visit(
-            [this](auto member) -> QString {
-                const auto &value = settings_.*member;
-                if constexpr (std::is_same_v<std::decay_t<decltype(value)>, QString>)
-                    return value;
-                else
-                    return numberText(int64_t(value));
-            },
-            b.field);
-        boxes_[b.box]->setText(text);
-    }
+    for (const SettingsField &field : kSettingsFields)
+        boxes_[field.box]->setText(fieldText(settings_, field));
 }
 
 void OptionsDialog::setSerialDeviceChoices(const QStringList &devices)
@@ -258,41 +210,31 @@ void OptionsDialog::refuse(int boxNumber, const QString &sentence)
 void OptionsDialog::Command1Click()
 {
     // Every box is stored into a copy first; the record and the file change only
-    // when all fifteen can be stored.
+    // when every box can be stored.
     Settings next = settings_;
-    for (const Binding &b : kBindings) {
-        const QString text = boxes_[b.box]->text();
-        const QString name = QString::fromLatin1(b.name);
-        if (std::holds_alternative<QString Settings::*>(b.field)) {
+    for (int n = 1; n <= kBoxes; ++n) {
+        const SettingsField &field = fieldInBox(n);
+        const QString text = boxes_[n]->text();
+        const QString name = QString::fromLatin1(field.name);
+        if (isText(field)) {
             if (const QString problem = directionTextProblem(text); !problem.isEmpty()) {
-                refuse(b.box, QStringLiteral("%1: %2. A direction text cannot hold a comma, a double quote "
-                                             "or a line break, since the settings file would not give it back.")
-                                  .arg(name, problem));
+                refuse(n, QStringLiteral("%1: %2. A direction text cannot hold a comma, a double quote "
+                                         "or a line break, since the settings file would not give it back.")
+                              .arg(name, problem));
                 return;
             }
             if (const QString problem = mountTextProblem(text); !problem.isEmpty()) {
-                refuse(b.box, QStringLiteral("%1: it %2. %3").arg(name, problem, QLatin1String(kMountTextRule)));
+                refuse(n, QStringLiteral("%1: it %2. %3").arg(name, problem, QLatin1String(kMountTextRule)));
                 return;
             }
-            next.*std::get<QString Settings::*>(b.field) = text;
+            storeText(next, field, text);
             continue;
         }
-        const double value = numericValue(text);
         try {
-            std::visit(
-                [&next, value](auto member) {
-                    using T = std::decay_t<decltype(next.*member)>;
-                    if constexpr (std::is_same_v<T, uint8_t>)
-                        next.*member = toByte(value);
-                    else if constexpr (std::is_same_v<T, int16_t>)
-                        next.*member = toInt16(value);
-                    else if constexpr (std::is_same_v<T, int32_t>)
-                        next.*member = toInt32(value);
-                },
-                b.field);
+            storeNumber(next, field, numericValue(text));
         } catch (const ConversionError &e) {
-            refuse(b.box, QStringLiteral("%1 cannot be stored: %2. Enter %3.")
-                              .arg(name, QString::fromUtf8(e.what()), allowedRange(b.field)));
+            refuse(n, QStringLiteral("%1 cannot be stored: %2. Enter %3.")
+                          .arg(name, QString::fromUtf8(e.what()), allowedRange(field)));
             return;
         }
     }

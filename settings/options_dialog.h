@@ -6,6 +6,7 @@
 // applies nothing).
 
 #include "settings.h"
+#include "settings_fields.h"
 
 #include <QString>
 #include <QStringList>
@@ -30,7 +31,10 @@ public:
     OptionsDialog(Settings &settings, QString configPath, QString iniPath, MSComm &comm,
                   QWidget *parent = nullptr);
 
-    // Box TextN (1..15), as the window lays it out.
+    // One box per settings field, numbered as the fields' `box` says.
+    static constexpr int kBoxes = int(kSettingsFields.size());
+
+    // Box TextN (1..kBoxes), as the window lays it out.
     QLineEdit *box(int number) const;
 
     // Replaces the serial devices offered for the comm port number (normally the
@@ -65,7 +69,7 @@ private:
     const QString configPath_;
     const QString iniPath_;
     MSComm &comm_;
-    QLineEdit *boxes_[16] = {}; // [1..15]
+    QLineEdit *boxes_[kBoxes + 1] = {}; // [1..kBoxes]
     QComboBox *commDevice_ = nullptr;
     QStringList serialDevices_;
 };

@@ -84,15 +84,18 @@ void WinIo::fallBackToSimulatedPort(const QString &cause)
         realPort_->close();
     realPort_.reset();
     realPortGivenUp_ = true;
+    const bool newCause = cause != realPortNote_;
     realPortNote_ = cause;
-    // One line, once per start of the layer; the writes go on to the simulated port.
+    if (onRealPortChanged)
+        onRealPortChanged();
+    if (!newCause)
+        return; // a retry that failed as before says nothing again
+    // One line per cause; the writes go on to the simulated port.
     const QByteArray line = QStringLiteral("orvane: %1 Camera port writes go to the simulated port.\n")
                                 .arg(cause)
                                 .toLocal8Bit();
     std::fputs(line.constData(), stderr);
     std::fflush(stderr);
-    if (onRealPortChanged)
-        onRealPortChanged();
 }
 
 bool WinIo::ShutdownWinIo()

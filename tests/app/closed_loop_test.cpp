@@ -1,13 +1,8 @@
 // Whole guided sequences on the simulated rig: the simulated mount moves the
 // simulated sky, the simulated camera sees it, and the guiding has to hold the
 // star on its mark, as it would on a real telescope.
-#include "control/rig_fixture.h"
-#include "imaging_sequence.h"
 #include "program.h"
-#include "rig_serial_opener.h"
-#include "sim_camera.h"
-#include "sim_mount.h"
-#include "sky.h"
+#include "sequence_fixture.h"
 
 #include <QDir>
 #include <QTemporaryDir>
@@ -20,16 +15,14 @@ using namespace orvane;
 
 namespace {
 
-struct SimulatedRig {
-    explicit SimulatedRig(bool guiding, SkyMotion motion = {}) : sky(clock.now(), motion)
+// The simulated camera and mount, the sky drifting about 10 pixels a minute.
+struct SimulatedRig : test::SequenceTestRig {
+    explicit SimulatedRig(bool guiding, SkyMotion motion = {})
+        : SequenceTestRig({.startMs = 10000,
+                           .camera = test::RigCamera::SimulatedSky,
+                           .link = test::RigLink::SimulatedMount,
+                           .sky = motion})
     {
-        settings = test::simulatedRigSettings();
-        settings.CommPort = 0; // the simulated mount
-        comm.setCommPort(0);
-        auto simulated = std::make_unique<SimCamera>(clock, port, settings, sky);
-        simCamera = simulated.get();
-        camera.addSource(std::move(simulated));
-        EXPECT_TRUE(camera.setCurrentDevice(0).ok());
         panel.controls.guiding = guiding;
         panel.guide = "1";
         panel.exposure = "60";
@@ -64,22 +57,6 @@ struct SimulatedRig {
     }
 
     QTemporaryDir dir;
-    Settings settings;
-    SequenceState state;
-    GuidingState guiding;
-    SimClock clock{10000};
-    SimEventPump pump{clock};
-    WinIo port{clock};
-    SimSky sky; // drifts about 10 pixels a minute
-    SimMount mount{sky, clock};
-    RigSerialOpener opener{mount, dir.filePath("orvane.ini")};
-    MSComm comm{opener};
-    EzVidCap camera;
-    PictureArea picture;
-    PlainSequencePanel panel;
-    Rig rig{RigContext{settings, state, guiding, clock, pump, port, comm, camera, picture, panel}};
-    ImagingSequence sequence{rig, panel};
-    SimCamera *simCamera = nullptr;
     QPointF mark;
 };
 

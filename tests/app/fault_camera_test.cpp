@@ -10,7 +10,7 @@ TEST(FaultCamera, WebcamUnpluggedMidRunIsToldOnceAndNoOlderPictureIsSavedAsANewF
     size_t sendsBefore = 0;
     rig.duringFrame(3, [&] {
         rig.webcam->vanish();
-        sendsBefore = rig.opener.sends.size();
+        sendsBefore = rig.tap.sends.size();
     });
     ASSERT_TRUE(rig.run());
 
@@ -29,12 +29,12 @@ TEST(FaultCamera, WebcamUnpluggedMidRunIsToldOnceAndNoOlderPictureIsSavedAsANewF
     // Without guide frames the mount is not moved on an old picture: after the
     // camera went, only stops were sent.
     ASSERT_GT(sendsBefore, 0u);
-    for (size_t i = sendsBefore; i < rig.opener.sends.size(); ++i)
-        EXPECT_EQ(rig.opener.sends[i].bytes, QByteArray(kStopAll)) << i;
+    for (size_t i = sendsBefore; i < rig.tap.sends.size(); ++i)
+        EXPECT_EQ(rig.tap.sends[i].bytes, QByteArray(kStopAll)) << i;
 
     EXPECT_EQ(rig.lastPortByte(), rig.settings.GetImageState);
-    EXPECT_EQ(rig.opener.sends.back().bytes, QByteArray(kStopAll));
-    EXPECT_TRUE(rig.opener.sends.back().delivered);
+    EXPECT_EQ(rig.tap.sends.back().bytes, QByteArray(kStopAll));
+    EXPECT_TRUE(rig.tap.sends.back().delivered);
     EXPECT_FALSE(rig.comm.PortOpen());
 }
 
@@ -49,7 +49,7 @@ TEST(FaultCamera, CameraGoneBeforeTheGuideFrameStillEndsTheRunInOrder)
     EXPECT_EQ(rig.panel.controls.notices, QStringList{VanishingCamera::sentence()});
     EXPECT_TRUE(rig.framesIn(rig.saveDir).isEmpty());
     EXPECT_EQ(rig.lastPortByte(), rig.settings.GetImageState);
-    EXPECT_EQ(rig.opener.lastDelivered(), QByteArray(kStopAll));
+    EXPECT_EQ(rig.tap.lastDelivered(), QByteArray(kStopAll));
 }
 
 TEST(FaultCamera, LineDoublingLeavesAnOlderPictureAlone)

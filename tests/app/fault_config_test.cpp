@@ -4,7 +4,7 @@
 #include "main_window.h"
 
 #include "config_file.h"
-#include "control/rig_fixture.h"
+#include "sequence_fixture.h"
 #include "file_chooser.h"
 #include "test_support.h"
 
@@ -54,12 +54,11 @@ qsizetype lineStart(int number)
     return at;
 }
 
-class ConfigFault : public ::testing::Test {
+class ConfigFault : public ::testing::Test, protected test::TestRig {
 protected:
-    ConfigFault()
+    ConfigFault() : test::TestRig({.startMs = 5000})
     {
-        window = std::make_unique<MainWindow>(MainWindowParts{settings, sequence, guiding, clock, pump, port, comm,
-                                                              camera, picture, files, path, dir.filePath("orvane.ini")});
+        window = test::windowOn(*this, files, dir.path());
         window->showMessageBox = [this](const QString &text, QMessageBox::Icon) { messages.append(text); };
     }
 
@@ -85,16 +84,6 @@ protected:
 
     QTemporaryDir dir;
     QString path = dir.filePath("orvane.cfg");
-    Settings settings;
-    SequenceState sequence;
-    GuidingState guiding;
-    SimClock clock{5000};
-    SimEventPump pump{clock};
-    WinIo port{clock};
-    test::RecordingSerialOpener opener;
-    MSComm comm{opener};
-    EzVidCap camera;
-    PictureArea picture;
     NoFiles files;
     std::unique_ptr<MainWindow> window;
     QStringList messages;

@@ -4,13 +4,7 @@
 // and taps on the port bytes, the telescope link and the camera through which a
 // test breaks things mid-run and then sees how the run ended.
 
-#include "control/rig_fixture.h"
-#include "imaging_sequence.h"
-#include "rig_serial_opener.h"
-#include "serial_devices.h"
-#include "sim_camera.h"
-#include "sim_mount.h"
-#include "sky.h"
+#include "sequence_fixture.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -24,20 +18,6 @@
 #include <vector>
 
 namespace orvane::test {
-
-// The simulated pump with a hook after every sleep that runs no events: the far
-// end of a cable goes on working while the program sleeps.
-class FarEndPump : public SimEventPump {
-public:
-    using SimEventPump::SimEventPump;
-    std::function<void()> afterSleep;
-    void sleepWithoutEvents(uint32_t untilMs) override
-    {
-        SimEventPump::sleepWithoutEvents(untilMs);
-        if (afterSleep)
-            afterSleep();
-    }
-};
 
 // One send on the telescope link and whether it went out.
 struct LinkSend {
@@ -150,20 +130,22 @@ private:
 
 inline constexpr qint64 kFrameFileBytes = 921654; // a 640 x 480 24-bit BMP
 
-struct FaultRig {
+// The temporary folder, made before the rig whose link reads orvane.ini in it.
+struct FaultRigFolder {
+    QTemporaryDir dir;
+    QString iniPath = dir.filePath("orvane.ini");
+};
+
+struct FaultRig : FaultRigFolder, SequenceTestRig {
     // Guided, 4 s exposures with a guide step every second, `frames` frames
     // saved as Image001.bmp ... into saveDir.
-    explicit FaultRig(int frames = 5, uint32_t startMs = 10000) : clock(startMs), sky(startMs)
+    explicit FaultRig(int frames = 5, uint32_t startMs = 10000)
+        : SequenceTestRig({.startMs = startMs, .link = RigLink::SimulatedMount, .iniPath = iniPath})
     {
-        settings = test::simulatedRigSettings();
-        comm.setCommPort(kSimulatedMountPort);
-        comm.onLinkLost = [this](const QString &sentence) { panel.notify(sentence); };
+        useLink(tap);
         port.addListener([this](const PortWrite &w) { history.push_back(w); });
-        auto sim = std::make_unique<SimCamera>(clock, port, settings, sky);
-        auto vanishing = std::make_unique<VanishingCamera>(std::move(sim));
-        webcam = vanishing.get();
-        camera.addSource(std::move(vanishing));
-        EXPECT_TRUE(camera.setCurrentDevice(0).ok());
+        webcam = useCamera(std::make_unique<VanishingCamera>(makeSimCamera()));
+        EXPECT_EQ(camera.currentDevice(), 0);
         panel.controls.guiding = true;
         panel.exposure = "4";
         panel.guide = "1";
@@ -241,25 +223,8 @@ struct FaultRig {
     }
 
     QPointF markOffset; // pixels: where the user's click lands off the star
-    QTemporaryDir dir;
-    QString iniPath = dir.filePath("orvane.ini");
     QString saveDir;
-    Settings settings;
-    SequenceState state;
-    GuidingState guiding;
-    SimClock clock;
-    FarEndPump pump{clock};
-    WinIo port{clock};
-    SimSky sky;
-    SimMount mount{sky, clock};
-    RigSerialOpener rigOpener{mount, iniPath};
-    TappedOpener opener{rigOpener};
-    MSComm comm{opener};
-    EzVidCap camera;
-    PictureArea picture;
-    PlainSequencePanel panel;
-    Rig rig{RigContext{settings, state, guiding, clock, pump, port, comm, camera, picture, panel}};
-    ImagingSequence sequence{rig, panel};
+    TappedOpener tap{mountLink};
     VanishingCamera *webcam = nullptr; // owned by `camera`
     std::vector<PortWrite> history;    // every port write, unbounded
 };

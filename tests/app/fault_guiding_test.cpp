@@ -23,8 +23,8 @@ TEST(FaultGuiding, UntickingGuidingDuringACorrectionStillStopsTheMountAtTheEnd)
     // The run's end leaves the telescope still, whatever the box says by then.
     for (char direction : {'n', 's', 'e', 'w'})
         EXPECT_FALSE(rig.mount.moving(direction)) << direction;
-    EXPECT_EQ(rig.opener.sends.back().bytes, QByteArray(kStopAll));
-    EXPECT_TRUE(rig.opener.sends.back().delivered);
+    EXPECT_EQ(rig.tap.sends.back().bytes, QByteArray(kStopAll));
+    EXPECT_TRUE(rig.tap.sends.back().delivered);
     EXPECT_EQ(rig.lastPortByte(), rig.settings.GetImageState);
     EXPECT_TRUE(rig.wholeFrames(rig.saveDir, frameNames(1, 1)));
     EXPECT_FALSE(rig.comm.PortOpen());

@@ -64,8 +64,8 @@ TEST(FaultSave, SaveFolderMovedAwayThenAFileInItsPlaceThenBack)
     EXPECT_TRUE(rig.panel.messages.isEmpty()); // nothing blocked the run
 
     EXPECT_EQ(rig.lastPortByte(), rig.settings.GetImageState);
-    EXPECT_EQ(rig.opener.sends.back().bytes, QByteArray(kStopAll));
-    EXPECT_TRUE(rig.opener.sends.back().delivered);
+    EXPECT_EQ(rig.tap.sends.back().bytes, QByteArray(kStopAll));
+    EXPECT_TRUE(rig.tap.sends.back().delivered);
 }
 
 TEST(FaultSave, DiskFullLeavesNoCutFileUnderAFrameName)
@@ -94,5 +94,5 @@ TEST(FaultSave, DiskFullLeavesNoCutFileUnderAFrameName)
         EXPECT_TRUE(notice.contains("only 460827 of 921654 bytes could be written; the disk may be full")) << notice.toStdString();
     }
     EXPECT_EQ(rig.lastPortByte(), rig.settings.GetImageState);
-    EXPECT_EQ(rig.opener.sends.back().bytes, QByteArray(kStopAll));
+    EXPECT_EQ(rig.tap.sends.back().bytes, QByteArray(kStopAll));
 }

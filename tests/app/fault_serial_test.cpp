@@ -62,7 +62,7 @@ public:
     QByteArray delivered() const
     {
         QByteArray all;
-        for (const LinkSend &s : rig_.opener.sends)
+        for (const LinkSend &s : rig_.tap.sends)
             if (s.delivered)
                 all += s.bytes;
         return all;
@@ -98,7 +98,7 @@ TEST(FaultSerial, AdapterUnpluggedMidExposureIsToldOnceAndTheRunGoesOn)
         far.serve(); // what was on the line arrives before the cable goes
         far.pty.closeMaster();
         far.reading = false;
-        sendsBeforeUnplug = rig.opener.sends.size();
+        sendsBeforeUnplug = rig.tap.sends.size();
     });
     ASSERT_TRUE(rig.run());
 
@@ -106,15 +106,15 @@ TEST(FaultSerial, AdapterUnpluggedMidExposureIsToldOnceAndTheRunGoesOn)
     // guide moves included; nothing after it counted as sent.
     ASSERT_GT(sendsBeforeUnplug, 2u);
     EXPECT_EQ(far.heard, far.delivered());
-    for (size_t i = sendsBeforeUnplug; i < rig.opener.sends.size(); ++i)
-        EXPECT_FALSE(rig.opener.sends[i].delivered) << i;
+    for (size_t i = sendsBeforeUnplug; i < rig.tap.sends.size(); ++i)
+        EXPECT_FALSE(rig.tap.sends[i].delivered) << i;
 
     // The loss is told once, naming the device; the mount could not be told to
     // stop at the end, and no second sentence repeats the same news.
     const QString lost = QStringLiteral("The telescope link on %1 was lost: ").arg(far.pty.slavePath());
     ASSERT_EQ(rig.panel.controls.notices.size(), 1) << rig.panel.controls.notices.join("\n").toStdString();
     EXPECT_TRUE(rig.panel.controls.notices[0].startsWith(lost)) << rig.panel.controls.notices[0].toStdString();
-    EXPECT_EQ(rig.opener.sends.back().bytes, QByteArray(kStopAll));
+    EXPECT_EQ(rig.tap.sends.back().bytes, QByteArray(kStopAll));
     EXPECT_TRUE(rig.panel.messages.isEmpty());
 
     // The camera side never noticed: every frame is on disk.
@@ -143,7 +143,7 @@ TEST(FaultSerial, MountThatStopsTakingDataIsToldOnceAndTheRunGoesOn)
                              .arg(far.pty.slavePath());
     ASSERT_EQ(rig.panel.controls.notices.size(), 1) << rig.panel.controls.notices.join("\n").toStdString();
     EXPECT_TRUE(rig.panel.controls.notices[0].startsWith(lost)) << rig.panel.controls.notices[0].toStdString();
-    EXPECT_FALSE(rig.opener.sends.back().delivered);
+    EXPECT_FALSE(rig.tap.sends.back().delivered);
     EXPECT_TRUE(rig.wholeFrames(rig.saveDir, frameNames(1, 4)));
     EXPECT_EQ(rig.lastPortByte(), rig.settings.GetImageState);
     EXPECT_FALSE(rig.comm.PortOpen()); // let go, so the device is free for the next run
@@ -167,11 +167,11 @@ TEST(FaultSerial, NoMountAtTheFarEndIsReportedAndTheMountIsStillToldToStop)
 TEST(FaultSerial, SimulatedMountDeafFromTheStartIsReported)
 {
     FaultRig rig(3);
-    rig.opener.deaf = true;
+    rig.tap.deaf = true;
     ASSERT_TRUE(rig.run());
     EXPECT_EQ(rig.panel.messages, QStringList{"Can't find Telescope!"});
     EXPECT_EQ(rig.mount.commandCount(), 0);
-    EXPECT_EQ(rig.opener.lastDelivered(), QByteArray(kStopAll));
+    EXPECT_EQ(rig.tap.lastDelivered(), QByteArray(kStopAll));
     EXPECT_EQ(rig.lastPortByte(), rig.settings.GetImageState);
 }
 
@@ -180,15 +180,15 @@ TEST(FaultSerial, WritesFailingMidRunAreToldOnceNamingTheLink)
     FaultRig rig(4);
     const QString sentence = QStringLiteral("The telescope link on the simulated mount was lost: write timed out.");
     rig.duringFrame(3, [&] {
-        rig.opener.failing = true;
-        rig.opener.failure = sentence;
+        rig.tap.failing = true;
+        rig.tap.failure = sentence;
     });
     ASSERT_TRUE(rig.run());
     EXPECT_EQ(rig.panel.controls.notices, QStringList{sentence});
     EXPECT_TRUE(rig.wholeFrames(rig.saveDir, frameNames(1, 4)));
-    EXPECT_EQ(rig.opener.sends.back().bytes, QByteArray(kStopAll));
+    EXPECT_EQ(rig.tap.sends.back().bytes, QByteArray(kStopAll));
     EXPECT_EQ(rig.lastPortByte(), rig.settings.GetImageState);
     // The mount heard nothing after the failure: it was last told to stop or move
     // by a send that went out before it.
-    EXPECT_TRUE(rig.opener.sends.front().delivered);
+    EXPECT_TRUE(rig.tap.sends.front().delivered);
 }

@@ -3,12 +3,8 @@
 //   ORVANE_SCREENSHOT_DIR=docs build/bin/test_app --gtest_filter='*Screenshot*'
 #include "main_window.h"
 
-#include "control/rig_fixture.h"
 #include "file_chooser.h"
-#include "rig_serial_opener.h"
-#include "sim_camera.h"
-#include "sim_mount.h"
-#include "sky.h"
+#include "sequence_fixture.h"
 #include "test_support.h"
 
 #include <QCheckBox>
@@ -42,34 +38,16 @@ QByteArray defaultSettings()
 }
 
 // The main window on the simulated rig, on a simulated clock.
-struct SimulatedWindow {
+struct SimulatedWindow : test::TestRig {
     SimulatedWindow()
+        : test::TestRig({.startMs = 100000, .camera = test::RigCamera::SimulatedSky, .link = test::RigLink::SimulatedMount})
     {
         test::writeAll(dir.filePath("orvane.cfg"), defaultSettings());
-        auto simulated = std::make_unique<SimCamera>(clock, port, settings, sky);
-        simCamera = simulated.get();
-        camera.addSource(std::move(simulated));
-        (void)camera.setCurrentDevice(0);
-        window = std::make_unique<MainWindow>(MainWindowParts{settings, sequence, guiding, clock, pump, port, comm,
-                                                              camera, picture, files, dir.filePath("orvane.cfg"),
-                                                              dir.filePath("orvane.ini")});
+        window = test::windowOn(*this, files, dir.path());
         window->showMessageBox = [](const QString &, QMessageBox::Icon) {};
     }
     QTemporaryDir dir;
-    Settings settings;
-    SequenceState sequence;
-    GuidingState guiding;
-    SimClock clock{100000};
-    SimEventPump pump{clock};
-    WinIo port{clock};
-    SimSky sky{clock.now()};
-    SimMount mount{sky, clock};
-    RigSerialOpener opener{mount, dir.filePath("orvane.ini")};
-    MSComm comm{opener};
-    EzVidCap camera;
-    PictureArea picture;
     NoFiles files;
-    SimCamera *simCamera = nullptr;
     std::unique_ptr<MainWindow> window;
 };
 

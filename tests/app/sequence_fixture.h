@@ -1,53 +1,37 @@
 #pragma once
-// A whole rig for imaging-sequence tests: simulated clock and pump, the
-// recording port, a recording telescope link and a plain panel.
+// A whole rig for imaging-sequence tests: the built rig with the sequence
+// panel, the dark camera, a recording telescope link and the Start command;
+// and the main window on a built rig's parts.
 
-#include "control/rig_fixture.h"
 #include "imaging_sequence.h"
+#include "main_window.h"
+#include "rig_builder.h"
+
+#include <memory>
 
 #include <vector>
 
 namespace orvane::test {
 
-// A camera that delivers the same dark 640 x 480 frame at every copy, as a
-// webcam does with the lens cap on; `frame` empty makes it deliver nothing.
-class DarkCamera : public CaptureSource {
-public:
-    std::optional<QImage> frame = blank();
-    int copies = 0;
-
-    static QImage blank()
-    {
-        QImage image(PictureArea::kWidth, PictureArea::kHeight, QImage::Format_RGB32);
-        image.fill(Qt::black);
-        return image;
-    }
-    // A dark frame with a small grey star of 3 x 3 pixels centred on (x, y).
-    static QImage withStar(int x, int y)
-    {
-        QImage image = blank();
-        for (int dy = -1; dy <= 1; ++dy)
-            for (int dx = -1; dx <= 1; ++dx)
-                image.setPixel(x + dx, y + dy, qRgb(200, 200, 200));
-        return image;
-    }
-    QString name() const override { return QStringLiteral("Dark camera"); }
-    Result connect() override { return Result::success(); }
-    void disconnect() override {}
-    void setSequencing(bool) override {}
-    std::optional<QImage> copyFrame() override { ++copies; return frame; }
+// The built rig with the Start/Stop command on it.
+struct SequenceTestRig : BasicTestRig<PlainSequencePanel> {
+    explicit SequenceTestRig(RigOptions options = {}) : BasicTestRig(std::move(options)) {}
+    ImagingSequence sequence{rig, panel};
 };
 
-struct SequenceRig {
-    explicit SequenceRig(uint32_t startMs = 1000) : clock(startMs)
-    {
-        settings = simulatedRigSettings();
-        comm.onLinkLost = [this](const QString &sentence) { panel.notify(sentence); };
-        auto dark = std::make_unique<DarkCamera>();
-        darkCamera = dark.get();
-        camera.addSource(std::move(dark));
-        (void)camera.setCurrentDevice(0);
-    }
+// The main window on the parts of `parts`, its settings files in `folder`
+// (orvane.cfg, orvane.ini); the window runs its own Rig on those parts.
+template <class Panel>
+std::unique_ptr<MainWindow> windowOn(BasicTestRig<Panel> &parts, FileChooser &files, const QString &folder)
+{
+    return std::make_unique<MainWindow>(MainWindowParts{parts.settings, parts.state, parts.guiding, parts.time,
+                                                        parts.events, parts.port, parts.comm, parts.camera,
+                                                        parts.picture, files, folder + QStringLiteral("/orvane.cfg"),
+                                                        folder + QStringLiteral("/orvane.ini")});
+}
+
+struct SequenceRig : SequenceTestRig {
+    explicit SequenceRig(uint32_t startMs = 1000) : SequenceTestRig({.startMs = startMs, .camera = RigCamera::Dark}) {}
 
     // The port bytes written, in order.
     std::vector<int> bytes() const
@@ -71,21 +55,6 @@ struct SequenceRig {
     {
         pump.at(atMs, [this, x, y] { sequence.onPictureMouseDown(x, y); });
     }
-
-    Settings settings;
-    SequenceState state;
-    GuidingState guiding;
-    SimClock clock;
-    SimEventPump pump{clock};
-    WinIo port{clock};
-    RecordingSerialOpener opener;
-    MSComm comm{opener};
-    EzVidCap camera;
-    PictureArea picture;
-    PlainSequencePanel panel;
-    Rig rig{RigContext{settings, state, guiding, clock, pump, port, comm, camera, picture, panel}};
-    ImagingSequence sequence{rig, panel};
-    DarkCamera *darkCamera = nullptr; // owned by `camera`
 };
 
 } // namespace orvane::test

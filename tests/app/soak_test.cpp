@@ -97,8 +97,8 @@ void soak(uint32_t startMs)
         ASSERT_EQ(lengths[i], kExposureMs) << "frame " << i + 1;
 
     EXPECT_EQ(rig.lastPortByte(), rig.settings.GetImageState);
-    EXPECT_EQ(rig.opener.lastDelivered(), QByteArray(kStopAll));
-    EXPECT_EQ(rig.opener.sends.back().bytes, QByteArray(kStopAll));
+    EXPECT_EQ(rig.tap.lastDelivered(), QByteArray(kStopAll));
+    EXPECT_EQ(rig.tap.sends.back().bytes, QByteArray(kStopAll));
     EXPECT_FALSE(rig.comm.PortOpen());
 
     ASSERT_GT(residentAt100, 0);

@@ -3,13 +3,9 @@
 // to the millisecond while they stand open.
 #include "main_window.h"
 
-#include "control/rig_fixture.h"
 #include "file_chooser.h"
 #include "nested_loop_watch.h"
-#include "rig_serial_opener.h"
-#include "sim_camera.h"
-#include "sim_mount.h"
-#include "sky.h"
+#include "sequence_fixture.h"
 #include "test_support.h"
 
 #include <QCheckBox>
@@ -67,16 +63,13 @@ private:
 
 // The main window on the simulated rig from the shipped orvane.cfg: guided,
 // one 4 s exposure with a guide step every second.
-struct GuidedWindow {
-    GuidedWindow() : sky(clock.now())
+struct GuidedWindow : test::TestRig {
+    GuidedWindow() : test::TestRig({.startMs = 20000, .camera = test::RigCamera::SimulatedSky, .link = test::RigLink::SimulatedMount})
     {
+        useLink(timed);
         EXPECT_TRUE(test::writeAll(dir.filePath("orvane.cfg"), test::readAll(ORVANE_DEFAULT_CFG)));
         port.addListener([this](const PortWrite &w) { portWrites.push_back({w.atMs, QByteArray(1, char(w.value))}); });
-        camera.addSource(std::make_unique<SimCamera>(clock, port, settings, sky));
-        EXPECT_TRUE(camera.setCurrentDevice(0).ok());
-        window = std::make_unique<MainWindow>(MainWindowParts{settings, sequence, guiding, clock, pump, port, comm,
-                                                              camera, picture, files, dir.filePath("orvane.cfg"),
-                                                              dir.filePath("orvane.ini")});
+        window = test::windowOn(*this, files, dir.path());
         EXPECT_TRUE(window->load());
         for (QDialog *d : test::openDialogs<QDialog>(window.get()))
             d->reject(); // what start-up had to say
@@ -91,7 +84,7 @@ struct GuidedWindow {
     void run(std::function<void()> duringExposure)
     {
         pollStatus("Mark Star", [this] {
-            const QPointF star = static_cast<SimCamera *>(camera.source(0))->starField().guideStar() +
+            const QPointF star = simCamera->starField().guideStar() +
                                  sky.offsetAt(clock.now());
             window->sequence().onPictureMouseDown(std::round(star.x()) + 3, std::round(star.y()));
         });
@@ -108,19 +101,7 @@ struct GuidedWindow {
     }
 
     QTemporaryDir dir;
-    Settings settings;
-    SequenceState sequence;
-    GuidingState guiding;
-    SimClock clock{20000};
-    SimEventPump pump{clock};
-    WinIo port{clock};
-    SimSky sky;
-    SimMount mount{sky, clock};
-    RigSerialOpener rigOpener{mount, dir.filePath("orvane.ini")};
-    TimedOpener opener{rigOpener, clock};
-    MSComm comm{opener};
-    EzVidCap camera;
-    PictureArea picture;
+    TimedOpener timed{mountLink, clock};
     QtFileChooser files;
     std::unique_ptr<MainWindow> window;
     std::vector<TimedBytes> portWrites;
@@ -145,13 +126,13 @@ TEST(WindowsDuringARun, AboutAndLoadStayOpenWhileTheRunKeepsItsTimes)
     EXPECT_EQ(test::openDialogs<QMessageBox>(busy.window.get()).size(), 1);
     EXPECT_EQ(test::openDialogs<QFileDialog>(busy.window.get()).size(), 1);
     EXPECT_EQ(busy.portWrites, plain.portWrites);
-    EXPECT_EQ(busy.opener.sends, plain.opener.sends);
+    EXPECT_EQ(busy.timed.sends, plain.timed.sends);
     // The windows stood open across a correction's start and end.
     int moves = 0;
-    for (const TimedBytes &s : busy.opener.sends)
+    for (const TimedBytes &s : busy.timed.sends)
         moves += s.bytes.startsWith(":RG#:M");
     EXPECT_GE(moves, 1);
-    EXPECT_EQ(busy.opener.sends.back().bytes, ":Qn#:Qs#:Qe#:Qw#");
+    EXPECT_EQ(busy.timed.sends.back().bytes, ":Qn#:Qs#:Qe#:Qw#");
 }
 
 TEST(WindowsDuringARun, NoOtherWindowOrBoxRunsItsOwnLoop)

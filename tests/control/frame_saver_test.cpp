@@ -2,6 +2,7 @@
 // the frame number, and saves that fail without stopping anything.
 
 #include "rig_fixture.h"
+#include "test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -15,7 +16,7 @@ namespace {
 
 class FrameSaverTest : public test::RigTest {
 protected:
-    FrameSaverTest() { sequence.SaveDir = dir.path(); }
+    FrameSaverTest() { state.SaveDir = dir.path(); }
 
     // Saves the first `count` frames of a run with `index` in the Index box; the
     // file names made. The frame number is 1 at Start and raised before each
@@ -24,7 +25,7 @@ protected:
     {
         panel.index = index;
         for (int frame = 1; frame <= count; ++frame) {
-            sequence.FrameNumber = int16_t(frame + 1);
+            state.FrameNumber = int16_t(frame + 1);
             EXPECT_TRUE(rig.SaveImageFrame().ok()) << panel.notices.join(u'\n').toStdString();
         }
         return QDir(dir.path()).entryList(QDir::Files, QDir::Name);
@@ -37,6 +38,21 @@ TEST_F(FrameSaverTest, IndexBoxAndFrameNumberGiveThePaddedNames)
 {
     EXPECT_EQ(saveFrames(QStringLiteral("0"), 3),
               (QStringList{QStringLiteral("Image001.bmp"), QStringLiteral("Image002.bmp"), QStringLiteral("Image003.bmp")}));
+}
+
+TEST_F(FrameSaverTest, AFrameNeverReplacesAFileThatIsThere)
+{
+    // Last night's frames 001 and 003 are there; tonight's run starts at Index 0 again.
+    for (const char *name : {"Image001.bmp", "Image003.bmp"})
+        ASSERT_TRUE(test::writeAll(dir.filePath(name), QByteArray("last night ") + name));
+    EXPECT_EQ(saveFrames(QStringLiteral("0"), 3),
+              (QStringList{"Image001.bmp", "Image002.bmp", "Image003.bmp", "Image004.bmp", "Image005.bmp"}));
+    for (const char *name : {"Image001.bmp", "Image003.bmp"})
+        EXPECT_EQ(test::readAll(dir.filePath(name)), QByteArray("last night ") + name);
+    EXPECT_EQ(panel.index, "2"); // the numbering goes on from the last frame saved
+    ASSERT_EQ(panel.notices.size(), 2);
+    EXPECT_EQ(panel.notices[0], "Image001.bmp is there already; this frame is saved as Image002.bmp and the "
+                                "numbering goes on from there.");
 }
 
 TEST_F(FrameSaverTest, NumbersGrowPastThreeDigits)
@@ -67,12 +83,12 @@ TEST_F(FrameSaverTest, LettersReadAsZeroAndHalvesRoundToEven)
 TEST_F(FrameSaverTest, IndexesBeyondSixteenBitsNeverStopTheRun)
 {
     panel.index = QStringLiteral("32767");
-    sequence.FrameNumber = 32767;
+    state.FrameNumber = 32767;
     ASSERT_NO_THROW((void)rig.SaveImageFrame());
     EXPECT_TRUE(QFile::exists(dir.filePath(QStringLiteral("Image65533.bmp"))));
 
     panel.index = QStringLiteral("1e30"); // held at the 32-bit limit, then widened
-    sequence.FrameNumber = 2;
+    state.FrameNumber = 2;
     ASSERT_NO_THROW((void)rig.SaveImageFrame());
     EXPECT_TRUE(QFile::exists(dir.filePath(QStringLiteral("Image2147483648.bmp"))));
     EXPECT_TRUE(panel.notices.isEmpty());
@@ -92,7 +108,7 @@ TEST_F(FrameSaverTest, SavesThePictureWithoutTheGuideBox)
     frame.fill(qRgb(10, 20, 30));
     picture.setPicture(frame);
     picture.drawBox(100, 100, 120, 120, 0x00FF00);
-    sequence.FrameNumber = 2;
+    state.FrameNumber = 2;
     ASSERT_TRUE(rig.SaveImageFrame().ok());
     const QImage saved(dir.filePath(QStringLiteral("Image001.bmp")));
     EXPECT_EQ(QFile(dir.filePath(QStringLiteral("Image001.bmp"))).size(), 921654);
@@ -101,8 +117,8 @@ TEST_F(FrameSaverTest, SavesThePictureWithoutTheGuideBox)
 
 TEST_F(FrameSaverTest, FailedSaveIsToldWithoutStopping)
 {
-    sequence.SaveDir = dir.filePath(QStringLiteral("gone"));
-    sequence.FrameNumber = 5;
+    state.SaveDir = dir.filePath(QStringLiteral("gone"));
+    state.FrameNumber = 5;
     const Result result = rig.SaveImageFrame();
     ASSERT_FALSE(result.ok());
     ASSERT_EQ(panel.notices.size(), 1);
@@ -113,7 +129,7 @@ TEST_F(FrameSaverTest, FailedSaveIsToldWithoutStopping)
 TEST_F(FrameSaverTest, NothingIsSavedWhileTheDeinterlaceToolHoldsThePicture)
 {
     picture.reserve(QStringLiteral("the deinterlace tool"));
-    sequence.FrameNumber = 1;
+    state.FrameNumber = 1;
     EXPECT_FALSE(rig.SaveImageFrame().ok());
     ASSERT_EQ(panel.notices.size(), 1);
     EXPECT_TRUE(panel.notices[0].contains(QStringLiteral("the deinterlace tool")));

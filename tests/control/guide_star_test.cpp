@@ -13,8 +13,8 @@ protected:
     void SetUp() override
     {
         settings.GuideBoxSize = 20;
-        sequence.StarX = 300;
-        sequence.StarY = 200;
+        state.StarX = 300;
+        state.StarY = 200;
     }
     void light(int x, int y, uint32_t colour = kBright) { picture.setPixel(x, y, colour); }
     // Measure, then decide a move; returns what went over the link.
@@ -51,8 +51,8 @@ TEST_F(GuideStarTest, ABoxWithoutAStarNeverDrivesTheMount)
     settings.GuideBoxSize = 40;
     for (const Case &c : cases) {
         picture.setPicture(field.render({{QPointF(0, 0), 20.0, c.transparency}}, 20.0, sensor, 7));
-        sequence.StarX = int16_t(c.mark.x());
-        sequence.StarY = int16_t(c.mark.y());
+        state.StarX = int16_t(c.mark.x());
+        state.StarY = int16_t(c.mark.y());
         guiding.MoveDirX = 1; // a correction still running from the step before
         const QByteArray sent = guideOnce();
         EXPECT_EQ(guiding.StarFound, c.found) << c.what;
@@ -73,8 +73,8 @@ TEST_F(GuideStarTest, TheLeastSignalToNoiseComesFromTheGuidingState)
     const StarField field(1957, 60, 5);
     picture.setPicture(field.render({{QPointF(0, 0), 20.0}}, 20.0, SensorModel{}, 7));
     settings.GuideBoxSize = 40;
-    sequence.StarX = int16_t(field.guideStar().x());
-    sequence.StarY = int16_t(field.guideStar().y());
+    state.StarX = int16_t(field.guideStar().x());
+    state.StarY = int16_t(field.guideStar().y());
     rig.MeasureGuideStar();
     EXPECT_TRUE(guiding.StarFound);
     guiding.MinStarSnr = 1e6; // far above any star
@@ -146,8 +146,8 @@ TEST_F(GuideStarTest, OddBoxSizesUseOnePixelRuleForSearchAndOutline)
     EXPECT_EQ(guiding.DriftX, -300);
 
     // A box partly off the picture is drawn where it lies on it.
-    sequence.StarX = 2;
-    sequence.StarY = 478;
+    state.StarX = 2;
+    state.StarY = 478;
     settings.GuideBoxSize = 30;
     rig.DrawGuideBox();
     EXPECT_EQ(picture.pixel(0, 463), red);

@@ -56,16 +56,7 @@ class ReadoutTest : public RigTest {
 protected:
     void SetUp() override
     {
-        settings.ExposureState = 3;
-        settings.GetImageState = 0;
-        settings.GetGuideState = 2;
-        settings.AmpOnState = 1;
-        settings.ImageDelay = 250;
-        settings.AmpDelay = 100;
-        auto source = std::make_unique<ScriptedCamera>();
-        scripted = source.get();
-        camera.addSource(std::move(source));
-        ASSERT_TRUE(camera.setCurrentDevice(0).ok());
+        scripted = useCamera(std::make_unique<ScriptedCamera>());
         port.addListener([this](const PortWrite &w) { seen.push_back({w.address, w.value, w.atMs, pump.passes()}); });
     }
 
@@ -209,13 +200,12 @@ TEST_F(ReadoutTest, NoFrameKeepsThePictureAndAProblemIsToldOnce)
 
 TEST_F(ReadoutTest, NoDeviceAtAllKeepsThePicture)
 {
-    EzVidCap empty;
-    Rig bare(RigContext{settings, sequence, guiding, clock, pump, port, comm, empty, picture, panel});
+    TestRig bare; // no capture device
     const QImage before = patternFrame();
-    picture.setPicture(before);
-    bare.GrabImageFrame();
-    EXPECT_EQ(picture.picture(), before);
-    EXPECT_EQ(port.value(), 3);
+    bare.picture.setPicture(before);
+    bare.rig.GrabImageFrame();
+    EXPECT_EQ(bare.picture.picture(), before);
+    EXPECT_EQ(bare.port.value(), 3);
 }
 
 TEST_F(ReadoutTest, AFrameDoesNotOverwriteAPictureABatchIsWorkingOn)
@@ -306,12 +296,11 @@ TEST_F(LineDoublingTest, GuideFramesAndUntickedImageFramesAreNotDoubled)
 
 TEST(ReadoutWebcamWait, ACorrectionEndsOnTimeWhileTheWebcamIsWaitedFor)
 {
-    RigParts parts;
+    TestRig parts({.linkOpen = true});
     auto fake = std::make_shared<FakeV4l2>(parts.clock);
-    auto webcam = std::make_unique<V4l2Camera>(fake, QStringLiteral("/dev/video0"), QStringLiteral("Fake"), parts.clock);
-    V4l2Camera *cam = webcam.get();
-    parts.camera.addSource(std::move(webcam));
-    ASSERT_TRUE(parts.camera.setCurrentDevice(0).ok());
+    V4l2Camera *cam = parts.useCamera(
+        std::make_unique<V4l2Camera>(fake, QStringLiteral("/dev/video0"), QStringLiteral("Fake"), parts.clock));
+    ASSERT_EQ(parts.camera.currentDevice(), 0);
     ASSERT_TRUE(cam->applyMode({V4L2_PIX_FMT_YUYV, 640, 480, {1, 5}}).ok()); // 400 ms frame wait
     parts.camera.setSequencing(true);
     for (int i = 0; i < int(V4l2Camera::kBufferCount); ++i)

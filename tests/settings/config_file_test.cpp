@@ -1,4 +1,5 @@
 #include "config_file.h"
+#include "example_config.h"
 #include "test_support.h"
 
 #include <QDir>
@@ -8,24 +9,9 @@
 #include <gtest/gtest.h>
 
 using namespace orvane;
+using test::exampleFile;
 
 namespace {
-
-// The documented example file: every line ends with CR LF.
-QByteArray exampleFile()
-{
-    const char *lines[] = {"Orvane Config file", " ", "Date", "06-15-1994", " ",
-                           "Exposure", " 3 ", " ", "GetImage", " 0 ", " ", "Get Guide", " 2 ", " ",
-                           "Delay", " 250 ", " ", "Printer Port 1 or 2", " 1 ", " ",
-                           "Telescope Comm Port", " 2 ", " ", "up", "n", " ", "Down", "s", " ",
-                           "Left", "e", " ", "Right", "w", " ", "Pixpersec", " 5 ", " ",
-                           "Guide Box", " 40 ", " ", "Ignore drift", "-1 ", " ", "amp on", " 1 ", " ",
-                           "amp delay", " 500 "};
-    QByteArray out;
-    for (const char *line : lines)
-        out += QByteArray(line) + "\r\n";
-    return out;
-}
 
 // The example with line `number` (1-based) replaced.
 QByteArray withLine(QByteArray file, int number, const QByteArray &text)
@@ -113,9 +99,16 @@ TEST(ConfigFile, ErrorsNameTheFileTheLineAndTheCause)
     };
     EXPECT_EQ(messageFor(withLine(exampleFile(), 13, " 300 ")),
               "/opt/orvane/orvane.cfg line 13: 300 does not fit a byte (0..255) (the value of \"Get Guide\").");
-    EXPECT_NE(messageFor(withLine(exampleFile(), 46, "-1")).find("line 46: -1 does not fit a byte"), std::string::npos);
-    EXPECT_NE(messageFor(withLine(exampleFile(), 40, "40000")).find("line 40: 40000 does not fit a 16-bit number"),
-              std::string::npos);
+    // Every field's line and label, past its range or with a text the mount cannot take.
+    for (const SettingsField &field : kSettingsFields) {
+        const std::string label = "\"" + std::string(field.fileLabel) + "\"";
+        const std::string cause = isText(field) ? "the text of " + label : "-3000000000 does not fit";
+        const QByteArray bad = isText(field) ? "n:" : "-3e9";
+        const std::string message = messageFor(withLine(exampleFile(), field.valueLine, bad));
+        const std::string where = " line " + std::to_string(field.valueLine) + ": ";
+        EXPECT_NE(message.find(where + cause), std::string::npos) << message;
+        EXPECT_NE(message.find(label), std::string::npos) << message;
+    }
     const QByteArray truncated = exampleFile().left(exampleFile().indexOf("Get Guide"));
     EXPECT_EQ(messageFor(truncated), "/opt/orvane/orvane.cfg line 13: the file ends after 11 lines; it needs 49.");
     EXPECT_NE(messageFor(QByteArray()).find("the file ends after 0 lines"), std::string::npos);

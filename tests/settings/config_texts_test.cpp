@@ -3,6 +3,7 @@
 // is written, since the file would not load again.
 
 #include "config_file.h"
+#include "example_config.h"
 #include "test_support.h"
 
 #include <QDate>
@@ -12,24 +13,6 @@
 #include <gtest/gtest.h>
 
 using namespace orvane;
-
-namespace {
-
-Settings someSettings()
-{
-    Settings s;
-    s.ExposureState = 3;
-    s.ImageDelay = 250;
-    s.PrinterPort = 1;
-    s.DirUp = QStringLiteral("n");
-    s.DirDown = QStringLiteral("s");
-    s.DirLeft = QStringLiteral("e");
-    s.DirRight = QStringLiteral("w");
-    s.GuideBoxSize = 40;
-    return s;
-}
-
-} // namespace
 
 TEST(ConfigTexts, TellsWhichTextsTheFileCannotCarry)
 {
@@ -60,7 +43,7 @@ TEST(ConfigTexts, SaveRefusesATextTheFileCannotCarryAndKeepsTheOldFile)
 {
     QTemporaryDir dir;
     const QString path = dir.filePath("orvane.cfg");
-    const Settings good = someSettings();
+    const Settings good = test::exampleSettings();
     SaveConfig(path, good);
     const QByteArray before = test::readAll(path);
 
@@ -88,7 +71,7 @@ TEST(ConfigTexts, TextsTheFileCarriesLoadBackAsSaved)
 {
     QTemporaryDir dir;
     const QString path = dir.filePath("orvane.cfg");
-    Settings s = someSettings();
+    Settings s = test::exampleSettings();
     s.DirUp = QStringLiteral("n fast");
     s.DirDown = QStringLiteral("s~");
     s.DirLeft = QString();
@@ -105,7 +88,7 @@ TEST(ConfigTexts, TextsTheFileCarriesLoadBackAsSaved)
 // Such a text from the file would be sent to the mount as it stands.
 TEST(ConfigTexts, AFileWithADirectionTextTheMountCannotTakeIsRefusedNamingTheLine)
 {
-    QByteArray file = formatConfig(someSettings(), QDate(2026, 12, 8));
+    QByteArray file = formatConfig(test::exampleSettings(), QDate(2026, 12, 8));
     file.replace("\r\nw\r\n", "\r\nw#:Qn\r\n");
     try {
         parseConfig(file, QStringLiteral("/opt/orvane/orvane.cfg"));

@@ -1,4 +1,5 @@
 #include "config_file.h"
+#include "example_config.h"
 #include "options_dialog.h"
 #include "serial_devices.h"
 #include "serial_link.h"
@@ -31,28 +32,6 @@ public:
     QString describe(int16_t) const override { return QStringLiteral("test port"); }
 };
 
-Settings exampleSettings()
-{
-    Settings s;
-    s.ExposureState = 3;
-    s.GetImageState = 0;
-    s.GetGuideState = 2;
-    s.ImageDelay = 250;
-    s.PrinterPort = 1;
-    s.CommPort = 0;
-    s.DirUp = QStringLiteral("n");
-    s.DirDown = QStringLiteral("s");
-    s.DirLeft = QStringLiteral("e");
-    s.DirRight = QStringLiteral("w");
-    s.PixPerSec = 5;
-    s.GuideBoxSize = 40;
-    s.IgnoreDrift = -1;
-    s.AmpOnState = 1;
-    s.AmpDelay = 500;
-    s.PortAddress = portAddressFor(s.PrinterPort);
-    return s;
-}
-
 // Deletes the windows that closed with WA_DeleteOnClose.
 void runDeferredDeletes()
 {
@@ -66,7 +45,8 @@ protected:
         ASSERT_TRUE(dir.isValid());
         configPath = dir.filePath(QStringLiteral("orvane.cfg"));
         iniPath = dir.filePath(QStringLiteral("orvane.ini"));
-        settings = exampleSettings();
+        settings = test::exampleSettings();
+        settings.CommPort = 0; // the simulated mount
         comm.setCommPort(settings.CommPort);
         original = settings;
         open();
@@ -269,15 +249,26 @@ TEST_F(OptionsDialogTest, ABoxThatCannotBeStoredRefusesTheWholeDone)
     EXPECT_EQ(settings.CommPort, 5);
 }
 
-TEST_F(OptionsDialogTest, ARoundingPastTheRangeIsRefusedWithTheBoxLabel)
+// Each number box names itself and its range; 255.5 rounds past a byte.
+TEST_F(OptionsDialogTest, ANumberPastItsRangeIsRefusedWithTheBoxLabel)
 {
-    setBox(8, "255.5");
-    dialog->Command1Click();
-    ASSERT_EQ(messages.size(), 1);
-    EXPECT_TRUE(messages[0].startsWith("Exposure State")) << messages[0].toStdString();
-    EXPECT_TRUE(messages[0].contains("0 to 255")) << messages[0].toStdString();
-    EXPECT_EQ(dialog->focusWidget(), box(8));
+    const char *ranges[] = {"0 to 255", "-32768 to 32767", "-2147483648 to 2147483647"};
+    for (const SettingsField &field : kSettingsFields) {
+        if (isText(field))
+            continue;
+        const size_t type = field.member.index();
+        const QString typed = box(field.box)->text();
+        setBox(field.box, type == 0 ? "255.5" : "-3e9");
+        dialog->Command1Click();
+        ASSERT_EQ(messages.size(), 1) << field.name;
+        const QString message = messages.takeFirst();
+        EXPECT_TRUE(message.startsWith(QString(field.name) + " cannot be stored: ")) << message.toStdString();
+        EXPECT_TRUE(message.endsWith(QString(ranges[type]) + ".")) << message.toStdString();
+        EXPECT_EQ(dialog->focusWidget(), box(field.box)) << field.name;
+        setBox(field.box, typed);
+    }
     EXPECT_FALSE(fileWritten());
+    EXPECT_EQ(settings, original);
 }
 
 TEST_F(OptionsDialogTest, DirectionTextsTheFileCannotGiveBackAreRefused)

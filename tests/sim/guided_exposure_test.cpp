@@ -3,11 +3,7 @@
 // mount over the telescope link, and the guide star comes out round; without
 // the guide cycles it trails.
 
-#include "control/rig_fixture.h"
-#include "rig.h"
-#include "rig_serial_opener.h"
-#include "sim_camera.h"
-#include "sim_mount.h"
+#include "rig_builder.h"
 
 #include <gtest/gtest.h>
 
@@ -16,16 +12,13 @@
 namespace orvane::test {
 namespace {
 
-struct SimulatedRig {
+// The simulated camera and mount, the sky drifting 6 and 8 pixels a minute
+// with the mount's periodic error.
+struct SimulatedRig : TestRig {
     SimulatedRig()
+        : TestRig({.camera = RigCamera::SimulatedSky, .link = RigLink::SimulatedMount, .linkOpen = true})
     {
-        settings = simulatedRigSettings();
-        comm.setCommPort(0);
-        EXPECT_TRUE(comm.setPortOpen(true).ok());
-        auto source = std::make_unique<SimCamera>(clock, port, settings, sky);
-        simCamera = source.get();
-        camera.addSource(std::move(source));
-        EXPECT_TRUE(camera.setCurrentDevice(0).ok());
+        EXPECT_TRUE(comm.PortOpen());
         camera.setSequencing(true);
     }
 
@@ -39,8 +32,8 @@ struct SimulatedRig {
         rig.GrabGuideFrame();
         // The user clicks the guide star where the guide frame shows it.
         const QPointF star = simCamera->starField().guideStar() + sky.offsetAt(clock.now());
-        sequence.StarX = int16_t(std::lround(star.x()));
-        sequence.StarY = int16_t(std::lround(star.y()));
+        state.StarX = int16_t(std::lround(star.x()));
+        state.StarY = int16_t(std::lround(star.y()));
         rig.writePort(settings.GetImageState);
 
         const uint32_t exposureStart = clock.now();
@@ -58,22 +51,6 @@ struct SimulatedRig {
         rig.GrabImageFrame();
         return picture.picture();
     }
-
-    Settings settings;
-    SequenceState sequence;
-    GuidingState guiding;
-    SimClock clock{1000};
-    SimEventPump pump{clock};
-    WinIo port{clock};
-    SimSky sky{1000, SkyMotion{}}; // 6 and 8 pixels a minute of drift, periodic error
-    SimMount mount{sky, clock};
-    RigSerialOpener opener{mount, QStringLiteral("/nonexistent/orvane.ini")};
-    MSComm comm{opener};
-    EzVidCap camera;
-    SimCamera *simCamera = nullptr;
-    PictureArea picture;
-    PlainPanel panel;
-    Rig rig{RigContext{settings, sequence, guiding, clock, pump, port, comm, camera, picture, panel}};
 };
 
 // Second moments (pixels squared) of the light above the background in a box.
@@ -99,8 +76,8 @@ TEST(GuidedExposure, GuidingKeepsTheGuideStarRoundWhereItTrailsWithout)
     const QImage round = guided.exposeMinute(true);
     const QImage trailed = unguided.exposeMinute(false);
 
-    const auto [gx, gy] = spread(round, guided.sequence.StarX, guided.sequence.StarY, 14);
-    const auto [ux, uy] = spread(trailed, unguided.sequence.StarX + 3, unguided.sequence.StarY + 4, 14);
+    const auto [gx, gy] = spread(round, guided.state.StarX, guided.state.StarY, 14);
+    const auto [ux, uy] = spread(trailed, unguided.state.StarX + 3, unguided.state.StarY + 4, 14);
     EXPECT_LT(gx + gy, 0.5 * (ux + uy)) << gx << " " << gy << " / " << ux << " " << uy;
     EXPECT_LT(gx, 2.5);
     EXPECT_LT(gy, 2.5);

@@ -2,8 +2,8 @@
 // sky, its settings, and its links (in-process for comm port 0, a pseudo-terminal
 // for a real serial device).
 
-#include "../control/rig_fixture.h"
 #include "pty_pair.h"
+#include "rig_builder.h"
 #include "rig_serial_opener.h"
 #include "serial_devices.h"
 #include "sim_mount.h"
@@ -227,13 +227,9 @@ TEST_F(MountBehindPtyTest, GuideMoveAndStopReachTheMountByteForByte)
 
 // The whole loop on the simulated rig: the move timer ends a guide-rate move
 // after the measured drift, and the mount has moved the star back by it.
-class GuidedCorrectionTest : public ::testing::Test, protected RigParts {
+class GuidedCorrectionTest : public ::testing::Test, protected TestRig {
 protected:
-    SimSky sky{clock.now(), kStillSky};
-    SimMount mount{sky, clock, SimMountOptions{5.0, 0.0}};
-    RigSerialOpener simOpener{mount, QString{}};
-    MSComm simComm{simOpener};
-    Rig simRig{RigContext{settings, sequence, guiding, clock, pump, port, simComm, camera, picture, panel}};
+    GuidedCorrectionTest() : TestRig({.link = RigLink::SimulatedMount, .sky = kStillSky}) {}
 
     // Starts the correction of a measured drift on x the way a guide cycle does.
     void correctX(float drift)
@@ -241,18 +237,18 @@ protected:
         guiding.DriftX = drift;
         guiding.MoveDirX = drift > 0 ? 1 : -1;
         guiding.MoveClock = clock.now();
-        simRig.sendStopAll();
-        simRig.sendGuideMove(drift > 0 ? settings.DirLeft : settings.DirRight);
+        rig.sendStopAll();
+        rig.sendGuideMove(drift > 0 ? settings.DirLeft : settings.DirRight);
     }
 };
 
 TEST_F(GuidedCorrectionTest, RightLettersAndRateBringTheStarBack)
 {
-    ASSERT_TRUE(simComm.setPortOpen(true).ok());
+    ASSERT_TRUE(comm.setPortOpen(true).ok());
     panel.guiding = true;
     settings.PixPerSec = 5;
     correctX(8);
-    simRig.ServicedWait(clock.now(), 3000);
+    rig.ServicedWait(clock.now(), 3000);
     EXPECT_EQ(guiding.MoveDirX, 0);
     EXPECT_FALSE(mount.moving('e'));
     // Stopped when less than 2 px were left: moved between 6 and 6.2 px back.
@@ -261,11 +257,11 @@ TEST_F(GuidedCorrectionTest, RightLettersAndRateBringTheStarBack)
 
 TEST_F(GuidedCorrectionTest, SwappedLettersPushTheStarFurtherOut)
 {
-    ASSERT_TRUE(simComm.setPortOpen(true).ok());
+    ASSERT_TRUE(comm.setPortOpen(true).ok());
     panel.guiding = true;
     settings.DirLeft = QStringLiteral("w");
     correctX(8);
-    simRig.ServicedWait(clock.now(), 3000);
+    rig.ServicedWait(clock.now(), 3000);
     EXPECT_GT(sky.offsetAt(clock.now()).x(), 5.9);
 }
 
