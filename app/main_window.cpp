@@ -1,5 +1,6 @@
 #include "main_window.h"
 
+#include "capture_dialogs.h"
 #include "config_file.h"
 #include "message_box.h"
 #include "deinterlace_window.h"
@@ -165,11 +166,12 @@ void MainWindow::buildMenus()
     QMenu *camera = bar->addMenu(QStringLiteral("Camera"));
     camera->setObjectName(QStringLiteral("Camera"));
     camera->addAction(QStringLiteral("Device"), this, &MainWindow::showDeviceDialog)->setObjectName("Device");
-    camera->addAction(QStringLiteral("Format"), this, [this] { parts_.camera.showFormatDialog(this); })
-        ->setObjectName("Format");
-    camera->addAction(QStringLiteral("Source"), this, [this] { parts_.camera.showSourceDialog(this); })
-        ->setObjectName("Source");
-    camera->addAction(QStringLiteral("Compression"), this, [this] { parts_.camera.showCompressionDialog(this); })
+    const auto showDialog = [this](CaptureDialog which) {
+        return [this, which] { showCaptureDialog(parts_.camera.sourceInUse(), which, this); };
+    };
+    camera->addAction(QStringLiteral("Format"), this, showDialog(CaptureDialog::Format))->setObjectName("Format");
+    camera->addAction(QStringLiteral("Source"), this, showDialog(CaptureDialog::Source))->setObjectName("Source");
+    camera->addAction(QStringLiteral("Compression"), this, showDialog(CaptureDialog::Compression))
         ->setObjectName("Compression");
 
     bar->addAction(QStringLiteral("Options"), this, &MainWindow::showOptions)->setObjectName("Options");

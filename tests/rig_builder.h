@@ -115,9 +115,6 @@ public:
     void disconnect() override {}
     void setSequencing(bool) override {}
     std::optional<QImage> copyFrame() override { ++copies; return frame; }
-    void showFormatDialog(QWidget *) override {}
-    void showSourceDialog(QWidget *) override {}
-    void showCompressionDialog(QWidget *) override {}
 };
 
 // The simulated pump with a hook after every sleep that runs no events: the far

@@ -118,9 +118,7 @@ public:
         return inner_->copyFrame();
     }
     QString takeProblem() override { return std::exchange(problem_, QString()); }
-    void showFormatDialog(QWidget *parent) override { inner_->showFormatDialog(parent); }
-    void showSourceDialog(QWidget *parent) override { inner_->showSourceDialog(parent); }
-    void showCompressionDialog(QWidget *parent) override { inner_->showCompressionDialog(parent); }
+    QString dialogNote(CaptureDialog which) const override { return inner_->dialogNote(which); }
 
 private:
     std::unique_ptr<SimCamera> inner_;

@@ -40,9 +40,6 @@ public:
     void disconnect() override {}
     void setSequencing(bool) override {}
     std::optional<QImage> copyFrame() override { return std::nullopt; }
-    void showFormatDialog(QWidget *) override {}
-    void showSourceDialog(QWidget *) override {}
-    void showCompressionDialog(QWidget *) override {}
 
 private:
     QString name_;

@@ -3,7 +3,7 @@
 
 #include "rig_fixture.h"
 
-#include "platform/v4l2_fake.h"
+#include "devices/v4l2_fake.h"
 #include "v4l2_camera.h"
 
 #include <deque>
@@ -31,9 +31,6 @@ public:
         frames.pop_front();
         return frame;
     }
-    void showFormatDialog(QWidget *) override {}
-    void showSourceDialog(QWidget *) override {}
-    void showCompressionDialog(QWidget *) override {}
     QString takeProblem() override { return std::exchange(problem, {}); }
 };
 

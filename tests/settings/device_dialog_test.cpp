@@ -29,9 +29,6 @@ public:
     void disconnect() override { connected = false; }
     void setSequencing(bool) override {}
     std::optional<QImage> copyFrame() override { return std::nullopt; }
-    void showFormatDialog(QWidget *) override {}
-    void showSourceDialog(QWidget *) override {}
-    void showCompressionDialog(QWidget *) override {}
 
     int connects = 0;
     bool connected = false;

@@ -1,8 +1,9 @@
 // The webcam's format, source and compression dialogs over a fake device:
 // what they list, and what reaches the device when the user changes something.
+#include "capture_dialogs.h"
+#include "devices/v4l2_fake.h"
 #include "nested_loop_watch.h"
 #include "v4l2_compression_dialog.h"
-#include "v4l2_fake.h"
 #include "v4l2_format_dialog.h"
 #include "v4l2_source_dialog.h"
 
@@ -52,14 +53,12 @@ protected:
 TEST_F(V4l2DialogTest, MenuDialogsOpenWithoutALoopOfTheirOwn)
 {
     QWidget window;
-    using Show = void (V4l2Camera::*)(QWidget *);
     for (bool connected : {true, false}) {
         if (!connected)
             camera.disconnect(); // each menu item then says so in a box
-        for (Show show : {&V4l2Camera::showFormatDialog, &V4l2Camera::showSourceDialog,
-                          &V4l2Camera::showCompressionDialog}) {
+        for (CaptureDialog which : {CaptureDialog::Format, CaptureDialog::Source, CaptureDialog::Compression}) {
             test::NestedLoopWatch watch;
-            (camera.*show)(&window);
+            showCaptureDialog(&camera, which, &window);
             EXPECT_EQ(watch.nestedLoops(), 0);
             const QList<QDialog *> open = test::openDialogs<QDialog>(&window);
             ASSERT_EQ(open.size(), 1);

@@ -52,9 +52,8 @@ public:
     void setSequencing(bool on) override { sequencing_ = on; }
     std::optional<QImage> copyFrame() override;
     void setWaitService(WaitService *service) override { service_ = service; }
-    void showFormatDialog(QWidget *parent) override;
-    void showSourceDialog(QWidget *parent) override;
-    void showCompressionDialog(QWidget *parent) override;
+    // While unconnected every dialog gives way to a note saying so.
+    QString dialogNote(CaptureDialog) const override;
     QString takeProblem() override;
 
     // For the dialogs.

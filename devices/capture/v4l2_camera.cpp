@@ -1,11 +1,5 @@
 #include "v4l2_camera.h"
 
-#include "v4l2_compression_dialog.h"
-#include "v4l2_format_dialog.h"
-#include "v4l2_source_dialog.h"
-
-#include "message_box.h"
-
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
@@ -242,34 +236,9 @@ Result V4l2Camera::refreshControl(V4l2Control &control)
     return Result::success();
 }
 
-namespace {
-
-void showNotConnected(QWidget *parent, const QString &subject)
+QString V4l2Camera::dialogNote(CaptureDialog) const
 {
-    openMessageBox(parent, QMessageBox::Information, QStringLiteral("%1 is not connected.").arg(subject));
-}
-
-} // namespace
-
-void V4l2Camera::showFormatDialog(QWidget *parent)
-{
-    if (!isConnected())
-        return showNotConnected(parent, subject());
-    openDialog(new V4l2FormatDialog(*this, parent));
-}
-
-void V4l2Camera::showSourceDialog(QWidget *parent)
-{
-    if (!isConnected())
-        return showNotConnected(parent, subject());
-    openDialog(new V4l2SourceDialog(*this, parent));
-}
-
-void V4l2Camera::showCompressionDialog(QWidget *parent)
-{
-    if (!isConnected())
-        return showNotConnected(parent, subject());
-    openDialog(new V4l2CompressionDialog(*this, parent));
+    return isConnected() ? QString() : QStringLiteral("%1 is not connected.").arg(subject());
 }
 
 } // namespace orvane

@@ -1,7 +1,7 @@
 #pragma once
 // The video capture layer: a list of capture devices (real webcams, the
-// simulated camera), the one in use, its dialogs, and the copy of its current
-// frame. EzVidCap keeps the operations and events of the capture control the
+// simulated camera), the one in use, and the copy of its current frame; the
+// window layer shows the devices' dialogs. EzVidCap keeps the operations and events of the capture control the
 // program was written for; the frame copy hands the frame to the caller
 // directly instead of through the system clipboard.
 
@@ -16,9 +16,10 @@
 #include <optional>
 #include <vector>
 
-class QWidget;
-
 namespace orvane {
+
+// The dialogs of the Camera menu a capture device may have.
+enum class CaptureDialog { Format, Source, Compression };
 
 // Work the GUI thread owes while a frame copy waits for its device (the move
 // timer of a running correction): a source that waits serves it no later than
@@ -45,10 +46,9 @@ public:
     virtual void setSequencing(bool on) = 0;
     // The newest complete frame, or nothing (device gone, no frame yet).
     virtual std::optional<QImage> copyFrame() = 0;
-    // The device's own dialogs; a device without one shows a short note.
-    virtual void showFormatDialog(QWidget *parent) = 0;
-    virtual void showSourceDialog(QWidget *parent) = 0;
-    virtual void showCompressionDialog(QWidget *parent) = 0;
+    // The sentence the window shows instead of the device's own dialog (the
+    // device has none, or cannot show it now); empty when the dialog may open.
+    virtual QString dialogNote(CaptureDialog) const { return {}; }
     // A sentence when the device failed since the last call (vanished, I/O error), else empty.
     virtual QString takeProblem() { return {}; }
     // The work to serve during the next frame copies' waits; nullptr for none.
@@ -83,10 +83,6 @@ public:
     void setSequencing(bool on);
     bool sequencing() const { return sequencing_; }
 
-    void showFormatDialog(QWidget *parent);
-    void showSourceDialog(QWidget *parent);
-    void showCompressionDialog(QWidget *parent);
-
     // The current frame of the device in use, or nothing (no device, no frame).
     // While the device is waited for, `service` (if any) is served when due.
     std::optional<QImage> copyFrame(WaitService *service = nullptr);
@@ -98,6 +94,8 @@ public:
     int preRollAnswer() const { return preRollAnswered_; }
 
     CaptureSource *source(int32_t index) const;
+    // The device in use, or nullptr.
+    CaptureSource *sourceInUse() const { return source(current_); }
 
 signals:
     void yieldRequested();

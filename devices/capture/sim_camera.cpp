@@ -1,7 +1,6 @@
 #include "sim_camera.h"
 
 #include <QFileInfo>
-#include "message_box.h"
 #include <QSettings>
 
 #include <algorithm>
@@ -164,22 +163,17 @@ QImage SimCamera::renderReadout(const Readout &readout)
     return field_.render(samples, double(totalMs) / 1000.0, options_.sensor, seed);
 }
 
-void SimCamera::showFormatDialog(QWidget *parent)
+QString SimCamera::dialogNote(CaptureDialog which) const
 {
-    openMessageBox(parent, QMessageBox::Information,
-                   QStringLiteral("The simulated camera always delivers 640 x 480 grey frames."));
-}
-
-void SimCamera::showSourceDialog(QWidget *parent)
-{
-    openMessageBox(parent, QMessageBox::Information,
-                   QStringLiteral("The simulated camera's settings are in the [camera] group of orvane.ini."));
-}
-
-void SimCamera::showCompressionDialog(QWidget *parent)
-{
-    openMessageBox(parent, QMessageBox::Information,
-                   QStringLiteral("The simulated camera delivers uncompressed frames."));
+    switch (which) {
+    case CaptureDialog::Format:
+        return QStringLiteral("The simulated camera always delivers 640 x 480 grey frames.");
+    case CaptureDialog::Source:
+        return QStringLiteral("The simulated camera's settings are in the [camera] group of orvane.ini.");
+    case CaptureDialog::Compression:
+        return QStringLiteral("The simulated camera delivers uncompressed frames.");
+    }
+    return {};
 }
 
 // --- options ---

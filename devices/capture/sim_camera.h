@@ -58,9 +58,8 @@ public:
     void disconnect() override { connected_ = false; }
     void setSequencing(bool on) override { sequencing_ = on; }
     std::optional<QImage> copyFrame() override;
-    void showFormatDialog(QWidget *parent) override;
-    void showSourceDialog(QWidget *parent) override;
-    void showCompressionDialog(QWidget *parent) override;
+    // It has no dialogs; each says where its settings are instead.
+    QString dialogNote(CaptureDialog which) const override;
 
     const StarField &starField() const { return field_; }
     const SimCameraOptions &options() const { return options_; }

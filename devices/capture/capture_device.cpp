@@ -62,24 +62,6 @@ void EzVidCap::setSequencing(bool on)
         in->setSequencing(on);
 }
 
-void EzVidCap::showFormatDialog(QWidget *parent)
-{
-    if (CaptureSource *in = source(current_))
-        in->showFormatDialog(parent);
-}
-
-void EzVidCap::showSourceDialog(QWidget *parent)
-{
-    if (CaptureSource *in = source(current_))
-        in->showSourceDialog(parent);
-}
-
-void EzVidCap::showCompressionDialog(QWidget *parent)
-{
-    if (CaptureSource *in = source(current_))
-        in->showCompressionDialog(parent);
-}
-
 std::optional<QImage> EzVidCap::copyFrame(WaitService *service)
 {
     CaptureSource *in = source(current_);
