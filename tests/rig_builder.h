@@ -55,14 +55,12 @@ public:
 
     QByteArray sent() const { return writes.join(); }
 
-    std::unique_ptr<SerialConnection> open(int16_t, QString &error) override
+    SerialOpening open(int16_t) override
     {
-        if (!openError.isEmpty()) {
-            error = openError;
-            return nullptr;
-        }
+        if (!openError.isEmpty())
+            return SerialOpening::failure(openError);
         ++opens;
-        return std::make_unique<Link>(*this);
+        return std::unique_ptr<SerialConnection>(std::make_unique<Link>(*this));
     }
     QString describe(int16_t commPort) const override { return QStringLiteral("test port %1").arg(commPort); }
 
@@ -189,10 +187,7 @@ private:
     // Forwards each opening to the link in use.
     struct LinkChoice : SerialOpener {
         SerialOpener *to = nullptr;
-        std::unique_ptr<SerialConnection> open(int16_t commPort, QString &error) override
-        {
-            return to->open(commPort, error);
-        }
+        SerialOpening open(int16_t commPort) override { return to->open(commPort); }
         QString describe(int16_t commPort) const override { return to->describe(commPort); }
     };
     RigOptions options_;

@@ -23,18 +23,17 @@ RigSerialOpener::RigSerialOpener(SimMount &mount, QString iniPath)
 {
 }
 
-std::unique_ptr<SerialConnection> RigSerialOpener::open(int16_t commPort, QString &error)
+SerialOpening RigSerialOpener::open(int16_t commPort)
 {
     if (commPort == kSimulatedMountPort) {
         mount_.takeReplies(); // a fresh link does not hear what an old one left unread
-        return std::make_unique<SimMountConnection>(mount_);
+        return std::unique_ptr<SerialConnection>(std::make_unique<SimMountConnection>(mount_));
     }
-    if (commPort < 0) {
-        error = QStringLiteral("Comm port %1 names no serial port; use 0 for the simulated mount or 1 and up for a serial device.")
-                    .arg(commPort);
-        return nullptr;
-    }
-    return devices_.open(commPort, error);
+    if (commPort < 0)
+        return SerialOpening::failure(
+            QStringLiteral("Comm port %1 names no serial port; use 0 for the simulated mount or 1 and up for a serial device.")
+                .arg(commPort));
+    return devices_.open(commPort);
 }
 
 QString RigSerialOpener::describe(int16_t commPort) const

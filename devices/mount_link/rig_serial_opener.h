@@ -26,7 +26,7 @@ private:
 class RigSerialOpener : public SerialOpener {
 public:
     RigSerialOpener(SimMount &mount, QString iniPath);
-    std::unique_ptr<SerialConnection> open(int16_t commPort, QString &error) override;
+    SerialOpening open(int16_t commPort) override;
     QString describe(int16_t commPort) const override;
 
 private:

@@ -38,10 +38,10 @@ Result MSComm::setPortOpen(bool open)
     }
     if (connection_)
         return Result::success();
-    QString error;
-    connection_ = opener_.open(commPort_, error);
-    if (!connection_)
-        return Result::failure(error.isEmpty() ? QStringLiteral("Cannot open %1.").arg(opener_.describe(commPort_)) : error);
+    SerialOpening opened = opener_.open(commPort_);
+    if (!opened)
+        return Result::failure(opened.error());
+    connection_ = std::move(opened.value());
     lossReported_ = false;
     return Result::success();
 }

@@ -25,12 +25,14 @@ public:
     virtual void close() = 0;
 };
 
+// An opened link, or the sentence naming the device and why it would not open.
+using SerialOpening = ResultOf<std::unique_ptr<SerialConnection>>;
+
 // Opens the link a comm port number names.
 class SerialOpener {
 public:
     virtual ~SerialOpener() = default;
-    // nullptr with `error` set when the port cannot be opened.
-    virtual std::unique_ptr<SerialConnection> open(int16_t commPort, QString &error) = 0;
+    virtual SerialOpening open(int16_t commPort) = 0;
     // The device a number names, for the user ("simulated mount", "/dev/ttyUSB0").
     virtual QString describe(int16_t commPort) const = 0;
 };

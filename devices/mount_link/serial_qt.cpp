@@ -35,7 +35,7 @@ QtSerialConnection::~QtSerialConnection()
     close();
 }
 
-std::unique_ptr<QtSerialConnection> QtSerialConnection::open(const QString &device, QString &error)
+SerialOpening QtSerialConnection::open(const QString &device)
 {
     std::unique_ptr<QtSerialConnection> link(new QtSerialConnection(device));
     QSerialPort &port = link->port_;
@@ -46,13 +46,12 @@ std::unique_ptr<QtSerialConnection> QtSerialConnection::open(const QString &devi
     port.setStopBits(QSerialPort::OneStop);
     port.setFlowControl(QSerialPort::NoFlowControl);
     if (port.open(QIODevice::ReadWrite))
-        return link;
+        return std::unique_ptr<SerialConnection>(std::move(link));
 
     const QByteArray path = QFile::encodeName(device);
     const bool exists = QFileInfo::exists(device);
     const bool denied = exists && ::access(path.constData(), R_OK | W_OK) != 0 && errno == EACCES;
-    error = serialOpenErrorSentence(device, exists, denied, port.error(), port.errorString());
-    return nullptr;
+    return SerialOpening::failure(serialOpenErrorSentence(device, exists, denied, port.error(), port.errorString()));
 }
 
 QString QtSerialConnection::lostSentence(const QString &cause) const
@@ -98,14 +97,13 @@ void QtSerialConnection::close()
         port_.close();
 }
 
-std::unique_ptr<SerialConnection> QtSerialOpener::open(int16_t commPort, QString &error)
+SerialOpening QtSerialOpener::open(int16_t commPort)
 {
     const QString device = serialDeviceFor(commPort, iniPath_);
-    if (device.isEmpty()) {
-        error = QStringLiteral("Comm port %1 names no serial device; use 1 or more for a serial port.").arg(commPort);
-        return nullptr;
-    }
-    return QtSerialConnection::open(device, error);
+    if (device.isEmpty())
+        return SerialOpening::failure(
+            QStringLiteral("Comm port %1 names no serial device; use 1 or more for a serial port.").arg(commPort));
+    return QtSerialConnection::open(device);
 }
 
 QString QtSerialOpener::describe(int16_t commPort) const

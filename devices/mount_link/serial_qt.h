@@ -12,9 +12,8 @@ namespace orvane {
 
 class QtSerialConnection : public SerialConnection {
 public:
-    // Opens `device` (a path such as /dev/ttyUSB0); nullptr with a sentence
-    // naming the device and the cause when it cannot be opened.
-    static std::unique_ptr<QtSerialConnection> open(const QString &device, QString &error);
+    // Opens `device` (a path such as /dev/ttyUSB0).
+    static SerialOpening open(const QString &device);
     ~QtSerialConnection() override;
 
     Result write(const QByteArray &bytes) override;
@@ -36,7 +35,7 @@ private:
 class QtSerialOpener : public SerialOpener {
 public:
     explicit QtSerialOpener(QString iniPath) : iniPath_(std::move(iniPath)) {}
-    std::unique_ptr<SerialConnection> open(int16_t commPort, QString &error) override;
+    SerialOpening open(int16_t commPort) override;
     QString describe(int16_t commPort) const override;
 
 private:

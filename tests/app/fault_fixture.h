@@ -38,10 +38,12 @@ public:
     QString failure;
     bool deaf = false;
 
-    std::unique_ptr<SerialConnection> open(int16_t commPort, QString &error) override
+    SerialOpening open(int16_t commPort) override
     {
-        std::unique_ptr<SerialConnection> link = inner_.open(commPort, error);
-        return link ? std::make_unique<Tap>(*this, std::move(link)) : nullptr;
+        SerialOpening link = inner_.open(commPort);
+        if (link)
+            link.value() = std::make_unique<Tap>(*this, std::move(link.value()));
+        return link;
     }
     QString describe(int16_t commPort) const override { return inner_.describe(commPort); }
 

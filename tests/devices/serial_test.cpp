@@ -121,10 +121,10 @@ TEST_F(SerialPtyTest, EachOpeningAndEachClosedSpellReportsItsOwnLoss)
 TEST_F(SerialPtyTest, BusyDeviceIsRefusedWithASentence)
 {
     ASSERT_TRUE(comm.setPortOpen(true).ok());
-    QString error;
-    auto second = QtSerialConnection::open(pty.slavePath(), error);
+    SerialOpening second = QtSerialConnection::open(pty.slavePath());
     if (second)
         GTEST_SKIP() << "this system lets a serial device be opened twice";
+    const QString error = second.error();
     EXPECT_TRUE(error.contains(pty.slavePath())) << error.toStdString();
     EXPECT_TRUE(error.contains(QStringLiteral("busy"))) << error.toStdString();
 }
@@ -153,9 +153,8 @@ TEST(SerialOpenErrors, NonSerialFileIsRefused)
     QFile f(plain);
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
     f.close();
-    QString error;
-    EXPECT_FALSE(QtSerialConnection::open(plain, error));
-    EXPECT_TRUE(error.startsWith(QStringLiteral("Cannot open ") + plain)) << error.toStdString();
+    const SerialOpening opened = QtSerialConnection::open(plain);
+    EXPECT_TRUE(opened.error().startsWith(QStringLiteral("Cannot open ") + plain)) << opened.error().toStdString();
 }
 
 TEST(SerialOpenErrors, SentencesForEachCause)
@@ -173,9 +172,7 @@ TEST(SerialOpenErrors, SentencesForEachCause)
 TEST(SerialOpenErrors, CommPortZeroIsNotARealDevice)
 {
     QtSerialOpener opener(QString{});
-    QString error;
-    EXPECT_FALSE(opener.open(0, error));
-    EXPECT_TRUE(error.contains(QStringLiteral("Comm port 0"))) << error.toStdString();
+    EXPECT_TRUE(opener.open(0).error().contains(QStringLiteral("Comm port 0")));
 }
 
 } // namespace

@@ -24,11 +24,7 @@ namespace {
 
 class NoSerialOpener : public SerialOpener {
 public:
-    std::unique_ptr<SerialConnection> open(int16_t, QString &error) override
-    {
-        error = QStringLiteral("no serial devices in tests");
-        return nullptr;
-    }
+    SerialOpening open(int16_t) override { return SerialOpening::failure(QStringLiteral("no serial devices in tests")); }
     QString describe(int16_t) const override { return QStringLiteral("test port"); }
 };
 
