@@ -173,14 +173,4 @@ TEST_F(DeviceDialogTest, ARefusalWithNoPreviousDeviceLeavesNoneInUse)
     EXPECT_TRUE(told.contains("\"Only\"")) << told.toStdString();
 }
 
-TEST_F(DeviceDialogTest, Screenshot)
-{
-    const QByteArray target = qgetenv("ORVANE_SCREENSHOT_DIR");
-    if (target.isEmpty())
-        GTEST_SKIP() << "set ORVANE_SCREENSHOT_DIR to write docs/device-dialog.png";
-    dialog->adjustSize();
-    const QString file = QDir(QString::fromLocal8Bit(target)).filePath("device-dialog.png");
-    EXPECT_TRUE(dialog->grab().save(file));
-}
-
 } // namespace

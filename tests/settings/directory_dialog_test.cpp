@@ -170,16 +170,4 @@ TEST_F(DirectoryDialogTest, ADirectoryGoneWhileHiddenIsFlaggedWhenShown)
     EXPECT_EQ(saveDir, root + "/lights") << "OK still takes the opened directory; saving frames reports the fault";
 }
 
-TEST_F(DirectoryDialogTest, Screenshot)
-{
-    const QByteArray target = qgetenv("ORVANE_SCREENSHOT_DIR");
-    if (target.isEmpty())
-        GTEST_SKIP() << "set ORVANE_SCREENSHOT_DIR to write docs/directory-dialog.png";
-    dialog->Dir1->setCurrentRow(rowOf("lights"));
-    dialog->show();
-    dialog->adjustSize();
-    const QString file = QDir(QString::fromLocal8Bit(target)).filePath("directory-dialog.png");
-    EXPECT_TRUE(dialog->grab().save(file));
-}
-
 } // namespace

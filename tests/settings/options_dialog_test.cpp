@@ -410,16 +410,4 @@ TEST_F(OptionsDialogTest, APickIsNotStoredWhenTheWindowIsClosedOrTheSaveFails)
     EXPECT_EQ(serialDeviceFor(1, iniPath), "/dev/ttyS0");
 }
 
-TEST_F(OptionsDialogTest, Screenshot)
-{
-    const QByteArray target = qgetenv("ORVANE_SCREENSHOT_DIR");
-    if (target.isEmpty())
-        GTEST_SKIP() << "set ORVANE_SCREENSHOT_DIR to write docs/options-dialog.png";
-    dialog->setSerialDeviceChoices({});
-    setBox(1, " 1");
-    dialog->adjustSize();
-    const QString file = QDir(QString::fromLocal8Bit(target)).filePath("options-dialog.png");
-    EXPECT_TRUE(dialog->grab().save(file));
-}
-
 } // namespace

@@ -1,0 +1,180 @@
+// Makes the pictures of docs/: the main window idle and during a guided
+// exposure, the Options, device and save-directory windows. The main window
+// runs on the simulated rig and a simulated clock, so every run gives the same
+// pictures.
+#include "device_dialog.h"
+#include "directory_dialog.h"
+#include "file_chooser.h"
+#include "main_window.h"
+#include "options_dialog.h"
+#include "sequence_fixture.h"
+#include "test_support.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QDir>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+
+#include <cmath>
+#include <iostream>
+
+using namespace orvane;
+
+namespace {
+
+class NoFiles : public FileChooser {
+public:
+    void chooseOpenFile(QWidget *, const QString &, const QString &, ChosenFile chosen) override { chosen({}); }
+    void chooseOpenFiles(QWidget *, const QString &, ChosenFiles chosen) override { chosen({}); }
+};
+
+// A capture device that shows up in the device list under a name.
+class NamedSource : public CaptureSource {
+public:
+    explicit NamedSource(QString name) : name_(std::move(name)) {}
+    QString name() const override { return name_; }
+    Result connect() override { return Result::success(); }
+    void disconnect() override {}
+    void setSequencing(bool) override {}
+    std::optional<QImage> copyFrame() override { return std::nullopt; }
+
+private:
+    QString name_;
+};
+
+QByteArray defaultSettings()
+{
+    QByteArray out = "Orvane Config file\r\n \r\nDate\r\n12-08-2026\r\n \r\n";
+    const QList<QByteArray> values = {" 3 ", " 0 ", " 2 ", " 250 ", " 1 ", " 0 ", "n", "s", "e", "w",
+                                      " 5 ", " 40 ", " 0 ", " 1 ", " 100 "};
+    for (int i = 0; i < values.size(); ++i)
+        out += "label\r\n" + values[i] + "\r\n" + (i + 1 < values.size() ? " \r\n" : "");
+    return out;
+}
+
+// The main window on the simulated rig, on a simulated clock.
+struct SimulatedWindow : test::TestRig {
+    SimulatedWindow()
+        : test::TestRig({.startMs = 100000, .camera = test::RigCamera::SimulatedSky, .link = test::RigLink::SimulatedMount})
+    {
+        test::writeAll(dir.filePath("orvane.cfg"), defaultSettings());
+        window = test::windowOn(*this, files, dir.path());
+        window->showMessageBox = [](const QString &, QMessageBox::Icon) {};
+    }
+    QTemporaryDir dir;
+    NoFiles files;
+    std::unique_ptr<MainWindow> window;
+};
+
+bool save(QWidget &widget, const QDir &out, const char *name)
+{
+    const QString path = out.filePath(QLatin1String(name));
+    if (widget.grab().save(path)) {
+        std::cout << "wrote " << path.toStdString() << '\n';
+        return true;
+    }
+    std::cerr << "orvane_screenshots: could not write " << path.toStdString() << '\n';
+    return false;
+}
+
+bool idleWindow(const QDir &out)
+{
+    SimulatedWindow w;
+    if (!w.window->load())
+        return false;
+    w.picture.setPicture(*w.camera.copyFrame());
+    return save(*w.window, out, "main-window.png");
+}
+
+// Halfway through a 30 s guided exposure, after a few guide steps.
+bool guidingWindow(const QDir &out)
+{
+    SimulatedWindow w;
+    if (!w.window->load())
+        return false;
+    w.window->findChild<QCheckBox *>("Check2")->setChecked(true);
+    w.window->findChild<QLineEdit *>("Text1")->setText("30");
+    bool saved = false;
+    std::function<void()> markWhenAsked = [&] {
+        if (w.window->status() != "Mark Star") {
+            w.pump.at(w.clock.now() + 100, markWhenAsked);
+            return;
+        }
+        const QPointF star = w.simCamera->starField().guideStar() + w.sky.offsetAt(w.clock.now());
+        w.window->sequence().onPictureMouseDown(std::round(star.x()), std::round(star.y()));
+        const uint32_t shotAt = w.clock.now() + 12500;
+        w.pump.at(shotAt, [&] { saved = save(*w.window, out, "main-window-guiding.png"); });
+        w.pump.at(shotAt + 1, [&] { w.window->findChild<QPushButton *>("Command1")->click(); });
+    };
+    w.pump.at(w.clock.now() + 100, markWhenAsked);
+    w.window->findChild<QPushButton *>("Command1")->click();
+    return saved;
+}
+
+bool optionsWindow(const QDir &out)
+{
+    test::TestRig rig({.link = test::RigLink::SimulatedMount});
+    Settings settings = test::simulatedRigSettings();
+    settings.CommPort = 1;
+    // Names only: nothing is written unless DONE is pressed.
+    const QString folder = QStringLiteral("/home/observer/.config/orvane/");
+    OptionsDialog dialog(settings, folder + "orvane.cfg", folder + "orvane.ini", rig.comm);
+    dialog.setSerialDeviceChoices({});
+    dialog.show();
+    dialog.adjustSize();
+    return save(dialog, out, "options-dialog.png");
+}
+
+bool deviceWindow(const QDir &out)
+{
+    EzVidCap camera;
+    for (const char *name : {"Cam A", "Cam B", "Sim camera"})
+        camera.addSource(std::make_unique<NamedSource>(QString::fromLatin1(name)));
+    (void)camera.setCurrentDevice(0);
+    DeviceDialog dialog(camera);
+    dialog.fillDeviceList();
+    dialog.show();
+    dialog.adjustSize();
+    return save(dialog, out, "device-dialog.png");
+}
+
+bool directoryWindow(const QDir &out)
+{
+    QTemporaryDir dir;
+    for (const char *name : {"lights", "darks", "flats"})
+        QDir(dir.path()).mkdir(QString::fromLatin1(name));
+    const QString before = QDir::currentPath();
+    QDir::setCurrent(dir.path());
+    QString saveDir = QStringLiteral("/previous/choice");
+    bool saved = false;
+    {
+        DirectoryDialog dialog(saveDir);
+        const auto lights = dialog.Dir1->findItems(QStringLiteral("lights"), Qt::MatchExactly);
+        if (!lights.isEmpty())
+            dialog.Dir1->setCurrentRow(dialog.Dir1->row(lights.first()));
+        dialog.show();
+        dialog.adjustSize();
+        saved = save(dialog, out, "directory-dialog.png");
+    }
+    QDir::setCurrent(before);
+    return saved;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    if (argc != 2) {
+        std::cerr << "usage: orvane_screenshots <folder for the pictures>\n";
+        return 2;
+    }
+    const QDir out(QDir(QString::fromLocal8Bit(argv[1])).absolutePath()); // the windows change the working folder
+    bool ok = true;
+    for (auto make : {idleWindow, guidingWindow, optionsWindow, deviceWindow, directoryWindow})
+        ok = make(out) && ok;
+    return ok ? 0 : 1;
+}
