@@ -66,10 +66,6 @@ MainWindow::MainWindow(MainWindowParts parts, QWidget *parent) : QMainWindow(par
     connectCamera();
 
     showMessageBox = [this](const QString &text, QMessageBox::Icon icon) { openMessageBox(this, icon, text); };
-    askOkCancel = [this](const QString &text, std::function<void(bool ok)> answered) {
-        openMessageBox(this, QMessageBox::NoIcon, text, QMessageBox::Ok | QMessageBox::Cancel,
-                       [answered](QMessageBox::StandardButton button) { answered(button == QMessageBox::Ok); });
-    };
     connect(&parts_.picture, &PictureArea::reservationChanged, this, &MainWindow::updateStartButton);
     connect(&parts_.camera, &EzVidCap::deviceChanged, this, &MainWindow::updateSimulatedParts);
     parts_.port.onRealPortChanged = [this] { updateSimulatedParts(); };
@@ -235,9 +231,8 @@ bool MainWindow::load()
 DeviceDialog *MainWindow::form1()
 {
     if (!form1_) {
-        form1_ = new DeviceDialog(parts_.camera, this);
+        form1_ = new DeviceDialog(parts_.camera, this, this);
         form1_->setWindowFlag(Qt::Window);
-        form1_->notify = [this](const QString &sentence) { notify(sentence); };
     }
     return form1_;
 }
@@ -416,6 +411,11 @@ void MainWindow::setProgressMax(int32_t max)
 }
 void MainWindow::setProgressValue(int32_t value) { progressBar1_->setValue(std::clamp(value, 0, progressBar1_->maximum())); }
 void MainWindow::beep() { QApplication::beep(); }
+void MainWindow::askOkCancel(const QString &text, std::function<void(bool ok)> answered)
+{
+    openMessageBox(this, QMessageBox::NoIcon, text, QMessageBox::Ok | QMessageBox::Cancel,
+                   [answered](QMessageBox::StandardButton button) { answered(button == QMessageBox::Ok); });
+}
 void MainWindow::showMessage(const QString &text) { showMessageBox(text, QMessageBox::Warning); }
 void MainWindow::showPlainMessage(const QString &text) { showMessageBox(text, QMessageBox::NoIcon); }
 

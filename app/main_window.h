@@ -53,7 +53,7 @@ inline const QString kAboutText =
 inline const QString kPreRollText = QStringLiteral(
     "Using precise capture controls.\r\nPreRoll complete - Click OK to start capture immediately.");
 
-class MainWindow : public QMainWindow, public SequencePanel {
+class MainWindow : public QMainWindow, public SequencePanel, public Questions {
     Q_OBJECT
 public:
     explicit MainWindow(MainWindowParts parts, QWidget *parent = nullptr);
@@ -64,10 +64,12 @@ public:
     // read: the user has been told and the program must end.
     bool load();
 
-    // Message boxes go through these so tests can answer them. Neither waits for
+    // Message boxes go through this so tests can answer them. It does not wait for
     // the answer: the box opens window-modal and a running sequence goes on.
     std::function<void(const QString &text, QMessageBox::Icon icon)> showMessageBox;
-    std::function<void(const QString &text, std::function<void(bool ok)> answered)> askOkCancel;
+
+    // --- Questions: a window-modal box that returns at once ---
+    void askOkCancel(const QString &text, std::function<void(bool ok)> answered) override;
 
     // --- SequencePanel ---
     bool guidingTicked() const override;

@@ -2,12 +2,16 @@
 // The main window's controls that the camera, mount and guiding procedures use
 // by name. The window implements this; tests use a plain fake.
 
+#include "notifier.h"
+
 #include <QString>
 #include <QStringList>
 
 namespace orvane {
 
-class ControlPanel {
+// Its notices (Notifier) are how a problem reaches the user without stopping the
+// running sequence.
+class ControlPanel : public Notifier {
 public:
     virtual ~ControlPanel() = default;
     virtual bool guidingTicked() const = 0;     // Check2
@@ -18,9 +22,6 @@ public:
     virtual QString fileStem() const = 0;   // Text2 ("File Name")
     virtual QString firstIndex() const = 0; // Text3 ("Index")
     virtual void setFirstIndex(const QString &text) = 0;
-    // A problem the user must hear of that must not stop the running sequence
-    // (a frame that could not be saved, a lost telescope link): shown without blocking.
-    virtual void notify(const QString &sentence) = 0;
 };
 
 // A panel that holds its values in plain members, for tests and headless use.

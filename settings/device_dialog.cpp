@@ -10,7 +10,8 @@
 
 namespace orvane {
 
-DeviceDialog::DeviceDialog(EzVidCap &camera, QWidget *parent) : QWidget(parent, Qt::Window), camera_(camera)
+DeviceDialog::DeviceDialog(EzVidCap &camera, Notifier *notifier, QWidget *parent)
+    : QWidget(parent, Qt::Window), camera_(camera), notifier_(notifier)
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Select Device"));
@@ -79,8 +80,8 @@ void DeviceDialog::Command1Click()
         }
         if (camera_.deviceCount() >= 1) // "<none>" stays as it is
             cbDriver->setCurrentIndex(previous);
-        if (notify)
-            notify(sentence);
+        if (notifier_)
+            notifier_->notify(sentence);
     }
     close();
 }

@@ -4,10 +4,10 @@
 // refuses leaves the previous one in use and selected, and the user is told why.
 // The window deletes itself when closed; the next opening makes and fills a new one.
 
+#include "notifier.h"
+
 #include <QString>
 #include <QWidget>
-
-#include <functional>
 
 class QComboBox;
 class QPushButton;
@@ -19,7 +19,9 @@ class EzVidCap;
 class DeviceDialog : public QWidget {
     Q_OBJECT
 public:
-    explicit DeviceDialog(EzVidCap &camera, QWidget *parent = nullptr);
+    // A refusal of the chosen device is told to `notifier` (if any) as one sentence;
+    // the window has closed by then, so it is a non-blocking notice.
+    explicit DeviceDialog(EzVidCap &camera, Notifier *notifier = nullptr, QWidget *parent = nullptr);
 
     // The devices' names in the capture layer's order (entry i = device i), with the
     // device in use selected. With no device at all the list holds "<none>",
@@ -30,10 +32,6 @@ public:
     // refused, then close.
     void Command1Click();
 
-    // Gets one sentence when the chosen device is refused. The window has closed by
-    // then, so the main window shows it in its own non-blocking notice.
-    std::function<void(const QString &)> notify;
-
     QComboBox *cbDriver = nullptr;
     QPushButton *Command1 = nullptr;
 
@@ -41,6 +39,7 @@ private:
     QString deviceLabel(int32_t index) const;
 
     EzVidCap &camera_;
+    Notifier *notifier_;
 };
 
 } // namespace orvane

@@ -55,8 +55,7 @@ protected:
 
     void open()
     {
-        dialog = new DeviceDialog(camera);
-        dialog->notify = [this](const QString &text) { notices.append(text); };
+        dialog = new DeviceDialog(camera, &told);
         dialog->fillDeviceList();
         dialog->show();
     }
@@ -72,7 +71,7 @@ protected:
     EzVidCap camera;
     std::vector<FakeSource *> sources;
     QPointer<DeviceDialog> dialog;
-    QStringList notices;
+    NoticeList told;
 };
 
 TEST_F(DeviceDialogTest, ListsTheDevicesInOrderWithTheOneInUseSelected)
@@ -93,9 +92,8 @@ TEST_F(DeviceDialogTest, ListsTheDevicesInOrderWithTheOneInUseSelected)
 TEST_F(DeviceDialogTest, WithoutDevicesTheListHoldsNoneAndTheFillSaysSo)
 {
     EzVidCap empty;
-    DeviceDialog lonely(empty);
-    std::vector<QString> told;
-    lonely.notify = [&told](const QString &text) { told.push_back(text); };
+    NoticeList alone;
+    DeviceDialog lonely(empty, &alone);
     EXPECT_FALSE(lonely.fillDeviceList());
     ASSERT_EQ(lonely.cbDriver->count(), 1);
     EXPECT_EQ(lonely.cbDriver->itemText(0), "<none>");
@@ -104,8 +102,8 @@ TEST_F(DeviceDialogTest, WithoutDevicesTheListHoldsNoneAndTheFillSaysSo)
     lonely.Command1Click();
     EXPECT_EQ(empty.currentDevice(), -1);
     EXPECT_EQ(lonely.cbDriver->currentText(), "<none>");
-    ASSERT_EQ(told.size(), 1u);
-    EXPECT_TRUE(told[0].contains("no video capture device")) << told[0].toStdString();
+    ASSERT_EQ(alone.notices.size(), 1);
+    EXPECT_TRUE(alone.notices[0].contains("no video capture device")) << alone.notices[0].toStdString();
 }
 
 TEST_F(DeviceDialogTest, OkSwitchesToTheSelectedDeviceAndCloses)
@@ -115,7 +113,7 @@ TEST_F(DeviceDialogTest, OkSwitchesToTheSelectedDeviceAndCloses)
     EXPECT_EQ(camera.currentDevice(), 2);
     EXPECT_TRUE(sources[2]->connected);
     EXPECT_FALSE(sources[0]->connected);
-    EXPECT_TRUE(notices.isEmpty());
+    EXPECT_TRUE(told.notices.isEmpty());
     runDeferredDeletes();
     EXPECT_TRUE(dialog.isNull());
 
@@ -130,7 +128,7 @@ TEST_F(DeviceDialogTest, TheDeviceInUseChosenAgainIsSetAgain)
     dialog->Command1Click();
     EXPECT_EQ(camera.currentDevice(), 0);
     EXPECT_EQ(sources[0]->connects, 2);
-    EXPECT_TRUE(notices.isEmpty());
+    EXPECT_TRUE(told.notices.isEmpty());
 }
 
 TEST_F(DeviceDialogTest, ARefusedDeviceRestoresThePreviousOneAndTellsWhy)
@@ -140,10 +138,10 @@ TEST_F(DeviceDialogTest, ARefusedDeviceRestoresThePreviousOneAndTellsWhy)
     EXPECT_EQ(camera.currentDevice(), 0);
     EXPECT_TRUE(sources[0]->connected);
     EXPECT_EQ(dialog->cbDriver->currentIndex(), 0);
-    ASSERT_EQ(notices.size(), 1);
-    EXPECT_TRUE(notices[0].contains("\"Cam B\"")) << notices[0].toStdString();
-    EXPECT_TRUE(notices[0].contains("busy in another program")) << notices[0].toStdString();
-    EXPECT_TRUE(notices[0].contains("Still using \"Cam A\"")) << notices[0].toStdString();
+    ASSERT_EQ(told.notices.size(), 1);
+    EXPECT_TRUE(told.notices[0].contains("\"Cam B\"")) << told.notices[0].toStdString();
+    EXPECT_TRUE(told.notices[0].contains("busy in another program")) << told.notices[0].toStdString();
+    EXPECT_TRUE(told.notices[0].contains("Still using \"Cam A\"")) << told.notices[0].toStdString();
     EXPECT_FALSE(dialog->isVisible()) << "OK closes whether the device was taken or not";
 }
 
@@ -153,24 +151,24 @@ TEST_F(DeviceDialogTest, NothingSelectedIsRefusedLikeAnyOtherIndex)
     dialog->Command1Click();
     EXPECT_EQ(camera.currentDevice(), 0);
     EXPECT_EQ(dialog->cbDriver->currentIndex(), 0);
-    ASSERT_EQ(notices.size(), 1);
-    EXPECT_TRUE(notices[0].contains("No capture device was selected")) << notices[0].toStdString();
+    ASSERT_EQ(told.notices.size(), 1);
+    EXPECT_TRUE(told.notices[0].contains("No capture device was selected")) << told.notices[0].toStdString();
 }
 
 TEST_F(DeviceDialogTest, ARefusalWithNoPreviousDeviceLeavesNoneInUse)
 {
     EzVidCap fresh;
     fresh.addSource(std::make_unique<FakeSource>("Only", true));
-    DeviceDialog window(fresh);
-    QString told;
-    window.notify = [&told](const QString &text) { told = text; };
+    NoticeList refusal;
+    DeviceDialog window(fresh, &refusal);
     EXPECT_TRUE(window.fillDeviceList());
     EXPECT_EQ(window.cbDriver->currentIndex(), -1);
     window.cbDriver->setCurrentIndex(0);
     window.Command1Click();
     EXPECT_EQ(fresh.currentDevice(), -1);
     EXPECT_EQ(window.cbDriver->currentIndex(), -1);
-    EXPECT_TRUE(told.contains("\"Only\"")) << told.toStdString();
+    ASSERT_EQ(refusal.notices.size(), 1);
+    EXPECT_TRUE(refusal.notices[0].contains("\"Only\"")) << refusal.notices[0].toStdString();
 }
 
 } // namespace
