@@ -63,6 +63,7 @@ MainWindow::MainWindow(MainWindowParts parts, QWidget *parent) : QMainWindow(par
     fileMenu_ = std::make_unique<PictureFileMenu>(parts_.picture, parts_.files);
     picture1_->onMouseDown = [this](double x, double y) { sequence_->onPictureMouseDown(x, y); };
     parts_.comm.onLinkLost = [this](const QString &sentence) { notify(sentence); };
+    parts_.camera.setProblemNotifier(this);
     connectCamera();
 
     showMessageBox = [this](const QString &text, QMessageBox::Icon icon) { openMessageBox(this, icon, text); };
@@ -74,6 +75,7 @@ MainWindow::MainWindow(MainWindowParts parts, QWidget *parent) : QMainWindow(par
 MainWindow::~MainWindow()
 {
     parts_.port.onRealPortChanged = nullptr;
+    parts_.camera.setProblemNotifier(nullptr);
 }
 
 void MainWindow::buildControls()

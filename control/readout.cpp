@@ -66,10 +66,7 @@ bool Rig::GrabImageFrame()
 bool Rig::TakeFrame()
 {
     MoveTimerService moveTimer(*this);
-    std::optional<QImage> frame = c_.camera.copyFrame(&moveTimer);
-    const QString problem = c_.camera.takeProblem();
-    if (!problem.isEmpty())
-        c_.panel.notify(problem);
+    std::optional<QImage> frame = c_.camera.copyFrame(&moveTimer); // a failing camera tells the panel itself
     if (!frame || frame->isNull())
         return false; // the picture keeps what it showed
     if (c_.picture.reserved()) {

@@ -161,6 +161,7 @@ public:
         if (options_.link == RigLink::SimulatedMount)
             comm.setCommPort(kSimulatedMountPort);
         comm.onLinkLost = [this](const QString &sentence) { panel.notify(sentence); };
+        camera.setProblemNotifier(&panel);
         if (options_.camera == RigCamera::Dark)
             darkCamera = useCamera(std::make_unique<DarkCamera>());
         else if (options_.camera == RigCamera::SimulatedSky)

@@ -10,6 +10,7 @@ EzVidCap::~EzVidCap()
 
 void EzVidCap::addSource(std::unique_ptr<CaptureSource> source)
 {
+    source->setProblemNotifier(problems_);
     sources_.push_back(std::move(source));
 }
 
@@ -73,10 +74,11 @@ std::optional<QImage> EzVidCap::copyFrame(WaitService *service)
     return frame;
 }
 
-QString EzVidCap::takeProblem()
+void EzVidCap::setProblemNotifier(Notifier *notifier)
 {
-    CaptureSource *in = source(current_);
-    return in ? in->takeProblem() : QString();
+    problems_ = notifier;
+    for (auto &s : sources_)
+        s->setProblemNotifier(notifier);
 }
 
 } // namespace orvane

@@ -5,6 +5,7 @@
 // program was written for; the frame copy hands the frame to the caller
 // directly instead of through the system clipboard.
 
+#include "notifier.h"
 #include "result.h"
 
 #include <QImage>
@@ -49,11 +50,22 @@ public:
     // The sentence the window shows instead of the device's own dialog (the
     // device has none, or cannot show it now); empty when the dialog may open.
     virtual QString dialogNote(CaptureDialog) const { return {}; }
-    // A sentence when the device failed since the last call (vanished, I/O error), else empty.
-    virtual QString takeProblem() { return {}; }
+    // Who hears of the device's failures (vanished, I/O error, no frame in time),
+    // once each, when they happen; nullptr: nobody.
+    void setProblemNotifier(Notifier *notifier) { problems_ = notifier; }
     // The work to serve during the next frame copies' waits; nullptr for none.
     // A source that never waits ignores it.
     virtual void setWaitService(WaitService *) {}
+
+protected:
+    void tellProblem(const QString &sentence)
+    {
+        if (problems_)
+            problems_->notify(sentence);
+    }
+
+private:
+    Notifier *problems_ = nullptr;
 };
 
 // The 44-byte frame header a frame event carries: eleven 32-bit words, the first
@@ -86,8 +98,8 @@ public:
     // The current frame of the device in use, or nothing (no device, no frame).
     // While the device is waited for, `service` (if any) is served when due.
     std::optional<QImage> copyFrame(WaitService *service = nullptr);
-    // A sentence when the device in use failed since the last call, else empty.
-    QString takeProblem();
+    // Who hears of the failures of every device, listed now or later; nullptr: nobody.
+    void setProblemNotifier(Notifier *notifier);
 
     void preRollGo() { preRollAnswered_ = 1; }
     void preRollCancel() { preRollAnswered_ = -1; }
@@ -110,6 +122,7 @@ signals:
 private:
     std::vector<std::unique_ptr<CaptureSource>> sources_;
     int32_t current_ = -1;
+    Notifier *problems_ = nullptr;
     bool sequencing_ = false;
     int preRollAnswered_ = 0;
 };

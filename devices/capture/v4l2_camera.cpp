@@ -35,11 +35,6 @@ QString V4l2Camera::subject() const
     return QStringLiteral("The webcam %1 (%2)").arg(card_, path_);
 }
 
-QString V4l2Camera::takeProblem()
-{
-    return std::exchange(problem_, QString());
-}
-
 int V4l2Camera::frameWaitMs() const
 {
     const double fps = mode_.rate.framesPerSecond();
@@ -113,8 +108,9 @@ bool V4l2Camera::lostOn(int error, bool streaming)
 
 void V4l2Camera::markLost(int error)
 {
-    problem_ = QStringLiteral("%1 stopped answering: %2.").arg(subject(), errnoText(error));
+    lost_ = QStringLiteral("%1 stopped answering: %2.").arg(subject(), errnoText(error));
     closeDevice();
+    tellProblem(lost_);
 }
 
 // Without an earlier choice: 640 x 480 like the picture area, uncompressed if the
@@ -174,10 +170,10 @@ Result V4l2Camera::applyMode(const V4l2Mode &wanted)
     stopStreaming();
     if (const int r = setModeOnDevice(wanted); r != 0) {
         if (lostOn(r, false))
-            return Result::failure(problem_);
+            return Result::failure(lost_);
         (void)setModeOnDevice(previous);
         if (const int again = startStreaming(); again != 0 && lostOn(again, true))
-            return Result::failure(problem_);
+            return Result::failure(lost_);
         return Result::failure(QStringLiteral("%1 did not take %2 %3 x %4: %5.")
                                    .arg(subject(), fourccText(wanted.fourcc))
                                    .arg(wanted.width)
@@ -187,7 +183,7 @@ Result V4l2Camera::applyMode(const V4l2Mode &wanted)
     chosen_ = wanted;
     if (const int r = startStreaming(); r != 0) {
         if (lostOn(r, true))
-            return Result::failure(problem_);
+            return Result::failure(lost_);
         return Result::failure(QStringLiteral("%1 could not stream %2 %3 x %4: %5.")
                                    .arg(subject(), fourccText(mode_.fourcc))
                                    .arg(mode_.width)
@@ -215,7 +211,7 @@ Result V4l2Camera::setControl(V4l2Control &control, int32_t value)
     v4l2_control c{control.id, value};
     if (const int r = io_->ioctl(fd_, VIDIOC_S_CTRL, &c); r != 0) {
         if (lostOn(r, false))
-            return Result::failure(problem_);
+            return Result::failure(lost_);
         (void)refreshControl(control); // shows the value the device kept
         return Result::failure(QStringLiteral("%1 did not take %2 = %3: %4.").arg(subject(), control.name).arg(value).arg(errnoText(r)));
     }
@@ -230,7 +226,7 @@ Result V4l2Camera::refreshControl(V4l2Control &control)
         return Result::failure(QStringLiteral("%1 is not connected.").arg(subject()));
     if (const int r = refreshV4l2Control(*io_, fd_, control); r != 0) {
         if (lostOn(r, false))
-            return Result::failure(problem_);
+            return Result::failure(lost_);
         return Result::failure(QStringLiteral("%1 did not report %2: %3.").arg(subject(), control.name, errnoText(r)));
     }
     return Result::success();

@@ -5,9 +5,9 @@
 // Everything runs on the GUI thread: the only wait is a bounded readiness wait
 // of at most two frame periods inside copyFrame().
 //
-// A device that stops answering (unplugged, driver gone) is closed; the next
-// takeProblem() gives a sentence naming it, and frame copies give nothing until
-// the user connects again.
+// A device that stops answering (unplugged, driver gone) is closed and the problem
+// notifier is told a sentence naming it; frame copies give nothing until the user
+// connects again.
 
 #include "capture_device.h"
 #include "clock.h"
@@ -54,7 +54,6 @@ public:
     void setWaitService(WaitService *service) override { service_ = service; }
     // While unconnected every dialog gives way to a note saying so.
     QString dialogNote(CaptureDialog) const override;
-    QString takeProblem() override;
 
     // For the dialogs.
     bool isConnected() const { return fd_ >= 0; }
@@ -93,9 +92,9 @@ private:
     V4l2Mode defaultMode() const;
     int setModeOnDevice(const V4l2Mode &wanted);
     void closeDevice();
-    // True for an error that means the device is gone; then it is closed and the sentence kept.
+    // True for an error that means the device is gone; then it is closed and the user told.
     bool lostOn(int error, bool streaming);
-    // Keeps the sentence and closes the device, whatever the error.
+    // Tells the sentence, keeps it in lost_ and closes the device, whatever the error.
     void markLost(int error);
 
     // Streaming, in v4l2_camera_stream.cpp.
@@ -122,7 +121,7 @@ private:
     v4l2_pix_format pixFormat_{};   // as the device set it (stride, image size)
     std::vector<Mapped> buffers_;
     std::unique_ptr<V4l2FrameConverter> converter_;
-    QString problem_;
+    QString lost_; // why the device was closed the last time it stopped answering
     WaitService *service_ = nullptr; // served during the frame wait
 };
 

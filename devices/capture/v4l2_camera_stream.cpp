@@ -210,12 +210,12 @@ std::optional<QImage> V4l2Camera::copyFrame()
     if (std::optional<QImage> fresh = waitForFreshFrame(convertError))
         return fresh;
     if (!streaming_)
-        return std::nullopt; // gone: the sentence is kept for takeProblem()
+        return std::nullopt; // gone: the user has been told
     if (!sequencing_ && newest)
         return newest;
-    problem_ = convertError.isEmpty()
-        ? QStringLiteral("%1 sent no new frame within %2 ms.").arg(subject()).arg(frameWaitMs())
-        : QStringLiteral("%1 sent a frame that could not be read: %2.").arg(subject(), convertError);
+    tellProblem(convertError.isEmpty()
+                    ? QStringLiteral("%1 sent no new frame within %2 ms.").arg(subject()).arg(frameWaitMs())
+                    : QStringLiteral("%1 sent a frame that could not be read: %2.").arg(subject(), convertError));
     return std::nullopt;
 }
 

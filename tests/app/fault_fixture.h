@@ -112,21 +112,19 @@ public:
     {
         if (gone_) {
             if (!told_)
-                problem_ = sentence();
+                tellProblem(sentence());
             told_ = true;
             return std::nullopt;
         }
         ++delivered_;
         return inner_->copyFrame();
     }
-    QString takeProblem() override { return std::exchange(problem_, QString()); }
     QString dialogNote(CaptureDialog which) const override { return inner_->dialogNote(which); }
 
 private:
     std::unique_ptr<SimCamera> inner_;
     bool gone_ = false;
     bool told_ = false;
-    QString problem_;
     int delivered_ = 0;
 };
 

@@ -15,7 +15,7 @@ namespace {
 class ScriptedCamera : public CaptureSource {
 public:
     std::deque<std::optional<QImage>> frames;
-    QString problem; // reported once by takeProblem
+    QString problem; // told once, at the next copy
     int copies = 0;
 
     QString name() const override { return QStringLiteral("scripted"); }
@@ -25,13 +25,14 @@ public:
     std::optional<QImage> copyFrame() override
     {
         ++copies;
+        if (!problem.isEmpty())
+            tellProblem(std::exchange(problem, {}));
         if (frames.empty())
             return std::nullopt;
         auto frame = frames.front();
         frames.pop_front();
         return frame;
     }
-    QString takeProblem() override { return std::exchange(problem, {}); }
 };
 
 // A 640 x 480 frame whose every pixel tells its row and column apart.
