@@ -15,14 +15,10 @@
 #include <gtest/gtest.h>
 
 using namespace orvane;
+using test::NamedSource;
+using test::NoFiles;
 
 namespace {
-
-class NoFiles : public FileChooser {
-public:
-    void chooseOpenFile(QWidget *, const QString &, const QString &, ChosenFile chosen) override { chosen({}); }
-    void chooseOpenFiles(QWidget *, const QString &, ChosenFiles chosen) override { chosen({}); }
-};
 
 // A good settings file: 49 CR LF lines.
 QByteArray goodFile()

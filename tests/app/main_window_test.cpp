@@ -21,30 +21,10 @@
 #include <gtest/gtest.h>
 
 using namespace orvane;
+using test::NamedSource;
+using test::NoFiles;
 
 namespace {
-
-class NoFiles : public FileChooser {
-public:
-    void chooseOpenFile(QWidget *, const QString &, const QString &, ChosenFile chosen) override { chosen({}); }
-    void chooseOpenFiles(QWidget *, const QString &, ChosenFiles chosen) override { chosen({}); }
-};
-
-// A capture device that only has a name.
-class NamedSource : public CaptureSource {
-public:
-    explicit NamedSource(QString name, bool simulated = false) : name_(std::move(name)), simulated_(simulated) {}
-    QString name() const override { return name_; }
-    bool simulated() const override { return simulated_; }
-    Result connect() override { return Result::success(); }
-    void disconnect() override {}
-    void setSequencing(bool) override {}
-    std::optional<QImage> copyFrame() override { return std::nullopt; }
-
-private:
-    QString name_;
-    bool simulated_;
-};
 
 // A real printer port that opens while `works` is true.
 class SwitchedPort : public PortDriver {

@@ -3,6 +3,7 @@
 // panel, the dark camera, a recording telescope link and the Start command;
 // and the main window on a built rig's parts.
 
+#include "file_chooser.h"
 #include "imaging_sequence.h"
 #include "main_window.h"
 #include "rig_builder.h"
@@ -17,6 +18,29 @@ namespace orvane::test {
 struct SequenceTestRig : BasicTestRig<PlainSequencePanel> {
     explicit SequenceTestRig(RigOptions options = {}) : BasicTestRig(std::move(options)) {}
     ImagingSequence sequence{rig, panel};
+};
+
+// A file chooser whose user always cancels.
+class NoFiles : public FileChooser {
+public:
+    void chooseOpenFile(QWidget *, const QString &, const QString &, ChosenFile chosen) override { chosen({}); }
+    void chooseOpenFiles(QWidget *, const QString &, ChosenFiles chosen) override { chosen({}); }
+};
+
+// A capture device that only has a name.
+class NamedSource : public CaptureSource {
+public:
+    explicit NamedSource(QString name, bool simulated = false) : name_(std::move(name)), simulated_(simulated) {}
+    QString name() const override { return name_; }
+    bool simulated() const override { return simulated_; }
+    Result connect() override { return Result::success(); }
+    void disconnect() override {}
+    void setSequencing(bool) override {}
+    std::optional<QImage> copyFrame() override { return std::nullopt; }
+
+private:
+    QString name_;
+    bool simulated_;
 };
 
 // The main window on the parts of `parts`, its settings files in `folder`

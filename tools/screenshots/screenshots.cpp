@@ -21,28 +21,10 @@
 #include <iostream>
 
 using namespace orvane;
+using test::NamedSource;
+using test::NoFiles;
 
 namespace {
-
-class NoFiles : public FileChooser {
-public:
-    void chooseOpenFile(QWidget *, const QString &, const QString &, ChosenFile chosen) override { chosen({}); }
-    void chooseOpenFiles(QWidget *, const QString &, ChosenFiles chosen) override { chosen({}); }
-};
-
-// A capture device that shows up in the device list under a name.
-class NamedSource : public CaptureSource {
-public:
-    explicit NamedSource(QString name) : name_(std::move(name)) {}
-    QString name() const override { return name_; }
-    Result connect() override { return Result::success(); }
-    void disconnect() override {}
-    void setSequencing(bool) override {}
-    std::optional<QImage> copyFrame() override { return std::nullopt; }
-
-private:
-    QString name_;
-};
 
 QByteArray defaultSettings()
 {
