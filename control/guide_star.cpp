@@ -23,8 +23,8 @@ PixelView viewOf(const QImage &surface)
 void Rig::MeasureGuideStar()
 {
     const SequenceState &seq = c_.sequence;
-    const StarMeasurement m = measureStar(viewOf(c_.picture.surface()), seq.StarX, seq.StarY,
-                                          c_.settings.GuideBoxSize, c_.guiding.MinStarSnr);
+    const StarMeasurement m = c_.guiding.Algorithm->measure(viewOf(c_.picture.surface()), seq.StarX, seq.StarY,
+                                                            c_.settings.GuideBoxSize, c_.guiding.MinStarSnr);
     c_.guiding.DriftX = float(m.driftX);
     c_.guiding.DriftY = float(m.driftY);
     c_.guiding.StarFound = m.found;

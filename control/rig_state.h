@@ -2,6 +2,8 @@
 // The process-wide values of an imaging sequence and of guiding. One set lives
 // for the whole program (owned by main); a test builds its own.
 
+#include "guide_algorithm.h"
+
 #include <QString>
 
 #include <cstdint>
@@ -32,6 +34,7 @@ struct GuidingState {
     uint32_t MoveClock = 0; // clock ms of the last move start or update
     bool StarFound = true;  // the last measurement found a star in the box (not noise, not a hot pixel)
     double MinStarSnr = kDefaultMinStarSnr; // least signal-to-noise ratio of a star; orvane.ini [guide] minStarSnr
+    const GuideAlgorithm *Algorithm = &kGuideAlgorithms[0]; // how the star in the box is measured
 };
 
 } // namespace orvane

@@ -82,6 +82,19 @@ TEST_F(GuideStarTest, TheLeastSignalToNoiseComesFromTheGuidingState)
     EXPECT_FALSE(guiding.StarFound);
 }
 
+TEST_F(GuideStarTest, TheGuidingStateChoosesHowTheStarIsMeasured)
+{
+    EXPECT_EQ(guiding.Algorithm, findGuideAlgorithm("brightest-run"));
+    EXPECT_EQ(findGuideAlgorithm("no such way"), nullptr);
+    // Another way of measuring, chosen at run time, decides the move without any other change.
+    static constexpr GuideAlgorithm seesDriftRight{
+        "test", [](const PixelView &, double, double, int, double) {
+            return StarMeasurement{.driftX = 10, .found = true};
+        }};
+    guiding.Algorithm = &seesDriftRight;
+    EXPECT_EQ(guideOnce(), QByteArray(kStopAll) + ":RG#:Me#");
+}
+
 TEST_F(GuideStarTest, RunsRightAndLeftOfTheMarkGiveTheirCentres)
 {
     for (int x = 301; x <= 306; ++x)
