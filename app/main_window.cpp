@@ -69,7 +69,15 @@ MainWindow::MainWindow(MainWindowParts parts, QWidget *parent) : QMainWindow(par
     showMessageBox = [this](const QString &text, QMessageBox::Icon icon) { openMessageBox(this, icon, text); };
     connect(&parts_.picture, &PictureArea::reservationChanged, this, &MainWindow::updateStartButton);
     connect(&parts_.camera, &EzVidCap::deviceChanged, this, &MainWindow::updateSimulatedParts);
-    parts_.port.onRealPortChanged = [this] { updateSimulatedParts(); };
+    parts_.port.onRealPortChanged = [this] {
+        // A real port lost while in use (a write failed) is told here; a retry tells its own outcome.
+        const bool real = parts_.port.realPortInUse();
+        if (portWasReal_ && !real && !retryingPort_)
+            notify(QStringLiteral("%1 The camera lines are simulated from now on.").arg(parts_.port.realPortNote()));
+        portWasReal_ = real;
+        updateSimulatedParts();
+    };
+    portWasReal_ = parts_.port.realPortInUse();
 }
 
 MainWindow::~MainWindow()
@@ -356,7 +364,10 @@ void MainWindow::retryPrinterPort()
     const uint16_t address = uint16_t(parts_.settings.PortAddress);
     triedPortAddress_ = address;
     const QString noteBefore = parts_.port.realPortNote();
-    if (parts_.port.retryRealPort(address))
+    retryingPort_ = true;
+    const bool works = parts_.port.retryRealPort(address);
+    retryingPort_ = false;
+    if (works)
         notify(QStringLiteral("The printer port at 0x%1 works now: the camera lines are real.").arg(address, 0, 16));
     else if (parts_.port.realPortNote() != noteBefore) // failing as before was said already
         notify(QStringLiteral("%1 The camera lines stay simulated.").arg(parts_.port.realPortNote()));

@@ -150,6 +150,8 @@ private:
     FrameHeader lastFrameHeader_{};
     bool closeWhenStopped_ = false;
     uint16_t triedPortAddress_ = 0; // the printer port address last tried
+    bool portWasReal_ = false;      // the real printer port took the bytes when last looked
+    bool retryingPort_ = false;     // a retry is under way and tells its own outcome
 };
 
 } // namespace orvane

@@ -315,5 +315,11 @@ TEST(MainWindow, ThePrinterPortIsTriedAgainAtOptionsDoneAndAtStart)
         EXPECT_EQ(rig.window->notices().value(rig.window->notices().size() - 1),
                   "The printer port at " + address + " works now: the camera lines are real.");
         EXPECT_EQ(rig.simulatedShown(), "hidden");
+
+        portWorks = false; // the port goes away under a write: told at once, not only on stderr
+        rig.port.SetPortVal(uint16_t(rig.settings.PortAddress), 1, 1);
+        EXPECT_EQ(rig.window->notices().value(rig.window->notices().size() - 1),
+                  "The printer port went away. The camera lines are simulated from now on.");
+        EXPECT_EQ(rig.simulatedShown(), "Simulated: printer port");
     }
 }
