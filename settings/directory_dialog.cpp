@@ -4,15 +4,22 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QGridLayout>
+#include <QHBoxLayout>
+#include <QInputDialog>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QStyle>
 #include <QStorageInfo>
 
-#include <cerrno>
+#include "message_box.h"
 
+#include <cerrno>
+#include <cstring>
+
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace orvane {
@@ -40,6 +47,26 @@ QStringList volumeRoots()
     }
     std::sort(roots.begin() + 1, roots.end());
     return roots;
+}
+
+// Why ::mkdir failed, in plain words.
+QString mkdirCause(int error)
+{
+    switch (error) {
+    case EEXIST:
+        return QStringLiteral("it exists already");
+    case EACCES:
+    case EPERM:
+        return QStringLiteral("permission denied");
+    case EROFS:
+        return QStringLiteral("the file system is read-only");
+    case ENOSPC:
+        return QStringLiteral("the disk is full");
+    case ENOENT:
+        return QStringLiteral("the directory it would go in is gone");
+    default:
+        return QString::fromLocal8Bit(std::strerror(error));
+    }
 }
 
 } // namespace
@@ -123,6 +150,11 @@ DirectoryDialog::DirectoryDialog(QString &saveDir, QWidget *parent) : QWidget(pa
     pathLabel->setObjectName(QStringLiteral("pathLabel"));
     pathLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
     pathLabel->setWordWrap(true);
+    pathLabel->setToolTip(QStringLiteral("The folder OK takes."));
+    auto *pathCaption = new QLabel(QStringLiteral("Save to:"), this);
+    pathEdit = new QLineEdit(this);
+    pathEdit->setObjectName(QStringLiteral("pathEdit"));
+    pathEdit->setPlaceholderText(QStringLiteral("Or type a folder and press Enter"));
     problemLabel = new QLabel(this);
     problemLabel->setObjectName(QStringLiteral("problemLabel"));
     problemLabel->setWordWrap(true);
@@ -132,21 +164,47 @@ DirectoryDialog::DirectoryDialog(QString &saveDir, QWidget *parent) : QWidget(pa
     Command1->setObjectName(QStringLiteral("Command1"));
     Command1->setFixedWidth(150);
     Command1->setDefault(true);
+    cancelButton = new QPushButton(QStringLiteral("Cancel"), this);
+    cancelButton->setObjectName(QStringLiteral("cancelButton"));
+    cancelButton->setFixedWidth(150);
+    newFolderButton = new QPushButton(QStringLiteral("New folder"), this);
+    newFolderButton->setObjectName(QStringLiteral("newFolderButton"));
+    newFolderButton->setFixedWidth(150);
 
-    // Drive list top left, OK below it, the directory list to their right.
+    Drive1->setAccessibleName(QStringLiteral("Drive"));
+    Dir1->setAccessibleName(QStringLiteral("Folders"));
+    pathEdit->setAccessibleName(QStringLiteral("Folder to save to"));
+
+    // Drive list top left, OK below it, the directory list to their right; the
+    // path OK takes above the list, a typed path below it.
+    auto *pathRow = new QHBoxLayout;
+    pathRow->addWidget(pathCaption);
+    pathRow->addWidget(pathLabel, 1);
     auto *layout = new QGridLayout(this);
     layout->addWidget(Drive1, 0, 0, Qt::AlignTop);
     layout->addWidget(Command1, 1, 0, Qt::AlignTop);
-    layout->addWidget(pathLabel, 0, 1);
-    layout->addWidget(Dir1, 1, 1, 2, 1);
-    layout->addWidget(problemLabel, 3, 0, 1, 2);
-    layout->setRowStretch(2, 1);
+    layout->addWidget(cancelButton, 2, 0, Qt::AlignTop);
+    layout->addWidget(newFolderButton, 3, 0, Qt::AlignTop);
+    layout->addLayout(pathRow, 0, 1);
+    layout->addWidget(Dir1, 1, 1, 4, 1);
+    layout->addWidget(pathEdit, 5, 1);
+    layout->addWidget(problemLabel, 6, 0, 1, 2);
+    layout->setRowStretch(4, 1);
     layout->setColumnStretch(1, 1);
 
     connect(Command1, &QPushButton::clicked, this, &DirectoryDialog::Command1Click);
+    connect(cancelButton, &QPushButton::clicked, this, &QWidget::close);
+    connect(newFolderButton, &QPushButton::clicked, this, &DirectoryDialog::askNewFolderName);
     connect(Drive1, &QComboBox::activated, this, &DirectoryDialog::Drive1Change);
     connect(Dir1, &DirectoryList::pathChanged, this, &DirectoryDialog::pathOpened);
     connect(Dir1, &DirectoryList::openFailed, this, &DirectoryDialog::showProblem);
+    connect(Dir1, &QListWidget::itemSelectionChanged, this, [this] {
+        if (!Dir1->selectedItems().isEmpty())
+            pathEdit->clear(); // a highlight replaces what was typed
+        choiceChanged();
+    });
+    connect(pathEdit, &QLineEdit::textEdited, this, &DirectoryDialog::choiceChanged);
+    connect(pathEdit, &QLineEdit::returnPressed, this, &DirectoryDialog::Command1Click);
 
     if (!Dir1->setPath(QDir::currentPath()))
         (void)Dir1->setPath(QDir::rootPath());
@@ -157,10 +215,64 @@ QString DirectoryDialog::currentPath() const
     return Dir1->path();
 }
 
+QString DirectoryDialog::chosenPath() const
+{
+    QString typed = pathEdit->text().trimmed();
+    if (!typed.isEmpty()) {
+        if (typed == u'~' || typed.startsWith(QStringLiteral("~/")))
+            typed.replace(0, 1, QDir::homePath());
+        return absoluteClean(QDir(Dir1->path()).absoluteFilePath(typed));
+    }
+    if (const QListWidgetItem *highlighted = Dir1->currentItem(); highlighted && highlighted->isSelected())
+        return highlighted->data(Qt::UserRole).toString();
+    return Dir1->path();
+}
+
 void DirectoryDialog::Command1Click()
 {
-    saveDir_ = Dir1->path();
+    const QString chosen = chosenPath();
+    const QFileInfo info(chosen);
+    if (!info.exists() || !info.isDir()) {
+        showProblem(info.exists() ? QStringLiteral("%1 is not a folder; choose another.").arg(chosen)
+                                  : QStringLiteral("The folder %1 does not exist; choose or make another.").arg(chosen));
+        return;
+    }
+    saveDir_ = chosen;
     close();
+}
+
+Result DirectoryDialog::makeFolder(const QString &name)
+{
+    const QString trimmed = name.trimmed();
+    Result made = Result::success();
+    const QString path = absoluteClean(Dir1->path() + u'/' + trimmed);
+    if (trimmed.isEmpty())
+        made = Result::failure(QStringLiteral("A new folder needs a name."));
+    else if (trimmed.contains(u'/') || trimmed == u'.' || trimmed == QStringLiteral(".."))
+        made = Result::failure(
+            QStringLiteral("Cannot make the folder \"%1\": a name cannot be \".\" or \"..\" or hold \"/\".").arg(trimmed));
+    else if (::mkdir(QFile::encodeName(path).constData(), 0777) != 0)
+        made = Result::failure(QStringLiteral("Cannot make the folder %1: %2.").arg(path, mkdirCause(errno)));
+    if (!made) {
+        showProblem(made.error());
+        return made;
+    }
+    Dir1->refresh();
+    const auto found = Dir1->findItems(trimmed, Qt::MatchExactly);
+    if (!found.isEmpty())
+        Dir1->setCurrentItem(found.first()); // highlighted: OK takes it
+    choiceChanged();
+    return made;
+}
+
+void DirectoryDialog::askNewFolderName()
+{
+    auto *ask = new QInputDialog(this);
+    ask->setObjectName(QStringLiteral("newFolderName"));
+    ask->setWindowTitle(QStringLiteral("New folder"));
+    ask->setLabelText(QStringLiteral("Name of the new folder in %1:").arg(Dir1->path()));
+    connect(ask, &QInputDialog::textValueSelected, this, [this](const QString &name) { (void)makeFolder(name); });
+    openDialog(ask);
 }
 
 void DirectoryDialog::Drive1Change()
@@ -193,11 +305,27 @@ void DirectoryDialog::showEvent(QShowEvent *event)
     QWidget::showEvent(event);
 }
 
+void DirectoryDialog::keyPressEvent(QKeyEvent *event)
+{
+    if (event->key() == Qt::Key_Escape) {
+        close(); // like Cancel
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
 void DirectoryDialog::pathOpened(const QString &path)
 {
-    pathLabel->setText(path);
+    pathEdit->clear();
     selectDriveOf(path);
-    showProblem(saveDirectoryProblem(path));
+    choiceChanged();
+}
+
+void DirectoryDialog::choiceChanged()
+{
+    const QString chosen = chosenPath();
+    pathLabel->setText(chosen);
+    showProblem(saveDirectoryProblem(chosen));
 }
 
 void DirectoryDialog::showProblem(const QString &sentence)

@@ -1,9 +1,12 @@
 #pragma once
 // The save-directory window (Form3): a list of mounted volumes (Drive1) and a
-// directory list (Dir1) whose path is the directory opened in it. OK gives that
-// path to SaveDir; closing by the frame changes nothing. A directory frames cannot
-// be saved in is flagged in the window before OK. The window deletes itself when
-// closed; each new one starts at the process's working directory.
+// directory list (Dir1) whose path is the directory opened in it. OK gives
+// SaveDir the folder the window shows it will take: the highlighted entry, else
+// the opened directory, or a path typed below the list. A new folder can be made
+// in the opened directory. Cancel, Escape and the frame change nothing. A
+// directory frames cannot be saved in is flagged in the window before OK. The
+// window deletes itself when closed; each new one starts at the process's
+// working directory.
 
 #include "result.h"
 
@@ -13,6 +16,7 @@
 
 class QComboBox;
 class QLabel;
+class QLineEdit;
 class QPushButton;
 
 namespace orvane {
@@ -52,9 +56,18 @@ public:
 
     // The path of Dir1.
     QString currentPath() const;
+    // The folder OK takes: a typed path, else the highlighted entry, else the
+    // opened directory; absolute.
+    QString chosenPath() const;
 
-    // OK: SaveDir takes the opened directory; then the window closes.
+    // OK: SaveDir takes the chosen folder and the window closes; a folder that
+    // does not exist or is not a directory is refused, naming it, and the window stays.
     void Command1Click();
+    // Makes the folder `name` in the opened directory and highlights it. The
+    // sentence names the folder and why it could not be made.
+    Result makeFolder(const QString &name);
+    // "New folder": asks for the name in a window-modal box, then makeFolder.
+    void askNewFolderName();
     // Drive1 changed: open the chosen volume's root.
     void Drive1Change();
 
@@ -65,14 +78,19 @@ public:
     QComboBox *Drive1 = nullptr;
     DirectoryList *Dir1 = nullptr;
     QPushButton *Command1 = nullptr;
-    QLabel *pathLabel = nullptr;    // the opened directory, above the list
+    QPushButton *cancelButton = nullptr;
+    QPushButton *newFolderButton = nullptr;
+    QLabel *pathLabel = nullptr;    // the folder OK takes, above the list
+    QLineEdit *pathEdit = nullptr;  // a folder typed by the user; Enter takes it
     QLabel *problemLabel = nullptr; // shown when frames cannot be saved there
 
 protected:
     void showEvent(QShowEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
 
 private:
     void pathOpened(const QString &path);
+    void choiceChanged();
     void showProblem(const QString &sentence);
     void selectDriveOf(const QString &path);
 

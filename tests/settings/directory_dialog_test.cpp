@@ -1,14 +1,19 @@
 #include "directory_dialog.h"
+#include "nested_loop_watch.h"
 #include "test_support.h"
 
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDir>
 #include <QKeyEvent>
+#include <QInputDialog>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
 #include <QTemporaryDir>
+
+#include <functional>
 
 #include <sys/inotify.h>
 #include <unistd.h>
@@ -53,6 +58,19 @@ protected:
         return out;
     }
     static void runDeferredDeletes() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
+    // Types `text` into `w` key by key, as the user would.
+    static void type(QWidget *w, const QString &text)
+    {
+        for (QChar c : text) {
+            QKeyEvent key(QEvent::KeyPress, 0, Qt::NoModifier, QString(c));
+            QCoreApplication::sendEvent(w, &key);
+        }
+    }
+    static void press(QWidget *w, Qt::Key k)
+    {
+        QKeyEvent key(QEvent::KeyPress, k, Qt::NoModifier);
+        QCoreApplication::sendEvent(w, &key);
+    }
 
     QTemporaryDir dir;
     QString root;
@@ -74,19 +92,98 @@ TEST_F(DirectoryDialogTest, StartsHiddenAtTheWorkingDirectoryListingItsSubdirect
     EXPECT_EQ(saveDir, "/previous/choice") << "creating the window does not set SaveDir";
 }
 
-TEST_F(DirectoryDialogTest, OkTakesTheOpenedDirectoryNotTheHighlightedOne)
+TEST_F(DirectoryDialogTest, OkTakesTheFolderTheWindowShowsHighlightedOpenedOrTyped)
+{
+    const QString parent = QFileInfo(root).path();
+    const struct {
+        const char *what;
+        std::function<void(DirectoryDialog &)> choose;
+        QString expected;
+    } cases[] = {
+        {"nothing touched", [](DirectoryDialog &) {}, root},
+        {"opened", [&](DirectoryDialog &d) { ASSERT_TRUE(d.Dir1->openRow(rowOf("flats"))); }, root + "/flats"},
+        {"highlighted", [&](DirectoryDialog &d) { d.Dir1->setCurrentRow(rowOf("lights")); }, root + "/lights"},
+        {"parent highlighted", [&](DirectoryDialog &d) { d.Dir1->setCurrentRow(rowOf("..")); }, parent},
+        {"typed relative", [](DirectoryDialog &d) { type(d.pathEdit, " darks/ "); }, root + "/darks"},
+        {"typed absolute", [&](DirectoryDialog &d) { type(d.pathEdit, root + "/flats/../lights"); }, root + "/lights"},
+        {"highlight after typing", [&](DirectoryDialog &d) {
+             type(d.pathEdit, "darks");
+             d.Dir1->setCurrentRow(rowOf("flats"));
+         }, root + "/flats"},
+    };
+    for (const auto &c : cases) {
+        saveDir = QStringLiteral("/previous/choice");
+        delete dialog.data();
+        dialog = new DirectoryDialog(saveDir);
+        dialog->show();
+        c.choose(*dialog);
+        EXPECT_EQ(dialog->pathLabel->text(), c.expected) << c.what;
+        dialog->Command1->click();
+        EXPECT_EQ(saveDir, c.expected) << c.what;
+        runDeferredDeletes();
+        EXPECT_TRUE(dialog.isNull()) << c.what;
+    }
+}
+
+TEST_F(DirectoryDialogTest, EnterTakesATypedFolderAndWhatIsNoFolderIsRefusedByName)
 {
     dialog->show();
-    ASSERT_TRUE(dialog->Dir1->openRow(rowOf("flats")));
-    EXPECT_EQ(dialog->currentPath(), root + "/flats");
-    EXPECT_EQ(dialog->pathLabel->text(), root + "/flats");
-    ASSERT_TRUE(dialog->Dir1->openRow(rowOf("..")));
-    dialog->Dir1->setCurrentRow(rowOf("lights")); // highlighted only
-    EXPECT_EQ(dialog->currentPath(), root);
-    dialog->Command1->click();
-    EXPECT_EQ(saveDir, root);
-    runDeferredDeletes();
-    EXPECT_TRUE(dialog.isNull());
+    for (const char *bad : {"missing", "notes.txt"}) {
+        dialog->pathEdit->clear();
+        type(dialog->pathEdit, bad);
+        press(dialog->pathEdit, Qt::Key_Return);
+        EXPECT_EQ(saveDir, "/previous/choice") << bad;
+        EXPECT_TRUE(dialog->isVisible()) << bad;
+        EXPECT_TRUE(dialog->problemLabel->text().contains(root + "/" + bad)) << dialog->problemLabel->text().toStdString();
+    }
+    dialog->pathEdit->clear();
+    type(dialog->pathEdit, "lights");
+    press(dialog->pathEdit, Qt::Key_Return);
+    EXPECT_EQ(saveDir, root + "/lights");
+}
+
+TEST_F(DirectoryDialogTest, CancelAndEscapeCloseWithoutAChange)
+{
+    for (bool escape : {false, true}) {
+        delete dialog.data();
+        dialog = new DirectoryDialog(saveDir);
+        dialog->show();
+        dialog->Dir1->setCurrentRow(rowOf("lights"));
+        if (escape)
+            press(dialog->Dir1, Qt::Key_Escape); // from the list, where the focus usually is
+        else
+            dialog->cancelButton->click();
+        runDeferredDeletes();
+        EXPECT_TRUE(dialog.isNull()) << escape;
+        EXPECT_EQ(saveDir, "/previous/choice") << escape;
+    }
+}
+
+TEST_F(DirectoryDialogTest, ANewFolderIsMadeInTheOpenedDirectoryAndHighlighted)
+{
+    test::NestedLoopWatch watch;
+    dialog->show();
+    dialog->newFolderButton->click();
+    const auto asks = test::openDialogs<QInputDialog>(dialog);
+    ASSERT_EQ(asks.size(), 1);
+    EXPECT_EQ(asks[0]->windowModality(), Qt::WindowModal);
+    asks[0]->setTextValue("2026-01-12");
+    asks[0]->accept();
+    EXPECT_EQ(watch.nestedLoops(), 0);
+    EXPECT_TRUE(QFileInfo(root + "/2026-01-12").isDir());
+    EXPECT_EQ(dialog->pathLabel->text(), root + "/2026-01-12");
+
+    const std::pair<const char *, QString> refused[] = {
+        {"darks", "Cannot make the folder " + root + "/darks: it exists already."},
+        {"a/b", "Cannot make the folder \"a/b\": a name cannot be \".\" or \"..\" or hold \"/\"."},
+        {"  ", "A new folder needs a name."},
+    };
+    for (const auto &[name, sentence] : refused) {
+        EXPECT_FALSE(dialog->makeFolder(name)) << name;
+        EXPECT_EQ(dialog->problemLabel->text(), sentence);
+        EXPECT_FALSE(dialog->problemLabel->isHidden());
+    }
+    EXPECT_EQ(dialog->pathLabel->text(), root + "/2026-01-12") << "a refusal leaves the choice";
 }
 
 TEST_F(DirectoryDialogTest, DoubleClickAndEnterOpenAnEntry)
@@ -167,7 +264,8 @@ TEST_F(DirectoryDialogTest, ADirectoryGoneWhileHiddenIsFlaggedWhenShown)
     EXPECT_EQ(dialog->problemLabel->text(),
               "You cannot save frames in " + root + "/lights: it does not exist.");
     dialog->Command1Click();
-    EXPECT_EQ(saveDir, root + "/lights") << "OK still takes the opened directory; saving frames reports the fault";
+    EXPECT_EQ(saveDir, "/previous/choice") << "OK refuses a folder that is gone";
+    EXPECT_TRUE(dialog->problemLabel->text().contains(root + "/lights")) << dialog->problemLabel->text().toStdString();
 }
 
 } // namespace
