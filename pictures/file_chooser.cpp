@@ -23,6 +23,15 @@ QFileDialog *newDialog(QWidget *parent, QFileDialog::FileMode mode, const QStrin
     return dialog;
 }
 
+void startAt(QFileDialog *dialog, const QString &initialName)
+{
+    if (!initialName.isEmpty()) {
+        const QFileInfo info(initialName);
+        dialog->setDirectory(info.absolutePath());
+        dialog->selectFile(info.fileName());
+    }
+}
+
 } // namespace
 
 void QtFileChooser::chooseOpenFile(QWidget *parent, const QString &filter, const QString &initialName,
@@ -31,11 +40,21 @@ void QtFileChooser::chooseOpenFile(QWidget *parent, const QString &filter, const
     // AnyFile: a new name may be typed.
     QFileDialog *dialog = newDialog(parent, QFileDialog::AnyFile, filter,
                                     [chosen](const QStringList &files) { chosen(files.value(0)); });
-    if (!initialName.isEmpty()) {
-        const QFileInfo info(initialName);
-        dialog->setDirectory(info.absolutePath());
-        dialog->selectFile(info.fileName());
-    }
+    startAt(dialog, initialName);
+    openDialog(dialog);
+}
+
+void QtFileChooser::chooseSaveFile(QWidget *parent, const QString &filter, const QString &initialName,
+                                   ChosenFile chosen)
+{
+    QFileDialog *dialog = newDialog(parent, QFileDialog::AnyFile, filter,
+                                    [chosen](const QStringList &files) { chosen(files.value(0)); });
+    dialog->setAcceptMode(QFileDialog::AcceptSave);
+    dialog->setWindowTitle(QStringLiteral("Save picture"));
+    dialog->setLabelText(QFileDialog::Accept, QStringLiteral("Save"));
+    // Qt's own question would run a nested event loop; the caller asks instead.
+    dialog->setOption(QFileDialog::DontConfirmOverwrite);
+    startAt(dialog, initialName);
     openDialog(dialog);
 }
 

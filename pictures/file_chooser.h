@@ -20,11 +20,14 @@ public:
 
     virtual ~FileChooser() = default;
     // An open-file dialog in which a name that does not exist yet may also be
-    // typed (File > Save uses it too). `filter` is in Qt's form, e.g.
-    // "pictures (*.bmp)"; the dialog opens on `initialName` when it is not empty.
-    // `chosen` gets the full path chosen, or an empty text when cancelled; it is
-    // not called when `parent` goes away first.
+    // typed. `filter` is in Qt's form, e.g. "pictures (*.bmp)"; the dialog opens
+    // on `initialName` when it is not empty. `chosen` gets the full path chosen,
+    // or an empty text when cancelled; it is not called when `parent` goes away first.
     virtual void chooseOpenFile(QWidget *parent, const QString &filter, const QString &initialName,
+                                ChosenFile chosen) = 0;
+    // A save dialog, titled and labelled for saving, otherwise as chooseOpenFile.
+    // It does not ask about replacing a file: the caller does, without blocking.
+    virtual void chooseSaveFile(QWidget *parent, const QString &filter, const QString &initialName,
                                 ChosenFile chosen) = 0;
     // One or several existing files; each comes as its full path, spaces and
     // all. Empty when cancelled.
@@ -35,6 +38,8 @@ public:
 class QtFileChooser : public FileChooser {
 public:
     void chooseOpenFile(QWidget *parent, const QString &filter, const QString &initialName,
+                        ChosenFile chosen) override;
+    void chooseSaveFile(QWidget *parent, const QString &filter, const QString &initialName,
                         ChosenFile chosen) override;
     void chooseOpenFiles(QWidget *parent, const QString &filter, ChosenFiles chosen) override;
 };

@@ -1,20 +1,22 @@
 #include "picture_file_menu.h"
 
+#include <QFileInfo>
+
 namespace orvane {
 
-PictureFileMenu::PictureFileMenu(PictureArea &area, FileChooser &chooser, MessageFunction message)
-    : area_(area), chooser_(chooser), message_(std::move(message))
+PictureFileMenu::PictureFileMenu(PictureArea &area, FileChooser &chooser, MessageFunction message, YesNoFunction ask)
+    : area_(area), chooser_(chooser), message_(std::move(message)), ask_(std::move(ask))
 {
 }
 
-void PictureFileMenu::choose(QWidget *parent, const std::function<void(const QString &)> &then)
+FileChooser::ChosenFile PictureFileMenu::remembering(std::function<void(const QString &)> then)
 {
-    chooser_.chooseOpenFile(parent, kFilter, lastName_, [this, then](const QString &name) {
+    return [this, then = std::move(then)](const QString &name) {
         if (name.isEmpty())
             return; // cancelled
         lastName_ = name; // remembered whatever becomes of the load or save
         then(name);
-    });
+    };
 }
 
 void PictureFileMenu::load(QWidget *parent)
@@ -26,22 +28,34 @@ void PictureFileMenu::load(QWidget *parent)
         message_(parent, refusal());
         return;
     }
-    choose(parent, [this, parent, refusal](const QString &name) {
+    chooser_.chooseOpenFile(parent, kFilter, lastName_, remembering([this, parent, refusal](const QString &name) {
         if (area_.reserved()) { // taken while the dialog was open
             message_(parent, refusal());
             return;
         }
         if (const Result loaded = area_.loadPicture(name); !loaded)
             message_(parent, loaded.error());
-    });
+    }));
 }
 
 void PictureFileMenu::save(QWidget *parent)
 {
-    choose(parent, [this, parent](const QString &name) {
-        if (const Result saved = area_.savePicture(name); !saved)
-            message_(parent, saved.error());
-    });
+    chooser_.chooseSaveFile(parent, kFilter, lastName_, remembering([this, parent](const QString &name) {
+        if (!QFileInfo::exists(name)) {
+            write(parent, name);
+            return;
+        }
+        ask_(parent, QStringLiteral("%1 exists already. Replace it?").arg(name), [this, parent, name](bool yes) {
+            if (yes)
+                write(parent, name);
+        });
+    }));
+}
+
+void PictureFileMenu::write(QWidget *parent, const QString &name)
+{
+    if (const Result saved = area_.savePicture(name); !saved)
+        message_(parent, saved.error());
 }
 
 } // namespace orvane

@@ -1,6 +1,7 @@
 #pragma once
-// File > Load and File > Save of the main window: one open-file dialog for both,
-// filtered to "pictures (*.bmp)", opening each time on the name chosen last.
+// File > Load and File > Save of the main window: an open dialog for Load and a
+// save dialog for Save, both filtered to "pictures (*.bmp)" and opening on the
+// name chosen last by either. Save asks before it replaces a file.
 
 #include "file_chooser.h"
 #include "user_message.h"
@@ -19,25 +20,29 @@ class PictureFileMenu {
 public:
     static inline const QString kFilter = QStringLiteral("pictures (*.bmp)");
 
-    PictureFileMenu(PictureArea &area, FileChooser &chooser, MessageFunction message = messageBox());
+    PictureFileMenu(PictureArea &area, FileChooser &chooser, MessageFunction message = messageBox(),
+                    YesNoFunction ask = yesNoBox());
 
     // Puts the chosen picture file into the picture area once the dialog closes.
     // Refused while another holder works on the area; a cancelled dialog does nothing.
     void load(QWidget *parent);
     // Writes the area's current picture (without the marks drawn on it) to the
-    // chosen name, as typed, once the dialog closes: a 24-bit BMP at the picture's own size.
+    // chosen name, as typed, once the dialog closes: a 24-bit BMP at the picture's
+    // own size. A file of that name is replaced only when the user says Yes.
     void save(QWidget *parent);
 
     // The name the dialog opens on next time (empty at first).
     const QString &lastName() const { return lastName_; }
 
 private:
-    // Runs `then` with the name chosen; nothing when cancelled.
-    void choose(QWidget *parent, const std::function<void(const QString &)> &then);
+    // The name chosen in a dialog, or empty when cancelled; it is remembered.
+    FileChooser::ChosenFile remembering(std::function<void(const QString &)> then);
+    void write(QWidget *parent, const QString &name);
 
     PictureArea &area_;
     FileChooser &chooser_;
     MessageFunction message_;
+    YesNoFunction ask_;
     QString lastName_;
 };
 

@@ -11,9 +11,14 @@ class QWidget;
 namespace orvane {
 
 using MessageFunction = std::function<void(QWidget *parent, const QString &sentence)>;
+// Asks a Yes/No question; `answered` gets true for Yes, later, once the user has answered.
+using YesNoFunction =
+    std::function<void(QWidget *parent, const QString &question, std::function<void(bool yes)> answered)>;
 
 // A warning box titled "Orvane" over `parent`. It is opened without a nested
 // event loop, so the caller (a batch, a running sequence) is never held up.
 MessageFunction messageBox();
+// A window-modal Yes/No box titled "Orvane" over `parent`, without a nested event loop.
+YesNoFunction yesNoBox();
 
 } // namespace orvane

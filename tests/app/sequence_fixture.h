@@ -24,6 +24,7 @@ struct SequenceTestRig : BasicTestRig<PlainSequencePanel> {
 class NoFiles : public FileChooser {
 public:
     void chooseOpenFile(QWidget *, const QString &, const QString &, ChosenFile chosen) override { chosen({}); }
+    void chooseSaveFile(QWidget *, const QString &, const QString &, ChosenFile chosen) override { chosen({}); }
     void chooseOpenFiles(QWidget *, const QString &, ChosenFiles chosen) override { chosen({}); }
 };
 

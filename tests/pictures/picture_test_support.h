@@ -21,12 +21,22 @@ public:
     QStringList singleReplies;        // chooseOpenFile answers, in order ("" = cancel)
     QList<QStringList> listReplies;   // chooseOpenFiles answers, in order (empty = cancel)
     QStringList filters;              // the filter of every call
-    QStringList initialNames;         // chooseOpenFile's initial names
+    QStringList initialNames;         // the single-file dialogs' initial names
+    QStringList kinds;                // "open" or "save" for each single-file dialog
     int calls = 0;
 
     void chooseOpenFile(QWidget *, const QString &filter, const QString &initialName, ChosenFile chosen) override
     {
+        answer("open", filter, initialName, chosen);
+    }
+    void chooseSaveFile(QWidget *, const QString &filter, const QString &initialName, ChosenFile chosen) override
+    {
+        answer("save", filter, initialName, chosen);
+    }
+    void answer(const char *kind, const QString &filter, const QString &initialName, const ChosenFile &chosen)
+    {
         ++calls;
+        kinds.append(QString::fromLatin1(kind));
         filters.append(filter);
         initialNames.append(initialName);
         chosen(singleReplies.isEmpty() ? QString() : singleReplies.takeFirst());
