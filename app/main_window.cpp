@@ -259,7 +259,7 @@ DirectoryDialog *MainWindow::form3()
 OptionsDialog *MainWindow::form2()
 {
     if (!form2_) {
-        form2_ = new OptionsDialog(parts_.settings, parts_.configPath, parts_.iniPath, parts_.comm, this);
+        form2_ = new OptionsDialog(parts_.settings, parts_.configPath, parts_.iniPath, parts_.comm, parts_.clock, this);
         form2_->setWindowFlag(Qt::Window);
         connect(form2_, &OptionsDialog::applied, this, [this] {
             if (parts_.port.hasRealPortDriver() && uint16_t(parts_.settings.PortAddress) != triedPortAddress_)

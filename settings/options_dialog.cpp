@@ -2,6 +2,7 @@
 
 #include "config_file.h"
 #include "message_box.h"
+#include "mount_probe.h"
 #include "numbers.h"
 #include "serial_devices.h"
 #include "serial_link.h"
@@ -11,6 +12,7 @@
 #include <QDir>
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -37,6 +39,38 @@ QString directionTextProblem(const QString &text)
     return {};
 }
 
+// What each box means, in plain words with its unit, by box number (Text1..Text15).
+struct BoxHelp {
+    int box;
+    const char *text;
+};
+constexpr BoxHelp kBoxHelp[] = {
+    {1, "The serial port of the mount. 0 = the simulated mount; 1 and up name the serial device picked "
+        "beside it (else /dev/ttyS0 for 1, /dev/ttyS1 for 2, ...). \"Test mount\" tries it now."},
+    {2, "Direction text sent to the mount (:RG#:M<text>#) when the guide star is above its mark. "
+        "Usually n, s, e or w; Rotate and Mirror turn the cross to match the camera."},
+    {3, "Direction text sent to the mount (:RG#:M<text>#) when the guide star is below its mark."},
+    {4, "Direction text sent to the mount (:RG#:M<text>#) when the guide star is right of its mark."},
+    {5, "Direction text sent to the mount (:RG#:M<text>#) when the guide star is left of its mark."},
+    {6, "How fast the star moves on the picture while the mount moves at guide rate, in pixels per "
+        "second (px/s); more than 0. A correction lasts the drift divided by this."},
+    {7, "The printer port the camera lines are wired to: 1 = the port at 0x378, any other number the "
+        "port at 0x278."},
+    {8, "Byte 0..255 put on the printer port's data lines (D0..D7) while an exposure collects light: "
+        "the camera's integrating state."},
+    {9, "Byte 0..255 put on the data lines to read out the long exposure into the picture; also the "
+        "camera's state at rest between runs."},
+    {10, "Byte 0..255 put on the data lines to read out a guide frame; also written once at start-up."},
+    {11, "Milliseconds (ms) a read-out state is held before the frame is taken."},
+    {12, "Side of the square box around the marked star in which it is looked for, in pixels (px)."},
+    {13, "Pixels (px). Kept in the settings file only: a correction starts when the star is more than "
+         "2 px from its mark, whatever this says."},
+    {14, "Byte 0..255 put on the data lines to switch the camera's amplifier on just before the long "
+         "exposure is read out."},
+    {15, "Milliseconds (ms) the amplifier is on (the Amp on state) before the read-out state follows."},
+};
+static_assert(std::size(kBoxHelp) == kSettingsFields.size(), "every Options box has its help");
+
 QLabel *label(const char *objectName, const char *caption)
 {
     auto *l = new QLabel(QString::fromLatin1(caption));
@@ -60,10 +94,10 @@ QPushButton *button(const char *objectName, const char *caption)
 
 } // namespace
 
-OptionsDialog::OptionsDialog(Settings &settings, QString configPath, QString iniPath, MSComm &comm,
+OptionsDialog::OptionsDialog(Settings &settings, QString configPath, QString iniPath, MSComm &comm, Clock &clock,
                              QWidget *parent)
     : QWidget(parent, Qt::Window), settings_(settings), configPath_(std::move(configPath)),
-      iniPath_(std::move(iniPath)), comm_(comm)
+      iniPath_(std::move(iniPath)), comm_(comm), probe_(std::make_unique<MountProbe>(comm.opener(), clock))
 {
     setObjectName(QStringLiteral("Form2"));
     setWindowTitle(QStringLiteral("Options"));
@@ -80,12 +114,29 @@ OptionsDialog::OptionsDialog(Settings &settings, QString configPath, QString ini
     commDevice_ = new QComboBox(this);
     commDevice_->setObjectName(QStringLiteral("commDevice"));
     commDevice_->setToolTip(QStringLiteral("The serial device this comm port number names; 0 is the simulated mount."));
+    testMount_ = new QPushButton(QStringLiteral("Test mount"), this);
+    testMount_->setObjectName(QStringLiteral("testMount"));
+    testMount_->setToolTip(QStringLiteral("Sends the mount's presence probe on the comm port above now and shows "
+                                          "what came back within %1 ms.")
+                               .arg(MountProbe::kAnswerWithinMs));
+    mountAnswer_ = new QLabel(this);
+    mountAnswer_->setObjectName(QStringLiteral("mountAnswer"));
+    mountAnswer_->setWordWrap(true);
+    mountAnswer_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    connect(testMount_, &QPushButton::clicked, this, &OptionsDialog::testMount);
+    connect(probe_.get(), &MountProbe::finished, this, [this](const QString &sentence) {
+        mountAnswer_->setText(sentence);
+        testMount_->setEnabled(true);
+    });
     buildLayout();
+    addToolTips();
     fillBoxes();
     serialDevices_ = availableSerialDevices();
     updateCommDevice();
     connect(boxes_[1], &QLineEdit::textChanged, this, &OptionsDialog::updateCommDevice);
 }
+
+OptionsDialog::~OptionsDialog() = default;
 
 QLineEdit *OptionsDialog::box(int number) const
 {
@@ -132,7 +183,9 @@ void OptionsDialog::buildLayout()
         telescope->addWidget(boxes_[n], row++, 1);
     }
     telescope->addWidget(commDevice_, 3, 2);
-    telescope->setRowStretch(7, 1);
+    telescope->addWidget(testMount_, 7, 0, 1, 3, Qt::AlignLeft);
+    telescope->addWidget(mountAnswer_, 8, 0, 1, 3);
+    telescope->setRowStretch(9, 1);
     for (const SettingsField &field : kSettingsFields)
         if (!isText(field))
             boxes_[field.box]->setMaximumWidth(
@@ -145,10 +198,19 @@ void OptionsDialog::buildLayout()
 
     QPushButton *done = button("Command1", "DONE");
     connect(done, &QPushButton::clicked, this, &OptionsDialog::Command1Click);
+    QPushButton *cancel = button("cancelButton", "Cancel");
+    cancel->setToolTip(QStringLiteral("Closes the window without storing anything (Escape does the same)."));
+    connect(cancel, &QPushButton::clicked, this, &QWidget::close);
+    // DONE stays in the middle; Cancel to its right.
+    auto *buttons = new QGridLayout;
+    buttons->addWidget(done, 0, 1);
+    buttons->addWidget(cancel, 0, 2, Qt::AlignLeft);
+    buttons->setColumnStretch(0, 1);
+    buttons->setColumnStretch(2, 1);
     auto *all = new QVBoxLayout(this);
     all->addLayout(columns);
     all->addSpacing(8);
-    all->addWidget(done, 0, Qt::AlignHCenter);
+    all->addLayout(buttons);
 
     // Below everything else, so the boxes keep their places.
     auto *configPath = new QLabel(QStringLiteral("Settings file: %1").arg(QDir::toNativeSeparators(configPath_)), this);
@@ -156,6 +218,20 @@ void OptionsDialog::buildLayout()
     configPath->setTextInteractionFlags(Qt::TextSelectableByMouse);
     configPath->setWordWrap(true);
     all->addWidget(configPath);
+}
+
+void OptionsDialog::addToolTips()
+{
+    for (const BoxHelp &help : kBoxHelp) {
+        const QString text = QString::fromUtf8(help.text);
+        boxes_[help.box]->setToolTip(text);
+        const SettingsField &field = fieldInBox(help.box);
+        boxes_[help.box]->setAccessibleName(QString::fromLatin1(field.name));
+        if (field.labelObject)
+            if (auto *l = findChild<QLabel *>(QString::fromLatin1(field.labelObject)))
+                l->setToolTip(text);
+    }
+    commDevice_->setAccessibleName(QStringLiteral("Comm port device"));
 }
 
 void OptionsDialog::fillBoxes()
@@ -237,6 +313,15 @@ void OptionsDialog::Command1Click()
                           .arg(name, QString::fromUtf8(e.what()), allowedRange(field)));
             return;
         }
+        // A correction runs until the drift is covered at this speed: at 0 or
+        // less it would never end.
+        if (field.member == SettingsMember(&Settings::PixPerSec) && next.PixPerSec <= 0) {
+            refuse(n, QStringLiteral("%1 cannot be stored: %2 pixels per second would never end a correction. "
+                                     "Enter a whole number from 1 to 2147483647.")
+                          .arg(name)
+                          .arg(next.PixPerSec));
+            return;
+        }
     }
 
     // The serial device picked for the comm port number goes to orvane.ini; it is
@@ -269,6 +354,34 @@ void OptionsDialog::Command1Click()
     comm_.setCommPort(settings_.CommPort);
     emit applied();
     close();
+}
+
+void OptionsDialog::testMount()
+{
+    if (comm_.PortOpen()) {
+        mountAnswer_->setText(QStringLiteral("The running sequence holds the mount link; test it when the run has ended."));
+        return;
+    }
+    int16_t port = 0;
+    try {
+        port = toInt16(numericValue(boxes_[1]->text()));
+    } catch (const ConversionError &e) {
+        mountAnswer_->setText(QStringLiteral("Comm Port cannot be tested: %1. Enter %2.")
+                                  .arg(QString::fromUtf8(e.what()), allowedRange(fieldInBox(1))));
+        return;
+    }
+    mountAnswer_->setText(QStringLiteral("Testing comm port %1 ...").arg(port));
+    testMount_->setEnabled(false);
+    probe_->start(port);
+}
+
+void OptionsDialog::keyPressEvent(QKeyEvent *event)
+{
+    if (event->key() == Qt::Key_Escape) {
+        close(); // like Cancel: nothing is stored
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 void OptionsDialog::Command2Click()

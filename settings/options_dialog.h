@@ -2,9 +2,11 @@
 // The Options window (Form2): one box per file-backed setting in a camera and a
 // telescope column, the four direction letters as a cross with Rotate and
 // Mirror, and DONE, which stores every box, rewrites orvane.cfg and closes.
-// Modeless; it deletes itself when closed, by DONE or by its frame (the frame
-// applies nothing).
+// Modeless; it deletes itself when closed, by DONE or by Cancel, Escape or its
+// frame (these apply nothing). "Test mount" sends the mount's presence probe on
+// the comm port in the box and shows the answer in the window.
 
+#include "clock.h"
 #include "settings.h"
 #include "settings_fields.h"
 
@@ -13,6 +15,7 @@
 #include <QWidget>
 
 #include <functional>
+#include <memory>
 
 class QComboBox;
 class QLabel;
@@ -22,14 +25,17 @@ class QPushButton;
 namespace orvane {
 
 class MSComm;
+class MountProbe;
 
 class OptionsDialog : public QWidget {
     Q_OBJECT
 public:
     // `configPath` is orvane.cfg, `iniPath` orvane.ini (which serial device each
     // comm port number names). The boxes are filled from `settings` at once.
-    OptionsDialog(Settings &settings, QString configPath, QString iniPath, MSComm &comm,
+    // `clock` times the mount test, whose link `comm`'s opener opens.
+    OptionsDialog(Settings &settings, QString configPath, QString iniPath, MSComm &comm, Clock &clock,
                   QWidget *parent = nullptr);
+    ~OptionsDialog() override;
 
     // One box per settings field, numbered as the fields' `box` says.
     static constexpr int kBoxes = int(kSettingsFields.size());
@@ -42,6 +48,10 @@ public:
     void setSerialDeviceChoices(const QStringList &devices);
     // The device picker beside "Comm Port".
     QComboBox *commDevicePicker() const { return commDevice_; }
+    // "Test mount" and the line that shows its answer.
+    QPushButton *testMountButton() const { return testMount_; }
+    QLabel *mountAnswer() const { return mountAnswer_; }
+    MountProbe &mountProbe() { return *probe_; }
 
     // Tells the user about a refused DONE or a failed save. The default shows a
     // message box that does not block the event loop, so a running sequence goes on.
@@ -54,6 +64,11 @@ public:
     void Command2Click();
     // Mirror: left and right exchange their letters.
     void Command3Click();
+    // Test mount: sends the probe on the comm port in box Text1, unless a run holds the link.
+    void testMount();
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
 
 signals:
     // The record has taken the boxes' values and the file is written.
@@ -64,6 +79,7 @@ private:
     void fillBoxes();
     void updateCommDevice();
     void refuse(int boxNumber, const QString &sentence);
+    void addToolTips();
 
     Settings &settings_;
     const QString configPath_;
@@ -71,6 +87,9 @@ private:
     MSComm &comm_;
     QLineEdit *boxes_[kBoxes + 1] = {}; // [1..kBoxes]
     QComboBox *commDevice_ = nullptr;
+    QPushButton *testMount_ = nullptr;
+    QLabel *mountAnswer_ = nullptr;
+    std::unique_ptr<MountProbe> probe_;
     QStringList serialDevices_;
 };
 

@@ -44,6 +44,8 @@ public:
 
     void setCommPort(int16_t port) { commPort_ = port; } // takes effect at the next opening
     int16_t CommPort() const { return commPort_; }
+    // What opens the links: a test of the mount goes through it too.
+    SerialOpener &opener() const { return opener_; }
 
     // PortOpen = true / false. Opening an open port, or closing a closed one, is ok.
     Result setPortOpen(bool open);

@@ -1,5 +1,6 @@
 #include "config_file.h"
 #include "example_config.h"
+#include "mount_probe.h"
 #include "options_dialog.h"
 #include "serial_devices.h"
 #include "serial_link.h"
@@ -10,6 +11,7 @@
 #include <QDate>
 #include <QDir>
 #include <QFile>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
@@ -22,10 +24,35 @@ using namespace orvane;
 
 namespace {
 
-class NoSerialOpener : public SerialOpener {
+// Opens nothing unless told to; an opened link takes the writes and gives `answer` once.
+class ScriptedOpener : public SerialOpener {
 public:
-    SerialOpening open(int16_t) override { return SerialOpening::failure(QStringLiteral("no serial devices in tests")); }
+    bool opens = false;
+    QByteArray answer;
+    QByteArray written;
+    int openings = 0;
+
+    SerialOpening open(int16_t) override
+    {
+        ++openings;
+        if (!opens)
+            return SerialOpening::failure(QStringLiteral("no serial devices in tests"));
+        return std::unique_ptr<SerialConnection>(std::make_unique<Link>(*this));
+    }
     QString describe(int16_t) const override { return QStringLiteral("test port"); }
+
+private:
+    struct Link : SerialConnection {
+        explicit Link(ScriptedOpener &o) : o(o) {}
+        Result write(const QByteArray &bytes) override
+        {
+            o.written += bytes;
+            return Result::success();
+        }
+        QByteArray readAll() override { return std::exchange(o.answer, {}); }
+        void close() override {}
+        ScriptedOpener &o;
+    };
 };
 
 // Deletes the windows that closed with WA_DeleteOnClose.
@@ -51,7 +78,7 @@ protected:
 
     void open()
     {
-        dialog = new OptionsDialog(settings, configPath, iniPath, comm);
+        dialog = new OptionsDialog(settings, configPath, iniPath, comm, clock);
         dialog->showMessage = [this](const QString &text) { messages.append(text); };
         dialog->show();
     }
@@ -64,8 +91,9 @@ protected:
     QString iniPath;
     Settings settings;
     Settings original;
-    NoSerialOpener opener;
+    ScriptedOpener opener;
     MSComm comm{opener};
+    SimClock clock{5000};
     QPointer<OptionsDialog> dialog;
     QStringList messages;
 };
@@ -290,18 +318,112 @@ TEST_F(OptionsDialogTest, DirectionTextsTheFileOrTheMountCannotTakeAreRefused)
                            "read it as another command.");
 }
 
-TEST_F(OptionsDialogTest, ClosingByTheFrameAppliesNothing)
+TEST_F(OptionsDialogTest, ClosingByTheFrameCancelOrEscapeAppliesNothing)
 {
-    dialog->Command2Click();
-    dialog->Command3Click();
-    setBox(8, "9");
-    setBox(1, "4");
-    dialog->close();
-    runDeferredDeletes();
-    EXPECT_TRUE(dialog.isNull());
-    EXPECT_EQ(settings, original);
-    EXPECT_EQ(comm.CommPort(), 0);
+    for (const char *how : {"frame", "Cancel", "Escape"}) {
+        delete dialog.data();
+        open();
+        dialog->Command2Click();
+        dialog->Command3Click();
+        setBox(8, "9");
+        setBox(1, "4");
+        if (how == std::string("frame"))
+            dialog->close();
+        else if (how == std::string("Cancel"))
+            dialog->findChild<QPushButton *>("cancelButton")->click();
+        else {
+            QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+            QCoreApplication::sendEvent(box(8), &escape); // from the box being edited
+        }
+        runDeferredDeletes();
+        EXPECT_TRUE(dialog.isNull()) << how;
+        EXPECT_EQ(settings, original) << how;
+        EXPECT_EQ(comm.CommPort(), 0) << how;
+        EXPECT_FALSE(fileWritten()) << how;
+    }
+}
+
+TEST_F(OptionsDialogTest, EveryBoxExplainsItselfWithItsUnit)
+{
+    const std::pair<int, const char *> units[] = {
+        {1, "0 = the simulated mount"}, {2, ":RG#:M"}, {3, "below"}, {4, "right of"}, {5, "left of"},
+        {6, "px/s"}, {7, "0x378"}, {8, "0..255"}, {9, "0..255"}, {10, "0..255"}, {11, "(ms)"},
+        {12, "(px)"}, {13, "(px)"}, {14, "0..255"}, {15, "(ms)"}};
+    for (const auto &[n, unit] : units) {
+        EXPECT_TRUE(box(n)->toolTip().contains(QLatin1String(unit))) << n << ": " << box(n)->toolTip().toStdString();
+        const SettingsField &field = fieldInBox(n);
+        if (field.labelObject)
+            EXPECT_EQ(dialog->findChild<QLabel *>(field.labelObject)->toolTip(), box(n)->toolTip()) << n;
+    }
+}
+
+TEST_F(OptionsDialogTest, PixelsPerSecondOfZeroOrLessIsRefusedNamingTheBox)
+{
+    for (const char *typed : {"0", "-5", " 0.4"}) {
+        messages.clear();
+        setBox(6, typed);
+        dialog->Command1Click();
+        ASSERT_EQ(messages.size(), 1) << typed;
+        EXPECT_TRUE(messages[0].startsWith("Pixels/Sec cannot be stored: ")) << messages[0].toStdString();
+        EXPECT_EQ(dialog->focusWidget(), box(6)) << typed;
+        EXPECT_FALSE(fileWritten()) << typed;
+        EXPECT_EQ(settings, original) << typed;
+    }
+    messages.clear();
+    setBox(6, "0.6"); // rounds to 1
+    dialog->Command1Click();
+    EXPECT_TRUE(messages.isEmpty()) << messages.join('\n').toStdString();
+    EXPECT_EQ(settings.PixPerSec, 1);
+}
+
+// Test mount probes the port in the box through the program's opener, without
+// waiting: the answer shows once it came, or when 200 ms on the clock have passed.
+TEST_F(OptionsDialogTest, TestMountShowsTheAnswerOrWhyThereIsNone)
+{
+    const struct {
+        const char *port;
+        bool opens;
+        QByteArray answer;
+        uint32_t afterMs;
+        const char *shown;
+    } cases[] = {
+        {" 0", true, "P", 0, "Comm port 0 (test port): the mount answered \"P\"."},
+        {"3", true, "", 199, "Testing comm port 3 ..."},
+        {"3", true, "", 200, "Comm port 3 (test port): no answer within 200 ms."},
+        {"2", false, "", 0, "no serial devices in tests"},
+        {"70000", true, "P", 0, "Comm Port cannot be tested: "},
+    };
+    for (const auto &c : cases) {
+        delete dialog.data();
+        open();
+        opener.opens = c.opens;
+        opener.answer = c.answer;
+        opener.written.clear();
+        opener.openings = 0;
+        setBox(1, c.port);
+        dialog->testMountButton()->click();
+        clock.advance(c.afterMs);
+        dialog->mountProbe().check();
+        EXPECT_TRUE(dialog->mountAnswer()->text().startsWith(QLatin1String(c.shown)))
+            << c.port << ": " << dialog->mountAnswer()->text().toStdString();
+        const bool probed = c.port != std::string("70000");
+        EXPECT_EQ(opener.openings, probed ? 1 : 0) << c.port;
+        EXPECT_EQ(opener.written, QByteArray(c.opens && probed ? "\x06" : "")) << c.port;
+        EXPECT_EQ(dialog->testMountButton()->isEnabled(), c.afterMs != 199) << c.port;
+    }
+    EXPECT_EQ(settings, original) << "a test stores nothing";
     EXPECT_FALSE(fileWritten());
+
+    // While a run holds the link, nothing is sent to the mount.
+    opener.opens = true;
+    ASSERT_TRUE(comm.setPortOpen(true));
+    delete dialog.data();
+    open();
+    opener.openings = 0;
+    dialog->testMountButton()->click();
+    EXPECT_EQ(opener.openings, 0);
+    EXPECT_TRUE(dialog->mountAnswer()->text().contains("running sequence"));
+    (void)comm.setPortOpen(false);
 }
 
 TEST_F(OptionsDialogTest, AFailedSaveTellsWhyAndLeavesTheRecordAsItWas)

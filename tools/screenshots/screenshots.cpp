@@ -1,5 +1,6 @@
 // Makes the pictures of docs/: the main window idle and during a guided
-// exposure, the Options, device and save-directory windows. The main window
+// exposure, the Options window (also with a box's tooltip shown), the device
+// and save-directory windows. The main window
 // runs on the simulated rig and a simulated clock, so every run gives the same
 // pictures.
 #include "device_dialog.h"
@@ -14,8 +15,10 @@
 #include <QCheckBox>
 #include <QDir>
 #include <QLineEdit>
+#include <QPainter>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QToolTip>
 
 #include <cmath>
 #include <iostream>
@@ -95,19 +98,48 @@ bool guidingWindow(const QDir &out)
     return saved;
 }
 
-bool optionsWindow(const QDir &out)
+// The Options window; with `tipBox` > 0 also the tooltip of box Text<tipBox>,
+// drawn onto the picture where it stands (a tooltip is a window of its own).
+bool optionsWindow(const QDir &out, const char *name, int tipBox)
 {
     test::TestRig rig({.link = test::RigLink::SimulatedMount});
     Settings settings = test::simulatedRigSettings();
     settings.CommPort = 1;
     // Names only: nothing is written unless DONE is pressed.
     const QString folder = QStringLiteral("/home/observer/.config/orvane/");
-    OptionsDialog dialog(settings, folder + "orvane.cfg", folder + "orvane.ini", rig.comm);
+    OptionsDialog dialog(settings, folder + "orvane.cfg", folder + "orvane.ini", rig.comm, rig.clock);
     dialog.setSerialDeviceChoices({});
     dialog.show();
     dialog.adjustSize();
-    return save(dialog, out, "options-dialog.png");
+    if (tipBox <= 0)
+        return save(dialog, out, name);
+    QLineEdit *box = dialog.box(tipBox);
+    QToolTip::showText(box->mapToGlobal(QPoint(box->width() / 2, box->height())), box->toolTip(), box);
+    QWidget *tip = nullptr;
+    for (QWidget *w : QApplication::topLevelWidgets())
+        if (w->inherits("QTipLabel") && w->isVisible())
+            tip = w;
+    if (!tip) {
+        std::cerr << "orvane_screenshots: the tooltip did not show\n";
+        return false;
+    }
+    const QPoint at = tip->pos() - dialog.mapToGlobal(QPoint(0, 0));
+    const QPixmap tipPicture = tip->grab();
+    QPixmap picture(dialog.size().expandedTo(QSize(at.x() + tipPicture.width(), at.y() + tipPicture.height())));
+    picture.fill(dialog.palette().color(QPalette::Window));
+    QPainter painter(&picture);
+    painter.drawPixmap(0, 0, dialog.grab());
+    painter.drawPixmap(at, tipPicture);
+    painter.end();
+    QToolTip::hideText();
+    const QString path = out.filePath(QLatin1String(name));
+    const bool saved = picture.save(path);
+    std::cout << (saved ? "wrote " : "could not write ") << path.toStdString() << '\n';
+    return saved;
 }
+
+bool optionsPlain(const QDir &out) { return optionsWindow(out, "options-dialog.png", 0); }
+bool optionsTooltip(const QDir &out) { return optionsWindow(out, "options-tooltips.png", 6); }
 
 bool deviceWindow(const QDir &out)
 {
@@ -133,10 +165,10 @@ bool directoryWindow(const QDir &out)
     bool saved = false;
     {
         DirectoryDialog dialog(saveDir);
+        dialog.show(); // lists the folder again: the highlight comes after
         const auto lights = dialog.Dir1->findItems(QStringLiteral("lights"), Qt::MatchExactly);
         if (!lights.isEmpty())
             dialog.Dir1->setCurrentRow(dialog.Dir1->row(lights.first()));
-        dialog.show();
         dialog.adjustSize();
         saved = save(dialog, out, "directory-dialog.png");
     }
@@ -156,7 +188,7 @@ int main(int argc, char **argv)
     }
     const QDir out(QDir(QString::fromLocal8Bit(argv[1])).absolutePath()); // the windows change the working folder
     bool ok = true;
-    for (auto make : {idleWindow, guidingWindow, optionsWindow, deviceWindow, directoryWindow})
+    for (auto make : {idleWindow, guidingWindow, optionsPlain, optionsTooltip, deviceWindow, directoryWindow})
         ok = make(out) && ok;
     return ok ? 0 : 1;
 }
