@@ -55,6 +55,7 @@ MainWindow::MainWindow(MainWindowParts parts, QWidget *parent) : QMainWindow(par
     setWindowTitle(QStringLiteral("Orvane 4.0"));
     buildControls();
     buildMenus();
+    setUpKeyboardAndNames();
 
     rig_ = std::make_unique<Rig>(RigContext{parts_.settings, parts_.sequence, parts_.guiding, parts_.clock,
                                             parts_.pump, parts_.port, parts_.comm, parts_.camera,

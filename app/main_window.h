@@ -115,6 +115,9 @@ protected:
 private:
     void buildControls();
     void buildMenus();
+    // Menu mnemonics and shortcuts, read-only displays out of the Tab order, and
+    // a name for every control that screen readers say (main_window_keys.cpp).
+    void setUpKeyboardAndNames();
     void connectCamera();
     void onStartStop();
     void showDeviceDialog();

@@ -43,6 +43,7 @@ DeinterlaceWindow::DeinterlaceWindow(PictureArea &area, EventPump &pump, FileCho
     text1_ = new QLineEdit(QStringLiteral("Ready"), this);
     text1_->setObjectName(QStringLiteral("text1"));
     text1_->setGeometry(56, 64, 201, 33);
+    text1_->setAccessibleName(QStringLiteral("Status"));
 
     command2_ = new QPushButton(QStringLiteral("Exit"), this);
     command2_->setObjectName(QStringLiteral("Command2"));

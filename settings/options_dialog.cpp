@@ -123,6 +123,7 @@ OptionsDialog::OptionsDialog(Settings &settings, QString configPath, QString ini
     mountAnswer_->setObjectName(QStringLiteral("mountAnswer"));
     mountAnswer_->setWordWrap(true);
     mountAnswer_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    mountAnswer_->setAccessibleName(QStringLiteral("Mount test answer"));
     connect(testMount_, &QPushButton::clicked, this, &OptionsDialog::testMount);
     connect(probe_.get(), &MountProbe::finished, this, [this](const QString &sentence) {
         mountAnswer_->setText(sentence);

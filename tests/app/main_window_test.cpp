@@ -1,5 +1,6 @@
 #include "main_window.h"
 
+#include "deinterlace_window.h"
 #include "device_dialog.h"
 #include "directory_dialog.h"
 #include "options_dialog.h"
@@ -8,12 +9,15 @@
 #include "sequence_fixture.h"
 #include "test_support.h"
 
+#include <QAbstractScrollArea>
+#include <QAccessible>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTextBrowser>
@@ -166,7 +170,7 @@ TEST(MainWindow, ControlsStandWhereTheUserExpectsThem)
     EXPECT_FALSE(w.findChild<QCheckBox *>("Check2")->isChecked());
     QStringList menus;
     for (QAction *a : w.menuBar()->actions())
-        menus << a->text();
+        menus << a->text().remove(u'&'); // a mnemonic's "&" is not shown
     EXPECT_EQ(menus, (QStringList{"File", "Camera", "Options", "Deinterlace", "About", "Help"}));
 
     w.resize(1200, 900); // resizing moves nothing
@@ -321,5 +325,99 @@ TEST(MainWindow, ThePrinterPortIsTriedAgainAtOptionsDoneAndAtStart)
         EXPECT_EQ(rig.window->notices().value(rig.window->notices().size() - 1),
                   "The printer port went away. The camera lines are simulated from now on.");
         EXPECT_EQ(rig.simulatedShown(), "Simulated: printer port");
+    }
+}
+
+// Alt+letter opens each menu, no two on one letter; Ctrl+O, Ctrl+S and F1 reach Load, Save and help.
+TEST(MainWindow, MenusHaveTheirMnemonicsAndFileHasItsShortcuts)
+{
+    WindowRig rig;
+    const std::pair<const char *, QKeySequence> keys[] = {
+        {"File", QKeySequence(Qt::ALT | Qt::Key_F)},     {"Camera", QKeySequence(Qt::ALT | Qt::Key_C)},
+        {"Options", QKeySequence(Qt::ALT | Qt::Key_O)},  {"Deinterlace", QKeySequence(Qt::ALT | Qt::Key_D)},
+        {"About", QKeySequence(Qt::ALT | Qt::Key_A)}};
+    QList<QKeySequence> seen;
+    for (QAction *a : rig.window->menuBar()->actions()) {
+        const QKeySequence mnemonic = QKeySequence::mnemonic(a->text());
+        EXPECT_FALSE(mnemonic.isEmpty()) << a->text().toStdString();
+        EXPECT_FALSE(seen.contains(mnemonic)) << a->text().toStdString();
+        seen << mnemonic;
+        for (const auto &[title, key] : keys)
+            if (a->text().remove(u'&') == QLatin1String(title))
+                EXPECT_EQ(mnemonic, key) << title;
+    }
+    EXPECT_EQ(rig.window->findChild<QAction *>("Save")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_S));
+    EXPECT_EQ(rig.window->findChild<QAction *>("Load")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_O));
+    EXPECT_EQ(rig.window->findChild<QAction *>("helpPage")->shortcut(), QKeySequence(Qt::Key_F1));
+}
+
+namespace {
+
+// The controls of a window a user reaches or reads: what takes focus, every text
+// box and progress bar; not the inner parts of combo boxes and lists, nor
+// what belongs to another window.
+QList<QWidget *> controlsOf(QWidget *window)
+{
+    QList<QWidget *> controls;
+    for (QWidget *w : window->findChildren<QWidget *>()) {
+        bool inner = w->isWindow();
+        for (QWidget *up = w->parentWidget(); up && up != window; up = up->parentWidget())
+            inner = inner || up->isWindow() || qobject_cast<QComboBox *>(up) || qobject_cast<QAbstractScrollArea *>(up);
+        if (inner)
+            continue;
+        if (w->focusPolicy() != Qt::NoFocus || qobject_cast<QLineEdit *>(w) || qobject_cast<QProgressBar *>(w))
+            controls << w;
+    }
+    return controls;
+}
+
+} // namespace
+
+TEST(MainWindow, EveryControlOfEveryWindowHasAnAccessibleName)
+{
+    WindowRig rig;
+    MainWindow &w = *rig.window;
+    const std::pair<const char *, QWidget *> windows[] = {
+        {"main window", &w}, {"Options", w.form2()}, {"save folder", w.form3()}, {"deinterlace", w.hello()}};
+    for (const auto &[title, window] : windows) {
+        const QList<QWidget *> controls = controlsOf(window);
+        EXPECT_GE(controls.size(), 3) << title;
+        for (QWidget *control : controls) {
+            QAccessibleInterface *face = QAccessible::queryAccessibleInterface(control);
+            ASSERT_NE(face, nullptr) << title;
+            const QString name = face->text(QAccessible::Name).trimmed();
+            // Not empty, and not the control's own name ("Check3" says nothing).
+            EXPECT_TRUE(!name.isEmpty() && name != control->objectName())
+                << title << ": " << control->objectName().toStdString() << " ("
+                << control->metaObject()->className() << ")";
+        }
+    }
+    EXPECT_EQ(w.findChild<QCheckBox *>("Check2")->accessibleName(), "Guide");
+}
+
+TEST(MainWindow, TabSkipsTheReadOnlyDisplaysWhichTakeNoTyping)
+{
+    WindowRig rig;
+    MainWindow &w = *rig.window;
+    w.show();
+    // The Tab stops, in the order Tab visits them from the exposure box.
+    QStringList stops;
+    QWidget *first = w.findChild<QLineEdit *>("Text1");
+    for (QWidget *at = first; stops.size() < 100; at = at->nextInFocusChain()) {
+        if ((at->focusPolicy() & Qt::TabFocus) && at->isEnabled() && at->isVisible() && !at->isWindow())
+            stops << at->objectName();
+        if (at->nextInFocusChain() == first)
+            break;
+    }
+    for (const char *name : {"Text1", "Text5", "Command1", "Text4", "Check2", "Check3", "Command2", "Text2",
+                             "Text3", "Check1"})
+        EXPECT_TRUE(stops.contains(QLatin1String(name))) << name;
+    for (const char *display : {"Text6", "Text7", "Text8"}) {
+        EXPECT_FALSE(stops.contains(QLatin1String(display))) << display;
+        auto *box = w.findChild<QLineEdit *>(display);
+        box->setText("shown");
+        QKeyEvent key(QEvent::KeyPress, Qt::Key_X, Qt::NoModifier, QStringLiteral("x"));
+        QCoreApplication::sendEvent(box, &key);
+        EXPECT_EQ(box->text(), "shown") << display;
     }
 }
