@@ -9,6 +9,7 @@
 #include "help_window.h"
 #include "numbers.h"
 #include "options_dialog.h"
+#include "picture_display_window.h"
 #include "picture_file_menu.h"
 #include "serial_devices.h"
 
@@ -54,6 +55,8 @@ MainWindow::MainWindow(MainWindowParts parts, QWidget *parent) : QMainWindow(par
     setObjectName(QStringLiteral("frmCapTest"));
     setWindowTitle(QStringLiteral("Orvane 4.0"));
     buildControls();
+    display_ = std::make_unique<PictureDisplay>(parts_.picture, parts_.iniPath, *this);
+    picture1_->setDisplay(display_.get());
     buildMenus();
 
     rig_ = std::make_unique<Rig>(RigContext{parts_.settings, parts_.sequence, parts_.guiding, parts_.clock,
@@ -82,6 +85,9 @@ MainWindow::MainWindow(MainWindowParts parts, QWidget *parent) : QMainWindow(par
 
 MainWindow::~MainWindow()
 {
+    // The views that paint through the display go before it does.
+    delete pictureDisplay_;
+    picture1_->setDisplay(nullptr);
     parts_.port.onRealPortChanged = nullptr;
     parts_.camera.setProblemNotifier(nullptr);
 }
@@ -190,6 +196,21 @@ void MainWindow::buildMenus()
     QAction *page = help->addAction(QStringLiteral("Orvane help"), this, &MainWindow::showHelp);
     page->setObjectName(QStringLiteral("helpPage"));
     page->setShortcut(QKeySequence::HelpContents);
+
+    imagingMenu()->addAction(QStringLiteral("Picture display"), this, &MainWindow::showPictureDisplay)
+        ->setObjectName(QStringLiteral("showPictureDisplay"));
+}
+
+QMenu *MainWindow::imagingMenu()
+{
+    QMenuBar *bar = menuBar();
+    if (auto *menu = bar->findChild<QMenu *>(QStringLiteral("Imaging"), Qt::FindDirectChildrenOnly))
+        return menu;
+    auto *menu = new QMenu(QStringLiteral("Imaging"), bar);
+    menu->setObjectName(QStringLiteral("Imaging"));
+    const auto *help = bar->findChild<QMenu *>(QStringLiteral("Help"), Qt::FindDirectChildrenOnly);
+    bar->insertMenu(help ? help->menuAction() : nullptr, menu);
+    return menu;
 }
 
 void MainWindow::connectCamera()
@@ -314,6 +335,21 @@ void MainWindow::showHelp()
     helpWindow()->show();
     helpWindow()->raise();
     helpWindow()->activateWindow();
+}
+
+PictureDisplayWindow *MainWindow::pictureDisplayWindow()
+{
+    if (!pictureDisplay_) {
+        pictureDisplay_ = new PictureDisplayWindow(*display_, this);
+    }
+    return pictureDisplay_;
+}
+
+void MainWindow::showPictureDisplay()
+{
+    pictureDisplayWindow()->show();
+    pictureDisplayWindow()->raise();
+    pictureDisplayWindow()->activateWindow();
 }
 
 void MainWindow::showDeinterlace()

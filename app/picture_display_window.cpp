@@ -1,0 +1,74 @@
+#include "picture_display_window.h"
+
+#include <QCheckBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QSignalBlocker>
+#include <QSpinBox>
+#include <QVBoxLayout>
+
+namespace orvane {
+
+namespace {
+
+QSpinBox *levelBox(QWidget *parent, const char *name, const QString &tip)
+{
+    auto *box = new QSpinBox(parent);
+    box->setObjectName(QLatin1String(name));
+    box->setRange(0, 255);
+    box->setToolTip(tip);
+    return box;
+}
+
+} // namespace
+
+PictureDisplayWindow::PictureDisplayWindow(PictureDisplay &display, QWidget *parent)
+    : QWidget(parent, Qt::Window), display_(display)
+{
+    setObjectName(QStringLiteral("pictureDisplay"));
+    setWindowTitle(QStringLiteral("Picture display"));
+
+    autoStretch_ = new QCheckBox(QStringLiteral("Auto stretch"), this);
+    autoStretch_->setObjectName(QStringLiteral("autoStretch"));
+    autoStretch_->setToolTip(QStringLiteral(
+        "Black at the sky background, white near the brightest stars, worked out again for every frame. "
+        "Saved frames keep the camera's own levels."));
+    blackPoint_ = levelBox(this, "blackPoint", QStringLiteral("Level 0..255 and below that is painted black"));
+    whitePoint_ = levelBox(this, "whitePoint", QStringLiteral("Level 0..255 and above that is painted white"));
+
+    auto *points = new QHBoxLayout;
+    points->addWidget(autoStretch_);
+    points->addStretch();
+    points->addWidget(new QLabel(QStringLiteral("Black point"), this));
+    points->addWidget(blackPoint_);
+    points->addWidget(new QLabel(QStringLiteral("White point"), this));
+    points->addWidget(whitePoint_);
+    auto *layout = new QVBoxLayout(this);
+    layout->addLayout(points);
+    layout->addStretch();
+
+    connect(autoStretch_, &QCheckBox::toggled, this, [this](bool on) { display_.setAutoStretch(on); });
+    connect(blackPoint_, &QSpinBox::valueChanged, this, [this](int black) {
+        display_.setManualPoints({black, std::max(whitePoint_->value(), black + 1)});
+    });
+    connect(whitePoint_, &QSpinBox::valueChanged, this, [this](int white) {
+        display_.setManualPoints({std::min(blackPoint_->value(), white - 1), white});
+    });
+    connect(&display_, &PictureDisplay::changed, this, &PictureDisplayWindow::showSettings);
+    showSettings();
+}
+
+void PictureDisplayWindow::showSettings()
+{
+    const DisplaySettings &s = display_.settings();
+    const StretchPoints points = display_.points();
+    const QSignalBlocker a(autoStretch_), b(blackPoint_), w(whitePoint_);
+    autoStretch_->setChecked(s.autoStretch);
+    // With Auto the boxes show the points it chose; they are the user's to set without it.
+    blackPoint_->setEnabled(!s.autoStretch);
+    whitePoint_->setEnabled(!s.autoStretch);
+    blackPoint_->setValue(points.black);
+    whitePoint_->setValue(points.white);
+}
+
+} // namespace orvane
