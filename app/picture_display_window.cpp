@@ -1,6 +1,8 @@
 #include "picture_display_window.h"
 
 #include <QCheckBox>
+#include <QComboBox>
+#include <QFormLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QSignalBlocker>
@@ -35,6 +37,11 @@ PictureDisplayWindow::PictureDisplayWindow(PictureDisplay &display, QWidget *par
         "Saved frames keep the camera's own levels."));
     blackPoint_ = levelBox(this, "blackPoint", QStringLiteral("Level 0..255 and below that is painted black"));
     whitePoint_ = levelBox(this, "whitePoint", QStringLiteral("Level 0..255 and above that is painted white"));
+    channels_ = new QComboBox(this);
+    channels_->setObjectName(QStringLiteral("histogramChannels"));
+    channels_->addItems({QStringLiteral("Luminance"), QStringLiteral("Red, green, blue")});
+    histogram_ = new HistogramView(display_, this);
+    histogram_->setObjectName(QStringLiteral("histogram"));
 
     auto *points = new QHBoxLayout;
     points->addWidget(autoStretch_);
@@ -43,9 +50,12 @@ PictureDisplayWindow::PictureDisplayWindow(PictureDisplay &display, QWidget *par
     points->addWidget(blackPoint_);
     points->addWidget(new QLabel(QStringLiteral("White point"), this));
     points->addWidget(whitePoint_);
+    auto *choices = new QFormLayout;
+    choices->addRow(QStringLiteral("Histogram"), channels_);
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(points);
-    layout->addStretch();
+    layout->addLayout(choices);
+    layout->addWidget(histogram_, 1);
 
     connect(autoStretch_, &QCheckBox::toggled, this, [this](bool on) { display_.setAutoStretch(on); });
     connect(blackPoint_, &QSpinBox::valueChanged, this, [this](int black) {
@@ -53,6 +63,9 @@ PictureDisplayWindow::PictureDisplayWindow(PictureDisplay &display, QWidget *par
     });
     connect(whitePoint_, &QSpinBox::valueChanged, this, [this](int white) {
         display_.setManualPoints({std::min(blackPoint_->value(), white - 1), white});
+    });
+    connect(channels_, &QComboBox::currentIndexChanged, this, [this](int index) {
+        histogram_->setChannels(index == 0 ? HistogramView::Channels::Luminance : HistogramView::Channels::RedGreenBlue);
     });
     connect(&display_, &PictureDisplay::changed, this, &PictureDisplayWindow::showSettings);
     showSettings();

@@ -1,13 +1,15 @@
 #pragma once
 // The "Picture display" window, modeless beside the main window: the Auto
-// stretch tick and the black and white points.
+// stretch tick, the black and white points and the histogram.
 // It only changes how the picture is painted, never its pixels.
 
+#include "display_views.h"
 #include "picture_display.h"
 
 #include <QWidget>
 
 class QCheckBox;
+class QComboBox;
 class QSpinBox;
 
 namespace orvane {
@@ -24,6 +26,8 @@ private:
     PictureDisplay &display_;
     QCheckBox *autoStretch_ = nullptr;
     QSpinBox *blackPoint_ = nullptr, *whitePoint_ = nullptr;
+    QComboBox *channels_ = nullptr;
+    HistogramView *histogram_ = nullptr;
 };
 
 } // namespace orvane

@@ -1,4 +1,4 @@
-// The picture display: the stretch changes what is painted,
+// The picture display: the stretch and histogram change what is painted,
 // never the picture's pixels or the files saved from it.
 #include "main_window.h"
 
@@ -142,6 +142,16 @@ TEST(PictureDisplay, UserPointsPaintAsSetAndTheGuideBoxStaysRed)
     w.in<QCheckBox>("autoStretch")->setChecked(false);
     EXPECT_TRUE(w.in<QSpinBox>("blackPoint")->isEnabled());
 
+    auto *histogram = w.in<QWidget>("histogram");
+    // The histogram's marker of a level, looked for on its middle row.
+    const auto histogramMarks = [histogram](int level, QColor colour) {
+        const QImage drawn = histogram->grab().toImage();
+        const int x = int((level + 0.5) * drawn.width() / 256);
+        for (int dx = -1; dx <= 1; ++dx)
+            if (drawn.pixelColor(x + dx, drawn.height() / 2) == colour)
+                return true;
+        return false;
+    };
     struct Row {
         int black, white, level, painted;
     } rows[] = {{20, 120, 10, 0}, {20, 120, 20, 0}, {20, 120, 70, 128}, {20, 120, 120, 255}, {20, 120, 200, 255},
@@ -155,6 +165,7 @@ TEST(PictureDisplay, UserPointsPaintAsSetAndTheGuideBoxStaysRed)
         EXPECT_EQ(shown.pixel(r.level, 10), qRgb(r.painted, r.painted, r.painted))
             << r.black << ".." << r.white << " level " << r.level;
         EXPECT_EQ(shown.pixel(320, 300), qRgb(255, 0, 0));
+        EXPECT_TRUE(histogramMarks(r.black, QColor(0, 90, 200))) << "black point " << r.black;
     }
     EXPECT_EQ(w.picture.picture(), ramp);
 }
