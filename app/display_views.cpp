@@ -62,4 +62,37 @@ void HistogramView::paintEvent(QPaintEvent *)
     mark(points.white, QColor(220, 120, 0), QStringLiteral("W"));
 }
 
+ZoomView::ZoomView(const PictureDisplay &display, QWidget *parent) : QWidget(parent), display_(display)
+{
+    setMinimumSize(160, 120);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    connect(&display_, &PictureDisplay::changed, this, qOverload<>(&QWidget::update));
+}
+
+QPoint ZoomView::centrePixel() const
+{
+    if (mark)
+        if (const std::optional<QPoint> marked = mark())
+            return *marked;
+    return {PictureArea::kWidth / 2, PictureArea::kHeight / 2};
+}
+
+void ZoomView::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    painter.fillRect(rect(), palette().dark());
+    const QImage &image = display_.image();
+    const int zoom = display_.settings().zoom;
+    if (zoom == kZoomFit) {
+        const QSize fitted = image.size().scaled(size(), Qt::KeepAspectRatio);
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
+        painter.drawImage(QRect(QPoint((width() - fitted.width()) / 2, (height() - fitted.height()) / 2), fitted), image);
+        return;
+    }
+    // Whole screen pixels per picture pixel, the centre pixel's block on the middle of the view.
+    const QPoint centre = centrePixel();
+    const QPoint origin(width() / 2 - zoom * centre.x() - zoom / 2, height() / 2 - zoom * centre.y() - zoom / 2);
+    painter.drawImage(QRect(origin, image.size() * zoom), image);
+}
+
 } // namespace orvane

@@ -341,6 +341,11 @@ PictureDisplayWindow *MainWindow::pictureDisplayWindow()
 {
     if (!pictureDisplay_) {
         pictureDisplay_ = new PictureDisplayWindow(*display_, this);
+        pictureDisplay_->zoomView()->mark = [this]() -> std::optional<QPoint> {
+            const SequenceState &seq = parts_.sequence;
+            return seq.StarMarked ? std::optional(QPoint(seq.StarX, seq.StarY)) : std::nullopt;
+        };
+        connect(picture1_, &PictureView::pressed, pictureDisplay_->zoomView(), qOverload<>(&QWidget::update));
     }
     return pictureDisplay_;
 }

@@ -17,6 +17,8 @@ QByteArray iniText(const QString &iniPath)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
+QString zoomText(int zoom) { return zoom == kZoomFit ? QStringLiteral("fit") : QString::number(zoom); }
+
 } // namespace
 
 DisplaySettings readDisplaySettings(const QString &iniPath, QStringList &problems)
@@ -56,6 +58,15 @@ DisplaySettings readDisplaySettings(const QString &iniPath, QStringList &problem
     else
         refuse("whitePoint", QString::number(manual.white),
                QStringLiteral("it must lie above blackPoint (%1)").arg(manual.black));
+    if (const auto zoom = value("zoom")) {
+        const QString word = zoom->trimmed().toLower();
+        if (word == QLatin1String("fit"))
+            s.zoom = kZoomFit;
+        else if (word == QLatin1String("1") || word == QLatin1String("2") || word == QLatin1String("4"))
+            s.zoom = word.toInt();
+        else
+            refuse("zoom", *zoom, QStringLiteral("it must be fit, 1, 2 or 4"));
+    }
     return s;
 }
 
@@ -85,6 +96,13 @@ void PictureDisplay::setManualPoints(StretchPoints points)
     store(next);
 }
 
+void PictureDisplay::setZoom(int zoom)
+{
+    DisplaySettings next = settings_;
+    next.zoom = zoom;
+    store(next);
+}
+
 void PictureDisplay::store(const DisplaySettings &next)
 {
     if (next == settings_)
@@ -97,6 +115,7 @@ void PictureDisplay::store(const DisplaySettings &next)
                                     settings_.autoStretch ? QStringLiteral("true") : QStringLiteral("false"));
     after = withIniValue(after, kGroup, QStringLiteral("blackPoint"), QString::number(settings_.manual.black));
     after = withIniValue(after, kGroup, QStringLiteral("whitePoint"), QString::number(settings_.manual.white));
+    after = withIniValue(after, kGroup, QStringLiteral("zoom"), zoomText(settings_.zoom));
     if (after == before)
         return;
     const Result written = writeWholeFile(iniPath_, after);

@@ -1,6 +1,7 @@
 #pragma once
 // What the picture display shows: the stretch of the painted picture (auto or
-// the user's black and white points), kept in orvane.ini [display]. The stretched surface is made once for each change of
+// the user's black and white points) and the zoom of the side window, kept in
+// orvane.ini [display]. The stretched surface is made once for each change of
 // the picture area or of the points, and painted from there.
 
 #include "display_stretch.h"
@@ -12,13 +13,17 @@
 
 namespace orvane {
 
+// 0 fits the whole picture into the view; 1, 2, 4 are screen pixels per picture pixel.
+inline constexpr int kZoomFit = 0;
+
 struct DisplaySettings {
     bool autoStretch = true;
     StretchPoints manual{}; // the user's points, used while autoStretch is off
+    int zoom = kZoomFit;
     bool operator==(const DisplaySettings &) const = default;
 };
 
-// orvane.ini [display]: autoStretch, blackPoint, whitePoint.
+// orvane.ini [display]: autoStretch, blackPoint, whitePoint, zoom (fit, 1, 2, 4).
 // A missing file or key keeps the default; a value that does not fit keeps it
 // too and leaves a sentence naming the file, the key and the cause in `problems`.
 DisplaySettings readDisplaySettings(const QString &iniPath, QStringList &problems);
@@ -33,6 +38,7 @@ public:
     const DisplaySettings &settings() const { return settings_; }
     void setAutoStretch(bool on);
     void setManualPoints(StretchPoints points);
+    void setZoom(int zoom);
 
     // The points in use: auto's for the current picture, or the user's.
     StretchPoints points() const;
@@ -42,7 +48,7 @@ public:
     const QImage &image() const;
 
 signals:
-    // The picture or the points changed: the views paint again.
+    // The picture, the points or the zoom changed: the views paint again.
     void changed();
 
 private:

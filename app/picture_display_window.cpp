@@ -13,6 +13,8 @@ namespace orvane {
 
 namespace {
 
+constexpr int kZooms[] = {kZoomFit, 1, 2, 4}; // in the order of the zoom list
+
 QSpinBox *levelBox(QWidget *parent, const char *name, const QString &tip)
 {
     auto *box = new QSpinBox(parent);
@@ -42,6 +44,12 @@ PictureDisplayWindow::PictureDisplayWindow(PictureDisplay &display, QWidget *par
     channels_->addItems({QStringLiteral("Luminance"), QStringLiteral("Red, green, blue")});
     histogram_ = new HistogramView(display_, this);
     histogram_->setObjectName(QStringLiteral("histogram"));
+    zoom_ = new QComboBox(this);
+    zoom_->setObjectName(QStringLiteral("zoom"));
+    zoom_->addItems({QStringLiteral("Fit"), QStringLiteral("1:1"), QStringLiteral("2:1"), QStringLiteral("4:1")});
+    zoom_->setToolTip(QStringLiteral("Closer views centre on the marked guide star, or on the middle of the picture"));
+    zoomView_ = new ZoomView(display_, this);
+    zoomView_->setObjectName(QStringLiteral("zoomView"));
 
     auto *points = new QHBoxLayout;
     points->addWidget(autoStretch_);
@@ -55,7 +63,11 @@ PictureDisplayWindow::PictureDisplayWindow(PictureDisplay &display, QWidget *par
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(points);
     layout->addLayout(choices);
-    layout->addWidget(histogram_, 1);
+    layout->addWidget(histogram_);
+    auto *zoomRow = new QFormLayout;
+    zoomRow->addRow(QStringLiteral("Zoom"), zoom_);
+    layout->addLayout(zoomRow);
+    layout->addWidget(zoomView_, 1);
 
     connect(autoStretch_, &QCheckBox::toggled, this, [this](bool on) { display_.setAutoStretch(on); });
     connect(blackPoint_, &QSpinBox::valueChanged, this, [this](int black) {
@@ -67,6 +79,10 @@ PictureDisplayWindow::PictureDisplayWindow(PictureDisplay &display, QWidget *par
     connect(channels_, &QComboBox::currentIndexChanged, this, [this](int index) {
         histogram_->setChannels(index == 0 ? HistogramView::Channels::Luminance : HistogramView::Channels::RedGreenBlue);
     });
+    connect(zoom_, &QComboBox::currentIndexChanged, this, [this](int index) {
+        if (index >= 0)
+            display_.setZoom(kZooms[index]);
+    });
     connect(&display_, &PictureDisplay::changed, this, &PictureDisplayWindow::showSettings);
     showSettings();
 }
@@ -75,13 +91,14 @@ void PictureDisplayWindow::showSettings()
 {
     const DisplaySettings &s = display_.settings();
     const StretchPoints points = display_.points();
-    const QSignalBlocker a(autoStretch_), b(blackPoint_), w(whitePoint_);
+    const QSignalBlocker a(autoStretch_), b(blackPoint_), w(whitePoint_), z(zoom_);
     autoStretch_->setChecked(s.autoStretch);
     // With Auto the boxes show the points it chose; they are the user's to set without it.
     blackPoint_->setEnabled(!s.autoStretch);
     whitePoint_->setEnabled(!s.autoStretch);
     blackPoint_->setValue(points.black);
     whitePoint_->setValue(points.white);
+    zoom_->setCurrentIndex(int(std::find(std::begin(kZooms), std::end(kZooms), s.zoom) - std::begin(kZooms)));
 }
 
 } // namespace orvane

@@ -1,6 +1,6 @@
 #pragma once
 // The "Picture display" window, modeless beside the main window: the Auto
-// stretch tick, the black and white points and the histogram.
+// stretch tick, the black and white points, the histogram and the zoomed view.
 // It only changes how the picture is painted, never its pixels.
 
 #include "display_views.h"
@@ -19,6 +19,8 @@ class PictureDisplayWindow : public QWidget {
 public:
     PictureDisplayWindow(PictureDisplay &display, QWidget *parent = nullptr);
 
+    ZoomView *zoomView() const { return zoomView_; }
+
 private:
     // The controls show the display's settings and the points in use.
     void showSettings();
@@ -26,8 +28,9 @@ private:
     PictureDisplay &display_;
     QCheckBox *autoStretch_ = nullptr;
     QSpinBox *blackPoint_ = nullptr, *whitePoint_ = nullptr;
-    QComboBox *channels_ = nullptr;
+    QComboBox *channels_ = nullptr, *zoom_ = nullptr;
     HistogramView *histogram_ = nullptr;
+    ZoomView *zoomView_ = nullptr;
 };
 
 } // namespace orvane

@@ -33,6 +33,7 @@ void PictureView::mousePressEvent(QMouseEvent *event)
 {
     if (onMouseDown)
         onMouseDown(event->position().x(), event->position().y());
+    emit pressed();
 }
 
 } // namespace orvane

@@ -20,6 +20,10 @@ public:
     // Paints the surface as `display` shows it; null paints the surface as it is.
     void setDisplay(const PictureDisplay *display);
 
+signals:
+    // After onMouseDown has had the click.
+    void pressed();
+
 protected:
     void paintEvent(QPaintEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;

@@ -1,4 +1,4 @@
-// The picture display: the stretch and histogram change what is painted,
+// The picture display: the stretch, histogram and zoom change what is painted,
 // never the picture's pixels or the files saved from it.
 #include "main_window.h"
 
@@ -10,8 +10,10 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDir>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTemporaryDir>
@@ -170,6 +172,29 @@ TEST(PictureDisplay, UserPointsPaintAsSetAndTheGuideBoxStaysRed)
     EXPECT_EQ(w.picture.picture(), ramp);
 }
 
+TEST(PictureDisplay, ZoomCentresThePixelUnderTheMark)
+{
+    DisplayWindow w;
+    // A 3 x 3 star centred on (300, 200), on black; the user clicks its middle.
+    w.picture.setPicture(test::DarkCamera::withStar(300, 200));
+    QMouseEvent click(QEvent::MouseButtonPress, QPointF(300, 200), QPointF(300, 200), Qt::LeftButton,
+                      Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(w.on<QWidget>("Picture1"), &click);
+
+    auto *view = w.in<QWidget>("zoomView");
+    for (const auto &[choice, zoom] : {std::pair{"1:1", 1}, {"2:1", 2}, {"4:1", 4}}) {
+        w.in<QComboBox>("zoom")->setCurrentText(choice);
+        const QImage shown = view->grab().toImage();
+        const QPoint middle(view->width() / 2, view->height() / 2);
+        // Two picture pixels either way along each axis: black, star, star (middle), star, black.
+        for (int step = -2; step <= 2; ++step) {
+            const int expected = std::abs(step) == 2 ? 0 : 255;
+            EXPECT_EQ(grey(shown.pixel(middle + QPoint(step * zoom, 0))), expected) << choice << " x step " << step;
+            EXPECT_EQ(grey(shown.pixel(middle + QPoint(0, step * zoom))), expected) << choice << " y step " << step;
+        }
+    }
+}
+
 TEST(PictureDisplay, ChoicesStayAcrossRestartsAndBadStoredOnesAreNamed)
 {
     QTemporaryDir folder;
@@ -178,6 +203,7 @@ TEST(PictureDisplay, ChoicesStayAcrossRestartsAndBadStoredOnesAreNamed)
         w.in<QCheckBox>("autoStretch")->setChecked(false);
         w.in<QSpinBox>("whitePoint")->setValue(90);
         w.in<QSpinBox>("blackPoint")->setValue(12);
+        w.in<QComboBox>("zoom")->setCurrentText("4:1");
     }
     const QString ini = folder.filePath("orvane.ini");
     {
@@ -185,13 +211,15 @@ TEST(PictureDisplay, ChoicesStayAcrossRestartsAndBadStoredOnesAreNamed)
         EXPECT_FALSE(again.in<QCheckBox>("autoStretch")->isChecked());
         EXPECT_EQ(again.in<QSpinBox>("blackPoint")->value(), 12);
         EXPECT_EQ(again.in<QSpinBox>("whitePoint")->value(), 90);
+        EXPECT_EQ(again.in<QComboBox>("zoom")->currentText(), "4:1");
         EXPECT_TRUE(again.window->notices().isEmpty());
     }
-    ASSERT_TRUE(test::writeAll(ini, "; mine\n[display]\nautoStretch=maybe\nblackPoint=40\nwhitePoint=30\n\n"));
+    ASSERT_TRUE(test::writeAll(ini, "; mine\n[display]\nautoStretch=maybe\nblackPoint=40\nwhitePoint=30\nzoom=3\n"));
     DisplayWindow bad(folder.path());
     EXPECT_TRUE(bad.in<QCheckBox>("autoStretch")->isChecked());
+    EXPECT_EQ(bad.in<QComboBox>("zoom")->currentText(), "Fit");
     const QStringList notices = bad.window->notices();
-    for (const char *key : {"autoStretch=maybe", "whitePoint=30"})
+    for (const char *key : {"autoStretch=maybe", "whitePoint=30", "zoom=3"})
         EXPECT_EQ(notices.filter(QString(ini + " [display] ") + key).size(), 1) << key;
     bad.in<QCheckBox>("autoStretch")->setChecked(false);
     EXPECT_TRUE(test::readAll(ini).startsWith("; mine\n[display]\nautoStretch=false\n"));
