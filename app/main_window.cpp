@@ -188,8 +188,7 @@ void MainWindow::buildMenus()
 
     bar->addAction(QStringLiteral("Options"), this, &MainWindow::showOptions)->setObjectName("Options");
     bar->addAction(QStringLiteral("Deinterlace"), this, &MainWindow::showDeinterlace)->setObjectName("deinterlace");
-    bar->addAction(QStringLiteral("About"), this, [this] { showMessageBox(kAboutText, QMessageBox::NoIcon); })
-        ->setObjectName("About");
+    bar->addAction(QStringLiteral("About"), this, &MainWindow::showAbout)->setObjectName("About");
 
     QMenu *help = bar->addMenu(QStringLiteral("Help"));
     help->setObjectName(QStringLiteral("Help"));
@@ -355,6 +354,17 @@ void MainWindow::showPictureDisplay()
     pictureDisplayWindow()->show();
     pictureDisplayWindow()->raise();
     pictureDisplayWindow()->activateWindow();
+}
+
+void MainWindow::showAbout()
+{
+    // The text stays as it is; its Help button leads to the page the text names.
+    QMessageBox *box = openMessageBox(this, QMessageBox::NoIcon, kAboutText, QMessageBox::Ok | QMessageBox::Help,
+                                      [this](QMessageBox::StandardButton pressed) {
+                                          if (pressed == QMessageBox::Help)
+                                              showHelp();
+                                      });
+    box->setObjectName(QStringLiteral("aboutBox"));
 }
 
 void MainWindow::showDeinterlace()

@@ -129,6 +129,8 @@ private:
     void showOptions();
     void showDeinterlace();
     void showHelp();
+    // The About box (window-modal, returns at once), with a Help button beside OK.
+    void showAbout();
     void updateStartButton();
     void updateSimulatedParts();
     // Tries the real printer port again and says in one notice whether it works now.
