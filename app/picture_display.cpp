@@ -27,7 +27,7 @@ DisplaySettings readDisplaySettings(const QString &iniPath, QStringList &problem
     const QByteArray text = iniText(iniPath);
     const auto value = [&](const char *key) { return iniValue(text, kGroup, QLatin1String(key)); };
     const auto refuse = [&](const char *key, const QString &stored, const QString &cause) {
-        problems << QStringLiteral("%1 [display] %2=%3 is not used: %4; the default stays.")
+        problems << QStringLiteral("%1 [display] %2: \"%3\" %4; the display uses its default.")
                         .arg(iniPath, QLatin1String(key), stored, cause);
     };
     if (const auto on = value("autoStretch")) {
@@ -37,7 +37,7 @@ DisplaySettings readDisplaySettings(const QString &iniPath, QStringList &problem
         else if (word == QLatin1String("false") || word == QLatin1String("0"))
             s.autoStretch = false;
         else
-            refuse("autoStretch", *on, QStringLiteral("it must be true or false"));
+            refuse("autoStretch", *on, QStringLiteral("is neither true nor false"));
     }
     const auto level = [&](const char *key, int least, int most, int &into) {
         const auto stored = value(key);
@@ -46,7 +46,7 @@ DisplaySettings readDisplaySettings(const QString &iniPath, QStringList &problem
         bool number = false;
         const int v = stored->trimmed().toInt(&number);
         if (!number || v < least || v > most)
-            refuse(key, *stored, QStringLiteral("it must be a whole number from %1 to %2").arg(least).arg(most));
+            refuse(key, *stored, QStringLiteral("is not a whole number from %1 to %2").arg(least).arg(most));
         else
             into = v;
     };
@@ -57,7 +57,7 @@ DisplaySettings readDisplaySettings(const QString &iniPath, QStringList &problem
         s.manual = manual;
     else
         refuse("whitePoint", QString::number(manual.white),
-               QStringLiteral("it must lie above blackPoint (%1)").arg(manual.black));
+               QStringLiteral("does not lie above blackPoint (%1)").arg(manual.black));
     if (const auto zoom = value("zoom")) {
         const QString word = zoom->trimmed().toLower();
         if (word == QLatin1String("fit"))
@@ -65,7 +65,7 @@ DisplaySettings readDisplaySettings(const QString &iniPath, QStringList &problem
         else if (word == QLatin1String("1") || word == QLatin1String("2") || word == QLatin1String("4"))
             s.zoom = word.toInt();
         else
-            refuse("zoom", *zoom, QStringLiteral("it must be fit, 1, 2 or 4"));
+            refuse("zoom", *zoom, QStringLiteral("is not fit, 1, 2 or 4"));
     }
     return s;
 }

@@ -41,6 +41,9 @@ const char *const kMessages[] = {
     "%1 [camera] %2: \"%3\" is not a number; the simulated camera uses %4.",
     "%1 [camera] %2: %3 is outside %4 to %5; the simulated camera uses %6.",
     "%1 [camera] enabled: \"%2\" is neither true nor false; the simulated camera stays on.",
+    "%1 [display] %2: \"%3\" %4; the display uses its default.", "is neither true nor false",
+    "is not a whole number from %1 to %2", "does not lie above blackPoint (%1)", "is not fit, 1, 2 or 4",
+    "The picture display settings could not be kept in %1: %2.",
     // Options
     "%1 cannot be stored: %2. Enter %3.", "a whole number from %1 to %2",
     "%1: %2. A direction text cannot hold a comma, a double quote or a line break, since the settings file would not give it back.",

@@ -219,7 +219,7 @@ TEST(PictureDisplay, ChoicesStayAcrossRestartsAndBadStoredOnesAreNamed)
     EXPECT_TRUE(bad.in<QCheckBox>("autoStretch")->isChecked());
     EXPECT_EQ(bad.in<QComboBox>("zoom")->currentText(), "Fit");
     const QStringList notices = bad.window->notices();
-    for (const char *key : {"autoStretch=maybe", "whitePoint=30", "zoom=3"})
+    for (const char *key : {"autoStretch: \"maybe\"", "whitePoint: \"30\"", "zoom: \"3\""})
         EXPECT_EQ(notices.filter(QString(ini + " [display] ") + key).size(), 1) << key;
     bad.in<QCheckBox>("autoStretch")->setChecked(false);
     EXPECT_TRUE(test::readAll(ini).startsWith("; mine\n[display]\nautoStretch=false\n"));
