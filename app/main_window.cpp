@@ -9,6 +9,7 @@
 #include "help_window.h"
 #include "numbers.h"
 #include "options_dialog.h"
+#include "picture_display_window.h"
 #include "picture_file_menu.h"
 #include "serial_devices.h"
 
@@ -54,6 +55,8 @@ MainWindow::MainWindow(MainWindowParts parts, QWidget *parent) : QMainWindow(par
     setObjectName(QStringLiteral("frmCapTest"));
     setWindowTitle(QStringLiteral("Orvane 4.0"));
     buildControls();
+    display_ = std::make_unique<PictureDisplay>(parts_.picture, parts_.iniPath, *this);
+    picture1_->setDisplay(display_.get());
     buildMenus();
     setUpKeyboardAndNames();
 
@@ -83,6 +86,9 @@ MainWindow::MainWindow(MainWindowParts parts, QWidget *parent) : QMainWindow(par
 
 MainWindow::~MainWindow()
 {
+    // The views that paint through the display go before it does.
+    delete pictureDisplay_;
+    picture1_->setDisplay(nullptr);
     parts_.port.onRealPortChanged = nullptr;
     parts_.camera.setProblemNotifier(nullptr);
 }
@@ -183,14 +189,28 @@ void MainWindow::buildMenus()
 
     bar->addAction(QStringLiteral("Options"), this, &MainWindow::showOptions)->setObjectName("Options");
     bar->addAction(QStringLiteral("Deinterlace"), this, &MainWindow::showDeinterlace)->setObjectName("deinterlace");
-    bar->addAction(QStringLiteral("About"), this, [this] { showMessageBox(kAboutText, QMessageBox::NoIcon); })
-        ->setObjectName("About");
+    bar->addAction(QStringLiteral("About"), this, &MainWindow::showAbout)->setObjectName("About");
 
     QMenu *help = bar->addMenu(QStringLiteral("Help"));
     help->setObjectName(QStringLiteral("Help"));
     QAction *page = help->addAction(QStringLiteral("Orvane help"), this, &MainWindow::showHelp);
     page->setObjectName(QStringLiteral("helpPage"));
     page->setShortcut(QKeySequence::HelpContents);
+
+    imagingMenu()->addAction(QStringLiteral("Picture display"), this, &MainWindow::showPictureDisplay)
+        ->setObjectName(QStringLiteral("showPictureDisplay"));
+}
+
+QMenu *MainWindow::imagingMenu()
+{
+    QMenuBar *bar = menuBar();
+    if (auto *menu = bar->findChild<QMenu *>(QStringLiteral("Imaging"), Qt::FindDirectChildrenOnly))
+        return menu;
+    auto *menu = new QMenu(QStringLiteral("Imaging"), bar);
+    menu->setObjectName(QStringLiteral("Imaging"));
+    const auto *help = bar->findChild<QMenu *>(QStringLiteral("Help"), Qt::FindDirectChildrenOnly);
+    bar->insertMenu(help ? help->menuAction() : nullptr, menu);
+    return menu;
 }
 
 void MainWindow::connectCamera()
@@ -315,6 +335,37 @@ void MainWindow::showHelp()
     helpWindow()->show();
     helpWindow()->raise();
     helpWindow()->activateWindow();
+}
+
+PictureDisplayWindow *MainWindow::pictureDisplayWindow()
+{
+    if (!pictureDisplay_) {
+        pictureDisplay_ = new PictureDisplayWindow(*display_, this);
+        pictureDisplay_->zoomView()->mark = [this]() -> std::optional<QPoint> {
+            const SequenceState &seq = parts_.sequence;
+            return seq.StarMarked ? std::optional(QPoint(seq.StarX, seq.StarY)) : std::nullopt;
+        };
+        connect(picture1_, &PictureView::pressed, pictureDisplay_->zoomView(), qOverload<>(&QWidget::update));
+    }
+    return pictureDisplay_;
+}
+
+void MainWindow::showPictureDisplay()
+{
+    pictureDisplayWindow()->show();
+    pictureDisplayWindow()->raise();
+    pictureDisplayWindow()->activateWindow();
+}
+
+void MainWindow::showAbout()
+{
+    // The text stays as it is; its Help button leads to the page the text names.
+    QMessageBox *box = openMessageBox(this, QMessageBox::NoIcon, kAboutText, QMessageBox::Ok | QMessageBox::Help,
+                                      [this](QMessageBox::StandardButton pressed) {
+                                          if (pressed == QMessageBox::Help)
+                                              showHelp();
+                                      });
+    box->setObjectName(QStringLiteral("aboutBox"));
 }
 
 void MainWindow::showDeinterlace()

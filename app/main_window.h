@@ -30,6 +30,7 @@ class DeinterlaceWindow;
 class HelpWindow;
 class FileChooser;
 class PictureFileMenu;
+class PictureDisplayWindow;
 
 // Everything the window works with; all of it outlives the window.
 struct MainWindowParts {
@@ -108,6 +109,9 @@ public:
     DeinterlaceWindow *hello();
     // Help > Orvane help (F1), created on first use.
     HelpWindow *helpWindow();
+    // Imaging > Picture display, created on first use.
+    PictureDisplayWindow *pictureDisplayWindow();
+    PictureDisplay &pictureDisplay() { return *display_; }
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -118,6 +122,9 @@ private:
     // Menu mnemonics and shortcuts, read-only displays out of the Tab order, and
     // a name for every control that screen readers say (main_window_keys.cpp).
     void setUpKeyboardAndNames();
+    // The "Imaging" menu, made before Help the first time it is asked for.
+    QMenu *imagingMenu();
+    void showPictureDisplay();
     void connectCamera();
     void onStartStop();
     void showDeviceDialog();
@@ -125,6 +132,8 @@ private:
     void showOptions();
     void showDeinterlace();
     void showHelp();
+    // The About box (window-modal, returns at once), with a Help button beside OK.
+    void showAbout();
     void updateStartButton();
     void updateSimulatedParts();
     // Tries the real printer port again and says in one notice whether it works now.
@@ -134,6 +143,7 @@ private:
     std::unique_ptr<Rig> rig_;
     std::unique_ptr<ImagingSequence> sequence_;
     std::unique_ptr<PictureFileMenu> fileMenu_;
+    std::unique_ptr<PictureDisplay> display_;
 
     QLineEdit *text1_ = nullptr, *text2_ = nullptr, *text3_ = nullptr, *text4_ = nullptr;
     QLineEdit *text5_ = nullptr, *text6_ = nullptr, *text7_ = nullptr, *text8_ = nullptr;
@@ -148,6 +158,7 @@ private:
     QPointer<DirectoryDialog> form3_;
     QPointer<DeinterlaceWindow> hello_;
     QPointer<HelpWindow> help_;
+    QPointer<PictureDisplayWindow> pictureDisplay_;
 
     QStringList notices_;
     FrameHeader lastFrameHeader_{};

@@ -20,7 +20,8 @@ void MainWindow::setUpKeyboardAndNames()
         {"File", "&File"},       {"Load", "&Load"},         {"Save", "&Save"},       {"Exit", "E&xit"},
         {"Camera", "&Camera"},   {"Device", "&Device"},     {"Format", "&Format"},   {"Source", "&Source"},
         {"Compression", "&Compression"}, {"Options", "&Options"}, {"deinterlace", "&Deinterlace"},
-        {"About", "&About"},     {"Help", "&Help"},
+        {"About", "&About"},     {"Imaging", "&Imaging"},   {"showPictureDisplay", "&Picture display"},
+        {"Guide", "&Guide"},     {"Help", "&Help"},
     };
     for (const auto &[name, title] : titles) {
         if (auto *menu = menuBar()->findChild<QMenu *>(QLatin1String(name)))

@@ -16,13 +16,24 @@ void PictureView::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
     painter.fillRect(rect(), palette().dark());
-    painter.drawImage(0, 0, area_.surface());
+    painter.drawImage(0, 0, display_ ? display_->image() : area_.surface());
+}
+
+void PictureView::setDisplay(const PictureDisplay *display)
+{
+    if (display_)
+        disconnect(display_, nullptr, this, nullptr);
+    display_ = display;
+    if (display_)
+        connect(display_, &PictureDisplay::changed, this, qOverload<>(&QWidget::update));
+    update();
 }
 
 void PictureView::mousePressEvent(QMouseEvent *event)
 {
     if (onMouseDown)
         onMouseDown(event->position().x(), event->position().y());
+    emit pressed();
 }
 
 } // namespace orvane

@@ -171,7 +171,7 @@ TEST(MainWindow, ControlsStandWhereTheUserExpectsThem)
     QStringList menus;
     for (QAction *a : w.menuBar()->actions())
         menus << a->text().remove(u'&'); // a mnemonic's "&" is not shown
-    EXPECT_EQ(menus, (QStringList{"File", "Camera", "Options", "Deinterlace", "About", "Help"}));
+    EXPECT_EQ(menus, (QStringList{"File", "Camera", "Options", "Deinterlace", "About", "Imaging", "Help"}));
 
     w.resize(1200, 900); // resizing moves nothing
     EXPECT_EQ(geometryOf("Picture1"), QRect(128, 8, 641, 481));
@@ -186,13 +186,21 @@ TEST(MainWindow, ClickOnThePictureMarksTheStarWithTiesToEven)
     EXPECT_EQ(rig.state.StarMarked, 1);
 }
 
-TEST(MainWindow, AboutShowsTheVersionAndTheHelpHint)
+TEST(MainWindow, AboutShowsTheVersionAndTheHelpHintAndItsHelpButtonOpensThePage)
 {
     WindowRig rig;
     for (QAction *a : rig.window->menuBar()->actions())
         if (a->objectName() == "About")
             a->trigger();
-    EXPECT_EQ(rig.messages, QStringList{"Orvane V4.0 21-12-02\r\nCheck orvane.htm in the orvane directory for help"});
+    auto *box = rig.window->findChild<QMessageBox *>("aboutBox");
+    ASSERT_NE(box, nullptr); // open already: the trigger returned without waiting for it
+    EXPECT_EQ(box->text(), "Orvane V4.0 21-12-02\r\nCheck orvane.htm in the orvane directory for help");
+    EXPECT_EQ(box->windowModality(), Qt::WindowModal);
+    ASSERT_NE(box->button(QMessageBox::Ok), nullptr);
+    ASSERT_NE(box->button(QMessageBox::Help), nullptr);
+    box->button(QMessageBox::Help)->click();
+    EXPECT_TRUE(rig.window->helpWindow()->isVisible());
+    EXPECT_FALSE(box->isVisible());
 }
 
 TEST(MainWindow, F1OpensTheHelpPageModelessNamingTheSettingsInUse)

@@ -1,17 +1,20 @@
 // Makes the pictures of docs/: the main window idle and during a guided
-// exposure, the Options window (also with a box's tooltip shown), the device
-// and save-directory windows. The main window
-// runs on the simulated rig and a simulated clock, so every run gives the same
-// pictures.
+// exposure, the picture display beside a stretched frame, the Options window
+// (also with a box's tooltip shown), the device and save-directory windows.
+// The main window runs on the simulated rig and a simulated clock, so every run
+// gives the same pictures.
 #include "device_dialog.h"
 #include "directory_dialog.h"
 #include "file_chooser.h"
 #include "main_window.h"
 #include "options_dialog.h"
+#include "picture_display_window.h"
 #include "sequence_fixture.h"
 #include "test_support.h"
 
 #include <QApplication>
+#include <QComboBox>
+#include <QPainter>
 #include <QCheckBox>
 #include <QDir>
 #include <QLineEdit>
@@ -96,6 +99,39 @@ bool guidingWindow(const QDir &out)
     w.pump.at(w.clock.now() + 100, markWhenAsked);
     w.window->findChild<QPushButton *>("Command1")->click();
     return saved;
+}
+
+// A 60 s frame of the simulated sky, stretched, with the picture display
+// beside the main window zoomed 2:1 on the guide star.
+bool pictureDisplay(const QDir &out)
+{
+    SimulatedWindow w;
+    if (!w.window->load())
+        return false;
+    w.window->findChild<QLineEdit *>("Text1")->setText("60");
+    w.window->findChild<QPushButton *>("Command1")->click();
+    const QPointF star = w.simCamera->starField().guideStar() + w.sky.offsetAt(w.clock.now() - 30000);
+    w.window->sequence().onPictureMouseDown(std::round(star.x()), std::round(star.y()));
+    w.window->findChild<QAction *>("showPictureDisplay")->trigger();
+    PictureDisplayWindow *display = w.window->pictureDisplayWindow();
+    display->findChild<QComboBox *>("zoom")->setCurrentText("2:1");
+    display->adjustSize();
+
+    const QPixmap main = w.window->grab(), side = display->grab();
+    constexpr int kGap = 12; // pixels between the two windows
+    QImage both(main.width() + kGap + side.width(), std::max(main.height(), side.height()), QImage::Format_RGB32);
+    both.fill(QColor(0xe0, 0xe0, 0xe0));
+    QPainter painter(&both);
+    painter.drawPixmap(0, 0, main);
+    painter.drawPixmap(main.width() + kGap, 0, side);
+    painter.end();
+    const QString path = out.filePath(QStringLiteral("picture-display.png"));
+    if (!both.save(path)) {
+        std::cerr << "orvane_screenshots: could not write " << path.toStdString() << '\n';
+        return false;
+    }
+    std::cout << "wrote " << path.toStdString() << '\n';
+    return true;
 }
 
 // The Options window; with `tipBox` > 0 also the tooltip of box Text<tipBox>,
@@ -188,7 +224,8 @@ int main(int argc, char **argv)
     }
     const QDir out(QDir(QString::fromLocal8Bit(argv[1])).absolutePath()); // the windows change the working folder
     bool ok = true;
-    for (auto make : {idleWindow, guidingWindow, optionsPlain, optionsTooltip, deviceWindow, directoryWindow})
+    for (auto make : {idleWindow, guidingWindow, pictureDisplay, optionsPlain, optionsTooltip, deviceWindow,
+                      directoryWindow})
         ok = make(out) && ok;
     return ok ? 0 : 1;
 }

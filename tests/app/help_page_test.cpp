@@ -1,0 +1,188 @@
+// The help page's list of messages against the messages the program shows: each
+// message below must still be in the program's sources and on the page, so a
+// message reworded in the code fails here until the page says it too.
+#include "help_window.h"
+
+#include <QDirIterator>
+#include <QFile>
+#include <QRegularExpression>
+#include <QTextDocument>
+
+#include <gtest/gtest.h>
+
+using namespace orvane;
+
+namespace {
+
+// As written in the code; %1, %2 ... stand for what the message names.
+const char *const kMessages[] = {
+    // start-up
+    "No Video Capture Device!", "Orvane cannot start: %1", "Simulated: %1",
+    "Your user cannot open %1 (%2): it is not in the group %3. Run \"sudo usermod -aG %3 $USER\", then log out and in again.",
+    "The printer port needs the ppdev driver: run \"sudo modprobe ppdev\".",
+    "The settings folder %1 cannot be created.", "The default settings %1 cannot be read: %2.",
+    "%1 cannot be written: %2.", "orvane: signal %1 received; ending in order",
+    // settings files
+    "The settings file %1 is missing.", "The settings file %1 cannot be read: %2.",
+    "%1 line %2: the file ends after %3 lines; it needs %4.",
+    "%1 line %2: a carriage return (CR) stands inside the line; the file's line ends must be CR LF or LF alone, not CR alone.",
+    "%1 line %2: the byte 0x%3 is not text; the file is damaged or is not a settings file.",
+    "%1 line %2: the line does not end within the first %3 bytes of the file; the file is damaged or is not a settings file.",
+    "%1 line %2: %3 (the value of \"%4\").", "%1 does not fit %2 (%3..%4)", "%1 line %2: the text of \"%3\" %4. %5",
+    "A direction text cannot hold \"#\", \":\" or a character outside printable ASCII, since the mount would read it as another command.",
+    "The settings file %1 was not written: the text of \"%2\" %3.",
+    "holds the character \"%1\", which the settings file cannot store",
+    "holds the control character 0x%1, which the settings file cannot store", "which the mount would read as another command",
+    "The settings file %1 cannot be written: %2.", "only %1 of %2 bytes could be written; the disk may be full",
+    "; the file holds its old content again", "; its old content could not be put back either, so it is cut",
+    "it is not a plain file, so it was left alone",
+    "%1 [guide] minStarSnr: \"%2\" is not a number above 0; guiding uses %3.",
+    "%1 [mount] %2: \"%3\" is not a number from %4 to %5; using %6.",
+    "%1 [camera] %2: \"%3\" is not a number; the simulated camera uses %4.",
+    "%1 [camera] %2: %3 is outside %4 to %5; the simulated camera uses %6.",
+    "%1 [camera] enabled: \"%2\" is neither true nor false; the simulated camera stays on.",
+    "%1 [display] %2: \"%3\" %4; the display uses its default.", "is neither true nor false",
+    "is not a whole number from %1 to %2", "does not lie above blackPoint (%1)", "is not fit, 1, 2 or 4",
+    "The picture display settings could not be kept in %1: %2.",
+    // Options
+    "%1 cannot be stored: %2. Enter %3.", "a whole number from %1 to %2",
+    "%1: %2. A direction text cannot hold a comma, a double quote or a line break, since the settings file would not give it back.",
+    "it holds a comma", "it holds a double quote", "it holds a line break", "%1: it %2. %3",
+    "Comm Port: the serial device for port %1 cannot be stored in %2.",
+    "The settings were not saved, and nothing was changed. %1",
+    // Start refusals
+    "\"%1\" holds %2; it must lie between -2147483 and 2147483 seconds.",
+    "\"%1\" holds %2; %3 must last at least 0.001 seconds.",
+    "\"Number of expsures\" holds %1; a sequence takes at most %2 exposures.",
+    "\"File Name\" holds %1; a file name may not hold \"%2\", so that the frames stay in the save folder.",
+    "The picture area is in use by %1; start the sequence when it has finished.", "The picture area is in use by %1.",
+    // during a run
+    "Mark Star", "Star lost", "deinterlace", "Ready", "The sequence stopped: %1",
+    "The guide star is lost (%1 guide steps in a row without it in the guide box); the mount is not moved until it is back.",
+    "A camera frame was not shown because %1 is using the picture area.",
+    // camera
+    "The webcam %1 (%2)", "%1 could not be opened: %2.", "%1 could not start (%2): %3.", "asking what it is",
+    "listing its formats", "setting the format", "starting the stream", "%1 does not stream video.",
+    "%1 could not start: its frames cannot be converted to pictures.", "%1 stopped answering: %2.",
+    "%1 sent no new frame within %2 ms.", "%1 sent a frame that could not be read: %2.", "the frame was incomplete",
+    "the frame size %1 x %2 is not usable", "the format converter could not be started", "%1 is not connected.",
+    "%1 did not take %2 %3 x %4: %5.", "%1 could not stream %2 %3 x %4: %5.", "%1 did not take %2 = %3: %4.",
+    "%1 did not report %2: %3.", "The capture device %1 cannot be used: %2", " Still using %1.",
+    " Going back to %1 failed too: %2", "There is no video capture device to switch to.", "No capture device was selected.",
+    "There is no capture device number %1.",
+    "Using precise capture controls.\r\nPreRoll complete - Click OK to start capture immediately.",
+    "The simulated camera always delivers 640 x 480 grey frames.",
+    "The simulated camera's settings are in the [camera] group of orvane.ini.",
+    "The simulated camera delivers uncompressed frames.",
+    // mount
+    "Can't find Telescope!",
+    "Cannot open %1: there is no such device — is the adapter plugged in and the comm port number right?",
+    "Permission denied opening %1 — is your user in the dialout group?",
+    "Cannot open %1: the device is busy — another program is using it.", "Cannot open %1: %2.",
+    "Comm port %1 names no serial port; use 0 for the simulated mount or 1 and up for a serial device.",
+    "Comm port %1 names no serial device; use 1 or more for a serial port.",
+    "The telescope link on %1 was lost: %2", "the port is closed.",
+    "the device no longer takes data — is the cable unplugged or the mount switched off?",
+    "The telescope link to %1 is closed (it opens when a sequence starts with guiding ticked); the command %2 was not sent.",
+    "The link to the simulated mount is closed.",
+    // printer port
+    "%1 The camera lines are simulated.", "%1 The camera lines stay simulated.",
+    "%1 The camera lines are simulated from now on.", "The printer port at 0x%1 works now: the camera lines are real.",
+    "orvane: %1 Camera port writes go to the simulated port.", "No printer port driver on this computer.",
+    "Cannot list the printer ports: %1.", "No printer port for address %1 on this computer.",
+    "The printer port %1 has no /dev/parport device — is the ppdev kernel module loaded?",
+    "Permission denied opening %1 — is your user in the lp group?", "Cannot open the printer port %1: %2.",
+    "Cannot claim the printer port %1: %2 — is another program using it?", "The printer port is not open.",
+    // files
+    "%1 is there already; this frame is saved as %2 and the numbering goes on from there.",
+    "The image frame was not saved. %1", "The image frame was not saved to %1: the picture area is in use by %2.",
+    "The image frame was not saved to %1: the camera delivered no picture for it.",
+    "Cannot load the picture %1: %2.", "the file does not exist", "it is a folder, not a picture file",
+    "it is not a plain file", "the file is too large to be a picture (%1 bytes)",
+    "the file is cut short, %1 bytes of its pixels are missing", "the file is not a picture in a known format",
+    "Cannot load a picture: no file name was given.", "Cannot save the picture: no file name was given.",
+    "Cannot save the picture %1: %2.", "a folder of that name is in the way",
+    "A picture cannot be loaded now: the picture area is in use by %1.", "You cannot save frames in %1: %2.",
+    "it does not exist", "it is not a directory", "the file system is read-only", "permission denied",
+    "Cannot open %1: it does not exist.", "Cannot open %1: it is not a directory.", "Cannot open %1: permission denied.",
+    // deinterlace
+    "%1Files selected %2", "Deinterlacing", "File %1/%2", "Stopped at %1",
+    "The files were not deinterlaced: the picture area is in use by %1.",
+    "No new batch can start now: the picture area is in use by %1.",
+    "Not available while the picture area is in use by %1.",
+};
+
+// Every string literal of the program's sources, unescaped; literals that follow
+// each other with only blanks between (one sentence over several lines) are one.
+QStringList sourceLiterals()
+{
+    QStringList literals;
+    for (const char *folder : {"app", "control", "core", "devices", "pictures", "platform", "settings", "ui"}) {
+        QDirIterator files(QStringLiteral(ORVANE_SOURCE_DIR "/%1").arg(QLatin1String(folder)), {"*.cpp", "*.h"},
+                           QDir::Files, QDirIterator::Subdirectories);
+        while (files.hasNext()) {
+            QFile file(files.next());
+            EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << file.fileName().toStdString();
+            const QString code = QString::fromUtf8(file.readAll());
+            qsizetype lastEnd = -1; // the closing quote of the literal before
+            for (qsizetype i = 0; i >= 0 && i < code.size(); ++i) {
+                if (code.mid(i, 2) == u"//")
+                    i = code.indexOf(u'\n', i);
+                else if (code.mid(i, 2) == u"/*")
+                    i = code.indexOf(u"*/", i);
+                else if (code[i] == u'\'')
+                    i += code.mid(i + 1, 1) == u"\\" ? 3 : 2; // a character literal such as '"'
+                if (i < 0 || i >= code.size() || code[i] != u'"')
+                    continue;
+                const qsizetype start = i;
+                QString text;
+                for (++i; i < code.size() && code[i] != u'"'; ++i) {
+                    if (code[i] == u'\\' && ++i < code.size())
+                        text += code[i] == u'n' ? QChar(u'\n') : code[i] == u'r' ? QChar(u'\r') : code[i];
+                    else
+                        text += code[i];
+                }
+                if (lastEnd >= 0 && code.mid(lastEnd + 1, start - lastEnd - 1).trimmed().isEmpty())
+                    literals.last() += text;
+                else
+                    literals.append(text);
+                lastEnd = i;
+            }
+        }
+    }
+    return literals;
+}
+
+const QRegularExpression kPlaceholder(QStringLiteral("%\\d"));
+
+// The message with each %N matching what the page puts there (<file>, a number),
+// and each run of blanks or line breaks matching any other.
+QRegularExpression asShownOnThePage(const QString &message)
+{
+    QStringList pieces;
+    for (const QString &piece : message.split(kPlaceholder)) {
+        QStringList words = piece.split(QRegularExpression(QStringLiteral("\\s+")));
+        for (QString &word : words)
+            word = QRegularExpression::escape(word);
+        pieces << words.join(QStringLiteral("\\s+"));
+    }
+    return QRegularExpression(pieces.join(QStringLiteral(".+?")), QRegularExpression::UseUnicodePropertiesOption);
+}
+
+} // namespace
+
+TEST(HelpPage, ListsEveryMessageTheProgramShows)
+{
+    const QStringList literals = sourceLiterals();
+    QTextDocument page;
+    page.setHtml(helpPageHtml(QStringLiteral("/settings/orvane.cfg"), QStringLiteral("/settings/orvane.ini")));
+    const QString shown = page.toPlainText();
+    for (const char *message : kMessages) {
+        const QString text = QString::fromUtf8(message);
+        for (const QString &piece : text.split(kPlaceholder, Qt::SkipEmptyParts))
+            EXPECT_TRUE(std::any_of(literals.begin(), literals.end(), [&](const QString &l) { return l.contains(piece); }))
+                << "no longer in the code: \"" << piece.toStdString() << "\" of " << message;
+        EXPECT_TRUE(asShownOnThePage(text).match(shown).hasMatch()) << "not on the help page: " << message;
+    }
+    EXPECT_TRUE(shown.contains(QStringLiteral("/settings/orvane.cfg")));
+}
