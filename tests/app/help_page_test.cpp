@@ -50,6 +50,11 @@ const char *const kMessages[] = {
     "it holds a comma", "it holds a double quote", "it holds a line break", "%1: it %2. %3",
     "Comm Port: the serial device for port %1 cannot be stored in %2.",
     "The settings were not saved, and nothing was changed. %1",
+    "%1 cannot be stored: %2 pixels per second would never end a correction. Enter a whole number from 1 to 2147483647.",
+    "Testing comm port %1 ...", "%1: the mount answered %2.", "Comm port %1 (%2)",
+    "%1: no answer within %2 ms. Is the mount switched on, its cable in and this the right port?",
+    "Comm Port cannot be tested: %1. Enter %2.",
+    "The running sequence holds the mount link; test it when the run has ended.",
     // Start refusals
     "\"%1\" holds %2; it must lie between -2147483 and 2147483 seconds.",
     "\"%1\" holds %2; %3 must last at least 0.001 seconds.",
@@ -105,6 +110,10 @@ const char *const kMessages[] = {
     "A picture cannot be loaded now: the picture area is in use by %1.", "You cannot save frames in %1: %2.",
     "it does not exist", "it is not a directory", "the file system is read-only", "permission denied",
     "Cannot open %1: it does not exist.", "Cannot open %1: it is not a directory.", "Cannot open %1: permission denied.",
+    "The folder %1 does not exist; choose or make another.", "%1 is not a folder; choose another.",
+    "Cannot make the folder %1: %2.", "it exists already", "the disk is full", "the directory it would go in is gone",
+    "A new folder needs a name.", "Cannot make the folder \"%1\": a name cannot be \".\" or \"..\" or hold \"/\".",
+    "%1 exists already. Replace it?",
     // deinterlace
     "%1Files selected %2", "Deinterlacing", "File %1/%2", "Stopped at %1",
     "The files were not deinterlaced: the picture area is in use by %1.",
