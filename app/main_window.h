@@ -7,6 +7,7 @@
 #include "picture_view.h"
 #include "rig.h"
 #include "sequence_panel.h"
+#include "window_memory.h"
 
 #include <QMainWindow>
 #include <QMessageBox>
@@ -30,6 +31,7 @@ class DeinterlaceWindow;
 class HelpWindow;
 class FileChooser;
 class PictureFileMenu;
+class SaveFolderLabel;
 
 // Everything the window works with; all of it outlives the window.
 struct MainWindowParts {
@@ -81,6 +83,7 @@ public:
     QString firstIndex() const override;
     void setFirstIndex(const QString &text) override;
     void notify(const QString &sentence) override;
+    void frameSaved(const QString &path) override;
     QString exposureText() const override;
     QString guideText() const override;
     QString frameCountText() const override;
@@ -126,6 +129,11 @@ private:
     void updateSimulatedParts();
     // Tries the real printer port again and says in one notice whether it works now.
     void retryPrinterPort();
+    // The entries as they stand, and back from orvane.ini's [window] at start-up.
+    WindowMemory windowValues() const;
+    void recallWindow();
+    // Keeps the entries in orvane.ini, once start-up has read them.
+    Result rememberWindow();
 
     MainWindowParts parts_;
     std::unique_ptr<Rig> rig_;
@@ -139,6 +147,7 @@ private:
     QProgressBar *progressBar1_ = nullptr;
     PictureView *picture1_ = nullptr;
     QLabel *simulatedParts_ = nullptr;
+    SaveFolderLabel *saveFolder_ = nullptr;
 
     QPointer<DeviceDialog> form1_;
     QPointer<OptionsDialog> form2_;
@@ -149,6 +158,7 @@ private:
     QStringList notices_;
     FrameHeader lastFrameHeader_{};
     bool closeWhenStopped_ = false;
+    bool windowRecalled_ = false; // [window] was read: from now on closing keeps the entries
     uint16_t triedPortAddress_ = 0; // the printer port address last tried
     bool portWasReal_ = false;      // the real printer port took the bytes when last looked
     bool retryingPort_ = false;     // a retry is under way and tells its own outcome

@@ -323,3 +323,55 @@ TEST(MainWindow, ThePrinterPortIsTriedAgainAtOptionsDoneAndAtStart)
         EXPECT_EQ(rig.simulatedShown(), "Simulated: printer port");
     }
 }
+
+TEST(MainWindow, ARestartShowsTheEntriesAndSaveFolderOfLastTime)
+{
+    WindowRig first;
+    const QString folder = first.dir.filePath("night 1");
+    ASSERT_TRUE(QDir().mkpath(folder));
+    ASSERT_TRUE(test::writeAll(first.dir.filePath("orvane.cfg"), settingsFile(1, 2)));
+    ASSERT_TRUE(test::writeAll(first.dir.filePath("orvane.ini"), "; mine\n[sky]\ndriftXPxPerMin=6\n"));
+    ASSERT_TRUE(first.window->load());
+    MainWindow &w = *first.window;
+    const std::vector<std::pair<const char *, QString>> typed = {
+        {"Text1", "30"}, {"Text5", "12"}, {"Text4", "2.5"}, {"Text2", "M31; \"core\""}, {"Text3", "41"}};
+    for (const auto &[box, text] : typed)
+        w.findChild<QLineEdit *>(box)->setText(text);
+    for (const char *tick : {"Check1", "Check2", "Check3"})
+        w.findChild<QCheckBox *>(tick)->setChecked(true);
+    w.findChild<QPushButton *>("Command2")->click(); // the folder window
+    ASSERT_TRUE(w.form3()->Dir1->setPath(folder).ok());
+    w.form3()->Command1Click();
+    auto *label = w.findChild<QLabel *>("saveFolder");
+    EXPECT_EQ(label->text(), "Saving to " + folder); // follows the folder window
+    EXPECT_EQ(label->toolTip(), folder);
+    w.close();
+    EXPECT_TRUE(test::readAll(first.dir.filePath("orvane.ini")).startsWith("; mine\n[sky]\ndriftXPxPerMin=6\n"));
+
+    for (bool folderStays : {true, false}) {
+        WindowRig next;
+        for (const char *file : {"orvane.cfg", "orvane.ini"})
+            ASSERT_TRUE(test::writeAll(next.dir.filePath(file), test::readAll(first.dir.filePath(file))));
+        if (!folderStays) {
+            ASSERT_TRUE(QDir(folder).removeRecursively());
+        }
+        ASSERT_TRUE(next.window->load());
+        for (const auto &[box, text] : typed)
+            EXPECT_EQ(next.window->findChild<QLineEdit *>(box)->text(), text) << box;
+        for (const char *tick : {"Check1", "Check2", "Check3"})
+            EXPECT_TRUE(next.window->findChild<QCheckBox *>(tick)->isChecked()) << tick;
+        EXPECT_EQ(next.state.SaveDir, folderStays ? folder : QDir::currentPath());
+        EXPECT_EQ(next.window->findChild<QLabel *>("saveFolder")->toolTip(), next.state.SaveDir);
+        EXPECT_EQ(next.window->notices().filter(folder).size(), folderStays ? 0 : 1);
+    }
+}
+
+TEST(MainWindow, AWindowThatCouldNotStartLeavesTheKeptEntriesAlone)
+{
+    WindowRig rig;
+    const QByteArray kept = "[window]\nexposureS=30\n";
+    ASSERT_TRUE(test::writeAll(rig.dir.filePath("orvane.ini"), kept));
+    EXPECT_FALSE(rig.window->load()); // no orvane.cfg
+    rig.window->close();
+    EXPECT_EQ(test::readAll(rig.dir.filePath("orvane.ini")), kept);
+}
