@@ -425,14 +425,33 @@ void MainWindow::retryPrinterPort()
     updateSimulatedParts();
 }
 
+void MainWindow::stopAndClose()
+{
+    closeWhenStopped_ = true;
+    // A run ends first, with its end steps (camera lines at rest, mount stopped,
+    // link closed); the window closes when the run returns.
+    if (sequence_->running())
+        sequence_->requestStop();
+    else
+        close();
+}
+
 void MainWindow::closeEvent(QCloseEvent *event)
 {
     if (sequence_->running()) {
-        // The sequence ends first, with its end steps (port at rest, mount
-        // stopped, link closed); the window closes when the run returns.
-        closeWhenStopped_ = true;
-        sequence_->requestStop();
         event->ignore();
+        if (closeWhenStopped_) // the run is ending already; the window closes when it returns
+            return;
+        if (closeQuestion_) {
+            closeQuestion_->raise();
+            return;
+        }
+        closeQuestion_ = openMessageBox(this, QMessageBox::Question, kStopAndCloseText,
+                                        QMessageBox::Ok | QMessageBox::Cancel,
+                                        [this](QMessageBox::StandardButton button) {
+                                            if (button == QMessageBox::Ok)
+                                                stopAndClose();
+                                        });
         return;
     }
     if (Result kept = rememberWindow(); !kept)

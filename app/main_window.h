@@ -52,6 +52,7 @@ struct MainWindowParts {
 inline const QString kAppTitle = QStringLiteral("Orvane");
 inline const QString kAboutText =
     QStringLiteral("Orvane V4.0 21-12-02\r\nCheck orvane.htm in the orvane directory for help");
+inline const QString kStopAndCloseText = QStringLiteral("A sequence is running. Stop it and close Orvane?");
 inline const QString kPreRollText = QStringLiteral(
     "Using precise capture controls.\r\nPreRoll complete - Click OK to start capture immediately.");
 
@@ -104,6 +105,10 @@ public:
     // The frame header of the capture device's last frame event.
     const FrameHeader &lastFrameHeader() const { return lastFrameHeader_; }
 
+    // Ends a running sequence with its end steps, then closes the window; no
+    // question is asked (a signal from the system, or the user's OK).
+    void stopAndClose();
+
     // The other windows, created on first use (Form1 and Form3 at start-up).
     DeviceDialog *form1();
     DirectoryDialog *form3();
@@ -113,6 +118,7 @@ public:
     HelpWindow *helpWindow();
 
 protected:
+    // While a sequence runs, closing asks first; the run goes on meanwhile.
     void closeEvent(QCloseEvent *event) override;
 
 private:
@@ -158,6 +164,7 @@ private:
     QStringList notices_;
     FrameHeader lastFrameHeader_{};
     bool closeWhenStopped_ = false;
+    QPointer<QMessageBox> closeQuestion_; // "Stop it and close?", while it stands open
     bool windowRecalled_ = false; // [window] was read: from now on closing keeps the entries
     uint16_t triedPortAddress_ = 0; // the printer port address last tried
     bool portWasReal_ = false;      // the real printer port took the bytes when last looked

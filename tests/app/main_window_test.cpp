@@ -5,6 +5,7 @@
 #include "options_dialog.h"
 #include "file_chooser.h"
 #include "help_window.h"
+#include "nested_loop_watch.h"
 #include "sequence_fixture.h"
 #include "test_support.h"
 
@@ -229,7 +230,11 @@ TEST(MainWindow, ClosingDuringASequenceRunsItsEndStepsFirst)
     ASSERT_TRUE(rig.window->load());
     rig.port.clearRecord();
     rig.window->findChild<QLineEdit *>("Text1")->setText("60");
-    rig.pump.at(rig.clock.now() + 1000, [&] { rig.window->close(); });
+    rig.pump.at(rig.clock.now() + 1000, [&] {
+        rig.window->close();
+        for (QMessageBox *box : test::openDialogs<QMessageBox>(rig.window.get()))
+            box->button(QMessageBox::Ok)->click(); // stop the run and close
+    });
     rig.window->findChild<QPushButton *>("Command1")->click();
     ASSERT_FALSE(rig.port.writes().empty());
     EXPECT_EQ(rig.port.writes().back().value, 0); // GetImageState: the camera at rest
