@@ -159,6 +159,10 @@ void MainWindow::buildControls()
     statusBar()->addPermanentWidget(simulatedParts_);
     saveFolder_ = new SaveFolderLabel(parts_.sequence.SaveDir, statusBar());
     statusBar()->addPermanentWidget(saveFolder_);
+    runProgress_ = new QLabel(statusBar());
+    runProgress_->setObjectName(QStringLiteral("runProgress"));
+    runProgress_->hide();
+    statusBar()->insertPermanentWidget(0, runProgress_);
 }
 
 void MainWindow::buildMenus()
@@ -373,9 +377,12 @@ void MainWindow::showDeinterlace()
 void MainWindow::onStartStop()
 {
     const bool starting = !sequence_->running() && parts_.sequence.SequenceRunning == 0;
-    if (starting) // a crash at the telescope loses nothing the user typed
+    if (starting) {
+        statusBar()->clearMessage(); // what the last run had to say is over
+        // Kept now too, so a crash at the telescope loses nothing the user typed.
         if (Result kept = rememberWindow(); !kept)
             notify(kept.error());
+    }
     if (starting && parts_.port.hasRealPortDriver() && !parts_.port.realPortInUse())
         retryPrinterPort();
     sequence_->onCommand1Click();
@@ -484,6 +491,12 @@ void MainWindow::notify(const QString &sentence)
     std::cerr << "orvane: " << sentence.toStdString() << std::endl;
 }
 void MainWindow::frameSaved(const QString &path) { saveFolder_->showSaved(path); }
+void MainWindow::showActivity(const QString &text)
+{
+    runProgress_->setText(text);
+    runProgress_->setVisible(!text.isEmpty());
+    runProgress_->repaint(); // the mount probe waits without events: show it now
+}
 QString MainWindow::exposureText() const { return text1_->text(); }
 QString MainWindow::guideText() const { return text4_->text(); }
 QString MainWindow::frameCountText() const { return text5_->text(); }

@@ -85,6 +85,7 @@ public:
     void setFirstIndex(const QString &text) override;
     void notify(const QString &sentence) override;
     void frameSaved(const QString &path) override;
+    void showActivity(const QString &text) override;
     QString exposureText() const override;
     QString guideText() const override;
     QString frameCountText() const override;
@@ -154,6 +155,7 @@ private:
     PictureView *picture1_ = nullptr;
     QLabel *simulatedParts_ = nullptr;
     SaveFolderLabel *saveFolder_ = nullptr;
+    QLabel *runProgress_ = nullptr; // what a run does now; hidden between runs
 
     QPointer<DeviceDialog> form1_;
     QPointer<OptionsDialog> form2_;

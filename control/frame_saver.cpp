@@ -103,6 +103,7 @@ Result Rig::SaveImageFrame(bool frameDelivered)
                             .arg(QFileInfo(taken).fileName(), QFileInfo(name).fileName()));
     }
 
+    c_.panel.showActivity(QStringLiteral("saving %1").arg(QFileInfo(name).fileName()));
     const Result saved = c_.picture.savePicture(name);
     if (saved)
         c_.panel.frameSaved(name);

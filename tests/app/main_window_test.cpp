@@ -16,6 +16,7 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTextBrowser>
 
@@ -379,4 +380,65 @@ TEST(MainWindow, AWindowThatCouldNotStartLeavesTheKeptEntriesAlone)
     EXPECT_FALSE(rig.window->load()); // no orvane.cfg
     rig.window->close();
     EXPECT_EQ(test::readAll(rig.dir.filePath("orvane.ini")), kept);
+}
+
+TEST(MainWindow, TheStatusBarFollowsTheRunAndForgetsTheLastRunsNotices)
+{
+    WindowRig rig;
+    ASSERT_TRUE(test::writeAll(rig.dir.filePath("orvane.cfg"), settingsFile(1, 2)));
+    rig.useCamera(std::make_unique<test::DarkCamera>());
+    ASSERT_TRUE(rig.window->load());
+    MainWindow &w = *rig.window;
+    rig.state.SaveDir = rig.dir.path();
+    w.findChild<QLineEdit *>("Text1")->setText("3");
+    w.findChild<QLineEdit *>("Text5")->setText("2");
+    w.findChild<QCheckBox *>("Check1")->setChecked(true);
+    w.notify("A notice of the last run.");
+
+    // What the bar shows at ms after Start: the run's own line, the status box, the notice line.
+    struct Seen {
+        uint32_t atMs;
+        QString progress, status, notice;
+        bool operator==(const Seen &) const = default;
+    };
+    std::vector<Seen> seen;
+    const uint32_t start = rig.clock.now();
+    for (uint32_t atMs : {500u, 1500u, 2500u, 3050u, 3500u})
+        rig.pump.at(start + atMs, [&, atMs] {
+            seen.push_back({atMs, w.findChild<QLabel *>("runProgress")->text(), w.status(),
+                            w.statusBar()->currentMessage()});
+        });
+    w.findChild<QPushButton *>("Command1")->click();
+    EXPECT_EQ(seen, (std::vector<Seen>{{500, "frame 1 of 2, 3 s left", "Image 1", ""},
+                                       {1500, "frame 1 of 2, 2 s left", "Image 1", ""},
+                                       {2500, "frame 1 of 2, 1 s left", "Image 1", ""},
+                                       {3050, "reading out frame 1 of 2", "Image 1", ""},
+                                       {3500, "frame 2 of 2, 3 s left", "Image 2", ""}}));
+    EXPECT_TRUE(w.findChild<QLabel *>("runProgress")->isHidden());
+    EXPECT_EQ(w.findChild<QLabel *>("saveFolder")->text(), "Saved Image002.bmp in " + rig.dir.path());
+}
+
+TEST(MainWindow, AMountNotFoundIsToldWithTheDeviceTheSpeedAndTheLikelyCause)
+{
+    struct Case {
+        QString openError, message, notice;
+    };
+    const QString denied = "Permission denied opening /dev/ttyS0 — is your user in the dialout group?";
+    for (const Case &c : {Case{"", "Can't find Telescope!",
+                               "No mount found on comm port 1 (test port 1, 9600 baud): no answer within 200 ms. "
+                               "Is the mount switched on, its cable plugged in, and is it set to 9600 baud?"},
+                          Case{denied, denied, "No mount found on comm port 1 (test port 1, 9600 baud): " + denied}}) {
+        WindowRig rig;
+        ASSERT_TRUE(test::writeAll(rig.dir.filePath("orvane.cfg"), settingsFile(1, 2, 1)));
+        ASSERT_TRUE(rig.window->load());
+        rig.messages.clear();
+        rig.opener.openError = c.openError;
+        rig.window->findChild<QCheckBox *>("Check2")->setChecked(true);
+        ::testing::internal::CaptureStderr();
+        rig.window->findChild<QPushButton *>("Command1")->click();
+        const std::string err = ::testing::internal::GetCapturedStderr();
+        EXPECT_EQ(rig.messages, QStringList{c.message});
+        EXPECT_EQ(rig.window->statusBar()->currentMessage(), c.notice);
+        EXPECT_NE(err.find(c.notice.toStdString()), std::string::npos) << err;
+    }
 }
