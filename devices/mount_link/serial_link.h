@@ -14,6 +14,8 @@
 
 namespace orvane {
 
+inline constexpr int kMountBaud = 9600; // the mount's line speed; 8 data bits, no parity, 1 stop bit
+
 // One opened link.
 class SerialConnection {
 public:
@@ -44,6 +46,8 @@ public:
 
     void setCommPort(int16_t port) { commPort_ = port; } // takes effect at the next opening
     int16_t CommPort() const { return commPort_; }
+    // The device the comm port number names, for the user ("/dev/ttyS0", "the simulated mount").
+    QString device() const { return opener_.describe(commPort_); }
 
     // PortOpen = true / false. Opening an open port, or closing a closed one, is ok.
     Result setPortOpen(bool open);
