@@ -1,6 +1,7 @@
 #include "imaging_sequence.h"
 
 #include "numbers.h"
+#include "serial_devices.h"
 
 #include <algorithm>
 #include <limits>
@@ -16,6 +17,16 @@ constexpr int kLostStepsBeforeAlarm = 3;  // guide steps in a row without a star
 
 // Milliseconds since `from`, for spans up to 49.7 days (wrap-safe).
 int64_t sinceMs(uint32_t from, uint32_t now) { return int64_t(uint32_t(now - from)); }
+
+// Which device the presence probe tried, at what speed, and why no mount was found.
+QString probeFailure(const MSComm &comm, const QString &cause)
+{
+    return QStringLiteral("No mount found on comm port %1 (%2, %3 baud): %4")
+        .arg(comm.CommPort())
+        .arg(comm.device())
+        .arg(kMountBaud)
+        .arg(cause);
+}
 
 } // namespace
 
@@ -149,8 +160,12 @@ bool ImagingSequence::prepareGuiding(int32_t guideMs)
 {
     const RigContext &c = rig_.context();
     SequenceState &seq = c.sequence;
+    panel_.showActivity(c.comm.CommPort() == kSimulatedMountPort
+                            ? QStringLiteral("probing the simulated mount")
+                            : QStringLiteral("probing the mount on %1").arg(c.comm.device()));
     if (Result opened = c.comm.setPortOpen(true); !opened) {
         panel_.showMessage(opened.error());
+        panel_.notify(probeFailure(c.comm, opened.error()));
         seq.SequenceRunning = 0;
         return false;
     }
@@ -158,10 +173,15 @@ bool ImagingSequence::prepareGuiding(int32_t guideMs)
     c.pump.sleepWithoutEvents(c.clock.now() + kProbeWaitMs);
     if (c.comm.Input().isEmpty()) {
         panel_.showPlainMessage(QStringLiteral("Can't find Telescope!"));
+        panel_.notify(probeFailure(c.comm, QStringLiteral("no answer within %1 ms. Is the mount switched on, its "
+                                                          "cable plugged in, and is it set to %2 baud?")
+                                               .arg(kProbeWaitMs)
+                                               .arg(kMountBaud)));
         seq.SequenceRunning = 0;
     }
 
     // The first guide frame: one guide interval of exposure.
+    panel_.showActivity(QStringLiteral("exposing the first guide frame"));
     const uint32_t t0 = c.clock.now();
     rig_.writePort(c.settings.ExposureState);
     while (sinceMs(t0, c.clock.now()) < guideMs && seq.SequenceRunning == 1)
@@ -169,6 +189,7 @@ bool ImagingSequence::prepareGuiding(int32_t guideMs)
     rig_.GrabGuideFrame();
     rig_.writePort(c.settings.GetImageState);
     panel_.setStatus(QStringLiteral("Mark Star"));
+    panel_.showActivity(QStringLiteral("waiting for the guide star to be clicked"));
     panel_.beep();
 
     seq.StarMarked = 0;
@@ -196,13 +217,20 @@ void ImagingSequence::exposeFrames(int32_t exposureMs, int32_t guideMs, int16_t 
     const RigContext &c = rig_.context();
     SequenceState &seq = c.sequence;
     while (seq.FrameNumber < frameCount + 1) {
+        const QString frame = QStringLiteral("frame %1 of %2").arg(seq.FrameNumber).arg(frameCount);
         panel_.setStatus(QStringLiteral("Image") + numberText(int64_t(seq.FrameNumber)));
         const uint32_t t1 = c.clock.now();
         seq.GuideCount = 1;
+        int64_t shownLeftS = -1;
         for (;;) {
             const int64_t elapsed = sinceMs(t1, c.clock.now());
             if (elapsed >= exposureMs)
                 break;
+            // Told when the whole seconds left change, on the passes the loop makes anyway.
+            if (const int64_t leftS = (exposureMs - elapsed + 999) / 1000; leftS != shownLeftS) {
+                shownLeftS = leftS;
+                panel_.showActivity(QStringLiteral("%1, %2 s left").arg(frame).arg(leftS));
+            }
             // Guide steps are scheduled by count from the exposure's start: the
             // k-th falls due once more than k guide intervals have passed.
             if (elapsed > int64_t(seq.GuideCount) * guideMs && panel_.guidingTicked()) {
@@ -228,6 +256,7 @@ void ImagingSequence::exposeFrames(int32_t exposureMs, int32_t guideMs, int16_t 
             panel_.setProgressValue(int32_t(elapsed));
         }
         ++seq.FrameNumber;
+        panel_.showActivity(QStringLiteral("reading out ") + frame);
         const bool delivered = rig_.GrabImageFrame();
         if (panel_.saveTicked())
             (void)rig_.SaveImageFrame(delivered); // a failed save is told to the user; the run goes on
@@ -272,6 +301,7 @@ void ImagingSequence::endSequence()
         (void)c.comm.setPortOpen(false);
     c.camera.setSequencing(false);
     c.sequence.SequenceRunning = 0;
+    panel_.showActivity({});
 }
 
 } // namespace orvane

@@ -11,11 +11,13 @@
 #include "options_dialog.h"
 #include "picture_display_window.h"
 #include "picture_file_menu.h"
+#include "save_folder_label.h"
 #include "serial_devices.h"
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -162,6 +164,12 @@ void MainWindow::buildControls()
     simulatedParts_->setObjectName(QStringLiteral("simulatedParts"));
     simulatedParts_->hide();
     statusBar()->addPermanentWidget(simulatedParts_);
+    saveFolder_ = new SaveFolderLabel(parts_.sequence.SaveDir, statusBar());
+    statusBar()->addPermanentWidget(saveFolder_);
+    runProgress_ = new QLabel(statusBar());
+    runProgress_->setObjectName(QStringLiteral("runProgress"));
+    runProgress_->hide();
+    statusBar()->insertPermanentWidget(0, runProgress_);
 }
 
 void MainWindow::buildMenus()
@@ -256,7 +264,50 @@ bool MainWindow::load()
     if (!form1()->fillDeviceList() || !parts_.camera.hasRealDevice())
         showMessageBox(QStringLiteral("No Video Capture Device!"), QMessageBox::Information);
     parts_.sequence.SaveDir = form3()->currentPath();
+    recallWindow();
     return true;
+}
+
+WindowMemory MainWindow::windowValues() const
+{
+    return {text1_->text(),         text5_->text(),         text4_->text(),
+            check2_->isChecked(),   check1_->isChecked(),   check3_->isChecked(),
+            text2_->text(),         text3_->text(),         parts_.sequence.SaveDir};
+}
+
+void MainWindow::recallWindow()
+{
+    WindowMemory values = windowValues();
+    readWindowMemory(parts_.iniPath, values);
+    text1_->setText(values.exposureS);
+    text5_->setText(values.frameCount);
+    text4_->setText(values.guideS);
+    check2_->setChecked(values.guide);
+    check1_->setChecked(values.save);
+    check3_->setChecked(values.lineDoubling);
+    text2_->setText(values.fileName);
+    text3_->setText(values.index);
+    const QString kept = values.saveFolder;
+    if (kept != parts_.sequence.SaveDir && !kept.isEmpty()) {
+        if (QFileInfo(kept).isDir() && form3()->Dir1->setPath(kept))
+            parts_.sequence.SaveDir = form3()->currentPath();
+        else
+            notify(QStringLiteral("The save folder %1 of last time is not there any more; frames are saved in %2.")
+                       .arg(kept, parts_.sequence.SaveDir));
+    }
+    saveFolder_->refresh();
+    windowRecalled_ = true;
+}
+
+Result MainWindow::rememberWindow()
+{
+    if (!windowRecalled_)
+        return Result::success(); // start-up did not get that far: what is stored stays
+    Result written = writeWindowMemory(parts_.iniPath, windowValues());
+    if (!written)
+        return Result::failure(QStringLiteral("The window's entries were not kept in %1: %2.")
+                                   .arg(parts_.iniPath, written.error()));
+    return written;
 }
 
 DeviceDialog *MainWindow::form1()
@@ -273,6 +324,7 @@ DirectoryDialog *MainWindow::form3()
     if (!form3_) {
         form3_ = new DirectoryDialog(parts_.sequence.SaveDir, this);
         form3_->setWindowFlag(Qt::Window);
+        saveFolder_->follow(form3_);
     }
     return form3_;
 }
@@ -377,6 +429,12 @@ void MainWindow::showDeinterlace()
 void MainWindow::onStartStop()
 {
     const bool starting = !sequence_->running() && parts_.sequence.SequenceRunning == 0;
+    if (starting) {
+        statusBar()->clearMessage(); // what the last run had to say is over
+        // Kept now too, so a crash at the telescope loses nothing the user typed.
+        if (Result kept = rememberWindow(); !kept)
+            notify(kept.error());
+    }
     if (starting && parts_.port.hasRealPortDriver() && !parts_.port.realPortInUse())
         retryPrinterPort();
     sequence_->onCommand1Click();
@@ -426,16 +484,37 @@ void MainWindow::retryPrinterPort()
     updateSimulatedParts();
 }
 
+void MainWindow::stopAndClose()
+{
+    closeWhenStopped_ = true;
+    // A run ends first, with its end steps (camera lines at rest, mount stopped,
+    // link closed); the window closes when the run returns.
+    if (sequence_->running())
+        sequence_->requestStop();
+    else
+        close();
+}
+
 void MainWindow::closeEvent(QCloseEvent *event)
 {
     if (sequence_->running()) {
-        // The sequence ends first, with its end steps (port at rest, mount
-        // stopped, link closed); the window closes when the run returns.
-        closeWhenStopped_ = true;
-        sequence_->requestStop();
         event->ignore();
+        if (closeWhenStopped_) // the run is ending already; the window closes when it returns
+            return;
+        if (closeQuestion_) {
+            closeQuestion_->raise();
+            return;
+        }
+        closeQuestion_ = openMessageBox(this, QMessageBox::Question, kStopAndCloseText,
+                                        QMessageBox::Ok | QMessageBox::Cancel,
+                                        [this](QMessageBox::StandardButton button) {
+                                            if (button == QMessageBox::Ok)
+                                                stopAndClose();
+                                        });
         return;
     }
+    if (Result kept = rememberWindow(); !kept)
+        std::cerr << "orvane: " << kept.error().toStdString() << std::endl; // the window is going: no status line
     (void)parts_.port.ShutdownWinIo();
     for (QWidget *w : QApplication::topLevelWidgets())
         if (w != this && w->isVisible())
@@ -462,6 +541,13 @@ void MainWindow::notify(const QString &sentence)
     notices_.append(sentence);
     statusBar()->showMessage(sentence);
     std::cerr << "orvane: " << sentence.toStdString() << std::endl;
+}
+void MainWindow::frameSaved(const QString &path) { saveFolder_->showSaved(path); }
+void MainWindow::showActivity(const QString &text)
+{
+    runProgress_->setText(text);
+    runProgress_->setVisible(!text.isEmpty());
+    runProgress_->repaint(); // the mount probe waits without events: show it now
 }
 QString MainWindow::exposureText() const { return text1_->text(); }
 QString MainWindow::guideText() const { return text4_->text(); }

@@ -7,6 +7,7 @@
 #include "picture_view.h"
 #include "rig.h"
 #include "sequence_panel.h"
+#include "window_memory.h"
 
 #include <QMainWindow>
 #include <QMessageBox>
@@ -31,6 +32,7 @@ class HelpWindow;
 class FileChooser;
 class PictureFileMenu;
 class PictureDisplayWindow;
+class SaveFolderLabel;
 
 // Everything the window works with; all of it outlives the window.
 struct MainWindowParts {
@@ -51,6 +53,7 @@ struct MainWindowParts {
 inline const QString kAppTitle = QStringLiteral("Orvane");
 inline const QString kAboutText =
     QStringLiteral("Orvane V4.0 21-12-02\r\nCheck orvane.htm in the orvane directory for help");
+inline const QString kStopAndCloseText = QStringLiteral("A sequence is running. Stop it and close Orvane?");
 inline const QString kPreRollText = QStringLiteral(
     "Using precise capture controls.\r\nPreRoll complete - Click OK to start capture immediately.");
 
@@ -82,6 +85,8 @@ public:
     QString firstIndex() const override;
     void setFirstIndex(const QString &text) override;
     void notify(const QString &sentence) override;
+    void frameSaved(const QString &path) override;
+    void showActivity(const QString &text) override;
     QString exposureText() const override;
     QString guideText() const override;
     QString frameCountText() const override;
@@ -102,6 +107,10 @@ public:
     // The frame header of the capture device's last frame event.
     const FrameHeader &lastFrameHeader() const { return lastFrameHeader_; }
 
+    // Ends a running sequence with its end steps, then closes the window; no
+    // question is asked (a signal from the system, or the user's OK).
+    void stopAndClose();
+
     // The other windows, created on first use (Form1 and Form3 at start-up).
     DeviceDialog *form1();
     DirectoryDialog *form3();
@@ -114,6 +123,7 @@ public:
     PictureDisplay &pictureDisplay() { return *display_; }
 
 protected:
+    // While a sequence runs, closing asks first; the run goes on meanwhile.
     void closeEvent(QCloseEvent *event) override;
 
 private:
@@ -138,6 +148,11 @@ private:
     void updateSimulatedParts();
     // Tries the real printer port again and says in one notice whether it works now.
     void retryPrinterPort();
+    // The entries as they stand, and back from orvane.ini's [window] at start-up.
+    WindowMemory windowValues() const;
+    void recallWindow();
+    // Keeps the entries in orvane.ini, once start-up has read them.
+    Result rememberWindow();
 
     MainWindowParts parts_;
     std::unique_ptr<Rig> rig_;
@@ -152,6 +167,8 @@ private:
     QProgressBar *progressBar1_ = nullptr;
     PictureView *picture1_ = nullptr;
     QLabel *simulatedParts_ = nullptr;
+    SaveFolderLabel *saveFolder_ = nullptr;
+    QLabel *runProgress_ = nullptr; // what a run does now; hidden between runs
 
     QPointer<DeviceDialog> form1_;
     QPointer<OptionsDialog> form2_;
@@ -163,6 +180,8 @@ private:
     QStringList notices_;
     FrameHeader lastFrameHeader_{};
     bool closeWhenStopped_ = false;
+    QPointer<QMessageBox> closeQuestion_; // "Stop it and close?", while it stands open
+    bool windowRecalled_ = false; // [window] was read: from now on closing keeps the entries
     uint16_t triedPortAddress_ = 0; // the printer port address last tried
     bool portWasReal_ = false;      // the real printer port took the bytes when last looked
     bool retryingPort_ = false;     // a retry is under way and tells its own outcome

@@ -22,7 +22,7 @@ int runProgram(const QString &settingsFolder, const std::function<void(Program &
             std::cerr << "orvane: signal " << signal << " received; ending in order" << std::endl;
         }
         if (running)
-            running->window().close(); // a running sequence ends first, with its end steps
+            running->window().stopAndClose(); // a running sequence ends first, with its end steps
     });
     Program program(settingsFolder);
     if (!program.start()) {

@@ -48,6 +48,8 @@ public:
     QString firstIndex() const override { return controls.index; }
     void setFirstIndex(const QString &text) override { controls.setFirstIndex(text); }
     void notify(const QString &sentence) override { controls.notify(sentence); }
+    void frameSaved(const QString &path) override { controls.frameSaved(path); }
+    void showActivity(const QString &text) override { controls.showActivity(text); }
 
     QString exposureText() const override { return exposure; }
     QString guideText() const override { return guide; }

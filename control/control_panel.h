@@ -22,6 +22,11 @@ public:
     virtual QString fileStem() const = 0;   // Text2 ("File Name")
     virtual QString firstIndex() const = 0; // Text3 ("Index")
     virtual void setFirstIndex(const QString &text) = 0;
+    // A frame was written to `path`; the user is told its name.
+    virtual void frameSaved(const QString &path) = 0;
+    // What a run does now, beside the status box ("frame 1 of 2, 58 s left",
+    // "reading out frame 1 of 2", "saving Image012.bmp"); empty once it is over.
+    virtual void showActivity(const QString &text) = 0;
 };
 
 // A panel that holds its values in plain members, for tests and headless use.
@@ -34,6 +39,8 @@ public:
     QString stem = QStringLiteral("Image");
     QString index = QStringLiteral("0");
     QStringList notices;
+    QStringList saved;      // frames saved, by path
+    QStringList activities; // every text showActivity was given, in order
 
     bool guidingTicked() const override { return guiding; }
     bool lineDoublingTicked() const override { return lineDoubling; }
@@ -44,6 +51,8 @@ public:
     QString firstIndex() const override { return index; }
     void setFirstIndex(const QString &text) override { index = text; }
     void notify(const QString &sentence) override { notices.append(sentence); }
+    void frameSaved(const QString &path) override { saved.append(path); }
+    void showActivity(const QString &text) override { activities.append(text); }
 };
 
 } // namespace orvane

@@ -103,11 +103,12 @@ Result Rig::SaveImageFrame(bool frameDelivered)
                             .arg(QFileInfo(taken).fileName(), QFileInfo(name).fileName()));
     }
 
+    c_.panel.showActivity(QStringLiteral("saving %1").arg(QFileInfo(name).fileName()));
     const Result saved = c_.picture.savePicture(name);
-    if (!saved) {
-        // The sequence goes on; the user hears of it without a blocking box.
+    if (saved)
+        c_.panel.frameSaved(name);
+    else // the sequence goes on; the user hears of it without a blocking box
         c_.panel.notify(QStringLiteral("The image frame was not saved. %1").arg(saved.error()));
-    }
     return saved;
 }
 

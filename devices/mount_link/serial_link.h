@@ -14,6 +14,8 @@
 
 namespace orvane {
 
+inline constexpr int kMountBaud = 9600; // the mount's line speed; 8 data bits, no parity, 1 stop bit
+
 // One opened link.
 class SerialConnection {
 public:
@@ -46,6 +48,8 @@ public:
     int16_t CommPort() const { return commPort_; }
     // What opens the links: a test of the mount goes through it too.
     SerialOpener &opener() const { return opener_; }
+    // The device the comm port number names, for the user ("/dev/ttyS0", "the simulated mount").
+    QString device() const { return opener_.describe(commPort_); }
 
     // PortOpen = true / false. Opening an open port, or closing a closed one, is ok.
     Result setPortOpen(bool open);

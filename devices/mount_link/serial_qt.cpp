@@ -40,7 +40,7 @@ SerialOpening QtSerialConnection::open(const QString &device)
     std::unique_ptr<QtSerialConnection> link(new QtSerialConnection(device));
     QSerialPort &port = link->port_;
     port.setPortName(device);
-    port.setBaudRate(QSerialPort::Baud9600);
+    port.setBaudRate(kMountBaud);
     port.setDataBits(QSerialPort::Data8);
     port.setParity(QSerialPort::NoParity);
     port.setStopBits(QSerialPort::OneStop);

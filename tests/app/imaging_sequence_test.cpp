@@ -123,7 +123,9 @@ TEST_F(SequenceTest, PortThatCannotOpenIsReportedAndTheEndStepsRun)
     sequence.onCommand1Click();
     ASSERT_EQ(panel.messages.size(), 1);
     EXPECT_EQ(panel.messages.front(), opener.openError);
-    EXPECT_TRUE(panel.controls.notices.isEmpty()); // one message: no word of sends on the closed link
+    // One message and the probe's detail; no word of sends on the closed link.
+    EXPECT_EQ(panel.controls.notices, QStringList{"No mount found on comm port 0 (test port 0, 9600 baud): " +
+                                                  opener.openError});
     EXPECT_EQ(bytes(), (Bytes{0}));
     EXPECT_EQ(panel.caption, "Start");
     EXPECT_EQ(panel.beeps, 0);
@@ -221,6 +223,24 @@ TEST_F(SequenceTest, FiveSavedFramesAreNumberedOneToFive)
     QStringList names = QDir(dir.path()).entryList(QDir::Files, QDir::Name);
     EXPECT_EQ(names, (QStringList{"Image001.bmp", "Image002.bmp", "Image003.bmp", "Image004.bmp", "Image005.bmp"}));
     EXPECT_EQ(state.FrameNumber, 6);
+}
+
+TEST_F(SequenceTest, EachStepOfARunIsToldOnceWithTheWholeSecondsLeft)
+{
+    QTemporaryDir dir;
+    state.SaveDir = dir.path();
+    panel.save = true;
+    panel.frameCount = "2";
+    panel.exposure = "2.5";
+    prepareGuided(3000);
+    sequence.onCommand1Click();
+    EXPECT_EQ(panel.controls.activities,
+              (QStringList{"probing the simulated mount", "exposing the first guide frame",
+                           "waiting for the guide star to be clicked", "frame 1 of 2, 3 s left",
+                           "frame 1 of 2, 2 s left", "frame 1 of 2, 1 s left", "reading out frame 1 of 2",
+                           "saving Image001.bmp", "frame 2 of 2, 3 s left", "frame 2 of 2, 2 s left",
+                           "frame 2 of 2, 1 s left", "reading out frame 2 of 2", "saving Image002.bmp", ""}));
+    EXPECT_EQ(panel.controls.saved, (QStringList{dir.filePath("Image001.bmp"), dir.filePath("Image002.bmp")}));
 }
 
 TEST_F(SequenceTest, GuidingTickedDuringAnUnguidedRunUsesTheLongSchedule)

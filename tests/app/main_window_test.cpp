@@ -6,6 +6,7 @@
 #include "options_dialog.h"
 #include "file_chooser.h"
 #include "help_window.h"
+#include "nested_loop_watch.h"
 #include "sequence_fixture.h"
 #include "test_support.h"
 
@@ -19,6 +20,7 @@
 #include <QMenuBar>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTextBrowser>
 
@@ -241,7 +243,11 @@ TEST(MainWindow, ClosingDuringASequenceRunsItsEndStepsFirst)
     ASSERT_TRUE(rig.window->load());
     rig.port.clearRecord();
     rig.window->findChild<QLineEdit *>("Text1")->setText("60");
-    rig.pump.at(rig.clock.now() + 1000, [&] { rig.window->close(); });
+    rig.pump.at(rig.clock.now() + 1000, [&] {
+        rig.window->close();
+        for (QMessageBox *box : test::openDialogs<QMessageBox>(rig.window.get()))
+            box->button(QMessageBox::Ok)->click(); // stop the run and close
+    });
     rig.window->findChild<QPushButton *>("Command1")->click();
     ASSERT_FALSE(rig.port.writes().empty());
     EXPECT_EQ(rig.port.writes().back().value, 0); // GetImageState: the camera at rest
@@ -427,5 +433,118 @@ TEST(MainWindow, TabSkipsTheReadOnlyDisplaysWhichTakeNoTyping)
         QKeyEvent key(QEvent::KeyPress, Qt::Key_X, Qt::NoModifier, QStringLiteral("x"));
         QCoreApplication::sendEvent(box, &key);
         EXPECT_EQ(box->text(), "shown") << display;
+    }
+}
+
+TEST(MainWindow, ARestartShowsTheEntriesAndSaveFolderOfLastTime)
+{
+    WindowRig first;
+    const QString folder = first.dir.filePath("night 1");
+    ASSERT_TRUE(QDir().mkpath(folder));
+    ASSERT_TRUE(test::writeAll(first.dir.filePath("orvane.cfg"), settingsFile(1, 2)));
+    ASSERT_TRUE(test::writeAll(first.dir.filePath("orvane.ini"), "; mine\n[sky]\ndriftXPxPerMin=6\n"));
+    ASSERT_TRUE(first.window->load());
+    MainWindow &w = *first.window;
+    const std::vector<std::pair<const char *, QString>> typed = {
+        {"Text1", "30"}, {"Text5", "12"}, {"Text4", "2.5"}, {"Text2", "M31; \"core\""}, {"Text3", "41"}};
+    for (const auto &[box, text] : typed)
+        w.findChild<QLineEdit *>(box)->setText(text);
+    for (const char *tick : {"Check1", "Check2", "Check3"})
+        w.findChild<QCheckBox *>(tick)->setChecked(true);
+    w.findChild<QPushButton *>("Command2")->click(); // the folder window
+    ASSERT_TRUE(w.form3()->Dir1->setPath(folder).ok());
+    w.form3()->Command1Click();
+    auto *label = w.findChild<QLabel *>("saveFolder");
+    EXPECT_EQ(label->text(), "Saving to " + folder); // follows the folder window
+    EXPECT_EQ(label->toolTip(), folder);
+    w.close();
+    EXPECT_TRUE(test::readAll(first.dir.filePath("orvane.ini")).startsWith("; mine\n[sky]\ndriftXPxPerMin=6\n"));
+
+    for (bool folderStays : {true, false}) {
+        WindowRig next;
+        for (const char *file : {"orvane.cfg", "orvane.ini"})
+            ASSERT_TRUE(test::writeAll(next.dir.filePath(file), test::readAll(first.dir.filePath(file))));
+        if (!folderStays) {
+            ASSERT_TRUE(QDir(folder).removeRecursively());
+        }
+        ASSERT_TRUE(next.window->load());
+        for (const auto &[box, text] : typed)
+            EXPECT_EQ(next.window->findChild<QLineEdit *>(box)->text(), text) << box;
+        for (const char *tick : {"Check1", "Check2", "Check3"})
+            EXPECT_TRUE(next.window->findChild<QCheckBox *>(tick)->isChecked()) << tick;
+        EXPECT_EQ(next.state.SaveDir, folderStays ? folder : QDir::currentPath());
+        EXPECT_EQ(next.window->findChild<QLabel *>("saveFolder")->toolTip(), next.state.SaveDir);
+        EXPECT_EQ(next.window->notices().filter(folder).size(), folderStays ? 0 : 1);
+    }
+}
+
+TEST(MainWindow, AWindowThatCouldNotStartLeavesTheKeptEntriesAlone)
+{
+    WindowRig rig;
+    const QByteArray kept = "[window]\nexposureS=30\n";
+    ASSERT_TRUE(test::writeAll(rig.dir.filePath("orvane.ini"), kept));
+    EXPECT_FALSE(rig.window->load()); // no orvane.cfg
+    rig.window->close();
+    EXPECT_EQ(test::readAll(rig.dir.filePath("orvane.ini")), kept);
+}
+
+TEST(MainWindow, TheStatusBarFollowsTheRunAndForgetsTheLastRunsNotices)
+{
+    WindowRig rig;
+    ASSERT_TRUE(test::writeAll(rig.dir.filePath("orvane.cfg"), settingsFile(1, 2)));
+    rig.useCamera(std::make_unique<test::DarkCamera>());
+    ASSERT_TRUE(rig.window->load());
+    MainWindow &w = *rig.window;
+    rig.state.SaveDir = rig.dir.path();
+    w.findChild<QLineEdit *>("Text1")->setText("3");
+    w.findChild<QLineEdit *>("Text5")->setText("2");
+    w.findChild<QCheckBox *>("Check1")->setChecked(true);
+    w.notify("A notice of the last run.");
+
+    // What the bar shows at ms after Start: the run's own line, the status box, the notice line.
+    struct Seen {
+        uint32_t atMs;
+        QString progress, status, notice;
+        bool operator==(const Seen &) const = default;
+    };
+    std::vector<Seen> seen;
+    const uint32_t start = rig.clock.now();
+    for (uint32_t atMs : {500u, 1500u, 2500u, 3050u, 3500u})
+        rig.pump.at(start + atMs, [&, atMs] {
+            seen.push_back({atMs, w.findChild<QLabel *>("runProgress")->text(), w.status(),
+                            w.statusBar()->currentMessage()});
+        });
+    w.findChild<QPushButton *>("Command1")->click();
+    EXPECT_EQ(seen, (std::vector<Seen>{{500, "frame 1 of 2, 3 s left", "Image 1", ""},
+                                       {1500, "frame 1 of 2, 2 s left", "Image 1", ""},
+                                       {2500, "frame 1 of 2, 1 s left", "Image 1", ""},
+                                       {3050, "reading out frame 1 of 2", "Image 1", ""},
+                                       {3500, "frame 2 of 2, 3 s left", "Image 2", ""}}));
+    EXPECT_TRUE(w.findChild<QLabel *>("runProgress")->isHidden());
+    EXPECT_EQ(w.findChild<QLabel *>("saveFolder")->text(), "Saved Image002.bmp in " + rig.dir.path());
+}
+
+TEST(MainWindow, AMountNotFoundIsToldWithTheDeviceTheSpeedAndTheLikelyCause)
+{
+    struct Case {
+        QString openError, message, notice;
+    };
+    const QString denied = "Permission denied opening /dev/ttyS0 — is your user in the dialout group?";
+    for (const Case &c : {Case{"", "Can't find Telescope!",
+                               "No mount found on comm port 1 (test port 1, 9600 baud): no answer within 200 ms. "
+                               "Is the mount switched on, its cable plugged in, and is it set to 9600 baud?"},
+                          Case{denied, denied, "No mount found on comm port 1 (test port 1, 9600 baud): " + denied}}) {
+        WindowRig rig;
+        ASSERT_TRUE(test::writeAll(rig.dir.filePath("orvane.cfg"), settingsFile(1, 2, 1)));
+        ASSERT_TRUE(rig.window->load());
+        rig.messages.clear();
+        rig.opener.openError = c.openError;
+        rig.window->findChild<QCheckBox *>("Check2")->setChecked(true);
+        ::testing::internal::CaptureStderr();
+        rig.window->findChild<QPushButton *>("Command1")->click();
+        const std::string err = ::testing::internal::GetCapturedStderr();
+        EXPECT_EQ(rig.messages, QStringList{c.message});
+        EXPECT_EQ(rig.window->statusBar()->currentMessage(), c.notice);
+        EXPECT_NE(err.find(c.notice.toStdString()), std::string::npos) << err;
     }
 }

@@ -159,3 +159,45 @@ TEST(WindowsDuringARun, NoOtherWindowOrBoxRunsItsOwnLoop)
     }
     EXPECT_EQ(rig.camera.preRollAnswer(), -1); // the question closed without OK
 }
+
+TEST(WindowsDuringARun, ClosingAsksFirstCancelKeepsTheRunOkEndsItThenCloses)
+{
+    GuidedWindow plain;
+    plain.run([] {});
+
+    struct Case {
+        const char *how; // the close box, or File > Exit
+        QMessageBox::StandardButton answer;
+    };
+    for (const Case &c : {Case{"close box", QMessageBox::Cancel}, Case{"Exit", QMessageBox::Ok}}) {
+        GuidedWindow rig;
+        test::NestedLoopWatch watch;
+        QStringList asked;
+        uint32_t answeredAt = 0;
+        rig.run([&] {
+            if (c.answer == QMessageBox::Ok)
+                rig.action("Exit")->trigger();
+            else
+                rig.window->close();
+            for (QMessageBox *box : test::openDialogs<QMessageBox>(rig.window.get())) {
+                asked << box->text();
+                answeredAt = rig.clock.now();
+                box->button(c.answer)->click();
+            }
+        });
+        EXPECT_EQ(watch.nestedLoops(), 0) << c.how;
+        EXPECT_EQ(asked, QStringList{"A sequence is running. Stop it and close Orvane?"}) << c.how;
+        EXPECT_EQ(rig.timed.sends.back().bytes, kStopAll) << c.how;
+        EXPECT_EQ(rig.portWrites.back().bytes, QByteArray(1, char(rig.settings.GetImageState))) << c.how;
+        if (c.answer == QMessageBox::Cancel) { // nothing changed: the same run, to the millisecond
+            EXPECT_EQ(rig.portWrites, plain.portWrites);
+            EXPECT_EQ(rig.timed.sends, plain.timed.sends);
+            EXPECT_TRUE(rig.window->isVisible());
+        } else { // the end steps at once, then the window closes
+            EXPECT_LE(rig.timed.sends.back().atMs - answeredAt, 1u);
+            EXPECT_LT(rig.portWrites.size(), plain.portWrites.size());
+            EXPECT_FALSE(rig.window->isVisible());
+            EXPECT_FALSE(rig.port.initialized());
+        }
+    }
+}
