@@ -44,6 +44,8 @@ public:
 
     void setCommPort(int16_t port) { commPort_ = port; } // takes effect at the next opening
     int16_t CommPort() const { return commPort_; }
+    // The device CommPort names, for the user ("/dev/ttyUSB0", "the simulated mount").
+    QString device() const { return opener_.describe(commPort_); }
 
     // PortOpen = true / false. Opening an open port, or closing a closed one, is ok.
     Result setPortOpen(bool open);
