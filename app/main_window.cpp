@@ -6,10 +6,12 @@
 #include "deinterlace_window.h"
 #include "device_dialog.h"
 #include "directory_dialog.h"
+#include "frame_header.h"
 #include "help_window.h"
 #include "numbers.h"
 #include "options_dialog.h"
 #include "picture_file_menu.h"
+#include "save_format_dialog.h"
 #include "serial_devices.h"
 
 #include <QApplication>
@@ -190,6 +192,30 @@ void MainWindow::buildMenus()
     QAction *page = help->addAction(QStringLiteral("Orvane help"), this, &MainWindow::showHelp);
     page->setObjectName(QStringLiteral("helpPage"));
     page->setShortcut(QKeySequence::HelpContents);
+    addSaveFormatCommand();
+}
+
+QMenu *MainWindow::imagingMenu()
+{
+    if (auto *menu = menuBar()->findChild<QMenu *>(QStringLiteral("Imaging"), Qt::FindDirectChildrenOnly))
+        return menu;
+    auto *menu = new QMenu(QStringLiteral("Imaging"), menuBar());
+    menu->setObjectName(QStringLiteral("Imaging"));
+    auto *help = menuBar()->findChild<QMenu *>(QStringLiteral("Help"), Qt::FindDirectChildrenOnly);
+    menuBar()->insertMenu(help ? help->menuAction() : nullptr, menu);
+    return menu;
+}
+
+void MainWindow::addSaveFormatCommand()
+{
+    imagingMenu()->addAction(QStringLiteral("Save format..."), this, [this] {
+        if (!saveFormat_) { // modeless: a running sequence and its Stop button stay within reach
+            saveFormat_ = new SaveFormatDialog(parts_.sequence.SaveFormat, parts_.iniPath, this);
+            saveFormat_->setAttribute(Qt::WA_DeleteOnClose);
+        }
+        saveFormat_->show();
+        saveFormat_->raise();
+    })->setObjectName(QStringLiteral("saveFormat"));
 }
 
 void MainWindow::connectCamera()
@@ -342,13 +368,7 @@ void MainWindow::updateStartButton()
 
 QString MainWindow::simulatedPartsText() const
 {
-    QStringList simulated;
-    if (parts_.camera.simulatedInUse())
-        simulated << QStringLiteral("camera");
-    if (parts_.settings.CommPort == kSimulatedMountPort)
-        simulated << QStringLiteral("mount");
-    if (!parts_.port.realPortInUse())
-        simulated << QStringLiteral("printer port");
+    const QStringList simulated = simulatedParts(parts_.camera, parts_.settings, parts_.port);
     return simulated.isEmpty() ? QString() : QStringLiteral("Simulated: %1").arg(simulated.join(QStringLiteral(", ")));
 }
 

@@ -18,6 +18,7 @@
 class QCheckBox;
 class QLabel;
 class QLineEdit;
+class QMenu;
 class QProgressBar;
 class QPushButton;
 
@@ -28,6 +29,7 @@ class DirectoryDialog;
 class OptionsDialog;
 class DeinterlaceWindow;
 class HelpWindow;
+class SaveFormatDialog;
 class FileChooser;
 class PictureFileMenu;
 
@@ -115,6 +117,9 @@ protected:
 private:
     void buildControls();
     void buildMenus();
+    // The "Imaging" menu, made before Help the first time it is asked for.
+    QMenu *imagingMenu();
+    void addSaveFormatCommand();
     void connectCamera();
     void onStartStop();
     void showDeviceDialog();
@@ -145,6 +150,7 @@ private:
     QPointer<DirectoryDialog> form3_;
     QPointer<DeinterlaceWindow> hello_;
     QPointer<HelpWindow> help_;
+    QPointer<SaveFormatDialog> saveFormat_;
 
     QStringList notices_;
     FrameHeader lastFrameHeader_{};
