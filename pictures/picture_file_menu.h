@@ -1,6 +1,6 @@
 #pragma once
 // File > Load and File > Save of the main window: one open-file dialog for both,
-// filtered to "pictures (*.bmp)", opening each time on the name chosen last.
+// filtered to "pictures" (BMP and FITS files), opening each time on the name chosen last.
 
 #include "file_chooser.h"
 #include "user_message.h"
@@ -17,7 +17,7 @@ namespace orvane {
 
 class PictureFileMenu {
 public:
-    static inline const QString kFilter = QStringLiteral("pictures (*.bmp)");
+    static inline const QString kFilter = QStringLiteral("pictures (*.bmp *.fits *.fit *.fts)");
 
     PictureFileMenu(PictureArea &area, FileChooser &chooser, MessageFunction message = messageBox());
 

@@ -35,7 +35,7 @@ TEST_F(PictureFileMenuTest, LoadThenSaveUnderAnotherNameWritesABmpCopy)
     menu.load(nullptr);
     menu.save(nullptr);
 
-    EXPECT_EQ(chooser.filters, QStringList(2, QStringLiteral("pictures (*.bmp)")));
+    EXPECT_EQ(chooser.filters, QStringList(2, QStringLiteral("pictures (*.bmp *.fits *.fit *.fts)")));
     // Each dialog opens on the name chosen last.
     EXPECT_EQ(chooser.initialNames, (QStringList{QString(), file("in.png")}));
     EXPECT_EQ(menu.lastName(), file("copy"));
