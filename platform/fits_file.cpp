@@ -282,7 +282,7 @@ ResultOf<QByteArray> encodeFits(const QImage &picture, bool mono, const std::vec
     const int width = rgb.width(), height = rgb.height(), planes = mono ? 1 : 3;
     // The mandatory cards, cfitsio's two COMMENT cards, ours and END, with a block to spare.
     const qsizetype headerBytes = paddedSize((qsizetype(keywords.size()) + 12) * kCardBytes) + kBlockBytes;
-    QByteArray file(headerBytes + paddedSize(qsizetype(width) * height * planes), Qt::Uninitialized);
+    QByteArray file(headerBytes + paddedSize(qsizetype(width) * height * planes), Qt::Uninitialized); // outlives `fits`
 
     MemoryFits fits;
     int &status = fits.status();
@@ -315,6 +315,10 @@ ResultOf<QByteArray> encodeFitsKeepingHeader(const FitsImage &image, const QStri
 {
     QByteArray padded = image.file;
     padded.resize(std::max(paddedSize(padded.size()), kBlockBytes), '\0');
+    // The old file's size, a block for the history, and room for the checksum cards.
+    // Made before the files on it, so that it outlives their closing.
+    QByteArray file(padded.size() + paddedSize(qsizetype(history.size()) * kCardBytes) + 2 * kBlockBytes,
+                    Qt::Uninitialized);
     MemoryFits in, out;
     int &status = out.status();
     if (in.openForReading(padded) != 0)
@@ -322,9 +326,6 @@ ResultOf<QByteArray> encodeFitsKeepingHeader(const FitsImage &image, const QStri
     char value[FLEN_VALUE] = {};
     int checksumStatus = 0;
     const bool hadChecksum = ffgkey(in.file(), "CHECKSUM", value, nullptr, &checksumStatus) == 0;
-    // The old file's size, a block for the history, and room for the checksum cards.
-    QByteArray file(padded.size() + paddedSize(qsizetype(history.size()) * kCardBytes) + 2 * kBlockBytes,
-                    Qt::Uninitialized);
     if (out.create(file) == 0)
         ffcphd(in.file(), out.file(), &status);
     for (const QString &line : history)
@@ -340,6 +341,13 @@ ResultOf<QByteArray> encodeFitsKeepingHeader(const FitsImage &image, const QStri
     if (!length)
         return ResultOf<QByteArray>::failure(cfitsioError(status));
     file.truncate(*length);
+    // A header cfitsio reads but copies into one it cannot read again (a card
+    // with control characters in its name) must not replace a file that reads.
+    const ResultOf<FitsImage> again = decodeFits(file);
+    if (!again || again.value().stored != image.stored)
+        return ResultOf<QByteArray>::failure(
+            QStringLiteral("its header does not read back once copied (%1)")
+                .arg(again ? QStringLiteral("other pixels") : again.error()));
     return file;
 }
 

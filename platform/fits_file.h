@@ -67,7 +67,8 @@ QImage fitsDisplayImage(const FitsImage &image);
 ResultOf<QByteArray> encodeFits(const QImage &picture, bool mono, const std::vector<FitsKeyword> &keywords);
 
 // `image` written back under its own header, with `history` added as HISTORY
-// cards (a checksum there is made again); the stored values are written as they are.
+// cards (a checksum there is made again); the stored values are written as they
+// are. Refused when the result would not read back with the same pixels.
 ResultOf<QByteArray> encodeFitsKeepingHeader(const FitsImage &image, const QStringList &history);
 
 // The luminance of a colour, as a mono FITS plane holds it.
