@@ -145,7 +145,7 @@ void ImagingSequence::run()
                 frameCount = 0;
                 c.sequence.SequenceRunning = 0;
             }
-            rig_.writePort(c.settings.ExposureState);
+            rig_.startExposure();
             panel_.setProgressMax(exposureMs);
             if (c.sequence.FrameNumber < frameCount + 1)
                 exposeFrames(exposureMs, guideMs, frameCount);
@@ -240,6 +240,7 @@ void ImagingSequence::exposeFrames(int32_t exposureMs, int32_t guideMs, int16_t 
                 // it again would repeat the last correction and drive the mount off.
                 if (rig_.GrabGuideFrame()) {
                     rig_.MeasureGuideStar();
+                    addGuideStep(seq.Exposing.guide, c.guiding);
                     rig_.DrawGuideBox();
                     rig_.StartGuideMove();
                     followGuideStar();

@@ -6,12 +6,14 @@
 #include "deinterlace_window.h"
 #include "device_dialog.h"
 #include "directory_dialog.h"
+#include "frame_header.h"
 #include "help_window.h"
 #include "numbers.h"
 #include "options_dialog.h"
 #include "picture_display_window.h"
 #include "picture_file_menu.h"
 #include "save_folder_label.h"
+#include "save_format_dialog.h"
 #include "serial_devices.h"
 
 #include <QApplication>
@@ -207,6 +209,7 @@ void MainWindow::buildMenus()
 
     imagingMenu()->addAction(QStringLiteral("Picture display"), this, &MainWindow::showPictureDisplay)
         ->setObjectName(QStringLiteral("showPictureDisplay"));
+    addSaveFormatCommand();
 }
 
 QMenu *MainWindow::imagingMenu()
@@ -219,6 +222,18 @@ QMenu *MainWindow::imagingMenu()
     const auto *help = bar->findChild<QMenu *>(QStringLiteral("Help"), Qt::FindDirectChildrenOnly);
     bar->insertMenu(help ? help->menuAction() : nullptr, menu);
     return menu;
+}
+
+void MainWindow::addSaveFormatCommand()
+{
+    imagingMenu()->addAction(QStringLiteral("Save format..."), this, [this] {
+        if (!saveFormat_) { // modeless: a running sequence and its Stop button stay within reach
+            saveFormat_ = new SaveFormatDialog(parts_.sequence.SaveFormat, parts_.iniPath, this);
+            saveFormat_->setAttribute(Qt::WA_DeleteOnClose);
+        }
+        saveFormat_->show();
+        saveFormat_->raise();
+    })->setObjectName(QStringLiteral("saveFormat"));
 }
 
 void MainWindow::connectCamera()
@@ -452,13 +467,7 @@ void MainWindow::updateStartButton()
 
 QString MainWindow::simulatedPartsText() const
 {
-    QStringList simulated;
-    if (parts_.camera.simulatedInUse())
-        simulated << QStringLiteral("camera");
-    if (parts_.settings.CommPort == kSimulatedMountPort)
-        simulated << QStringLiteral("mount");
-    if (!parts_.port.realPortInUse())
-        simulated << QStringLiteral("printer port");
+    const QStringList simulated = simulatedParts(parts_.camera, parts_.settings, parts_.port);
     return simulated.isEmpty() ? QString() : QStringLiteral("Simulated: %1").arg(simulated.join(QStringLiteral(", ")));
 }
 

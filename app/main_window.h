@@ -19,6 +19,7 @@
 class QCheckBox;
 class QLabel;
 class QLineEdit;
+class QMenu;
 class QProgressBar;
 class QPushButton;
 
@@ -29,6 +30,7 @@ class DirectoryDialog;
 class OptionsDialog;
 class DeinterlaceWindow;
 class HelpWindow;
+class SaveFormatDialog;
 class FileChooser;
 class PictureFileMenu;
 class PictureDisplayWindow;
@@ -135,6 +137,7 @@ private:
     // The "Imaging" menu, made before Help the first time it is asked for.
     QMenu *imagingMenu();
     void showPictureDisplay();
+    void addSaveFormatCommand();
     void connectCamera();
     void onStartStop();
     void showDeviceDialog();
@@ -176,6 +179,7 @@ private:
     QPointer<DeinterlaceWindow> hello_;
     QPointer<HelpWindow> help_;
     QPointer<PictureDisplayWindow> pictureDisplay_;
+    QPointer<SaveFormatDialog> saveFormat_;
 
     QStringList notices_;
     FrameHeader lastFrameHeader_{};

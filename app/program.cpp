@@ -6,6 +6,7 @@
 #include "v4l2_devices.h"
 
 #include <QDir>
+#include <QFile>
 #include <QSettings>
 
 #include <cmath>
@@ -62,6 +63,9 @@ Program::Program(const QString &settingsFolder)
       port_(clock_, [] { return makeIeee1284Port(); })
 {
     guiding_.MinStarSnr = minStarSnrFromIni(iniPath_, setupNotes_);
+    QFile ini(iniPath_);
+    if (ini.open(QIODevice::ReadOnly))
+        sequence_.SaveFormat = frameFormatFromIni(ini.readAll(), iniPath_, setupNotes_);
     addCaptureDevices();
     window_ = std::make_unique<MainWindow>(MainWindowParts{settings_, sequence_, guiding_, clock_, pump_, port_, comm_,
                                                            camera_, picture_, files_, configPath_, iniPath_});

@@ -2,7 +2,10 @@
 
 #include "rig.h"
 
+#include "file_rewrite.h"
+#include "frame_header.h"
 #include "numbers.h"
+#include "serial_devices.h"
 
 #include <QFileInfo>
 
@@ -59,11 +62,82 @@ QString fileStemProblem(const QString &stem)
     return {};
 }
 
+namespace {
+
+// The names a frame is written under: the BMP name, the FITS name beside it, or both.
+QStringList frameNames(const FrameFormat &format, const QString &saveDir, const QString &stem, int64_t index)
+{
+    const QString bmp = frameFileName(saveDir, stem, index);
+    QStringList names;
+    if (format.writesBmp())
+        names << bmp;
+    if (format.writesFits())
+        names << fitsNameFor(bmp);
+    return names;
+}
+
+QString takenName(const QStringList &names)
+{
+    for (const QString &name : names)
+        if (QFileInfo::exists(name))
+            return name;
+    return {};
+}
+
+QString fileNames(const QStringList &paths)
+{
+    QStringList names;
+    for (const QString &path : paths)
+        names << QFileInfo(path).fileName();
+    return names.join(QStringLiteral(" and "));
+}
+
+} // namespace
+
+QString fitsNameFor(const QString &bmpName)
+{
+    QString name = bmpName;
+    name.chop(4); // ".bmp"
+    return name + QStringLiteral(".fits");
+}
+
+Result Rig::saveFits(const QString &path, int64_t index)
+{
+    const SequenceState &seq = c_.sequence;
+    const CaptureSource *source = c_.camera.sourceInUse();
+    const FrameFacts facts{
+        .exposure = seq.ReadOut,
+        .utcStartMs = c_.clock.utcMs(seq.ReadOut.startMs),
+        .index = index,
+        .frameNumber = seq.FrameNumber,
+        .lineDoubled = c_.panel.lineDoublingTicked(),
+        .camera = source ? source->name() : QStringLiteral("none"),
+        .mount = c_.comm.CommPort() == kSimulatedMountPort ? QStringLiteral("simulated") : c_.comm.device(),
+        .simulated = simulatedParts(c_.camera, c_.settings, c_.port),
+        .site = seq.SaveFormat.site,
+    };
+    const auto failure = [&path](const QString &cause) {
+        return Result::failure(QStringLiteral("Cannot save the FITS frame %1: %2.").arg(path, cause));
+    };
+    ResultOf<QByteArray> bytes =
+        encodeFits(c_.picture.picture(), seq.SaveFormat.planes == SavePlanes::Mono, frameKeywords(facts));
+    if (!bytes)
+        return failure(bytes.error());
+    if (QFileInfo(path).isDir())
+        return failure(QStringLiteral("a folder of that name is in the way"));
+    if (Result written = writeWholeFile(path, bytes.value()); !written)
+        return failure(written.error());
+    return Result::success();
+}
+
 Result Rig::SaveImageFrame(bool frameDelivered)
 {
+    const FrameFormat &format = c_.sequence.SaveFormat;
     const int64_t firstIndex = firstIndexValue(c_.panel.firstIndex());
     int64_t index = firstIndex + int64_t(c_.sequence.FrameNumber) - 1;
-    QString name = frameFileName(c_.sequence.SaveDir, c_.panel.fileStem(), index);
+    const auto namesAt = [&](int64_t i) { return frameNames(format, c_.sequence.SaveDir, c_.panel.fileStem(), i); };
+    QStringList names = namesAt(index);
+    const QString name = names.join(QStringLiteral(" and "));
 
     // The box may have been edited since Start.
     if (const QString problem = fileStemProblem(c_.panel.fileStem()); !problem.isEmpty()) {
@@ -91,25 +165,36 @@ Result Rig::SaveImageFrame(bool frameDelivered)
         return missing;
     }
 
-    // A frame never replaces a file that is there (last night's Image001.bmp): it
-    // takes the next free number, and the Index box moves on so the frames after
-    // it follow from there.
-    if (QFileInfo::exists(name)) {
-        const QString taken = name;
-        while (QFileInfo::exists(name))
-            name = frameFileName(c_.sequence.SaveDir, c_.panel.fileStem(), ++index);
+    // A frame never replaces a file that is there (last night's Image001.bmp,
+    // or its .fits): it takes the next number free under every name it is
+    // written under, and the Index box moves on so the frames after it follow.
+    if (const QString taken = takenName(names); !taken.isEmpty()) {
+        while (!takenName(names).isEmpty())
+            names = namesAt(++index);
         c_.panel.setFirstIndex(QString::number(index - (int64_t(c_.sequence.FrameNumber) - 1)));
         c_.panel.notify(QStringLiteral("%1 is there already; this frame is saved as %2 and the numbering goes on from there.")
-                            .arg(QFileInfo(taken).fileName(), QFileInfo(name).fileName()));
+                            .arg(QFileInfo(taken).fileName(), fileNames(names)));
     }
 
-    c_.panel.showActivity(QStringLiteral("saving %1").arg(QFileInfo(name).fileName()));
-    const Result saved = c_.picture.savePicture(name);
-    if (saved)
-        c_.panel.frameSaved(name);
-    else // the sequence goes on; the user hears of it without a blocking box
-        c_.panel.notify(QStringLiteral("The image frame was not saved. %1").arg(saved.error()));
-    return saved;
+    c_.panel.showActivity(QStringLiteral("saving %1").arg(fileNames(names)));
+    QStringList problems, saved;
+    for (const QString &path : names) {
+        const Result written = path.endsWith(QStringLiteral(".fits")) ? saveFits(path, index) : c_.picture.savePicture(path);
+        if (written)
+            saved << path;
+        else
+            problems << written.error();
+    }
+    if (!saved.isEmpty())
+        c_.panel.frameSaved(saved.first());
+    if (problems.isEmpty())
+        return Result::success();
+    // The sequence goes on; the user hears of it once, without a blocking box.
+    const QString told = saved.isEmpty()
+                             ? QStringLiteral("The image frame was not saved. %1").arg(problems.join(u' '))
+                             : QStringLiteral("The image frame was saved as %1 only. %2").arg(fileNames(saved), problems.join(u' '));
+    c_.panel.notify(told);
+    return Result::failure(problems.join(u' '));
 }
 
 } // namespace orvane

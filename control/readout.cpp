@@ -42,12 +42,14 @@ bool Rig::GrabImageFrame()
 {
     const Settings &s = c_.settings;
     const uint32_t t0 = c_.clock.now();
-    writePort(s.AmpOnState);
+    writePort(s.AmpOnState); // the exposure ends here
+    c_.sequence.ReadOut = c_.sequence.Exposing;
+    c_.sequence.ReadOut.endMs = t0;
     ServicedWait(t0, s.AmpDelay);
     const uint32_t t1 = c_.clock.now();
     writePort(s.GetImageState);
     ServicedWait(t1, s.ImageDelay);
-    writePort(s.ExposureState); // the next exposure starts here
+    startExposure(); // the next one starts here
     if (!TakeFrame())
         return false; // an older picture is not this frame: its rows stay as they are
     if (!c_.panel.lineDoublingTicked())
@@ -61,6 +63,13 @@ bool Rig::GrabImageFrame()
     c_.picture.surfaceToPicture();
     c_.panel.setStatus(kept);
     return true;
+}
+
+void Rig::startExposure()
+{
+    c_.sequence.Exposing = ExposureRecord{};
+    c_.sequence.Exposing.startMs = c_.clock.now();
+    writePort(c_.settings.ExposureState);
 }
 
 bool Rig::TakeFrame()

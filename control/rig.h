@@ -62,6 +62,8 @@ public:
     bool GrabGuideFrame();
     bool GrabImageFrame();
     bool TakeFrame();
+    // Writes ExposureState and starts the record of a new exposure from that write.
+    void startExposure();
     // Copies every odd row over the even row above it on the surface (rows 0..478).
     void doubleLines();
 
@@ -75,7 +77,12 @@ public:
     // through the panel without stopping anything, and returned. Without a frame
     // from the read-out (`frameDelivered` false) the picture is an older one:
     // nothing is written under this frame's name and the user is told so.
+    // The format (BMP, FITS or both) is the sequence's SaveFormat; a frame
+    // takes the next number free under every name it is written under.
     Result SaveImageFrame(bool frameDelivered = true);
+    // The picture as a FITS frame with its header, under `path`; `index` is the
+    // number in its name.
+    Result saveFits(const QString &path, int64_t index);
 
     // Port write of one byte to the configured address.
     void writePort(uint8_t value) { c_.port.SetPortVal(uint16_t(c_.settings.PortAddress), value, 1); }
@@ -88,6 +95,8 @@ private:
 // "Image" + "001" style name: directory, separator, stem, index of at least three
 // digits, ".bmp". `index` is firstIndex + frameNumber - 1, computed wide.
 QString frameFileName(const QString &saveDir, const QString &stem, int64_t index);
+// The FITS name beside a BMP name: ".bmp" becomes ".fits".
+QString fitsNameFor(const QString &bmpName);
 // Empty when `stem` (Text2, "File Name") keeps frames inside the save folder;
 // else the sentence that names the box and the cause.
 QString fileStemProblem(const QString &stem);

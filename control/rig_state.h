@@ -2,13 +2,35 @@
 // The process-wide values of an imaging sequence and of guiding. One set lives
 // for the whole program (owned by main); a test builds its own.
 
+#include "frame_format.h"
 #include "guide_algorithm.h"
 
 #include <QString>
 
+#include <cmath>
 #include <cstdint>
 
 namespace orvane {
+
+// The guide steps of one exposure, for the frame's FITS header.
+struct GuideStats {
+    int steps = 0;     // guide frames measured during the exposure
+    int lostSteps = 0; // of them, those without a star in the box
+    double sumSquaresXPx2 = 0, sumSquaresYPx2 = 0; // drift at the steps with a star, squared and summed
+    const char *algorithm = nullptr; // how the star was measured
+
+    int foundSteps() const { return steps - lostSteps; }
+    double rmsXPx() const { return foundSteps() > 0 ? std::sqrt(sumSquaresXPx2 / foundSteps()) : 0.0; }
+    double rmsYPx() const { return foundSteps() > 0 ? std::sqrt(sumSquaresYPx2 / foundSteps()) : 0.0; }
+    double rmsPx() const { return std::hypot(rmsXPx(), rmsYPx()); } // of the distance from the mark
+};
+
+// One exposure as the port bytes made it.
+struct ExposureRecord {
+    uint32_t startMs = 0; // clock ms of the ExposureState write that started it
+    uint32_t endMs = 0;   // clock ms of the AmpOnState write that ended it
+    GuideStats guide;
+};
 
 struct SequenceState {
     int16_t SequenceRunning = 0; // 1 from Start until the sequence ends or Stop is clicked
@@ -18,6 +40,9 @@ struct SequenceState {
     int16_t StarX = 0;           // pixels, the marked guide star
     int16_t StarY = 0;           // pixels
     QString SaveDir;             // directory for saved frames
+    FrameFormat SaveFormat;      // BMP, FITS or both; orvane.ini [save], [fits]
+    ExposureRecord Exposing;     // the exposure integrating now
+    ExposureRecord ReadOut;      // the exposure read out last, whose frame is saved
 };
 
 // The default least signal-to-noise ratio of a guide star (orvane.ini [guide]
@@ -36,5 +61,22 @@ struct GuidingState {
     double MinStarSnr = kDefaultMinStarSnr; // least signal-to-noise ratio of a star; orvane.ini [guide] minStarSnr
     const GuideAlgorithm *Algorithm = &kGuideAlgorithms[0]; // how the star in the box is measured
 };
+
+} // namespace orvane
+
+namespace orvane {
+
+// Adds the guide step just measured (drift and StarFound of `guiding`).
+inline void addGuideStep(GuideStats &stats, const GuidingState &guiding)
+{
+    ++stats.steps;
+    stats.algorithm = guiding.Algorithm ? guiding.Algorithm->name : nullptr;
+    if (!guiding.StarFound) {
+        ++stats.lostSteps;
+        return;
+    }
+    stats.sumSquaresXPx2 += double(guiding.DriftX) * guiding.DriftX;
+    stats.sumSquaresYPx2 += double(guiding.DriftY) * guiding.DriftY;
+}
 
 } // namespace orvane

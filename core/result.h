@@ -39,6 +39,7 @@ public:
     const QString &error() const { return error_; }
     // Only when ok.
     T &value() { return *value_; }
+    const T &value() const { return *value_; }
 
 private:
     explicit ResultOf(const Result &failed) : error_(failed.error()) {}

@@ -1,7 +1,9 @@
 #include "deinterlace.h"
 
+#include "file_rewrite.h"
 #include "numbers.h"
 
+#include <QFile>
 #include <QFileInfo>
 
 #include <cstring>
@@ -113,6 +115,17 @@ Result DeinterlaceBatch::run(const DeinterlaceSelection &selection)
     return Result::success();
 }
 
+void DeinterlaceFitsRows(FitsImage &image)
+{
+    for (int plane = 0; plane < image.planes; ++plane)
+        for (int y = 2; y + 1 < image.height; y += 4)
+            for (int x = 0; x < image.width; ++x) {
+                image.at(plane, x, y) = image.at(plane, x, y - 1);
+                if (y + 2 < image.height)
+                    image.at(plane, x, y + 1) = image.at(plane, x, y + 2);
+            }
+}
+
 Result DeinterlaceBatch::processOne(const QString &path, bool single)
 {
     const auto stopped = [&](const Result &failure) {
@@ -121,6 +134,8 @@ Result DeinterlaceBatch::processOne(const QString &path, bool single)
     };
     if (Result loaded = area_.loadPicture(path); !loaded)
         return stopped(loaded);
+    if (isFitsFile(path))
+        return processFits(path, single);
     if (single)
         setStatus_(QStringLiteral("Deinterlacing"));
     pump_.processEvents();
@@ -129,6 +144,44 @@ Result DeinterlaceBatch::processOne(const QString &path, bool single)
     area_.surfaceToPicture();
     if (Result saved = area_.savePicture(path); !saved)
         return stopped(saved);
+    return Result::success();
+}
+
+} // namespace orvane
+
+namespace orvane {
+
+bool DeinterlaceBatch::isFitsFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) && looksLikeFits(file.read(16));
+}
+
+Result DeinterlaceBatch::processFits(const QString &path, bool single)
+{
+    // The picture area shows the file, as for a BMP; the rows are filled in the
+    // file's own pixels, all their bits kept, and the file keeps its header.
+    const auto stopped = [&](const QString &cause) {
+        setStatus_(QStringLiteral("Stopped at ") + path);
+        return Result::failure(QStringLiteral("Cannot save the picture %1: %2.").arg(path, cause));
+    };
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return stopped(file.errorString());
+    ResultOf<FitsImage> image = decodeFits(file.readAll());
+    if (!image)
+        return stopped(image.error());
+    if (single)
+        setStatus_(QStringLiteral("Deinterlacing"));
+    pump_.processEvents();
+    DeinterlaceFitsRows(image.value());
+    const ResultOf<QByteArray> bytes = encodeFitsKeepingHeader(
+        image.value(), {QStringLiteral("Deinterlaced: rows 4k+2 and 4k+3 copied from rows 4k+1 and 4k+4")});
+    if (!bytes)
+        return stopped(bytes.error());
+    if (Result written = writeWholeFile(path, bytes.value()); !written)
+        return stopped(written.error());
+    area_.setPicture(fitsDisplayImage(image.value()));
     return Result::success();
 }
 

@@ -4,6 +4,7 @@
 // that rewrites each chosen file in place.
 
 #include "event_pump.h"
+#include "fits_file.h"
 #include "picture_area.h"
 #include "result.h"
 
@@ -20,6 +21,8 @@ namespace orvane {
 // keeps its own content, its source row 480 lying below the 480-row surface.
 // Whole colours are copied. Works on the surface; the caller refreshes.
 void DeinterlaceRows(PictureArea &area);
+// The same fill on every plane of a FITS image's own rows (row 0 its top row).
+void DeinterlaceFitsRows(FitsImage &image);
 
 // The chosen files as the tool works through them.
 struct DeinterlaceSelection {
@@ -43,8 +46,9 @@ QString joinPath(const QString &directory, const QString &name);
 // One press of "Deinterlace" after the dialog: every file in turn is loaded into
 // the picture area, filled, made the area's picture and saved back over itself
 // (a BMP whatever its extension; never half written, keeping its permissions
-// and hard links: PictureArea::savePicture). The batch yields to the event
-// loop between its steps, never inside the fill.
+// and hard links: PictureArea::savePicture). A FITS file is filled in its own
+// pixels, at its own depth, and written back as FITS under its own header.
+// The batch yields to the event loop between its steps, never inside the fill.
 class DeinterlaceBatch {
 public:
     static inline const QString kHolder = QStringLiteral("the deinterlace tool");
@@ -60,6 +64,8 @@ public:
 
 private:
     Result processOne(const QString &path, bool single);
+    Result processFits(const QString &path, bool single);
+    static bool isFitsFile(const QString &path);
 
     PictureArea &area_;
     EventPump &pump_;

@@ -20,9 +20,10 @@ public:
 
     virtual ~FileChooser() = default;
     // An open-file dialog in which a name that does not exist yet may also be
-    // typed. `filter` is in Qt's form, e.g. "pictures (*.bmp)"; the dialog opens
-    // on `initialName` when it is not empty. `chosen` gets the full path chosen,
-    // or an empty text when cancelled; it is not called when `parent` goes away first.
+    // typed (File > Save uses it too). `filter` is in Qt's form, e.g.
+    // "pictures (*.bmp *.fits *.fit *.fts)"; the dialog opens on `initialName` when it is not empty.
+    // `chosen` gets the full path chosen, or an empty text when cancelled; it is
+    // not called when `parent` goes away first.
     virtual void chooseOpenFile(QWidget *parent, const QString &filter, const QString &initialName,
                                 ChosenFile chosen) = 0;
     // A save dialog, titled and labelled for saving, otherwise as chooseOpenFile.

@@ -1,7 +1,7 @@
 #pragma once
 // File > Load and File > Save of the main window: an open dialog for Load and a
-// save dialog for Save, both filtered to "pictures (*.bmp)" and opening on the
-// name chosen last by either. Save asks before it replaces a file.
+// save dialog for Save, both filtered to "pictures" (BMP and FITS files) and opening
+// on the name chosen last by either. Save asks before it replaces a file.
 
 #include "file_chooser.h"
 #include "user_message.h"
@@ -18,7 +18,7 @@ namespace orvane {
 
 class PictureFileMenu {
 public:
-    static inline const QString kFilter = QStringLiteral("pictures (*.bmp)");
+    static inline const QString kFilter = QStringLiteral("pictures (*.bmp *.fits *.fit *.fts)");
 
     PictureFileMenu(PictureArea &area, FileChooser &chooser, MessageFunction message = messageBox(),
                     YesNoFunction ask = yesNoBox());

@@ -1,6 +1,7 @@
 #include "picture_area.h"
 
 #include "file_rewrite.h"
+#include "fits_file.h"
 #include "numbers.h"
 #include "pixel_view.h"
 
@@ -207,6 +208,13 @@ Result PictureArea::loadPicture(const QString &path)
         return failure(file.errorString());
     file.close();
 
+    if (looksLikeFits(bytes)) {
+        const ResultOf<FitsImage> fits = decodeFits(bytes);
+        if (!fits)
+            return failure(QStringLiteral("it is no FITS picture that can be shown: %1").arg(fits.error()));
+        setPicture(fitsDisplayImage(fits.value()));
+        return Result::success();
+    }
     if (const qint64 missing = bmpBytesMissing(bytes); missing > 0)
         return failure(QStringLiteral("the file is cut short, %1 bytes of its pixels are missing").arg(missing));
     QImage image = decodeBmp24(bytes);

@@ -48,8 +48,9 @@ public:
     // Asks the display to show the surface again.
     void refresh() { emit changed(); }
 
-    // Reads a picture file in any format the image readers know; on failure the
-    // area stays as it was and the sentence names the file and the cause.
+    // Reads a picture file in any format the image readers know, or a FITS file
+    // (shown scaled: fitsDisplayImage); on failure the area stays as it was and
+    // the sentence names the file and the cause.
     Result loadPicture(const QString &path);
     // Writes the current picture as an uncompressed 24-bit BMP at its own size,
     // under the name exactly as given, through writeWholeFile: never half

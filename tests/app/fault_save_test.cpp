@@ -2,6 +2,8 @@
 // run: each frame that cannot be written is named to the user with the cause,
 // the run goes on, and every frame written before stays whole.
 #include "fault_fixture.h"
+#include "fits_file.h"
+#include "test_support.h"
 
 #include <sys/resource.h>
 
@@ -95,4 +97,32 @@ TEST(FaultSave, DiskFullLeavesNoCutFileUnderAFrameName)
     }
     EXPECT_EQ(rig.lastPortByte(), rig.settings.GetImageState);
     EXPECT_EQ(rig.tap.sends.back().bytes, QByteArray(kStopAll));
+}
+
+TEST(FaultSave, DiskFullLeavesNoCutFitsFrameAndTellsEachLossOnce)
+{
+    FaultRig rig(4);
+    rig.state.SaveFormat.format = SaveFormat::Fits;
+    FileSizeLimit limit;
+    bool lowered = true;
+    rig.duringFrame(2, [&] { lowered = limit.lower(kFrameFileBytes / 2); });
+    rig.duringFrame(4, [&] { limit.lift(); });
+    const bool returned = rig.run();
+    limit.lift();
+    if (!lowered)
+        GTEST_SKIP() << "this system does not let the file size limit be lowered";
+    ASSERT_TRUE(returned);
+
+    EXPECT_EQ(rig.imageReadouts(), 4);
+    EXPECT_EQ(rig.framesIn(rig.saveDir), (QStringList{"Image001.fits", "Image004.fits"}));
+    for (const char *name : {"Image001.fits", "Image004.fits"})
+        EXPECT_TRUE(decodeFits(readAll(QDir(rig.saveDir).filePath(name))).ok()) << name;
+    ASSERT_EQ(rig.panel.controls.notices.size(), 2) << rig.panel.controls.notices.join("\n").toStdString();
+    for (int i = 0; i < 2; ++i) {
+        const QString notice = rig.panel.controls.notices[i];
+        EXPECT_TRUE(notice.startsWith("The image frame was not saved. Cannot save the FITS frame " +
+                                      QDir(rig.saveDir).filePath(QStringLiteral("Image00%1.fits").arg(2 + i))))
+            << notice.toStdString();
+        EXPECT_TRUE(notice.contains("the disk may be full")) << notice.toStdString();
+    }
 }

@@ -7,6 +7,7 @@
 #include "file_chooser.h"
 #include "help_window.h"
 #include "nested_loop_watch.h"
+#include "save_format_dialog.h"
 #include "sequence_fixture.h"
 #include "test_support.h"
 
@@ -21,6 +22,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QStatusBar>
+#include <QRadioButton>
 #include <QTemporaryDir>
 #include <QTextBrowser>
 
@@ -177,6 +179,36 @@ TEST(MainWindow, ControlsStandWhereTheUserExpectsThem)
 
     w.resize(1200, 900); // resizing moves nothing
     EXPECT_EQ(geometryOf("Picture1"), QRect(128, 8, 641, 481));
+}
+
+TEST(MainWindow, SaveFormatIsChosenModelessAndStoredInTheIniKeepingTheUsersLines)
+{
+    WindowRig rig;
+    const QString ini = rig.dir.filePath("orvane.ini");
+    ASSERT_TRUE(test::writeAll(ini, "; my notes\n[sky]\ndriftXPxPerMin=2\n"));
+    const auto choose = [&](const char *format, const char *planes) {
+        rig.window->findChild<QAction *>("saveFormat")->trigger();
+        auto *dialog = rig.window->findChild<SaveFormatDialog *>("SaveFormat");
+        EXPECT_TRUE(dialog && dialog->isVisible() && !dialog->isModal());
+        QStringList told;
+        dialog->showMessage = [&](const QString &text) { told << text; };
+        dialog->findChild<QRadioButton *>(format)->setChecked(true);
+        dialog->findChild<QRadioButton *>(planes)->setChecked(true);
+        dialog->accept();
+        return told;
+    };
+    EXPECT_TRUE(choose("format_both", "planes_mono").isEmpty());
+    EXPECT_EQ(rig.state.SaveFormat.format, SaveFormat::Both);
+    EXPECT_EQ(rig.state.SaveFormat.planes, SavePlanes::Mono);
+    EXPECT_EQ(test::readAll(ini), "; my notes\n[sky]\ndriftXPxPerMin=2\n\n[save]\nformat=both\nplanes=mono\n");
+
+    // An ini that cannot be written: the choice holds for this session and the user hears why.
+    ASSERT_TRUE(QFile::remove(ini));
+    ASSERT_TRUE(QDir().mkpath(ini));
+    const QStringList told = choose("format_fits", "planes_colour");
+    EXPECT_EQ(rig.state.SaveFormat.format, SaveFormat::Fits);
+    ASSERT_EQ(told.size(), 1);
+    EXPECT_TRUE(told[0].startsWith("The save format was not stored in " + ini)) << told[0].toStdString();
 }
 
 TEST(MainWindow, ClickOnThePictureMarksTheStarWithTiesToEven)

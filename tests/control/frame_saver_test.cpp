@@ -136,5 +136,44 @@ TEST_F(FrameSaverTest, NothingIsSavedWhileTheDeinterlaceToolHoldsThePicture)
     EXPECT_TRUE(QDir(dir.path()).isEmpty());
 }
 
+TEST_F(FrameSaverTest, NumberingCoversEveryNameTheFrameIsSavedUnder)
+{
+    const struct {
+        SaveFormat format;
+        const char *there;
+        QStringList after;
+        const char *notice;
+    } cases[] = {
+        {SaveFormat::Both, "Image001.fits", {"Image001.fits", "Image002.bmp", "Image002.fits"},
+         "Image001.fits is there already; this frame is saved as Image002.bmp and Image002.fits and the numbering "
+         "goes on from there."},
+        {SaveFormat::Fits, "Image001.bmp", {"Image001.bmp", "Image001.fits"}, nullptr},
+        {SaveFormat::Bmp, "Image001.fits", {"Image001.bmp", "Image001.fits"}, nullptr},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.there);
+        QDir(dir.path()).removeRecursively();
+        QDir().mkpath(dir.path());
+        panel.notices.clear();
+        ASSERT_TRUE(test::writeAll(dir.filePath(c.there), "last night"));
+        state.SaveFormat.format = c.format;
+        EXPECT_EQ(saveFrames(QStringLiteral("0"), 1), c.after);
+        EXPECT_EQ(test::readAll(dir.filePath(c.there)), "last night");
+        EXPECT_EQ(panel.notices, c.notice ? QStringList{c.notice} : QStringList{});
+    }
+}
+
+TEST_F(FrameSaverTest, FailedFitsSaveIsToldOnceNamingTheFile)
+{
+    state.SaveFormat.format = SaveFormat::Fits;
+    state.SaveDir = dir.filePath(QStringLiteral("gone"));
+    state.FrameNumber = 5;
+    ASSERT_FALSE(rig.SaveImageFrame().ok());
+    ASSERT_EQ(panel.notices.size(), 1);
+    EXPECT_TRUE(panel.notices[0].startsWith(QStringLiteral("The image frame was not saved. Cannot save the FITS frame ") +
+                                            dir.filePath(QStringLiteral("gone/Image004.fits"))))
+        << panel.notices[0].toStdString();
+}
+
 } // namespace
 } // namespace orvane

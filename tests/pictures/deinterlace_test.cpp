@@ -226,6 +226,27 @@ TEST_F(DeinterlaceBatchTest, SmallerPictureIsSavedWithTheBackgroundAround)
     EXPECT_TRUE(samePixels(saved, filled(small)));
 }
 
+TEST_F(DeinterlaceBatchTest, FitsFramesAreFilledInTheirOwnPixelsKeepingTheHeader)
+{
+    for (const bool mono : {false, true}) {
+        SCOPED_TRACE(mono ? "mono" : "colour");
+        const QImage frame = noisePicture(640, 480, 43);
+        ResultOf<QByteArray> fits = encodeFits(frame, mono, {{"OBSERVER", QStringLiteral("A. Person"), {}}});
+        ASSERT_TRUE(fits.ok());
+        ASSERT_TRUE(test::writeAll(file("frame.fits"), fits.value()));
+        ASSERT_TRUE(run({file("frame.fits")}).ok());
+
+        const QByteArray bytes = readAll(file("frame.fits"));
+        EXPECT_TRUE(bytes.contains("OBSERVER= 'A. Person'"));
+        EXPECT_TRUE(bytes.contains("HISTORY Deinterlaced"));
+        ResultOf<FitsImage> after = decodeFits(bytes);
+        ASSERT_TRUE(after.ok()) << after.error().toStdString();
+        const QImage expected = filled(mono ? fitsDisplayImage(decodeFits(fits.value()).value()) : frame);
+        EXPECT_TRUE(samePixels(fitsDisplayImage(after.value()), expected));
+        EXPECT_TRUE(samePixels(area.picture(), expected)); // the area shows the filled frame
+    }
+}
+
 TEST_F(DeinterlaceBatchTest, UnreadableFileStopsTheBatchThere)
 {
     const QImage first = makeFrame(QStringLiteral("1.bmp"), 51);

@@ -42,7 +42,7 @@ TEST_F(PictureFileMenuTest, LoadThenSaveUnderAnotherNameWritesABmpCopy)
     menu.load(nullptr);
     menu.save(nullptr);
 
-    EXPECT_EQ(chooser.filters, QStringList(2, QStringLiteral("pictures (*.bmp)")));
+    EXPECT_EQ(chooser.filters, QStringList(2, QStringLiteral("pictures (*.bmp *.fits *.fit *.fts)")));
     EXPECT_EQ(chooser.kinds, (QStringList{"open", "save"}));
     EXPECT_TRUE(questions.isEmpty()) << "a new name is written without a question";
     // Each dialog opens on the name chosen last.

@@ -1,6 +1,7 @@
 // Loading and saving the picture area's picture: the exact BMP form written,
 // pictures of other sizes and formats, and failures that keep every file whole.
 
+#include "fits_file.h"
 #include "picture_area.h"
 #include "picture_test_support.h"
 #include "test_support.h"
@@ -46,6 +47,24 @@ TEST_F(PictureFilesTest, FrameIsWrittenAsUncompressed24BitBmpAndReadsBackIdentic
     EXPECT_EQ(bmpBitsPerPixel(bytes), 24);
     EXPECT_EQ(bmpCompression(bytes), 0u);
     EXPECT_TRUE(samePixels(QImage(file("frame.bmp")), frame));
+}
+
+TEST_F(PictureFilesTest, FitsFramesLoadAndACutOneIsRefusedLeavingTheArea)
+{
+    const QImage frame = noisePicture(640, 480, 5);
+    ResultOf<QByteArray> fits = encodeFits(frame, false, {});
+    ASSERT_TRUE(fits.ok());
+    ASSERT_TRUE(test::writeAll(file("frame.fits"), fits.value()));
+    ASSERT_TRUE(test::writeAll(file("cut.fits"), fits.value().left(100000)));
+    ASSERT_TRUE(area.loadPicture(file("frame.fits")).ok());
+    EXPECT_TRUE(samePixels(area.picture(), frame));
+
+    const Result cut = area.loadPicture(file("cut.fits"));
+    ASSERT_FALSE(cut.ok());
+    EXPECT_TRUE(cut.error().startsWith("Cannot load the picture " + file("cut.fits") +
+                                       ": it is no FITS picture that can be shown: the file is cut short"))
+        << cut.error().toStdString();
+    EXPECT_TRUE(samePixels(area.picture(), frame));
 }
 
 TEST_F(PictureFilesTest, AnotherProgramReadsThe24BitFrame)

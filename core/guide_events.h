@@ -1,0 +1,42 @@
+#pragma once
+// What a guided run tells those who follow it (the guide log, the guide graph):
+// each guide step as it was measured and corrected, and the events between.
+
+#include <QString>
+
+#include <cstdint>
+
+namespace orvane {
+
+struct GuideStep {
+    uint32_t timeMs = 0;     // clock ms of the measurement
+    int16_t frameNumber = 0; // image frame being exposed, from 1
+    double dxPx = 0;         // pixels: star minus mark, as measured
+    double dyPx = 0;         // pixels
+    bool starFound = false;  // false: nothing was measured and nothing moved
+    double snr = 0;          // the star's signal-to-noise ratio (0 when lost)
+    int16_t dirX = 0;        // the correction started: +1/-1 on the axis that moves, 0 at rest
+    int16_t dirY = 0;
+    QString direction;       // the mount's direction text sent, empty when nothing moved
+    double moveMs = 0;       // ms the correction is planned to last: distance / guide rate
+};
+
+enum class GuideEvent {
+    GuidingBegins, // the star is marked and exposures start
+    GuidingEnds,   // the run ended (Stop, the last frame, a fault)
+    StarLost,      // the first step of a run of steps without a star
+    StarFound,     // the first step with a star again
+    GuidingOff,    // the guide tick was cleared during a run
+    GuidingOn,     // and ticked again
+    StarMarked,    // a new mark (text: "x, y")
+    FrameSaved,    // text: the file's name
+};
+
+class GuideObserver {
+public:
+    virtual ~GuideObserver() = default;
+    virtual void guideStep(const GuideStep &step) = 0;
+    virtual void guideEvent(GuideEvent event, uint32_t timeMs, const QString &text) = 0;
+};
+
+} // namespace orvane

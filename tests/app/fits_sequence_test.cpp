@@ -1,0 +1,110 @@
+// A guided run on the simulated rig saving every frame as BMP and FITS: the
+// FITS files pass fitsverify, carry the full header, hold the BMP's pixels, and
+// their times are those of the port writes that started and ended each exposure.
+
+#include "fault_fixture.h"
+#include "fits_file.h"
+#include "fits_support.h"
+
+#include <QDateTime>
+
+using namespace orvane;
+using namespace orvane::test;
+
+namespace {
+
+int64_t clockMsOf(const QString &isoUtc)
+{
+    const QDateTime t = QDateTime::fromString(isoUtc, Qt::ISODateWithMs);
+    EXPECT_TRUE(t.isValid()) << isoUtc.toStdString();
+    QDateTime utc = t;
+    utc.setTimeSpec(Qt::UTC);
+    return utc.toMSecsSinceEpoch() - SimClock::kUtcAtZeroMs;
+}
+
+// Clock ms of the port writes that started and ended the exposure of frame
+// `frame` (1-based): the ExposureState write after the last GetImageState
+// before the frame's AmpOnState write, and that AmpOnState write.
+std::pair<int64_t, int64_t> exposureInPortRecord(const FaultRig &rig, int frame)
+{
+    int ends = 0;
+    int64_t start = -1;
+    bool afterGetImage = false;
+    for (const PortWrite &w : rig.history) {
+        if (w.value == rig.settings.GetImageState)
+            afterGetImage = true;
+        else if (w.value == rig.settings.ExposureState && afterGetImage) {
+            start = w.atMs;
+            afterGetImage = false;
+        } else if (w.value == rig.settings.AmpOnState && ++ends == frame)
+            return {start, w.atMs};
+    }
+    return {-1, -1};
+}
+
+TEST(FitsSequence, FramesPassFitsverifyWithTheWholeHeaderAndTheBmpPixels)
+{
+    for (const SavePlanes planes : {SavePlanes::Colour, SavePlanes::Mono}) {
+        const bool mono = planes == SavePlanes::Mono;
+        SCOPED_TRACE(mono ? "mono" : "colour");
+        FaultRig rig(2);
+        rig.markOffset = QPointF(2, -1); // the click lands off the star: the guide steps see it
+        rig.state.SaveFormat = {.format = SaveFormat::Both,
+                                .planes = planes,
+                                .site = {QStringLiteral("M 42"), QStringLiteral("A. Observer"), 52.5, -1.25}};
+        ASSERT_TRUE(rig.run());
+        ASSERT_TRUE(rig.panel.controls.notices.isEmpty()) << rig.panel.controls.notices.join("\n").toStdString();
+        for (int frame = 1; frame <= 2; ++frame) {
+            SCOPED_TRACE(frame);
+            const QString bmp = QDir(rig.saveDir).filePath(frameNames(frame, frame).front());
+            const QString fits = fitsNameFor(bmp);
+            EXPECT_EQ(fitsverifySummary(fits), kFitsverifyClean);
+            const FitsContent c = readFitsFile(fits);
+            ASSERT_EQ(c.status, 0);
+
+            const QMap<QString, QString> expected = {
+                {"BITPIX", "8"},           {"NAXIS", mono ? "2" : "3"},
+                {"NAXIS1", "640"},         {"NAXIS2", "480"},
+                {"ROWORDER", "BOTTOM-UP"}, {"IMAGETYP", "Light Frame"},
+                {"INSTRUME", "Simulated camera"}, {"TELESCOP", "simulated"},
+                {"SWCREATE", "Orvane 4.0"}, {"XBINNING", "1"},
+                {"YBINNING", "1"},         {"LINEDOUB", "F"},
+                {"FRAME", QString::number(frame)}, {"SEQFRAME", QString::number(frame)},
+                {"OBJECT", "M 42"},        {"OBSERVER", "A. Observer"},
+                {"SITELAT", "52.500000"},  {"SITELONG", "-1.250000"},
+                {"GUIDSTEP", "3"},         {"GUIDLOST", "0"},
+                {"GUIDALGO", "brightest-run"}, {"SIMULATD", "T"},
+                {"SIMPARTS", "camera, mount, printer port"},
+            };
+            for (auto it = expected.begin(); it != expected.end(); ++it)
+                EXPECT_EQ(c.values.value(it.key()), it.value()) << it.key().toStdString();
+            const double rmsX = c.values.value("GUIDRMSX").toDouble(), rmsY = c.values.value("GUIDRMSY").toDouble();
+            EXPECT_GT(rmsX, 0.0);
+            EXPECT_LT(rmsX, 2.5);
+            EXPECT_NEAR(c.values.value("GUIDRMS").toDouble(), std::hypot(rmsX, rmsY), 0.002);
+
+            // Times: from the port writes, to the millisecond.
+            const int64_t startMs = clockMsOf(c.values.value("DATE-OBS"));
+            const int64_t endMs = clockMsOf(c.values.value("DATE-END"));
+            EXPECT_EQ(c.values.value("DATE-OBS").size(), 23); // yyyy-mm-ddThh:mm:ss.sss
+            EXPECT_EQ(c.values.value("EXPTIME"), QString::number((endMs - startMs) / 1000.0, 'f', 3));
+            EXPECT_EQ(c.values.value("EXPOSURE"), c.values.value("EXPTIME"));
+            EXPECT_EQ(std::make_pair(startMs, endMs), exposureInPortRecord(rig, frame));
+            EXPECT_GE(endMs - startMs, 4000);
+
+            // Pixels: the BMP's, the bottom row stored first.
+            const QImage picture(bmp);
+            ASSERT_EQ(c.pixels.size(), size_t(640 * 480 * (mono ? 1 : 3)));
+            int differ = 0;
+            for (size_t i = 0; i < c.pixels.size(); ++i) {
+                const int x = int(i % 640), y = 479 - int(i / 640 % 480), plane = int(i / (640 * 480));
+                const QRgb rgb = picture.pixel(x, y);
+                const int want = mono ? luminance(rgb) : plane == 0 ? qRed(rgb) : plane == 1 ? qGreen(rgb) : qBlue(rgb);
+                differ += c.pixels[i] != want;
+            }
+            EXPECT_EQ(differ, 0);
+        }
+    }
+}
+
+} // namespace
