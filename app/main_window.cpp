@@ -431,5 +431,6 @@ void MainWindow::askOkCancel(const QString &text, std::function<void(bool ok)> a
 }
 void MainWindow::showMessage(const QString &text) { showMessageBox(text, QMessageBox::Warning); }
 void MainWindow::showPlainMessage(const QString &text) { showMessageBox(text, QMessageBox::NoIcon); }
+void MainWindow::tell(const QString &text) { statusBar()->showMessage(text); }
 
 } // namespace orvane

@@ -91,6 +91,7 @@ public:
     void beep() override;
     void showMessage(const QString &text) override;
     void showPlainMessage(const QString &text) override;
+    void tell(const QString &text) override;
 
     ImagingSequence &sequence() { return *sequence_; }
     Rig &rig() { return *rig_; }

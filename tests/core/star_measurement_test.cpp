@@ -1,9 +1,11 @@
 // The guide-star search on small pictures in memory, without a rig.
 
 #include "star_measurement.h"
+#include "star_profile.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <functional>
 #include <random>
@@ -124,6 +126,37 @@ TEST(StarMeasurementTest, BackgroundAndSnrComeFromTheBoxOnThePicture)
     EXPECT_EQ(m.background, 10);
     // Run x = 26..31 above background: 0 0 0 110 190 110; a flat box has the 0.5 noise floor.
     EXPECT_DOUBLE_EQ(m.snr, 410 / (0.5 * std::sqrt(6.0)));
+}
+
+TEST(StarMarkTest, AClickBesideAStarMarksWhereTheGuideSearchFindsIt)
+{
+    struct Case {
+        const char *what;
+        bool starThere;
+        int clickX, clickY;
+    };
+    const Case cases[] = {
+        {"two pixels right of the star", true, 32, 20},
+        {"eight pixels up-left of the star", true, 22, 12},
+        {"noise alone", false, 30, 20},
+    };
+    for (const Case &c : cases) {
+        TestPicture picture(64, 48);
+        picture.noise(5, 15, 3);
+        if (c.starThere)
+            picture.star(30, 20);
+        const auto place = starNear(picture.view(), c.clickX, c.clickY, 20, 6, measureStar);
+        ASSERT_EQ(place.has_value(), c.starThere) << c.what;
+        if (!place)
+            continue;
+        // The first guide step from the new mark measures no drift at all.
+        const StarMeasurement first = measureStar(picture.view(), place->x, place->y, 20, 6);
+        EXPECT_TRUE(first.found) << c.what;
+        EXPECT_EQ(first.driftX, 0) << c.what;
+        EXPECT_EQ(first.driftY, 0) << c.what;
+        EXPECT_LE(std::abs(place->x - 30), 2) << c.what;
+        EXPECT_LE(std::abs(place->y - 20), 1) << c.what;
+    }
 }
 
 } // namespace
