@@ -60,6 +60,8 @@ MainWindow::MainWindow(MainWindowParts parts, QWidget *parent) : QMainWindow(par
                                             parts_.pump, parts_.port, parts_.comm, parts_.camera,
                                             parts_.picture, *this});
     sequence_ = std::make_unique<ImagingSequence>(*rig_, *this);
+    frameLoop_ = std::make_unique<FrameLoop>(*rig_, *this);
+    buildLoopCommand();
     fileMenu_ = std::make_unique<PictureFileMenu>(parts_.picture, parts_.files);
     picture1_->onMouseDown = [this](double x, double y) { sequence_->onPictureMouseDown(x, y); };
     parts_.comm.onLinkLost = [this](const QString &sentence) { notify(sentence); };
@@ -190,6 +192,42 @@ void MainWindow::buildMenus()
     QAction *page = help->addAction(QStringLiteral("Orvane help"), this, &MainWindow::showHelp);
     page->setObjectName(QStringLiteral("helpPage"));
     page->setShortcut(QKeySequence::HelpContents);
+}
+
+QMenu *MainWindow::imagingMenu()
+{
+    if (auto *menu = menuBar()->findChild<QMenu *>(QStringLiteral("Imaging")))
+        return menu;
+    auto *menu = new QMenu(QStringLiteral("Imaging"), menuBar());
+    menu->setObjectName(QStringLiteral("Imaging"));
+    QMenu *help = menuBar()->findChild<QMenu *>(QStringLiteral("Help"));
+    menuBar()->insertMenu(help ? help->menuAction() : nullptr, menu);
+    return menu;
+}
+
+void MainWindow::buildLoopCommand()
+{
+    loop_ = imagingMenu()->addAction(QStringLiteral("Loop"), this, &MainWindow::onLoop);
+    loop_->setObjectName(QStringLiteral("Loop"));
+    loop_->setCheckable(true);
+    loop_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L));
+    starProfile_ = new QLabel(statusBar());
+    starProfile_->setObjectName(QStringLiteral("starProfile"));
+    starProfile_->hide();
+    statusBar()->addPermanentWidget(starProfile_);
+    frameLoop_->showStarProfile = [this](const QString &text) {
+        starProfile_->setText(text);
+        starProfile_->setVisible(!text.isEmpty());
+    };
+}
+
+void MainWindow::onLoop()
+{
+    // Returns at once when it only asks a running loop to end.
+    frameLoop_->onLoopCommand();
+    loop_->setChecked(frameLoop_->running());
+    if (closeWhenStopped_ && !frameLoop_->running())
+        close();
 }
 
 void MainWindow::connectCamera()
@@ -324,10 +362,16 @@ void MainWindow::showDeinterlace()
 
 void MainWindow::onStartStop()
 {
+    if (frameLoop_->running()) { // Stop ends the loop; no run starts while it loops
+        frameLoop_->requestStop();
+        return;
+    }
     const bool starting = !sequence_->running() && parts_.sequence.SequenceRunning == 0;
     if (starting && parts_.port.hasRealPortDriver() && !parts_.port.realPortInUse())
         retryPrinterPort();
+    loop_->setEnabled(false);
     sequence_->onCommand1Click();
+    loop_->setEnabled(!sequence_->running());
     if (closeWhenStopped_ && !sequence_->running())
         close();
 }
@@ -376,6 +420,12 @@ void MainWindow::retryPrinterPort()
 
 void MainWindow::closeEvent(QCloseEvent *event)
 {
+    if (frameLoop_->running()) { // the loop ends first, the port at rest
+        closeWhenStopped_ = true;
+        frameLoop_->requestStop();
+        event->ignore();
+        return;
+    }
     if (sequence_->running()) {
         // The sequence ends first, with its end steps (port at rest, mount
         // stopped, link closed); the window closes when the run returns.

@@ -3,6 +3,7 @@
 // sequence, Start/Stop, the status field and progress bar, and the menus that
 // reach every other window.
 
+#include "frame_loop.h"
 #include "imaging_sequence.h"
 #include "picture_view.h"
 #include "rig.h"
@@ -94,6 +95,7 @@ public:
     void tell(const QString &text) override;
 
     ImagingSequence &sequence() { return *sequence_; }
+    FrameLoop &frameLoop() { return *frameLoop_; }
     Rig &rig() { return *rig_; }
     PictureView *pictureView() const { return picture1_; }
     const QStringList &notices() const { return notices_; }
@@ -116,6 +118,10 @@ protected:
 private:
     void buildControls();
     void buildMenus();
+    // Imaging > Loop (Ctrl+L) and the star's width and peak in the status bar.
+    void buildLoopCommand();
+    QMenu *imagingMenu();
+    void onLoop();
     void connectCamera();
     void onStartStop();
     void showDeviceDialog();
@@ -131,6 +137,9 @@ private:
     MainWindowParts parts_;
     std::unique_ptr<Rig> rig_;
     std::unique_ptr<ImagingSequence> sequence_;
+    std::unique_ptr<FrameLoop> frameLoop_;
+    QAction *loop_ = nullptr;
+    QLabel *starProfile_ = nullptr;
     std::unique_ptr<PictureFileMenu> fileMenu_;
 
     QLineEdit *text1_ = nullptr, *text2_ = nullptr, *text3_ = nullptr, *text4_ = nullptr;

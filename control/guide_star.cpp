@@ -50,6 +50,16 @@ std::optional<StarPlace> Rig::starNear(int x, int y) const
                             c_.guiding.Algorithm->measure);
 }
 
+std::optional<StarProfile> Rig::markedStarProfile() const
+{
+    const QImage picture = currentPicture(c_.picture);
+    const SequenceState &seq = c_.sequence;
+    const PixelView view = viewOf(picture);
+    if (!c_.guiding.Algorithm->measure(view, seq.StarX, seq.StarY, c_.settings.GuideBoxSize, c_.guiding.MinStarSnr).found)
+        return std::nullopt;
+    return starProfile(view, seq.StarX, seq.StarY, c_.settings.GuideBoxSize);
+}
+
 void Rig::StartGuideMove()
 {
     GuidingState &g = c_.guiding;

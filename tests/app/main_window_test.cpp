@@ -168,7 +168,7 @@ TEST(MainWindow, ControlsStandWhereTheUserExpectsThem)
     QStringList menus;
     for (QAction *a : w.menuBar()->actions())
         menus << a->text();
-    EXPECT_EQ(menus, (QStringList{"File", "Camera", "Options", "Deinterlace", "About", "Help"}));
+    EXPECT_EQ(menus, (QStringList{"File", "Camera", "Options", "Deinterlace", "About", "Imaging", "Help"}));
 
     w.resize(1200, 900); // resizing moves nothing
     EXPECT_EQ(geometryOf("Picture1"), QRect(128, 8, 641, 481));

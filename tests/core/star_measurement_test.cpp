@@ -159,5 +159,43 @@ TEST(StarMarkTest, AClickBesideAStarMarksWhereTheGuideSearchFindsIt)
     }
 }
 
+TEST(StarProfileTest, GaussianStarsHaveTheirFwhmAndPeak)
+{
+    struct Case {
+        double fwhm, cx, cy, amplitude;
+        int background, noise; // grey levels; noise: +- this, uniform
+        int markDx;            // pixels: the star this far right of the box centre
+    };
+    const Case cases[] = {
+        {2.0, 40.3, 30.7, 180, 0, 0, 0},   {2.7, 40.5, 30.5, 150, 30, 0, 0}, {2.6, 38.8, 31.2, 120, 20, 3, 6},
+        {4.0, 40.0, 30.0, 100, 10, 2, -8}, {6.0, 41.4, 29.6, 90, 40, 2, 0},
+    };
+    for (const Case &c : cases) {
+        TestPicture picture(80, 60);
+        std::mt19937 random(11);
+        std::uniform_int_distribution<int> noise(-c.noise, c.noise);
+        const double sigma = c.fwhm / 2.3548200450309493;
+        int peak = 0;
+        for (int y = 0; y < picture.height; ++y)
+            for (int x = 0; x < picture.width; ++x) {
+                const double r2 = (x - c.cx) * (x - c.cx) + (y - c.cy) * (y - c.cy);
+                const int level = std::clamp(
+                    int(std::lround(c.background + c.amplitude * std::exp(-r2 / (2 * sigma * sigma)))) + noise(random), 0, 255);
+                picture.set(x, y, level);
+                if (r2 < 4)
+                    peak = std::max(peak, level);
+            }
+        picture.set(int(c.cx) - 12, int(c.cy) + 9, 255); // a hot pixel in the box is not the star
+        const auto profile = starProfile(picture.view(), c.cx - c.markDx, c.cy, 40);
+        ASSERT_TRUE(profile) << c.fwhm;
+        EXPECT_NEAR(profile->fwhm, c.fwhm, 0.2) << "centre " << c.cx << ", " << c.cy;
+        EXPECT_EQ(profile->peak, peak) << c.fwhm;
+    }
+
+    TestPicture flat(80, 60);
+    flat.fill(25);
+    EXPECT_FALSE(starProfile(flat.view(), 40, 30, 40)) << "a box without light above its background";
+}
+
 } // namespace
 } // namespace orvane
