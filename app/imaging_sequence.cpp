@@ -68,9 +68,18 @@ void ImagingSequence::onPictureMouseDown(double x, double y)
         return int16_t(std::clamp(roundHalfEven(v), double(std::numeric_limits<int16_t>::min()),
                                   double(std::numeric_limits<int16_t>::max())));
     };
-    seq.StarX = toPixel(x);
-    seq.StarY = toPixel(y);
+    // The mark goes on the star itself, where the guide steps will measure it,
+    // so the first step does not pull the star to wherever the click landed.
+    const std::optional<StarPlace> star = rig_.starNear(toPixel(x), toPixel(y));
+    if (!star) {
+        panel_.tell(QStringLiteral("No star here"));
+        return;
+    }
+    seq.StarX = toPixel(star->x);
+    seq.StarY = toPixel(star->y);
     seq.StarMarked = 1;
+    if (inRun_)
+        panel_.tell(QStringLiteral("Guide star marked at %1, %2").arg(seq.StarX).arg(seq.StarY));
 }
 
 bool ImagingSequence::readMs(const QString &text, const char *label, int32_t &ms)

@@ -17,7 +17,8 @@ public:
 
     // The Command1 click: Stop while a run is going on, else a whole run.
     void onCommand1Click();
-    // The Picture1 mouse-down, whatever the button: marks the guide star.
+    // The Picture1 mouse-down, whatever the button: marks the guide star found
+    // in the guide box around the click, or says there is none and keeps the old mark.
     void onPictureMouseDown(double x, double y);
 
     bool running() const { return inRun_; }

@@ -68,6 +68,8 @@ MainWindow::MainWindow(MainWindowParts parts, QWidget *parent) : QMainWindow(par
                                             parts_.pump, parts_.port, parts_.comm, parts_.camera,
                                             parts_.picture, *this});
     sequence_ = std::make_unique<ImagingSequence>(*rig_, *this);
+    frameLoop_ = std::make_unique<FrameLoop>(*rig_, *this);
+    buildLoopCommand();
     fileMenu_ = std::make_unique<PictureFileMenu>(parts_.picture, parts_.files);
     picture1_->onMouseDown = [this](double x, double y) { sequence_->onPictureMouseDown(x, y); };
     parts_.comm.onLinkLost = [this](const QString &sentence) { notify(sentence); };
@@ -234,6 +236,31 @@ void MainWindow::addSaveFormatCommand()
         saveFormat_->show();
         saveFormat_->raise();
     })->setObjectName(QStringLiteral("saveFormat"));
+}
+
+void MainWindow::buildLoopCommand()
+{
+    loop_ = imagingMenu()->addAction(QStringLiteral("Loop"), this, &MainWindow::onLoop);
+    loop_->setObjectName(QStringLiteral("Loop"));
+    loop_->setCheckable(true);
+    loop_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L));
+    starProfile_ = new QLabel(statusBar());
+    starProfile_->setObjectName(QStringLiteral("starProfile"));
+    starProfile_->hide();
+    statusBar()->addPermanentWidget(starProfile_);
+    frameLoop_->showStarProfile = [this](const QString &text) {
+        starProfile_->setText(text);
+        starProfile_->setVisible(!text.isEmpty());
+    };
+}
+
+void MainWindow::onLoop()
+{
+    // Returns at once when it only asks a running loop to end.
+    frameLoop_->onLoopCommand();
+    loop_->setChecked(frameLoop_->running());
+    if (closeWhenStopped_ && !frameLoop_->running())
+        close();
 }
 
 void MainWindow::connectCamera()
@@ -443,6 +470,10 @@ void MainWindow::showDeinterlace()
 
 void MainWindow::onStartStop()
 {
+    if (frameLoop_->running()) { // Stop ends the loop; no run starts while it loops
+        frameLoop_->requestStop();
+        return;
+    }
     const bool starting = !sequence_->running() && parts_.sequence.SequenceRunning == 0;
     if (starting) {
         statusBar()->clearMessage(); // what the last run had to say is over
@@ -452,7 +483,9 @@ void MainWindow::onStartStop()
     }
     if (starting && parts_.port.hasRealPortDriver() && !parts_.port.realPortInUse())
         retryPrinterPort();
+    loop_->setEnabled(false);
     sequence_->onCommand1Click();
+    loop_->setEnabled(!sequence_->running());
     if (closeWhenStopped_ && !sequence_->running())
         close();
 }
@@ -506,6 +539,12 @@ void MainWindow::stopAndClose()
 
 void MainWindow::closeEvent(QCloseEvent *event)
 {
+    if (frameLoop_->running()) { // the loop ends first, the port at rest
+        closeWhenStopped_ = true;
+        frameLoop_->requestStop();
+        event->ignore();
+        return;
+    }
     if (sequence_->running()) {
         event->ignore();
         if (closeWhenStopped_) // the run is ending already; the window closes when it returns
@@ -578,5 +617,6 @@ void MainWindow::askOkCancel(const QString &text, std::function<void(bool ok)> a
 }
 void MainWindow::showMessage(const QString &text) { showMessageBox(text, QMessageBox::Warning); }
 void MainWindow::showPlainMessage(const QString &text) { showMessageBox(text, QMessageBox::NoIcon); }
+void MainWindow::tell(const QString &text) { statusBar()->showMessage(text); }
 
 } // namespace orvane

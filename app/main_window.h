@@ -3,6 +3,7 @@
 // sequence, Start/Stop, the status field and progress bar, and the menus that
 // reach every other window.
 
+#include "frame_loop.h"
 #include "imaging_sequence.h"
 #include "picture_view.h"
 #include "rig.h"
@@ -99,8 +100,10 @@ public:
     void beep() override;
     void showMessage(const QString &text) override;
     void showPlainMessage(const QString &text) override;
+    void tell(const QString &text) override;
 
     ImagingSequence &sequence() { return *sequence_; }
+    FrameLoop &frameLoop() { return *frameLoop_; }
     Rig &rig() { return *rig_; }
     PictureView *pictureView() const { return picture1_; }
     const QStringList &notices() const { return notices_; }
@@ -138,6 +141,9 @@ private:
     QMenu *imagingMenu();
     void showPictureDisplay();
     void addSaveFormatCommand();
+    // Imaging > Loop (Ctrl+L) and the star's width and peak in the status bar.
+    void buildLoopCommand();
+    void onLoop();
     void connectCamera();
     void onStartStop();
     void showDeviceDialog();
@@ -160,6 +166,9 @@ private:
     MainWindowParts parts_;
     std::unique_ptr<Rig> rig_;
     std::unique_ptr<ImagingSequence> sequence_;
+    std::unique_ptr<FrameLoop> frameLoop_;
+    QAction *loop_ = nullptr;
+    QLabel *starProfile_ = nullptr;
     std::unique_ptr<PictureFileMenu> fileMenu_;
     std::unique_ptr<PictureDisplay> display_;
 

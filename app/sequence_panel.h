@@ -24,6 +24,8 @@ public:
     virtual void showMessage(const QString &text) = 0;
     // The same box without an icon: a plain report, not a warning.
     virtual void showPlainMessage(const QString &text) = 0;
+    // A passing word in the status line on what just happened; no problem, nothing kept.
+    virtual void tell(const QString &text) = 0;
 };
 
 class PlainSequencePanel : public SequencePanel {
@@ -66,6 +68,8 @@ public:
         plainMessages.append(text);
     }
     QStringList plainMessages; // those of `messages` shown without an icon
+    void tell(const QString &text) override { told.append(text); }
+    QStringList told;
 
     QStringList statusHistory;
 };

@@ -18,6 +18,12 @@ PixelView viewOf(const QImage &surface)
             surface.bytesPerLine() / std::ptrdiff_t(sizeof(uint32_t))};
 }
 
+// The current picture as 32-bit rows; the drawn surface may hold a guide box.
+QImage currentPicture(const PictureArea &area)
+{
+    return area.picture().convertToFormat(QImage::Format_RGB32);
+}
+
 } // namespace
 
 void Rig::MeasureGuideStar()
@@ -35,6 +41,23 @@ void Rig::DrawGuideBox()
     const SequenceState &seq = c_.sequence;
     const double half = c_.settings.GuideBoxSize / 2.0;
     c_.picture.drawBox(seq.StarX - half, seq.StarY + half, seq.StarX + half, seq.StarY - half, kBoxColour);
+}
+
+std::optional<StarPlace> Rig::starNear(int x, int y) const
+{
+    const QImage picture = currentPicture(c_.picture);
+    return orvane::starNear(viewOf(picture), x, y, c_.settings.GuideBoxSize, c_.guiding.MinStarSnr,
+                            c_.guiding.Algorithm->measure);
+}
+
+std::optional<StarProfile> Rig::markedStarProfile() const
+{
+    const QImage picture = currentPicture(c_.picture);
+    const SequenceState &seq = c_.sequence;
+    const PixelView view = viewOf(picture);
+    if (!c_.guiding.Algorithm->measure(view, seq.StarX, seq.StarY, c_.settings.GuideBoxSize, c_.guiding.MinStarSnr).found)
+        return std::nullopt;
+    return starProfile(view, seq.StarX, seq.StarY, c_.settings.GuideBoxSize);
 }
 
 void Rig::StartGuideMove()

@@ -14,6 +14,7 @@
 #include "result.h"
 #include "serial_link.h"
 #include "settings.h"
+#include "star_profile.h"
 
 #include <optional>
 
@@ -71,6 +72,12 @@ public:
     void MeasureGuideStar();
     void DrawGuideBox();
     void StartGuideMove();
+    // The star a click at (x, y) (pixels) means on the current picture, found as
+    // a guide step would find it; nothing when no star stands out there.
+    std::optional<StarPlace> starNear(int x, int y) const;
+    // Width and peak of the star in the guide box around the mark on the current
+    // picture; nothing when the guide search finds no star there.
+    std::optional<StarProfile> markedStarProfile() const;
 
     // --- frame files (frame_saver.cpp) ---
     // Saves the picture under the numbered name; a failure is told to the user

@@ -162,8 +162,10 @@ struct FaultRig : FaultRigFolder, SequenceTestRig {
         pump.at(clock.now() + 100, [this] {
             if (panel.status() != "Mark Star")
                 return markGuideStarWhenAsked();
-            const QPointF star = webcam->sim().starField().guideStar() + sky.offsetAt(clock.now()) + markOffset;
+            const QPointF star = webcam->sim().starField().guideStar() + sky.offsetAt(clock.now());
             sequence.onPictureMouseDown(std::round(star.x()), std::round(star.y()));
+            state.StarX = int16_t(state.StarX + markOffset.x());
+            state.StarY = int16_t(state.StarY + markOffset.y());
         });
     }
     // Runs `action` once, 1.5 s into the exposure of frame `frame` (1-based).
@@ -222,7 +224,7 @@ struct FaultRig : FaultRigFolder, SequenceTestRig {
         return n;
     }
 
-    QPointF markOffset; // pixels: where the user's click lands off the star
+    QPointF markOffset; // pixels: the guide lock put this far off the star the click marked
     QString saveDir;
     TappedOpener tap{mountLink};
     VanishingCamera *webcam = nullptr; // owned by `camera`

@@ -8,7 +8,7 @@ using namespace orvane::test;
 TEST(FaultGuiding, UntickingGuidingDuringACorrectionStillStopsTheMountAtTheEnd)
 {
     FaultRig rig(1);
-    // The click lands 10 pixels off the star: the first guide step (1 s into the
+    // The lock lies 10 pixels off the star: the first guide step (1 s into the
     // exposure) starts a 2-second correction.
     rig.markOffset = QPointF(10, 0);
     bool movingWhenUnticked = false, movingJustAfter = true;

@@ -17,12 +17,16 @@ const QByteArray kAck("\x06", 1);
 
 class SequenceTest : public ::testing::Test, protected SequenceRig {
 protected:
-    // Guiding ticked, the mount answers, the star is clicked at `markMs`.
-    void prepareGuided(uint32_t markMs)
+    // Guiding ticked, the mount answers, the star is clicked at `markMs` where the
+    // guide search finds it, (300, 200); from then on the camera shows `afterMark`.
+    void prepareGuided(uint32_t markMs, std::optional<QImage> afterMark = std::nullopt)
     {
         panel.controls.guiding = true;
         opener.reply = "P";
+        darkCamera->frame = test::DarkCamera::withStar(302, 201); // its first six-pixel run centres on (300, 200)
         markStarAt(markMs, 300, 200);
+        if (afterMark)
+            pump.at(markMs, [this, frame = *afterMark] { darkCamera->frame = frame; });
     }
 };
 
@@ -144,9 +148,8 @@ TEST_F(SequenceTest, StopDuringGuidePreparationStillTakesTheGuideFrame)
 
 TEST_F(SequenceTest, StopDuringAGuideStepLetsTheStepFinish)
 {
-    prepareGuided(3000);
+    prepareGuided(3000, test::DarkCamera::withStar(289, 200)); // 13 pixels left of the mark
     panel.exposure = "5";
-    darkCamera->frame = test::DarkCamera::withStar(289, 200); // 13 pixels left of the mark
     clickStartAt(4100); // inside the guide read-out 4001..4251
     sequence.onCommand1Click();
     EXPECT_EQ(bytes(), (Bytes{3, 2, 3, 0, 3, 2, 3, 0}));
@@ -156,9 +159,8 @@ TEST_F(SequenceTest, StopDuringAGuideStepLetsTheStepFinish)
 
 TEST_F(SequenceTest, ALostStarMovesNothingIsToldOnceAndGuidingResumes)
 {
-    prepareGuided(3000);
+    prepareGuided(3000, test::DarkCamera::blank()); // the star is gone after the mark
     panel.exposure = "7"; // guide steps just after 4000, 5000, ... 9000
-    darkCamera->frame = test::DarkCamera::blank(); // the star is gone
     pump.at(8500, [this] { darkCamera->frame = test::DarkCamera::withStar(289, 200); });
     sequence.onCommand1Click();
     // Five steps without a star send only stop-all; the sixth sees the star and moves.
@@ -175,9 +177,8 @@ TEST_F(SequenceTest, ALostStarMovesNothingIsToldOnceAndGuidingResumes)
 
 TEST_F(SequenceTest, UntickingGuidingDuringACorrectionStopsTheMountAtOnce)
 {
-    prepareGuided(3000);
+    prepareGuided(3000, test::DarkCamera::withStar(289, 200)); // a 13-pixel correction from about 4251
     panel.exposure = "3";
-    darkCamera->frame = test::DarkCamera::withStar(289, 200); // a 13-pixel correction from about 4251
     pump.at(4600, [this] { panel.controls.guiding = false; });
     std::vector<uint32_t> at;
     opener.onWrite = [&](const QByteArray &) { at.push_back(clock.now()); };
@@ -255,9 +256,9 @@ TEST_F(SequenceTest, GuidingTickedDuringAnUnguidedRunUsesTheLongSchedule)
 
 TEST_F(SequenceTest, AClickDuringAnExposureMovesTheBoxAtTheNextStep)
 {
-    prepareGuided(3000);
+    prepareGuided(3000, test::DarkCamera::withStar(102, 51)); // the search centres it on (100, 50)
     panel.exposure = "3";
-    markStarAt(4500, 100.5, 50.5); // ties to even: (100, 50)
+    markStarAt(4500, 101.5, 52.5); // beside the star
     // The steps read out at 4001 and 5001 (250 ms each); look after the second.
     uint32_t newEdge = 0, oldEdge = 0;
     pump.at(5300, [&] {

@@ -211,13 +211,30 @@ TEST(MainWindow, SaveFormatIsChosenModelessAndStoredInTheIniKeepingTheUsersLines
     EXPECT_TRUE(told[0].startsWith("The save format was not stored in " + ini)) << told[0].toStdString();
 }
 
-TEST(MainWindow, ClickOnThePictureMarksTheStarWithTiesToEven)
+TEST(MainWindow, AClickMarksTheStarBesideItAndNothingOnEmptySky)
 {
-    WindowRig rig;
-    rig.window->sequence().onPictureMouseDown(10.5, 11.5);
-    EXPECT_EQ(rig.state.StarX, 10);
-    EXPECT_EQ(rig.state.StarY, 12);
-    EXPECT_EQ(rig.state.StarMarked, 1);
+    struct Case {
+        const char *what;
+        bool star; // a star centred by the guide search on (100, 50)
+        double clickX, clickY;
+        int markX, markY, marked;
+        const char *told;
+    };
+    const Case cases[] = {
+        {"beside a star", true, 102.5, 51.5, 100, 50, 1, ""}, // told only during a run
+        {"on empty sky", false, 10.5, 11.5, 7, 8, 0, "No star here"},
+    };
+    for (const Case &c : cases) {
+        WindowRig rig;
+        rig.picture.setPicture(c.star ? test::DarkCamera::withStar(102, 51) : test::DarkCamera::blank());
+        rig.state.StarX = 7;
+        rig.state.StarY = 8;
+        rig.window->sequence().onPictureMouseDown(c.clickX, c.clickY);
+        EXPECT_EQ(rig.state.StarX, c.markX) << c.what;
+        EXPECT_EQ(rig.state.StarY, c.markY) << c.what;
+        EXPECT_EQ(rig.state.StarMarked, c.marked) << c.what;
+        EXPECT_EQ(rig.window->statusBar()->currentMessage(), c.told) << c.what;
+    }
 }
 
 TEST(MainWindow, AboutShowsTheVersionAndTheHelpHintAndItsHelpButtonOpensThePage)

@@ -175,11 +175,12 @@ TEST(PictureDisplay, UserPointsPaintAsSetAndTheGuideBoxStaysRed)
 TEST(PictureDisplay, ZoomCentresThePixelUnderTheMark)
 {
     DisplayWindow w;
-    // A 3 x 3 star centred on (300, 200), on black; the user clicks its middle.
+    // A 3 x 3 star centred on (300, 200), on black, marked there (a click would snap
+    // the mark to where the guide search measures the star, not to its middle).
     w.picture.setPicture(test::DarkCamera::withStar(300, 200));
-    QMouseEvent click(QEvent::MouseButtonPress, QPointF(300, 200), QPointF(300, 200), Qt::LeftButton,
-                      Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(w.on<QWidget>("Picture1"), &click);
+    w.state.StarX = 300;
+    w.state.StarY = 200;
+    w.state.StarMarked = 1;
 
     auto *view = w.in<QWidget>("zoomView");
     for (const auto &[choice, zoom] : {std::pair{"1:1", 1}, {"2:1", 2}, {"4:1", 4}}) {

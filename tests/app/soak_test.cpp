@@ -2,7 +2,9 @@
 // simulated clock, from an ordinary start and from 5 s before each wrap of the
 // 32-bit millisecond clock. Every frame must be on disk under its name, every
 // exposure exactly as long as asked, and the memory in use must not creep up.
+// Then ten minutes of focusing with the Loop command, memory again flat.
 #include "fault_fixture.h"
+#include "frame_loop.h"
 
 #include <QFile>
 
@@ -122,4 +124,41 @@ TEST(SoakGuided, ThousandFramesAcrossTheSignedWrap)
 TEST(SoakGuided, ThousandFramesAcrossTheUnsignedWrap)
 {
     soak(uint32_t(0x100000000ull - 5000));
+}
+
+TEST(SoakLoop, TenMinutesOfOneSecondFramesKeepMemoryFlat)
+{
+    SequenceTestRig rig({.startMs = 10000, .camera = RigCamera::SimulatedSky});
+    rig.panel.exposure = "1";
+    const QPointF star = rig.simCamera->starField().guideStar();
+    rig.state.StarX = int16_t(std::lround(star.x()));
+    rig.state.StarY = int16_t(std::lround(star.y()));
+    rig.state.StarMarked = 1;
+    FrameLoop loop(rig.rig, rig.panel);
+    int profiles = 0;
+    loop.showStarProfile = [&](const QString &text) { profiles += !text.isEmpty(); }; // a 1 s frame shows the star faintly
+    int64_t residentAt50 = 0;
+    const uint32_t endMs = rig.clock.now() + 600000;
+    std::function<void()> watch = [&] {
+        if (residentAt50 == 0 && loop.frames() >= 50)
+            residentAt50 = residentBytes();
+        if (reached(rig.clock.now(), endMs))
+            loop.requestStop();
+        else
+            rig.pump.at(rig.clock.now() + 1000, watch);
+    };
+    rig.pump.at(rig.clock.now() + 1000, watch);
+    loop.onLoopCommand();
+    const int64_t residentAtEnd = residentBytes();
+    std::cout << "loop: " << loop.frames() << " frames in 10 simulated minutes; resident " << residentAt50 / 1024
+              << " KiB after frame 50, " << residentAtEnd / 1024 << " KiB at the end\n";
+
+    EXPECT_GT(loop.frames(), 400); // 1 s exposure, 350 ms read-out
+    EXPECT_EQ(profiles, loop.frames());
+    EXPECT_EQ(rig.port.writes().back().value, rig.settings.GetImageState);
+    EXPECT_TRUE(rig.panel.messages.isEmpty()) << rig.panel.messages.join("\n").toStdString();
+    ASSERT_GT(residentAt50, 0);
+    if (!kAddressSanitizer) {
+        EXPECT_LT(residentAtEnd - residentAt50, 2 * 1024 * 1024) << "memory grew while looping";
+    }
 }

@@ -81,14 +81,16 @@ struct GuidedWindow : test::TestRig {
 
     QAction *action(const char *name) const { return window->findChild<QAction *>(name); }
 
-    // Runs the sequence; the user clicks 3 pixels beside the star, so the first
-    // guide step starts a correction. `duringExposure` runs 500 ms into it.
+    // Runs the sequence; the user marks the star and the lock is put 3 pixels
+    // beside it, so the first guide step starts a correction. `duringExposure`
+    // runs 500 ms into it.
     void run(std::function<void()> duringExposure)
     {
         pollStatus("Mark Star", [this] {
             const QPointF star = simCamera->starField().guideStar() +
                                  sky.offsetAt(clock.now());
-            window->sequence().onPictureMouseDown(std::round(star.x()) + 3, std::round(star.y()));
+            window->sequence().onPictureMouseDown(std::round(star.x()), std::round(star.y()));
+            state.StarX = int16_t(state.StarX + 3);
         });
         pollStatus("Image 1", [this, duringExposure] { pump.at(clock.now() + 500, duringExposure); });
         window->findChild<QPushButton *>("Command1")->click();

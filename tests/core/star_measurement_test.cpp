@@ -1,9 +1,11 @@
 // The guide-star search on small pictures in memory, without a rig.
 
 #include "star_measurement.h"
+#include "star_profile.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <functional>
 #include <random>
@@ -124,6 +126,75 @@ TEST(StarMeasurementTest, BackgroundAndSnrComeFromTheBoxOnThePicture)
     EXPECT_EQ(m.background, 10);
     // Run x = 26..31 above background: 0 0 0 110 190 110; a flat box has the 0.5 noise floor.
     EXPECT_DOUBLE_EQ(m.snr, 410 / (0.5 * std::sqrt(6.0)));
+}
+
+TEST(StarMarkTest, AClickBesideAStarMarksWhereTheGuideSearchFindsIt)
+{
+    struct Case {
+        const char *what;
+        bool starThere;
+        int clickX, clickY;
+    };
+    const Case cases[] = {
+        {"two pixels right of the star", true, 32, 20},
+        {"eight pixels up-left of the star", true, 22, 12},
+        {"noise alone", false, 30, 20},
+    };
+    for (const Case &c : cases) {
+        TestPicture picture(64, 48);
+        picture.noise(5, 15, 3);
+        if (c.starThere)
+            picture.star(30, 20);
+        const auto place = starNear(picture.view(), c.clickX, c.clickY, 20, 6, measureStar);
+        ASSERT_EQ(place.has_value(), c.starThere) << c.what;
+        if (!place)
+            continue;
+        // The first guide step from the new mark measures no drift at all.
+        const StarMeasurement first = measureStar(picture.view(), place->x, place->y, 20, 6);
+        EXPECT_TRUE(first.found) << c.what;
+        EXPECT_EQ(first.driftX, 0) << c.what;
+        EXPECT_EQ(first.driftY, 0) << c.what;
+        EXPECT_LE(std::abs(place->x - 30), 2) << c.what;
+        EXPECT_LE(std::abs(place->y - 20), 1) << c.what;
+    }
+}
+
+TEST(StarProfileTest, GaussianStarsHaveTheirFwhmAndPeak)
+{
+    struct Case {
+        double fwhm, cx, cy, amplitude;
+        int background, noise; // grey levels; noise: +- this, uniform
+        int markDx;            // pixels: the star this far right of the box centre
+    };
+    const Case cases[] = {
+        {2.0, 40.3, 30.7, 180, 0, 0, 0},   {2.7, 40.5, 30.5, 150, 30, 0, 0}, {2.6, 38.8, 31.2, 120, 20, 3, 6},
+        {4.0, 40.0, 30.0, 100, 10, 2, -8}, {6.0, 41.4, 29.6, 90, 40, 2, 0},
+    };
+    for (const Case &c : cases) {
+        TestPicture picture(80, 60);
+        std::mt19937 random(11);
+        std::uniform_int_distribution<int> noise(-c.noise, c.noise);
+        const double sigma = c.fwhm / 2.3548200450309493;
+        int peak = 0;
+        for (int y = 0; y < picture.height; ++y)
+            for (int x = 0; x < picture.width; ++x) {
+                const double r2 = (x - c.cx) * (x - c.cx) + (y - c.cy) * (y - c.cy);
+                const int level = std::clamp(
+                    int(std::lround(c.background + c.amplitude * std::exp(-r2 / (2 * sigma * sigma)))) + noise(random), 0, 255);
+                picture.set(x, y, level);
+                if (r2 < 4)
+                    peak = std::max(peak, level);
+            }
+        picture.set(int(c.cx) - 12, int(c.cy) + 9, 255); // a hot pixel in the box is not the star
+        const auto profile = starProfile(picture.view(), c.cx - c.markDx, c.cy, 40);
+        ASSERT_TRUE(profile) << c.fwhm;
+        EXPECT_NEAR(profile->fwhm, c.fwhm, 0.2) << "centre " << c.cx << ", " << c.cy;
+        EXPECT_EQ(profile->peak, peak) << c.fwhm;
+    }
+
+    TestPicture flat(80, 60);
+    flat.fill(25);
+    EXPECT_FALSE(starProfile(flat.view(), 40, 30, 40)) << "a box without light above its background";
 }
 
 } // namespace

@@ -1,7 +1,7 @@
 // Runs the whole program on the settings in argv[1] and starts a guided run by
 // itself: guiding ticked, a 60 s exposure with 1 s guide steps, and the guide star
-// marked five pixels beside the brightest star of the first guide frame, so the
-// first guide step sends a correction. The process tests end it with signals.
+// marked on the brightest star of the first guide frame and its lock put five
+// pixels beside it, so the first guide step sends a correction. The process tests end it with signals.
 #include "program.h"
 #include "run_program.h"
 
@@ -43,7 +43,9 @@ void startGuidedRun(MainWindow &window)
             return;
         marker->stop();
         const QPoint star = brightestPixel(window.rig().context().picture);
-        window.sequence().onPictureMouseDown(star.x() + kMarkOffsetPx, star.y());
+        window.sequence().onPictureMouseDown(star.x(), star.y());
+        SequenceState &lock = window.rig().context().sequence;
+        lock.StarX = int16_t(lock.StarX + kMarkOffsetPx);
     });
     marker->start(20);
     QTimer::singleShot(0, &window, [&window] {

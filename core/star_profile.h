@@ -1,0 +1,35 @@
+#pragma once
+// What the user sees of a star: where a click on it puts the guide mark, and how
+// wide and bright it is while focusing.
+
+#include "guide_algorithm.h"
+#include "pixel_view.h"
+
+#include <optional>
+
+namespace orvane {
+
+struct StarPlace {
+    int x = 0; // pixels
+    int y = 0;
+};
+
+// The star a click at (clickX, clickY) (pixels) means: the centre that `measure`
+// finds in the box of side boxSize pixels around the click, so the first guide
+// step after marking measures no drift; nothing when no star stands out there.
+std::optional<StarPlace> starNear(const PixelView &picture, double clickX, double clickY, int boxSize, double minSnr,
+                                  StarMeasurer measure);
+
+struct StarProfile {
+    double fwhm = 0; // pixels: full width at half maximum above the box's background
+    int peak = 0;    // grey level 0..255 of the star's brightest pixel
+};
+
+// The profile of the brightest star in the box of side boxSize pixels centred on
+// (x, y) (pixels): its width from the second moments of its light above the
+// box's median, weighted by a Gaussian that settles on the star's own width, so
+// the noise of the sky around it counts little. Nothing when the box holds no
+// light above its background.
+std::optional<StarProfile> starProfile(const PixelView &picture, double x, double y, int boxSize);
+
+} // namespace orvane
