@@ -3,6 +3,7 @@
 #include "numbers.h"
 #include "serial_devices.h"
 
+#include <cmath>
 #include <algorithm>
 #include <limits>
 
@@ -80,6 +81,38 @@ void ImagingSequence::onPictureMouseDown(double x, double y)
     seq.StarMarked = 1;
     if (inRun_)
         panel_.tell(QStringLiteral("Guide star marked at %1, %2").arg(seq.StarX).arg(seq.StarY));
+    tell(GuideEvent::StarMarked, QStringLiteral("%1, %2").arg(seq.StarX).arg(seq.StarY));
+}
+
+void ImagingSequence::tell(GuideEvent event, const QString &text)
+{
+    const uint32_t now = rig_.context().clock.now();
+    for (GuideObserver *observer : observers_)
+        observer->guideEvent(event, now, text);
+}
+
+void ImagingSequence::tellGuideStep()
+{
+    const RigContext &c = rig_.context();
+    const GuidingState &g = c.guiding;
+    GuideStep step;
+    step.timeMs = c.clock.now();
+    step.frameNumber = c.sequence.FrameNumber;
+    step.dxPx = g.DriftX; // not yet counted down: the move timer starts from the measurement
+    step.dyPx = g.DriftY;
+    step.starFound = g.StarFound;
+    step.snr = g.StarFound ? g.StarSnr : 0;
+    step.dirX = g.MoveDirX;
+    step.dirY = g.MoveDirY;
+    const Settings &s = c.settings;
+    if (g.MoveDirX != 0)
+        step.direction = g.MoveDirX > 0 ? s.DirLeft : s.DirRight;
+    else if (g.MoveDirY != 0)
+        step.direction = g.MoveDirY > 0 ? s.DirDown : s.DirUp;
+    const double movingPx = g.MoveDirX != 0 ? std::fabs(g.DriftX) : g.MoveDirY != 0 ? std::fabs(g.DriftY) : 0;
+    step.moveMs = s.PixPerSec > 0 ? movingPx * 1000.0 / s.PixPerSec : 0;
+    for (GuideObserver *observer : observers_)
+        observer->guideStep(step);
 }
 
 bool ImagingSequence::readMs(const QString &text, const char *label, int32_t &ms)
@@ -144,10 +177,15 @@ void ImagingSequence::run()
     if (!panel_.guidingTicked())
         guideMs = kUnguidedGuideMs;
 
+    bool guided = false; // the guide star was marked and guiding began
     try {
         bool goOn = true;
-        if (panel_.guidingTicked())
+        if (panel_.guidingTicked()) {
             goOn = prepareGuiding(guideMs);
+            guided = goOn && c.sequence.SequenceRunning == 1;
+            if (guided)
+                tell(GuideEvent::GuidingBegins);
+        }
         if (goOn) {
             // The count is read again here: it may have been edited while the star was marked.
             if (!readCount(panel_.frameCountText(), frameCount)) {
@@ -163,6 +201,8 @@ void ImagingSequence::run()
         panel_.showMessage(QStringLiteral("The sequence stopped: %1").arg(QString::fromUtf8(e.what())));
     }
     endSequence();
+    if (guided)
+        tell(GuideEvent::GuidingEnds);
 }
 
 bool ImagingSequence::prepareGuiding(int32_t guideMs)
@@ -253,6 +293,7 @@ void ImagingSequence::exposeFrames(int32_t exposureMs, int32_t guideMs, int16_t 
                     rig_.DrawGuideBox();
                     rig_.StartGuideMove();
                     followGuideStar();
+                    tellGuideStep();
                 }
             }
             // Sleep until the exposure ends, the next guide step or the move timer
@@ -277,12 +318,16 @@ void ImagingSequence::followGuideStar()
 {
     const SequenceState &seq = rig_.context().sequence;
     if (rig_.context().guiding.StarFound) {
-        if (lostSteps_ > 0) // the star is back: guiding goes on by itself
+        if (lostSteps_ > 0) { // the star is back: guiding goes on by itself
             panel_.setStatus(QStringLiteral("Image") + numberText(int64_t(seq.FrameNumber)));
+            tell(GuideEvent::StarFound);
+        }
         lostSteps_ = 0;
         return;
     }
     panel_.setStatus(QStringLiteral("Star lost"));
+    if (lostSteps_ == 0)
+        tell(GuideEvent::StarLost);
     if (lostSteps_ >= kLostStepsBeforeAlarm)
         return; // told once per loss
     if (++lostSteps_ == kLostStepsBeforeAlarm) {

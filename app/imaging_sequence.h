@@ -4,10 +4,12 @@
 // whole run happens inside the Start click; a second click (Stop) only clears
 // the running flag, which the run notices at its next check.
 
+#include "guide_events.h"
 #include "rig.h"
 #include "sequence_panel.h"
 
 #include <functional>
+#include <vector>
 
 namespace orvane {
 
@@ -22,6 +24,10 @@ public:
     void onPictureMouseDown(double x, double y);
 
     bool running() const { return inRun_; }
+    // Those told of every guide step and guiding event (the guide log, the guide graph);
+    // each must outlive the sequence or be removed first.
+    void addGuideObserver(GuideObserver *observer) { observers_.push_back(observer); }
+    void removeGuideObserver(GuideObserver *observer) { std::erase(observers_, observer); }
     // Asks a running sequence to end (its end steps still run); e.g. the window closing.
     void requestStop();
 
@@ -45,11 +51,14 @@ private:
     // False, with a message naming "Exposure sec", when the exposure has no length.
     // False, after telling the user, when `ms` read from the box `label` is not positive.
     bool lasts(int32_t ms, const char *label, const QString &text, const char *what);
+    void tell(GuideEvent event, const QString &text = {});
+    void tellGuideStep();
     uint32_t wakeTime(uint32_t now, uint32_t dueMs) const;
 
     Rig &rig_;
     SequencePanel &panel_;
     bool inRun_ = false;
+    std::vector<GuideObserver *> observers_;
     int lostSteps_ = 0; // guide steps in a row without a star, up to the alarm count
 };
 

@@ -34,6 +34,7 @@ void Rig::MeasureGuideStar()
     c_.guiding.DriftX = float(m.driftX);
     c_.guiding.DriftY = float(m.driftY);
     c_.guiding.StarFound = m.found;
+    c_.guiding.StarSnr = m.snr;
 }
 
 void Rig::DrawGuideBox()

@@ -57,6 +57,7 @@ struct GuidingState {
     int16_t MoveDirX = 0;   // 0 = no correction on the axis; +1 drift was positive; -1 otherwise
     int16_t MoveDirY = 0;
     uint32_t MoveClock = 0; // clock ms of the last move start or update
+    double StarSnr = 0;     // signal-to-noise ratio of the last measurement
     bool StarFound = true;  // the last measurement found a star in the box (not noise, not a hot pixel)
     double MinStarSnr = kDefaultMinStarSnr; // least signal-to-noise ratio of a star; orvane.ini [guide] minStarSnr
     const GuideAlgorithm *Algorithm = &kGuideAlgorithms[0]; // how the star in the box is measured

@@ -162,7 +162,24 @@ TEST_F(SequenceTest, ALostStarMovesNothingIsToldOnceAndGuidingResumes)
     prepareGuided(3000, test::DarkCamera::blank()); // the star is gone after the mark
     panel.exposure = "7"; // guide steps just after 4000, 5000, ... 9000
     pump.at(8500, [this] { darkCamera->frame = test::DarkCamera::withStar(289, 200); });
+    struct Recorder : GuideObserver {
+        std::vector<GuideStep> steps;
+        std::vector<GuideEvent> events;
+        void guideStep(const GuideStep &step) override { steps.push_back(step); }
+        void guideEvent(GuideEvent event, uint32_t, const QString &) override { events.push_back(event); }
+    } followers;
+    sequence.addGuideObserver(&followers);
     sequence.onCommand1Click();
+    // Those who follow the run hear every step as the mount got it, and the loss once.
+    EXPECT_EQ(followers.events, (std::vector{GuideEvent::StarMarked, GuideEvent::GuidingBegins, GuideEvent::StarLost,
+                                             GuideEvent::StarFound, GuideEvent::GuidingEnds}));
+    ASSERT_EQ(followers.steps.size(), 6u);
+    EXPECT_FALSE(followers.steps[4].starFound);
+    EXPECT_EQ(followers.steps[4].direction, "");
+    EXPECT_TRUE(followers.steps[5].starFound);
+    EXPECT_EQ(followers.steps[5].direction, "w");
+    EXPECT_EQ(followers.steps[5].dxPx, -13);
+    EXPECT_GT(followers.steps[5].moveMs, 0);
     // Five steps without a star send only stop-all; the sixth sees the star and moves.
     EXPECT_EQ(opener.writes, (QByteArrayList{kAck, kStopAll, kStopAll, kStopAll, kStopAll, kStopAll, kStopAll,
                                              ":RG#:Mw#", kStopAll}));
