@@ -16,6 +16,14 @@ namespace {
 
 // As written in the code; %1, %2 ... stand for what the message names.
 const char *const kMessages[] = {
+    // marking, looping, closing, remembering, saving in two formats
+    "No star here", "Guide star marked at %1, %2", "A sequence is running. Stop it and close Orvane?",
+    "No star in the guide box", "The picture area is in use by %1; loop when it has finished.",
+    "The loop stopped: %1", "No mount found on comm port %1 (%2, %3 baud): %4",
+    "The image frame was saved as %1 only. %2", "Cannot save the FITS frame %1: %2.",
+    "The save folder %1 of last time is not there any more; frames are saved in %2.",
+    "The window's entries were not kept in %1: %2.",
+    "The save format was not stored in %1: %2. Frames are saved as chosen until the program ends.",
     // start-up
     "No Video Capture Device!", "Orvane cannot start: %1", "Simulated: %1",
     "Your user cannot open %1 (%2): it is not in the group %3. Run \"sudo usermod -aG %3 $USER\", then log out and in again.",
