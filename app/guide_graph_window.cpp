@@ -22,8 +22,7 @@ namespace {
 
 constexpr int kScalesMin[] = {1, 5, 15, 60}; // minutes the time axis spans
 constexpr int kDefaultScale = 1;             // index: 5 minutes
-constexpr double kKeptMinutes = 60;          // the longest scale
-constexpr double kTrimBatchMinutes = 10;     // drop old points only once this many have gathered
+constexpr double kKeptMinutes = 60;          // the longest scale: steps kept for a change of scale
 
 // The smallest of 1, 2, 5, 10, 20, ... that holds `value`.
 double roundRangeUp(double value)
@@ -107,7 +106,7 @@ GuideGraphWindow::GuideGraphWindow(ImagingSequence &sequence, QWidget *parent)
     for (int minutes : kScalesMin)
         scale_->addItem(QStringLiteral("last %1 min").arg(minutes), minutes);
     scale_->setCurrentIndex(kDefaultScale);
-    connect(scale_, &QComboBox::currentIndexChanged, this, &GuideGraphWindow::applyScale);
+    connect(scale_, &QComboBox::currentIndexChanged, this, &GuideGraphWindow::replot);
     clear_ = new QPushButton(QStringLiteral("Clear"), this);
     clear_->setObjectName(QStringLiteral("clear"));
     connect(clear_, &QPushButton::clicked, this, &GuideGraphWindow::clear);
@@ -170,29 +169,42 @@ void GuideGraphWindow::guideStep(const GuideStep &step)
     const double t = (step.timeMs - startMs_) / 60000.0; // minutes
     run_.add(step);
     sinceOpened_.add(step);
+    history_.push_back({t, step});
+    while (history_.front().minutes < t - kKeptMinutes)
+        history_.pop_front();
+    Points points;
+    addPoints(points, t, step);
+    for (auto &[series, list] : points)
+        series->append(list);
+    starText_->setText(step.starFound ? QStringLiteral("Star SNR %1").arg(step.snr, 0, 'f', 1)
+                                      : QStringLiteral("Star lost"));
+    latestMinutes_ = t;
+    if (t > time_->max())
+        followTime();
+    showStats();
+}
+
+void GuideGraphWindow::addPoints(Points &points, double t, const GuideStep &step)
+{
     if (step.starFound) {
-        dx_->append(t, step.dxPx);
-        dy_->append(t, step.dyPx);
+        points[dx_].append({t, step.dxPx});
+        points[dy_].append({t, step.dyPx});
         const double reach = std::max(std::fabs(step.dxPx), std::fabs(step.dyPx));
         if (reach > driftRangePx_) {
             driftRangePx_ = roundRangeUp(reach);
             drift_->setRange(-driftRangePx_, driftRangePx_);
         }
-        starText_->setText(QStringLiteral("Star SNR %1").arg(step.snr, 0, 'f', 1));
     } else {
-        lost_->append(t, 0);
-        starText_->setText(QStringLiteral("Star lost"));
+        points[lost_].append({t, 0});
     }
     if (!step.direction.isEmpty() && step.moveMs > 0) {
         const double ms = (step.dirX + step.dirY) < 0 ? -step.moveMs : step.moveMs;
-        barsFor(step.direction)->append({{t, 0}, {t, ms}, {t, 0}});
+        points[barsFor(step.direction)].append({{t, 0}, {t, ms}, {t, 0}});
         if (step.moveMs > moveRangeMs_) {
             moveRangeMs_ = roundRangeUp(step.moveMs);
             move_->setRange(-moveRangeMs_, moveRangeMs_);
         }
     }
-    followTime(t);
-    showStats();
 }
 
 void GuideGraphWindow::guideEvent(GuideEvent event, uint32_t, const QString &)
@@ -205,11 +217,7 @@ void GuideGraphWindow::guideEvent(GuideEvent event, uint32_t, const QString &)
 
 void GuideGraphWindow::clear()
 {
-    for (QXYSeries *series : {static_cast<QXYSeries *>(dx_), static_cast<QXYSeries *>(dy_),
-                              static_cast<QXYSeries *>(lost_)})
-        series->clear();
-    for (auto &[direction, bars] : bars_)
-        bars->clear();
+    history_.clear();
     run_.clear();
     sinceOpened_.clear();
     haveStart_ = false;
@@ -219,43 +227,53 @@ void GuideGraphWindow::clear()
     drift_->setRange(-driftRangePx_, driftRangePx_);
     move_->setRange(-moveRangeMs_, moveRangeMs_);
     starText_->setText(QStringLiteral("Star SNR -"));
-    applyScale();
+    replot();
     showStats();
 }
 
-void GuideGraphWindow::followTime(double minutes)
-{
-    latestMinutes_ = minutes;
-    if (minutes > time_->max())
-        applyScale();
-    trimOldPoints(minutes);
-}
-
-void GuideGraphWindow::applyScale()
+double GuideGraphWindow::setTimeRange()
 {
     const double span = scale_->currentData().toInt(); // minutes
     // The newest point stands a quarter span from the right edge after a jump.
     const double right = std::max(span, latestMinutes_ + span / 4);
     time_->setRange(right - span, right);
     time_->setTickInterval(span / 5);
+    return right - span;
+}
+
+void GuideGraphWindow::followTime()
+{
+    // The series hold only what is in view, so a step costs the points shown, not the hour kept.
+    const double left = setTimeRange();
+    for (QXYSeries *series : allSeries())
+        dropBefore(series, left);
+}
+
+void GuideGraphWindow::replot()
+{
+    const double left = setTimeRange();
+    Points points;
+    for (QXYSeries *series : allSeries())
+        points[series]; // an empty list empties the series
+    for (const Plotted &p : history_)
+        if (p.minutes >= left)
+            addPoints(points, p.minutes, p.step);
+    for (auto &[series, list] : points)
+        series->replace(list);
+}
+
+std::vector<QXYSeries *> GuideGraphWindow::allSeries() const
+{
+    std::vector<QXYSeries *> all{dx_, dy_, lost_};
+    for (const auto &[direction, bars] : bars_)
+        all.push_back(bars);
+    return all;
 }
 
 void GuideGraphWindow::showStats()
 {
     runText_->setText(statsText("This run", run_));
     openText_->setText(statsText("Since opened", sinceOpened_));
-}
-
-void GuideGraphWindow::trimOldPoints(double nowMinutes)
-{
-    const double keepFrom = nowMinutes - kKeptMinutes;
-    if (dx_->count() == 0 || dx_->at(0).x() >= keepFrom - kTrimBatchMinutes)
-        return;
-    dropBefore(dx_, keepFrom);
-    dropBefore(dy_, keepFrom);
-    dropBefore(lost_, keepFrom);
-    for (auto &[direction, bars] : bars_)
-        dropBefore(bars, keepFrom);
 }
 
 } // namespace orvane

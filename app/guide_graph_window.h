@@ -11,7 +11,12 @@
 
 #include <QWidget>
 
+#include <QList>
+#include <QPointF>
+
+#include <deque>
 #include <map>
+#include <vector>
 
 class QComboBox;
 class QLabel;
@@ -20,6 +25,7 @@ class QChart;
 class QLineSeries;
 class QScatterSeries;
 class QValueAxis;
+class QXYSeries;
 
 namespace orvane {
 
@@ -45,18 +51,28 @@ public:
     const QLineSeries *correctionSeries(const QString &direction) const;
 
 private:
+    struct Plotted {
+        double minutes; // x of the step
+        GuideStep step;
+    };
+    using Points = std::map<QXYSeries *, QList<QPointF>>;
+
     QLineSeries *barsFor(const QString &direction);
-    // Keeps the newest point in view; moves the time axis in quarter-scale
-    // jumps, so most steps only append their points.
-    void followTime(double minutes);
-    void applyScale();
+    // The points of one step, and the drift and correction axes grown to hold them.
+    void addPoints(Points &points, double t, const GuideStep &step);
+    // Sets the time axis to the scale chosen with the newest step in view; returns its left end, minutes.
+    double setTimeRange();
+    // The time axis moves in quarter-scale jumps, so most steps only append their points.
+    void followTime();
+    // The series anew from the steps kept (a new scale, Clear).
+    void replot();
+    std::vector<QXYSeries *> allSeries() const;
     void showStats();
-    // Drops what lies beyond the longest scale, in batches.
-    void trimOldPoints(double nowMinutes);
 
     ImagingSequence &sequence_;
     DriftStats run_;
     DriftStats sinceOpened_;
+    std::deque<Plotted> history_; // the last hour of steps, for a change of scale
     bool haveStart_ = false;
     uint32_t startMs_ = 0;      // clock ms of x = 0
     double latestMinutes_ = 0;  // x of the newest step

@@ -10,6 +10,7 @@
 #include "test_support.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineSeries>
@@ -246,16 +247,24 @@ TEST(WindowsDuringARun, GuideGraphOpenedMidRunPlotsEachStepAndKeepsTheTimes)
     EXPECT_EQ(graph->dySeries()->count(), found);
     EXPECT_EQ(graph->lostSeries()->count(), int(recorder.steps.size()) - found);
     EXPECT_GE(moves, 1);
-    int barPoints = 0;
-    for (const QString &d : {rig.settings.DirLeft, rig.settings.DirRight, rig.settings.DirUp, rig.settings.DirDown})
-        barPoints += graph->correctionSeries(d) ? graph->correctionSeries(d)->count() : 0;
-    EXPECT_EQ(barPoints, 3 * moves);
+    const auto barPoints = [&] {
+        int points = 0;
+        for (const QString &d : {rig.settings.DirLeft, rig.settings.DirRight, rig.settings.DirUp, rig.settings.DirDown})
+            points += graph->correctionSeries(d) ? graph->correctionSeries(d)->count() : 0;
+        return points;
+    };
+    EXPECT_EQ(barPoints(), 3 * moves);
     // The RMS shown is the plain RMS of the measured steps; the run stays shown after its end.
     const double rms = std::sqrt(sumSquares / found);
     EXPECT_DOUBLE_EQ(graph->runStats().rmsTotalPx(), rms);
     for (const char *label : {"runStats", "openStats"})
         EXPECT_TRUE(graph->findChild<QLabel *>(label)->text().contains(
             QStringLiteral("total %1 px").arg(rms, 0, 'f', 2))) << label;
+
+    // Another scale draws the kept steps anew.
+    graph->findChild<QComboBox *>("scale")->setCurrentIndex(0);
+    EXPECT_EQ(graph->dxSeries()->count(), found);
+    EXPECT_EQ(barPoints(), 3 * moves);
 
     graph->findChild<QPushButton *>("clear")->click();
     EXPECT_EQ(graph->dxSeries()->count(), 0);
