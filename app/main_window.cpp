@@ -7,6 +7,7 @@
 #include "device_dialog.h"
 #include "directory_dialog.h"
 #include "frame_header.h"
+#include "guide_graph_window.h"
 #include "help_window.h"
 #include "numbers.h"
 #include "options_dialog.h"
@@ -94,6 +95,7 @@ MainWindow::~MainWindow()
 {
     // The views that paint through the display go before it does.
     delete pictureDisplay_;
+    delete guideGraph_; // it stops following the sequence before the sequence goes
     picture1_->setDisplay(nullptr);
     parts_.port.onRealPortChanged = nullptr;
     parts_.camera.setProblemNotifier(nullptr);
@@ -212,6 +214,7 @@ void MainWindow::buildMenus()
     imagingMenu()->addAction(QStringLiteral("Picture display"), this, &MainWindow::showPictureDisplay)
         ->setObjectName(QStringLiteral("showPictureDisplay"));
     addSaveFormatCommand();
+    addGuideCommands();
 }
 
 QMenu *MainWindow::imagingMenu()

@@ -36,6 +36,7 @@ class FileChooser;
 class PictureFileMenu;
 class PictureDisplayWindow;
 class SaveFolderLabel;
+class GuideGraphWindow;
 
 // Everything the window works with; all of it outlives the window.
 struct MainWindowParts {
@@ -126,6 +127,8 @@ public:
     // Imaging > Picture display, created on first use.
     PictureDisplayWindow *pictureDisplayWindow();
     PictureDisplay &pictureDisplay() { return *display_; }
+    // Guide > Guide graph, created on first use; it follows the sequence from then on.
+    GuideGraphWindow *guideGraphWindow();
 
 protected:
     // While a sequence runs, closing asks first; the run goes on meanwhile.
@@ -141,6 +144,10 @@ private:
     QMenu *imagingMenu();
     void showPictureDisplay();
     void addSaveFormatCommand();
+    // The "Guide" menu, made before Help the first time it is asked for, and its
+    // commands (main_window_guide.cpp).
+    QMenu *guideMenu();
+    void addGuideCommands();
     // Imaging > Loop (Ctrl+L) and the star's width and peak in the status bar.
     void buildLoopCommand();
     void onLoop();
@@ -189,6 +196,7 @@ private:
     QPointer<HelpWindow> help_;
     QPointer<PictureDisplayWindow> pictureDisplay_;
     QPointer<SaveFormatDialog> saveFormat_;
+    QPointer<GuideGraphWindow> guideGraph_;
 
     QStringList notices_;
     FrameHeader lastFrameHeader_{};

@@ -21,7 +21,7 @@ void MainWindow::setUpKeyboardAndNames()
         {"Camera", "&Camera"},   {"Device", "&Device"},     {"Format", "&Format"},   {"Source", "&Source"},
         {"Compression", "&Compression"}, {"Options", "&Options"}, {"deinterlace", "&Deinterlace"},
         {"About", "&About"},     {"Imaging", "&Imaging"},   {"showPictureDisplay", "&Picture display"},
-        {"Guide", "&Guide"},     {"Help", "&Help"},
+        {"Guide", "&Guide"},     {"showGuideGraph", "Guide &graph"}, {"Help", "&Help"},
     };
     for (const auto &[name, title] : titles) {
         if (auto *menu = menuBar()->findChild<QMenu *>(QLatin1String(name)))

@@ -175,7 +175,7 @@ TEST(MainWindow, ControlsStandWhereTheUserExpectsThem)
     QStringList menus;
     for (QAction *a : w.menuBar()->actions())
         menus << a->text().remove(u'&'); // a mnemonic's "&" is not shown
-    EXPECT_EQ(menus, (QStringList{"File", "Camera", "Options", "Deinterlace", "About", "Imaging", "Help"}));
+    EXPECT_EQ(menus, (QStringList{"File", "Camera", "Options", "Deinterlace", "About", "Imaging", "Guide", "Help"}));
 
     w.resize(1200, 900); // resizing moves nothing
     EXPECT_EQ(geometryOf("Picture1"), QRect(128, 8, 641, 481));
@@ -398,7 +398,7 @@ TEST(MainWindow, MenusHaveTheirMnemonicsAndFileHasItsShortcuts)
     const std::pair<const char *, QKeySequence> keys[] = {
         {"File", QKeySequence(Qt::ALT | Qt::Key_F)},     {"Camera", QKeySequence(Qt::ALT | Qt::Key_C)},
         {"Options", QKeySequence(Qt::ALT | Qt::Key_O)},  {"Deinterlace", QKeySequence(Qt::ALT | Qt::Key_D)},
-        {"About", QKeySequence(Qt::ALT | Qt::Key_A)}};
+        {"About", QKeySequence(Qt::ALT | Qt::Key_A)},  {"Guide", QKeySequence(Qt::ALT | Qt::Key_G)}};
     QList<QKeySequence> seen;
     for (QAction *a : rig.window->menuBar()->actions()) {
         const QKeySequence mnemonic = QKeySequence::mnemonic(a->text());

@@ -4,12 +4,17 @@
 #include "main_window.h"
 
 #include "file_chooser.h"
+#include "guide_graph_window.h"
 #include "nested_loop_watch.h"
 #include "sequence_fixture.h"
 #include "test_support.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QFileDialog>
+#include <QLabel>
+#include <QLineSeries>
+#include <QScatterSeries>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPushButton>
@@ -202,4 +207,67 @@ TEST(WindowsDuringARun, ClosingAsksFirstCancelKeepsTheRunOkEndsItThenCloses)
             EXPECT_FALSE(rig.port.initialized());
         }
     }
+}
+
+TEST(WindowsDuringARun, GuideGraphOpenedMidRunPlotsEachStepAndKeepsTheTimes)
+{
+    GuidedWindow plain;
+    plain.run([] {});
+
+    struct Recorder : GuideObserver {
+        std::vector<GuideStep> steps;
+        void guideStep(const GuideStep &step) override { steps.push_back(step); }
+        void guideEvent(GuideEvent, uint32_t, const QString &) override {}
+    } recorder;
+    GuidedWindow rig;
+    test::NestedLoopWatch watch;
+    GuideGraphWindow *graph = nullptr;
+    rig.run([&] {
+        rig.action("showGuideGraph")->trigger();
+        graph = rig.window->findChild<GuideGraphWindow *>("guideGraph");
+        rig.window->sequence().addGuideObserver(&recorder);
+    });
+    rig.window->sequence().removeGuideObserver(&recorder);
+
+    EXPECT_EQ(watch.nestedLoops(), 0);
+    EXPECT_EQ(rig.portWrites, plain.portWrites);
+    EXPECT_EQ(rig.timed.sends, plain.timed.sends);
+    ASSERT_TRUE(graph && graph->isVisible());
+    ASSERT_GE(recorder.steps.size(), 2u);
+    // One point per step the graph saw, the corrections as three-point bars.
+    double sumSquares = 0;
+    int found = 0, moves = 0;
+    for (const GuideStep &s : recorder.steps) {
+        found += s.starFound;
+        moves += !s.direction.isEmpty();
+        if (s.starFound)
+            sumSquares += s.dxPx * s.dxPx + s.dyPx * s.dyPx;
+    }
+    EXPECT_EQ(graph->dxSeries()->count(), found);
+    EXPECT_EQ(graph->dySeries()->count(), found);
+    EXPECT_EQ(graph->lostSeries()->count(), int(recorder.steps.size()) - found);
+    EXPECT_GE(moves, 1);
+    const auto barPoints = [&] {
+        int points = 0;
+        for (const QString &d : {rig.settings.DirLeft, rig.settings.DirRight, rig.settings.DirUp, rig.settings.DirDown})
+            points += graph->correctionSeries(d) ? graph->correctionSeries(d)->count() : 0;
+        return points;
+    };
+    EXPECT_EQ(barPoints(), 3 * moves);
+    // The RMS shown is the plain RMS of the measured steps; the run stays shown after its end.
+    const double rms = std::sqrt(sumSquares / found);
+    EXPECT_DOUBLE_EQ(graph->runStats().rmsTotalPx(), rms);
+    for (const char *label : {"runStats", "openStats"})
+        EXPECT_TRUE(graph->findChild<QLabel *>(label)->text().contains(
+            QStringLiteral("total %1 px").arg(rms, 0, 'f', 2))) << label;
+
+    // Another scale draws the kept steps anew.
+    graph->findChild<QComboBox *>("scale")->setCurrentIndex(0);
+    EXPECT_EQ(graph->dxSeries()->count(), found);
+    EXPECT_EQ(barPoints(), 3 * moves);
+
+    graph->findChild<QPushButton *>("clear")->click();
+    EXPECT_EQ(graph->dxSeries()->count(), 0);
+    EXPECT_EQ(graph->runStats().steps() + graph->openStats().steps(), 0);
+    EXPECT_TRUE(graph->findChild<QLabel *>("openStats")->text().contains("total 0.00 px"));
 }

@@ -1,11 +1,13 @@
 // Makes the pictures of docs/: the main window idle and during a guided
 // exposure, the picture display beside a stretched frame, the Options window
-// (also with a box's tooltip shown), the device and save-directory windows.
+// (also with a box's tooltip shown), the device and save-directory windows,
+// the guide graph during a guided run.
 // The main window runs on the simulated rig and a simulated clock, so every run
 // gives the same pictures.
 #include "device_dialog.h"
 #include "directory_dialog.h"
 #include "file_chooser.h"
+#include "guide_graph_window.h"
 #include "main_window.h"
 #include "options_dialog.h"
 #include "picture_display_window.h"
@@ -94,6 +96,36 @@ bool guidingWindow(const QDir &out)
         w.window->sequence().onPictureMouseDown(std::round(star.x()), std::round(star.y()));
         const uint32_t shotAt = w.clock.now() + 12500;
         w.pump.at(shotAt, [&] { saved = save(*w.window, out, "main-window-guiding.png"); });
+        w.pump.at(shotAt + 1, [&] { w.window->findChild<QPushButton *>("Command1")->click(); });
+    };
+    w.pump.at(w.clock.now() + 100, markWhenAsked);
+    w.window->findChild<QPushButton *>("Command1")->click();
+    return saved;
+}
+
+// Two minutes into a guided 3 min exposure, the guide graph beside it; the
+// mark stands 2 pixels off the star, so the first steps pull it in.
+bool guideGraph(const QDir &out)
+{
+    SimulatedWindow w;
+    if (!w.window->load())
+        return false;
+    w.window->findChild<QCheckBox *>("Check2")->setChecked(true);
+    w.window->findChild<QLineEdit *>("Text1")->setText("180");
+    GuideGraphWindow *graph = w.window->guideGraphWindow();
+    graph->resize(900, 560);
+    graph->show();
+    bool saved = false;
+    std::function<void()> markWhenAsked = [&] {
+        if (w.window->status() != "Mark Star") {
+            w.pump.at(w.clock.now() + 100, markWhenAsked);
+            return;
+        }
+        const QPointF star = w.simCamera->starField().guideStar() + w.sky.offsetAt(w.clock.now());
+        w.window->sequence().onPictureMouseDown(std::round(star.x()), std::round(star.y()));
+        w.state.StarX = int16_t(w.state.StarX + 2);
+        const uint32_t shotAt = w.clock.now() + 120000;
+        w.pump.at(shotAt, [&] { saved = save(*graph, out, "guide-graph.png"); });
         w.pump.at(shotAt + 1, [&] { w.window->findChild<QPushButton *>("Command1")->click(); });
     };
     w.pump.at(w.clock.now() + 100, markWhenAsked);
@@ -225,7 +257,7 @@ int main(int argc, char **argv)
     const QDir out(QDir(QString::fromLocal8Bit(argv[1])).absolutePath()); // the windows change the working folder
     bool ok = true;
     for (auto make : {idleWindow, guidingWindow, pictureDisplay, optionsPlain, optionsTooltip, deviceWindow,
-                      directoryWindow})
+                      directoryWindow, guideGraph})
         ok = make(out) && ok;
     return ok ? 0 : 1;
 }

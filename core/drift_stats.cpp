@@ -1,0 +1,35 @@
+#include "drift_stats.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace orvane {
+
+void DriftStats::add(const GuideStep &step)
+{
+    if (!step.starFound) {
+        ++lost_;
+        return;
+    }
+    ++measured_;
+    sumDx2_ += step.dxPx * step.dxPx;
+    sumDy2_ += step.dyPx * step.dyPx;
+    peakPx_ = std::max(peakPx_, std::hypot(step.dxPx, step.dyPx));
+}
+
+double DriftStats::rmsXPx() const
+{
+    return measured_ > 0 ? std::sqrt(sumDx2_ / measured_) : 0;
+}
+
+double DriftStats::rmsYPx() const
+{
+    return measured_ > 0 ? std::sqrt(sumDy2_ / measured_) : 0;
+}
+
+double DriftStats::rmsTotalPx() const
+{
+    return measured_ > 0 ? std::sqrt((sumDx2_ + sumDy2_) / measured_) : 0;
+}
+
+} // namespace orvane

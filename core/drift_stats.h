@@ -1,0 +1,34 @@
+#pragma once
+// Running statistics of a guide run's drift: the root-mean-square of the
+// measured dx and dy of the steps that found the star, their total, and the
+// peak distance. Adding a step costs a few additions, so a window can keep
+// them up to date every guide step.
+
+#include "guide_events.h"
+
+#include <cstdint>
+
+namespace orvane {
+
+class DriftStats {
+public:
+    void add(const GuideStep &step);
+    void clear() { *this = DriftStats{}; }
+
+    int32_t steps() const { return measured_ + lost_; }
+    int32_t measuredSteps() const { return measured_; } // steps with a star
+    int32_t lostSteps() const { return lost_; }
+    double rmsXPx() const;     // pixels; 0 before the first measured step
+    double rmsYPx() const;     // pixels
+    double rmsTotalPx() const; // pixels: sqrt(rmsX² + rmsY²)
+    double peakPx() const { return peakPx_; } // the largest sqrt(dx² + dy²) of one step
+
+private:
+    int32_t measured_ = 0;
+    int32_t lost_ = 0;
+    double sumDx2_ = 0; // px²
+    double sumDy2_ = 0; // px²
+    double peakPx_ = 0;
+};
+
+} // namespace orvane
