@@ -195,7 +195,7 @@ void ImagingSequence::run()
             rig_.startExposure();
             panel_.setProgressMax(exposureMs);
             if (c.sequence.FrameNumber < frameCount + 1)
-                exposeFrames(exposureMs, guideMs, frameCount);
+                exposeFrames(exposureMs, guideMs, frameCount, guided);
         }
     } catch (const std::exception &e) {
         panel_.showMessage(QStringLiteral("The sequence stopped: %1").arg(QString::fromUtf8(e.what())));
@@ -261,10 +261,11 @@ uint32_t ImagingSequence::wakeTime(uint32_t now, uint32_t dueMs) const
     return wake;
 }
 
-void ImagingSequence::exposeFrames(int32_t exposureMs, int32_t guideMs, int16_t frameCount)
+void ImagingSequence::exposeFrames(int32_t exposureMs, int32_t guideMs, int16_t frameCount, bool guided)
 {
     const RigContext &c = rig_.context();
     SequenceState &seq = c.sequence;
+    bool guidingTicked = panel_.guidingTicked(); // as last told to those who follow the run
     while (seq.FrameNumber < frameCount + 1) {
         const QString frame = QStringLiteral("frame %1 of %2").arg(seq.FrameNumber).arg(frameCount);
         panel_.setStatus(QStringLiteral("Image") + numberText(int64_t(seq.FrameNumber)));
@@ -302,6 +303,10 @@ void ImagingSequence::exposeFrames(int32_t exposureMs, int32_t guideMs, int16_t 
             const int64_t dueSinceT1 = panel_.guidingTicked() ? std::min<int64_t>(nextStepMs, exposureMs) : exposureMs;
             c.pump.processEventsOrSleep(wakeTime(c.clock.now(), t1 + uint32_t(std::max<int64_t>(dueSinceT1, 0))));
             rig_.ServiceGuideMoves();
+            if (guided && panel_.guidingTicked() != guidingTicked) {
+                guidingTicked = !guidingTicked;
+                tell(guidingTicked ? GuideEvent::GuidingOn : GuideEvent::GuidingOff);
+            }
             if (seq.SequenceRunning == 0)
                 return;
             panel_.setProgressValue(int32_t(elapsed));
@@ -309,8 +314,11 @@ void ImagingSequence::exposeFrames(int32_t exposureMs, int32_t guideMs, int16_t 
         ++seq.FrameNumber;
         panel_.showActivity(QStringLiteral("reading out ") + frame);
         const bool delivered = rig_.GrabImageFrame();
-        if (panel_.saveTicked())
+        if (panel_.saveTicked()) {
             (void)rig_.SaveImageFrame(delivered); // a failed save is told to the user; the run goes on
+            if (!rig_.savedFrame().isEmpty())
+                tell(GuideEvent::FrameSaved, rig_.savedFrame());
+        }
     }
 }
 

@@ -39,7 +39,8 @@ public:
 private:
     void run();
     bool prepareGuiding(int32_t guideMs);
-    void exposeFrames(int32_t exposureMs, int32_t guideMs, int16_t frameCount);
+    // `guided`: guiding began, so unticking and ticking it again is told.
+    void exposeFrames(int32_t exposureMs, int32_t guideMs, int16_t frameCount, bool guided);
     void endSequence();
     // After a guide step: "Star lost" while the box holds no star, one beep and
     // one notice after a few such steps in a row, the frame's status once it is back.

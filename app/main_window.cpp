@@ -70,6 +70,8 @@ MainWindow::MainWindow(MainWindowParts parts, QWidget *parent) : QMainWindow(par
                                             parts_.picture, *this});
     sequence_ = std::make_unique<ImagingSequence>(*rig_, *this);
     frameLoop_ = std::make_unique<FrameLoop>(*rig_, *this);
+    guideLog_ = std::make_unique<GuideLog>(rig_->context(), guideLogOptionsFromIni(parts_.iniPath, guideLogNotes_));
+    sequence_->addGuideObserver(guideLog_.get());
     buildLoopCommand();
     fileMenu_ = std::make_unique<PictureFileMenu>(parts_.picture, parts_.files);
     picture1_->onMouseDown = [this](double x, double y) { sequence_->onPictureMouseDown(x, y); };
@@ -93,6 +95,8 @@ MainWindow::MainWindow(MainWindowParts parts, QWidget *parent) : QMainWindow(par
 
 MainWindow::~MainWindow()
 {
+    sequence_->removeGuideObserver(guideLog_.get());
+    guideLog_.reset(); // "Log closed at ...", while the window can still tell a problem
     // The views that paint through the display go before it does.
     delete pictureDisplay_;
     delete guideGraph_; // it stops following the sequence before the sequence goes
@@ -310,6 +314,8 @@ bool MainWindow::load()
         showMessageBox(QStringLiteral("No Video Capture Device!"), QMessageBox::Information);
     parts_.sequence.SaveDir = form3()->currentPath();
     recallWindow();
+    for (const QString &note : guideLogNotes_)
+        notify(note);
     return true;
 }
 

@@ -4,6 +4,7 @@
 // reach every other window.
 
 #include "frame_loop.h"
+#include "guide_log.h"
 #include "imaging_sequence.h"
 #include "picture_view.h"
 #include "rig.h"
@@ -174,6 +175,8 @@ private:
     std::unique_ptr<Rig> rig_;
     std::unique_ptr<ImagingSequence> sequence_;
     std::unique_ptr<FrameLoop> frameLoop_;
+    std::unique_ptr<GuideLog> guideLog_; // follows every guided run
+    QStringList guideLogNotes_;          // problems with orvane.ini [guidelog], told by load()
     QAction *loop_ = nullptr;
     QLabel *starProfile_ = nullptr;
     std::unique_ptr<PictureFileMenu> fileMenu_;

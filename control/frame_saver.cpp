@@ -4,6 +4,7 @@
 
 #include "file_rewrite.h"
 #include "frame_header.h"
+#include "guide_log.h"
 #include "numbers.h"
 #include "serial_devices.h"
 
@@ -16,6 +17,17 @@
 namespace orvane {
 
 namespace {
+
+QString cameraName(const EzVidCap &camera)
+{
+    const CaptureSource *source = camera.sourceInUse();
+    return source ? source->name() : QStringLiteral("none");
+}
+
+QString mountName(const MSComm &comm)
+{
+    return comm.CommPort() == kSimulatedMountPort ? QStringLiteral("simulated") : comm.device();
+}
 
 // The first index as typed in the Index box, rounded ties-to-even. A number
 // beyond 16 bits is kept as it is (40000 gives frames from 40001 on) so long as
@@ -104,15 +116,14 @@ QString fitsNameFor(const QString &bmpName)
 Result Rig::saveFits(const QString &path, int64_t index)
 {
     const SequenceState &seq = c_.sequence;
-    const CaptureSource *source = c_.camera.sourceInUse();
     const FrameFacts facts{
         .exposure = seq.ReadOut,
         .utcStartMs = c_.clock.utcMs(seq.ReadOut.startMs),
         .index = index,
         .frameNumber = seq.FrameNumber,
         .lineDoubled = c_.panel.lineDoublingTicked(),
-        .camera = source ? source->name() : QStringLiteral("none"),
-        .mount = c_.comm.CommPort() == kSimulatedMountPort ? QStringLiteral("simulated") : c_.comm.device(),
+        .camera = cameraName(c_.camera),
+        .mount = mountName(c_.comm),
         .simulated = simulatedParts(c_.camera, c_.settings, c_.port),
         .site = seq.SaveFormat.site,
     };
@@ -130,8 +141,35 @@ Result Rig::saveFits(const QString &path, int64_t index)
     return Result::success();
 }
 
+void Rig::recordFrame(const QString &fileName)
+{
+    const ExposureRecord &e = c_.sequence.ReadOut;
+    const GuideStats &g = e.guide;
+    const FrameRow row{.fileName = fileName,
+                       .utcStart = isoUtc(c_.clock.utcMs(e.startMs)),
+                       .utcEnd = isoUtc(c_.clock.utcMs(e.endMs)),
+                       .exposureS = elapsedMs(e.startMs, e.endMs) / 1000.0,
+                       .camera = cameraName(c_.camera),
+                       .mount = mountName(c_.comm),
+                       .lineDoubled = c_.panel.lineDoublingTicked(),
+                       .guideSteps = g.steps,
+                       .lostSteps = g.lostSteps,
+                       .rmsXPx = g.rmsXPx(),
+                       .rmsYPx = g.rmsYPx(),
+                       .rmsPx = g.rmsPx(),
+                       .peakPx = g.peakPx};
+    if (Result written = appendFrameRecord(c_.sequence.SaveDir, row); !written) {
+        const QString told = QStringLiteral("frames.csv in %1 cannot be written: %2. The frames themselves are saved.")
+                                 .arg(c_.sequence.SaveDir, written.error());
+        if (told != framesCsvTold_) // once, not at every frame
+            c_.panel.notify(told);
+        framesCsvTold_ = told;
+    }
+}
+
 Result Rig::SaveImageFrame(bool frameDelivered)
 {
+    savedFrame_.clear();
     const FrameFormat &format = c_.sequence.SaveFormat;
     const int64_t firstIndex = firstIndexValue(c_.panel.firstIndex());
     int64_t index = firstIndex + int64_t(c_.sequence.FrameNumber) - 1;
@@ -185,8 +223,11 @@ Result Rig::SaveImageFrame(bool frameDelivered)
         else
             problems << written.error();
     }
-    if (!saved.isEmpty())
+    if (!saved.isEmpty()) {
         c_.panel.frameSaved(saved.first());
+        savedFrame_ = fileNames(saved);
+        recordFrame(savedFrame_);
+    }
     if (problems.isEmpty())
         return Result::success();
     // The sequence goes on; the user hears of it once, without a blocking box.

@@ -86,10 +86,15 @@ public:
     // nothing is written under this frame's name and the user is told so.
     // The format (BMP, FITS or both) is the sequence's SaveFormat; a frame
     // takes the next number free under every name it is written under.
+    // Each saved frame gets its row in frames.csv in the save directory.
     Result SaveImageFrame(bool frameDelivered = true);
+    // The file names (without folder) the last SaveImageFrame wrote; empty when it wrote none.
+    const QString &savedFrame() const { return savedFrame_; }
     // The picture as a FITS frame with its header, under `path`; `index` is the
     // number in its name.
     Result saveFits(const QString &path, int64_t index);
+    // Appends the frame just read out, saved as `fileName`, to frames.csv.
+    void recordFrame(const QString &fileName);
 
     // Port write of one byte to the configured address.
     void writePort(uint8_t value) { c_.port.SetPortVal(uint16_t(c_.settings.PortAddress), value, 1); }
@@ -97,6 +102,8 @@ public:
 private:
     RigContext c_;
     bool guidingWasTicked_ = false; // Check2 as ServiceGuideMoves last saw it
+    QString savedFrame_;
+    QString framesCsvTold_; // the last frames.csv failure told
 };
 
 // "Image" + "001" style name: directory, separator, stem, index of at least three

@@ -7,6 +7,7 @@
 
 #include <QString>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 
@@ -17,6 +18,7 @@ struct GuideStats {
     int steps = 0;     // guide frames measured during the exposure
     int lostSteps = 0; // of them, those without a star in the box
     double sumSquaresXPx2 = 0, sumSquaresYPx2 = 0; // drift at the steps with a star, squared and summed
+    double peakPx = 0; // the largest distance from the mark at a step with a star
     const char *algorithm = nullptr; // how the star was measured
 
     int foundSteps() const { return steps - lostSteps; }
@@ -78,6 +80,7 @@ inline void addGuideStep(GuideStats &stats, const GuidingState &guiding)
     }
     stats.sumSquaresXPx2 += double(guiding.DriftX) * guiding.DriftX;
     stats.sumSquaresYPx2 += double(guiding.DriftY) * guiding.DriftY;
+    stats.peakPx = std::max(stats.peakPx, std::hypot(double(guiding.DriftX), double(guiding.DriftY)));
 }
 
 } // namespace orvane

@@ -6,6 +6,7 @@
 
 #include "sequence_fixture.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
 #include <QTemporaryDir>
@@ -190,9 +191,12 @@ struct FaultRig : FaultRigFolder, SequenceTestRig {
         return !sequence.running() && panel.caption == "Start" && state.SequenceRunning == 0;
     }
 
+    // Every file in `path` but frames.csv, the record of the frames saved there.
     QStringList framesIn(const QString &path) const
     {
-        return QDir(path).entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
+        QStringList files = QDir(path).entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
+        files.removeOne(QStringLiteral("frames.csv"));
+        return files;
     }
     // Names and sizes both right: each a whole 640 x 480 picture file.
     bool wholeFrames(const QString &path, const QStringList &names) const
@@ -237,6 +241,36 @@ inline QStringList frameNames(int from, int to)
     for (int i = from; i <= to; ++i)
         names << QStringLiteral("Image%1.bmp").arg(i, 3, 10, QLatin1Char('0'));
     return names;
+}
+
+// Clock ms of an ISO 8601 UTC time written by a run on the simulated clock.
+inline int64_t clockMsOf(const QString &isoUtc)
+{
+    const QDateTime t = QDateTime::fromString(isoUtc, Qt::ISODateWithMs);
+    EXPECT_TRUE(t.isValid()) << isoUtc.toStdString();
+    QDateTime utc = t;
+    utc.setTimeSpec(Qt::UTC);
+    return utc.toMSecsSinceEpoch() - SimClock::kUtcAtZeroMs;
+}
+
+// Clock ms of the port writes that started and ended the exposure of frame
+// `frame` (1-based): the ExposureState write after the last GetImageState
+// before the frame's AmpOnState write, and that AmpOnState write.
+inline std::pair<int64_t, int64_t> exposureInPortRecord(const FaultRig &rig, int frame)
+{
+    int ends = 0;
+    int64_t start = -1;
+    bool afterGetImage = false;
+    for (const PortWrite &w : rig.history) {
+        if (w.value == rig.settings.GetImageState)
+            afterGetImage = true;
+        else if (w.value == rig.settings.ExposureState && afterGetImage) {
+            start = w.atMs;
+            afterGetImage = false;
+        } else if (w.value == rig.settings.AmpOnState && ++ends == frame)
+            return {start, w.atMs};
+    }
+    return {-1, -1};
 }
 
 } // namespace orvane::test

@@ -6,41 +6,10 @@
 #include "fits_file.h"
 #include "fits_support.h"
 
-#include <QDateTime>
-
 using namespace orvane;
 using namespace orvane::test;
 
 namespace {
-
-int64_t clockMsOf(const QString &isoUtc)
-{
-    const QDateTime t = QDateTime::fromString(isoUtc, Qt::ISODateWithMs);
-    EXPECT_TRUE(t.isValid()) << isoUtc.toStdString();
-    QDateTime utc = t;
-    utc.setTimeSpec(Qt::UTC);
-    return utc.toMSecsSinceEpoch() - SimClock::kUtcAtZeroMs;
-}
-
-// Clock ms of the port writes that started and ended the exposure of frame
-// `frame` (1-based): the ExposureState write after the last GetImageState
-// before the frame's AmpOnState write, and that AmpOnState write.
-std::pair<int64_t, int64_t> exposureInPortRecord(const FaultRig &rig, int frame)
-{
-    int ends = 0;
-    int64_t start = -1;
-    bool afterGetImage = false;
-    for (const PortWrite &w : rig.history) {
-        if (w.value == rig.settings.GetImageState)
-            afterGetImage = true;
-        else if (w.value == rig.settings.ExposureState && afterGetImage) {
-            start = w.atMs;
-            afterGetImage = false;
-        } else if (w.value == rig.settings.AmpOnState && ++ends == frame)
-            return {start, w.atMs};
-    }
-    return {-1, -1};
-}
 
 TEST(FitsSequence, FramesPassFitsverifyWithTheWholeHeaderAndTheBmpPixels)
 {

@@ -45,6 +45,7 @@ const char *const kMessages[] = {
     "; the file holds its old content again", "; its old content could not be put back either, so it is cut",
     "it is not a plain file, so it was left alone",
     "%1 [guide] minStarSnr: \"%2\" is not a number above 0; guiding uses %3.",
+    "%1 [guidelog] enabled: \"%2\" is neither true nor false; the guide log is written.",
     "%1 [mount] %2: \"%3\" is not a number from %4 to %5; using %6.",
     "%1 [camera] %2: \"%3\" is not a number; the simulated camera uses %4.",
     "%1 [camera] %2: %3 is outside %4 to %5; the simulated camera uses %6.",
@@ -108,7 +109,8 @@ const char *const kMessages[] = {
     "Cannot claim the printer port %1: %2 — is another program using it?", "The printer port is not open.",
     // files
     "%1 is there already; this frame is saved as %2 and the numbering goes on from there.",
-    "The image frame was not saved. %1", "The image frame was not saved to %1: the picture area is in use by %2.",
+    "The guide log cannot be written in %1: %2. Guiding goes on without it.",
+    "frames.csv in %1 cannot be written: %2. The frames themselves are saved.", "The image frame was not saved. %1", "The image frame was not saved to %1: the picture area is in use by %2.",
     "The image frame was not saved to %1: the camera delivered no picture for it.",
     "Cannot load the picture %1: %2.", "the file does not exist", "it is a folder, not a picture file",
     "it is not a plain file", "the file is too large to be a picture (%1 bytes)",

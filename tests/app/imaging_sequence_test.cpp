@@ -239,7 +239,8 @@ TEST_F(SequenceTest, FiveSavedFramesAreNumberedOneToFive)
     panel.exposure = "1";
     sequence.onCommand1Click();
     QStringList names = QDir(dir.path()).entryList(QDir::Files, QDir::Name);
-    EXPECT_EQ(names, (QStringList{"Image001.bmp", "Image002.bmp", "Image003.bmp", "Image004.bmp", "Image005.bmp"}));
+    EXPECT_EQ(names, (QStringList{"Image001.bmp", "Image002.bmp", "Image003.bmp", "Image004.bmp", "Image005.bmp",
+                                  "frames.csv"}));
     EXPECT_EQ(state.FrameNumber, 6);
 }
 

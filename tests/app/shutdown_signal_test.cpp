@@ -64,6 +64,7 @@ TEST_P(ShutdownSignalTest, StopsTheMountBeforeExiting)
 
     QProcess child;
     child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    child.setWorkingDirectory(dir.path()); // the save folder it starts in, with its guide log
     child.start(QStringLiteral(ORVANE_GUIDED_CHILD), {dir.path()});
     ASSERT_TRUE(child.waitForStarted());
 

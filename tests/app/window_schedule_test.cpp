@@ -78,6 +78,7 @@ struct GuidedWindow : test::TestRig {
         port.addListener([this](const PortWrite &w) { portWrites.push_back({w.atMs, QByteArray(1, char(w.value))}); });
         window = test::windowOn(*this, files, dir.path());
         EXPECT_TRUE(window->load());
+        state.SaveDir = dir.path(); // the guide log goes there, not into the working folder
         for (QDialog *d : test::openDialogs<QDialog>(window.get()))
             d->reject(); // what start-up had to say
         window->findChild<QCheckBox *>("Check2")->setChecked(true);

@@ -28,7 +28,9 @@ protected:
             state.FrameNumber = int16_t(frame + 1);
             EXPECT_TRUE(rig.SaveImageFrame().ok()) << panel.notices.join(u'\n').toStdString();
         }
-        return QDir(dir.path()).entryList(QDir::Files, QDir::Name);
+        QStringList names = QDir(dir.path()).entryList(QDir::Files, QDir::Name);
+        names.removeOne(QStringLiteral("frames.csv")); // the record of the frames saved
+        return names;
     }
 
     QTemporaryDir dir;

@@ -1,0 +1,159 @@
+#include "guide_log.h"
+
+#include "serial_devices.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QSettings>
+
+namespace orvane {
+
+namespace {
+
+const QString kDefaultFolder = QStringLiteral("guide-logs");
+
+// Appends `text` to the open `file` and flushes it; on a failure cuts the file
+// back to where it was, so no half line is left for later lines to follow.
+Result appendFlushed(QFile &file, const QByteArray &text)
+{
+    const qint64 before = file.size();
+    if (file.write(text) == text.size() && file.flush())
+        return Result::success();
+    const QString cause = file.errorString();
+    file.resize(before);
+    return Result::failure(cause);
+}
+
+QByteArray linesText(const QStringList &lines)
+{
+    QByteArray text;
+    for (const QString &line : lines)
+        text += line.toUtf8() + '\n';
+    return text;
+}
+
+} // namespace
+
+GuideLogOptions guideLogOptionsFromIni(const QString &iniPath, QStringList &notes)
+{
+    const QSettings ini(iniPath, QSettings::IniFormat);
+    GuideLogOptions options;
+    options.folder = ini.value(QStringLiteral("guidelog/folder")).toString().trimmed();
+    const QString enabled = ini.value(QStringLiteral("guidelog/enabled"), QStringLiteral("true")).toString().trimmed();
+    if (enabled == QLatin1String("false"))
+        options.enabled = false;
+    else if (enabled != QLatin1String("true"))
+        notes.append(QStringLiteral("%1 [guidelog] enabled: \"%2\" is neither true nor false; the guide log is written.")
+                         .arg(iniPath, enabled));
+    return options;
+}
+
+GuideLog::GuideLog(const RigContext &context, GuideLogOptions options) : c_(context), options_(std::move(options)) {}
+
+GuideLog::~GuideLog()
+{
+    if (file_.isOpen())
+        write({guideLogClosed(localAt(c_.clock.now()))});
+}
+
+QString GuideLog::folder() const
+{
+    const QDir saveDir(c_.sequence.SaveDir);
+    return QDir::cleanPath(saveDir.filePath(options_.folder.isEmpty() ? kDefaultFolder : options_.folder));
+}
+
+QDateTime GuideLog::localAt(uint32_t clockMs) const
+{
+    return QDateTime::fromMSecsSinceEpoch(c_.clock.utcMs(clockMs));
+}
+
+void GuideLog::fail(const QString &cause)
+{
+    file_.close();
+    const QString sentence =
+        QStringLiteral("The guide log cannot be written in %1: %2. Guiding goes on without it.").arg(folder(), cause);
+    if (sentence != told_)
+        c_.panel.notify(sentence);
+    told_ = sentence;
+}
+
+bool GuideLog::open(const QDateTime &now)
+{
+    const QString dir = folder();
+    if (file_.isOpen() && QFileInfo(file_.fileName()).absolutePath() == QFileInfo(dir).absoluteFilePath())
+        return true;
+    file_.close();
+    if (!QDir().mkpath(dir)) {
+        fail(QStringLiteral("the folder cannot be made"));
+        return false;
+    }
+    // Tonight's file is the newest one begun since last noon; else a new one.
+    QString name = guideLogFileName(now);
+    const QStringList logs = QDir(dir).entryList({QStringLiteral("guide_log-*.txt")}, QDir::Files, QDir::Name);
+    for (auto it = logs.rbegin(); it != logs.rend(); ++it)
+        if (const auto begun = guideLogFileTime(*it); begun && sameNight(*begun, now)) {
+            name = *it;
+            break;
+        }
+    file_.setFileName(QDir(dir).filePath(name));
+    if (!file_.open(QIODevice::WriteOnly | QIODevice::Append)) {
+        fail(file_.errorString());
+        return false;
+    }
+    return file_.size() > 0 || write(guideLogOpening(QStringLiteral("Orvane version " ORVANE_VERSION), now));
+}
+
+bool GuideLog::write(const QStringList &lines)
+{
+    if (!file_.isOpen())
+        return false;
+    if (Result written = appendFlushed(file_, linesText(lines)); !written) {
+        fail(written.error());
+        return false;
+    }
+    return true;
+}
+
+void GuideLog::guideStep(const GuideStep &step)
+{
+    if (!inRun_)
+        return;
+    const AxisLetters axes{c_.settings.DirLeft, c_.settings.DirRight, c_.settings.DirUp, c_.settings.DirDown};
+    write({guideLogRow(++steps_, elapsedMs(beganMs_, step.timeMs) / 1000.0, step, axes)});
+}
+
+void GuideLog::guideEvent(GuideEvent event, uint32_t timeMs, const QString &text)
+{
+    if (event == GuideEvent::GuidingBegins) {
+        if (!options_.enabled || !open(localAt(timeMs)))
+            return;
+        inRun_ = true;
+        beganMs_ = timeMs;
+        steps_ = 0;
+        const QString mount = c_.comm.CommPort() == kSimulatedMountPort ? QStringLiteral("simulated") : c_.comm.device();
+        write(guideLogRunHeader({localAt(timeMs), mount, double(c_.settings.PixPerSec)}));
+        return;
+    }
+    if (!inRun_)
+        return;
+    if (event == GuideEvent::GuidingEnds) {
+        inRun_ = false;
+        write({guideLogEnds(localAt(timeMs)), {}});
+        return;
+    }
+    write({guideLogInfo(event, text)});
+}
+
+Result appendFrameRecord(const QString &saveDir, const FrameRow &row)
+{
+    QFile file(QDir(saveDir).filePath(QStringLiteral("frames.csv")));
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
+        return Result::failure(file.errorString());
+    QStringList lines;
+    if (file.size() == 0)
+        lines << framesCsvHeader();
+    lines << framesCsvRow(row);
+    return appendFlushed(file, linesText(lines));
+}
+
+} // namespace orvane
