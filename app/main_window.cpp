@@ -221,16 +221,21 @@ void MainWindow::buildMenus()
     addGuideCommands();
 }
 
-QMenu *MainWindow::imagingMenu()
+QMenu *MainWindow::menuBeforeHelp(const QString &title)
 {
     QMenuBar *bar = menuBar();
-    if (auto *menu = bar->findChild<QMenu *>(QStringLiteral("Imaging"), Qt::FindDirectChildrenOnly))
+    if (auto *menu = bar->findChild<QMenu *>(title, Qt::FindDirectChildrenOnly))
         return menu;
-    auto *menu = new QMenu(QStringLiteral("Imaging"), bar);
-    menu->setObjectName(QStringLiteral("Imaging"));
+    auto *menu = new QMenu(title, bar);
+    menu->setObjectName(title);
     const auto *help = bar->findChild<QMenu *>(QStringLiteral("Help"), Qt::FindDirectChildrenOnly);
     bar->insertMenu(help ? help->menuAction() : nullptr, menu);
     return menu;
+}
+
+QMenu *MainWindow::imagingMenu()
+{
+    return menuBeforeHelp(QStringLiteral("Imaging"));
 }
 
 void MainWindow::addSaveFormatCommand()

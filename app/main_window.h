@@ -142,6 +142,8 @@ private:
     // a name for every control that screen readers say (main_window_keys.cpp).
     void setUpKeyboardAndNames();
     // The "Imaging" menu, made before Help the first time it is asked for.
+    // A menu of that title between the menus already there and Help, made the first time.
+    QMenu *menuBeforeHelp(const QString &title);
     QMenu *imagingMenu();
     void showPictureDisplay();
     void addSaveFormatCommand();

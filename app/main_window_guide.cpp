@@ -5,20 +5,12 @@
 #include "guide_graph_window.h"
 
 #include <QMenu>
-#include <QMenuBar>
 
 namespace orvane {
 
 QMenu *MainWindow::guideMenu()
 {
-    QMenuBar *bar = menuBar();
-    if (auto *menu = bar->findChild<QMenu *>(QStringLiteral("Guide"), Qt::FindDirectChildrenOnly))
-        return menu;
-    auto *menu = new QMenu(QStringLiteral("Guide"), bar);
-    menu->setObjectName(QStringLiteral("Guide"));
-    const auto *help = bar->findChild<QMenu *>(QStringLiteral("Help"), Qt::FindDirectChildrenOnly);
-    bar->insertMenu(help ? help->menuAction() : nullptr, menu);
-    return menu;
+    return menuBeforeHelp(QStringLiteral("Guide"));
 }
 
 void MainWindow::addGuideCommands()
