@@ -183,12 +183,13 @@ TEST(ClosedLoop, TheCloudAndTheLeastStarSnrComeFromOrvaneIni)
 
     QFile f(ini);
     ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write("[sky]\ncloudStartS=30\ncloudLengthS=8\n");
+    f.write("[sky]\ncloudStartS=30\ncloudLengthS=8\ncloudEveryS=100\n");
     f.close();
     const SimSky sky(1000, skyMotionFromIni(ini));
-    EXPECT_EQ(sky.transparencyAt(1000 + 29999), 1.0);
-    EXPECT_EQ(sky.transparencyAt(1000 + 30000), 0.0);
-    EXPECT_EQ(sky.transparencyAt(1000 + 37999), 0.0);
-    EXPECT_EQ(sky.transparencyAt(1000 + 38000), 1.0);
+    // Each cloud hides the stars for 8 s, one every 100 s from second 30 on.
+    for (uint32_t s : {29999, 37999 + 1, 129999, 138000, 238000})
+        EXPECT_EQ(sky.transparencyAt(1000 + s), 1.0) << s << " ms";
+    for (uint32_t s : {30000, 37999, 130000, 137999, 230000})
+        EXPECT_EQ(sky.transparencyAt(1000 + s), 0.0) << s << " ms";
     EXPECT_EQ(SimSky(1000).transparencyAt(1000 + 35000), 1.0); // no cloud unless asked
 }
