@@ -2,6 +2,7 @@
 // simulated sky, the simulated camera sees it, and the guiding has to hold the
 // star on its mark, as it would on a real telescope.
 #include "program.h"
+#include "rehearsal_findings.h"
 #include "sequence_fixture.h"
 
 #include <QDir>
@@ -118,6 +119,37 @@ TEST(ClosedLoop, GuidingHoldsTheStarOnItsMarkForTenMinutes)
     EXPECT_TRUE(rig.panel.messages.isEmpty()) << rig.panel.messages.join("; ").toStdString();
     EXPECT_EQ(QDir(rig.dir.path()).entryList({"*.bmp"}).size(), 10);
     EXPECT_LT(starArea(rig, rig.clock.now() - 30000), 12) << "a round star";
+}
+
+TEST(ClosedLoop, ARehearsalOfTheSameSettingsGuidesAsWellAndWarnsOfNothing)
+{
+    struct Steps : GuideObserver {
+        DriftStats stats;
+        void guideStep(const GuideStep &step) override { stats.add(step); }
+        void guideEvent(GuideEvent, uint32_t, const QString &) override {}
+    } steps;
+    SimulatedRig rig(true);
+    rig.sequence.addGuideObserver(&steps);
+    rig.markGuideStarWhenAsked();
+    (void)runAndTrack(rig, 600000);
+    ASSERT_GT(steps.stats.measuredSteps(), 500);
+
+    RehearsalPlan plan;
+    plan.settings = rig.settings;
+    plan.guiding = rig.guiding;
+    plan.exposure = rig.panel.exposure;
+    plan.guide = rig.panel.guide;
+    plan.frameCount = rig.panel.frameCount;
+    plan.fileStem = rig.panel.controls.stem;
+    plan.guidingTicked = true;
+    RehearsalProgress progress;
+    const RehearsalRun run = rehearse(plan, progress);
+    const RehearsalFindings findings = findingsOf(plan, run);
+    EXPECT_EQ(findings.guiding.steps(), steps.stats.steps());
+    EXPECT_NEAR(findings.guiding.rmsTotalPx(), steps.stats.rmsTotalPx(), 0.1 * steps.stats.rmsTotalPx());
+    EXPECT_TRUE(findings.warnings.isEmpty()) << findings.warnings.join("; ").toStdString();
+    EXPECT_TRUE(findings.spoiled.empty());
+    EXPECT_EQ(run.frames.size(), 10u);
 }
 
 TEST(ClosedLoop, WithoutGuidingTheStarDriftsAway)
