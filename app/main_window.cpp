@@ -1,5 +1,7 @@
 #include "main_window.h"
 
+#include "rehearsal_window.h"
+
 #include "capture_dialogs.h"
 #include "config_file.h"
 #include "message_box.h"
@@ -13,6 +15,7 @@
 #include "options_dialog.h"
 #include "picture_display_window.h"
 #include "picture_file_menu.h"
+#include "rehearsal_window.h"
 #include "save_folder_label.h"
 #include "save_format_dialog.h"
 #include "serial_devices.h"
@@ -95,6 +98,7 @@ MainWindow::MainWindow(MainWindowParts parts, QWidget *parent) : QMainWindow(par
 
 MainWindow::~MainWindow()
 {
+    delete rehearsal_; // a rehearsal still running ends first and gives back the picture area
     sequence_->removeGuideObserver(guideLog_.get());
     guideLog_.reset(); // "Log closed at ...", while the window can still tell a problem
     // The views that paint through the display go before it does.

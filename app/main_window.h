@@ -38,6 +38,7 @@ class PictureFileMenu;
 class PictureDisplayWindow;
 class SaveFolderLabel;
 class GuideGraphWindow;
+class RehearsalWindow;
 
 // Everything the window works with; all of it outlives the window.
 struct MainWindowParts {
@@ -130,6 +131,12 @@ public:
     PictureDisplay &pictureDisplay() { return *display_; }
     // Guide > Guide graph, created on first use; it follows the sequence from then on.
     GuideGraphWindow *guideGraphWindow();
+    // Guide > Rehearse..., created on first use.
+    RehearsalWindow *rehearsalWindow();
+    // The parts the window works with (a rehearsal copies the settings and guiding state).
+    const MainWindowParts &parts() const { return parts_; }
+    // Where tonight's guide log goes (and a rehearsal's report beside it).
+    QString guideLogFolder() const { return guideLog_->folder(); }
 
 protected:
     // While a sequence runs, closing asks first; the run goes on meanwhile.
@@ -202,6 +209,7 @@ private:
     QPointer<PictureDisplayWindow> pictureDisplay_;
     QPointer<SaveFormatDialog> saveFormat_;
     QPointer<GuideGraphWindow> guideGraph_;
+    QPointer<RehearsalWindow> rehearsal_;
 
     QStringList notices_;
     FrameHeader lastFrameHeader_{};

@@ -3,6 +3,7 @@
 #include "main_window.h"
 
 #include "guide_graph_window.h"
+#include "rehearsal_window.h"
 
 #include <QMenu>
 
@@ -19,6 +20,19 @@ void MainWindow::addGuideCommands()
         guideGraphWindow()->show();
         guideGraphWindow()->raise();
     })->setObjectName(QStringLiteral("showGuideGraph"));
+    QAction *rehearse = guideMenu()->addAction(QStringLiteral("Rehearse\u2026"), this, [this] {
+        rehearsalWindow()->show();
+        rehearsalWindow()->raise();
+    });
+    rehearse->setObjectName(QStringLiteral("showRehearsal"));
+    rehearse->setToolTip(QStringLiteral("Run tonight's plan on the simulated rig, fast, and see how it would go"));
+}
+
+RehearsalWindow *MainWindow::rehearsalWindow()
+{
+    if (!rehearsal_)
+        rehearsal_ = new RehearsalWindow(*this, this);
+    return rehearsal_;
 }
 
 GuideGraphWindow *MainWindow::guideGraphWindow()
