@@ -53,6 +53,27 @@ QString reportText(const RehearsalPlan &plan, const RehearsalRun &run, const Reh
                .arg(g.peakPx(), 0, 'f', 2)
                .arg(g.steps())
                .arg(g.lostSteps());
+    out << "Frames that would be spoiled: ";
+    if (f.spoiled.empty())
+        out << "none";
+    for (size_t i = 0; i < f.spoiled.size(); ++i)
+        out << (i ? ", " : "") << f.spoiled[i] << " (" << f.spoiledWhy[int(i)] << ")";
+    out << " of " << run.frames.size() << "\nWarnings:";
+    if (f.warnings.isEmpty())
+        out << " none";
+    out << "\n";
+    for (const QString &warning : f.warnings)
+        out << "- " << warning << "\n";
+    QStringList told; // each notice once, with how often it came
+    for (const QString &notice : run.notices)
+        if (!told.contains(notice))
+            told.append(notice);
+    for (const QString &notice : told) {
+        out << "Told during the run: " << notice;
+        if (const qsizetype times = run.notices.count(notice); times > 1)
+            out << " (" << times << " times)";
+        out << "\n";
+    }
     out << "\nFrame  FWHM px  roundness  guide steps  lost  RMS px\n";
     size_t spoiledAt = 0;
     for (const RehearsedFrame &frame : run.frames) {
@@ -68,19 +89,6 @@ QString reportText(const RehearsalPlan &plan, const RehearsalRun &run, const Reh
             out << "  spoiled: " << f.spoiledWhy[int(spoiledAt++)];
         out << "\n";
     }
-    out << "\nFrames that would be spoiled: ";
-    if (f.spoiled.empty())
-        out << "none";
-    for (size_t i = 0; i < f.spoiled.size(); ++i)
-        out << (i ? ", " : "") << f.spoiled[i] << " (" << f.spoiledWhy[int(i)] << ")";
-    out << " of " << run.frames.size() << "\n\nWarnings:";
-    if (f.warnings.isEmpty())
-        out << " none";
-    out << "\n";
-    for (const QString &warning : f.warnings)
-        out << "- " << warning << "\n";
-    for (const QString &notice : run.notices)
-        out << "Told during the run: " << notice << "\n";
     return text;
 }
 

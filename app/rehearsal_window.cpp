@@ -273,8 +273,11 @@ void RehearsalWindow::finish(RehearsalRun run)
     const QString text = orvane::reportText(*running_, run, findings, double(wall_.elapsed()) / 1000);
     report_->setPlainText(text);
     plotRun(run);
-    saveReport(text);
-    emit finished();
+    // Saved once the chart has laid out its new axes, so the picture shows them.
+    QTimer::singleShot(0, this, [this, text] {
+        saveReport(text);
+        emit finished();
+    });
 }
 
 QString RehearsalWindow::reportText() const
