@@ -50,6 +50,11 @@ struct RehearsalRig {
         : settings(plan.settings), guiding(plan.guiding), sky(clock.now(), plan.sky), mount(sky, clock, plan.mount)
     {
         settings.CommPort = kSimulatedMountPort; // never the user's serial device
+        // A correction the real rig ran last is not the rehearsal's: its times are on another clock.
+        guiding.MoveDirX = 0;
+        guiding.MoveDirY = 0;
+        guiding.DriftX = 0;
+        guiding.DriftY = 0;
         state.SaveDir = frames.path();
         state.SaveFormat = plan.saveFormat;
         comm.setCommPort(kSimulatedMountPort);
