@@ -50,6 +50,7 @@ struct SimulatedWindow : test::TestRig {
         : test::TestRig({.startMs = 100000, .camera = test::RigCamera::SimulatedSky, .link = test::RigLink::SimulatedMount})
     {
         test::writeAll(dir.filePath("orvane.cfg"), defaultSettings());
+        test::writeAll(dir.filePath("orvane.ini"), "[guidelog]\nenabled=false\n"); // no log beside the pictures
         window = test::windowOn(*this, files, dir.path());
         window->showMessageBox = [](const QString &, QMessageBox::Icon) {};
     }
