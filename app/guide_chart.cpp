@@ -1,7 +1,6 @@
 #include "guide_chart.h"
 
 #include <QChart>
-#include <QLineSeries>
 #include <QScatterSeries>
 #include <QValueAxis>
 
@@ -13,6 +12,11 @@ namespace {
 
 constexpr double kLeastDriftRangePx = 1;
 constexpr double kLeastMoveRangeMs = 100;
+
+const QColor kDxColour(0x1f, 0x77, 0xb4), kDyColour(0xd6, 0x27, 0x28);
+// Correction bars, one colour per direction text in the order they first appear; lighter than the drift lines.
+const QColor kBarColours[] = {QColor(0x2c, 0xa0, 0x2c), QColor(0xff, 0x9f, 0x40), QColor(0x94, 0x67, 0xbd),
+                              QColor(0x8c, 0x56, 0x4b), QColor(0x17, 0xbe, 0xcf), QColor(0xbc, 0xbd, 0x22)};
 
 // The smallest of 1, 2, 5, 10, 20, ... that holds `value`.
 double roundRangeUp(double value)
@@ -47,29 +51,26 @@ GuideChart::GuideChart(QWidget *parent) : QChartView(parent)
     chart_->addAxis(drift_, Qt::AlignLeft);
     chart_->addAxis(move_, Qt::AlignRight);
 
-    const auto addDrift = [this](QXYSeries *series, const char *name) {
-        series->setName(QLatin1String(name));
-        chart_->addSeries(series);
-        series->attachAxis(time_);
-        series->attachAxis(drift_);
-    };
-    dx_ = new QLineSeries;
-    dy_ = new QLineSeries;
+    dx_ = std::make_unique<ChartTrace>(*chart_, *time_, *drift_, QStringLiteral("dx"), kDxColour);
+    dy_ = std::make_unique<ChartTrace>(*chart_, *time_, *drift_, QStringLiteral("dy"), kDyColour);
     lost_ = new QScatterSeries;
+    lost_->setName(QStringLiteral("star lost"));
     lost_->setMarkerSize(9);
-    lost_->setColor(Qt::red);
-    addDrift(dx_, "dx");
-    addDrift(dy_, "dy");
-    addDrift(lost_, "star lost");
+    lost_->setColor(Qt::black);
+    chart_->addSeries(lost_);
+    lost_->attachAxis(time_);
+    lost_->attachAxis(drift_);
     setChart(chart_);
     setMinimumSize(640, 360);
     resetRanges();
 }
 
-const QLineSeries *GuideChart::correctionSeries(const QString &direction) const
+GuideChart::~GuideChart() = default;
+
+const ChartTrace *GuideChart::correctionTrace(const QString &direction) const
 {
     const auto found = bars_.find(direction);
-    return found == bars_.end() ? nullptr : found->second;
+    return found == bars_.end() ? nullptr : found->second.get();
 }
 
 double GuideChart::timeMax() const
@@ -77,39 +78,33 @@ double GuideChart::timeMax() const
     return time_->max();
 }
 
-QLineSeries *GuideChart::barsFor(const QString &direction)
+ChartTrace *GuideChart::barsFor(const QString &direction)
 {
-    QLineSeries *&bars = bars_[direction];
+    std::unique_ptr<ChartTrace> &bars = bars_[direction];
     if (!bars) {
-        bars = new QLineSeries;
-        bars->setName(QStringLiteral("move %1").arg(direction.toUpper()));
-        // Thin lines: a wide pen's stroke of hundreds of bars costs far more to paint.
-        QPen pen = bars->pen();
-        pen.setWidth(0); // cosmetic: one pixel, the quickest to draw
-        bars->setPen(pen);
-        chart_->addSeries(bars);
-        bars->attachAxis(time_);
-        bars->attachAxis(move_);
+        const QColor colour = kBarColours[(bars_.size() - 1) % std::size(kBarColours)];
+        bars = std::make_unique<ChartTrace>(*chart_, *time_, *move_, QStringLiteral("move %1").arg(direction.toUpper()),
+                                            colour);
     }
-    return bars;
+    return bars.get();
 }
 
 void GuideChart::addPoints(Points &points, double t, const GuideStep &step)
 {
     if (step.starFound) {
-        points[dx_].append({t, step.dxPx});
-        points[dy_].append({t, step.dyPx});
+        points.traces[dx_.get()].append({t, step.dxPx});
+        points.traces[dy_.get()].append({t, step.dyPx});
         const double reach = std::max(std::fabs(step.dxPx), std::fabs(step.dyPx));
         if (reach > driftRangePx_) {
             driftRangePx_ = roundRangeUp(reach);
             drift_->setRange(-driftRangePx_, driftRangePx_);
         }
     } else {
-        points[lost_].append({t, 0});
+        points.lost.append({t, 0});
     }
     if (!step.direction.isEmpty() && step.moveMs > 0) {
         const double ms = (step.dirX + step.dirY) < 0 ? -step.moveMs : step.moveMs;
-        points[barsFor(step.direction)].append({{t, 0}, {t, ms}, {t, 0}});
+        points.traces[barsFor(step.direction)].append({{t, 0}, {t, ms}, {t, 0}});
         if (step.moveMs > moveRangeMs_) {
             moveRangeMs_ = roundRangeUp(step.moveMs);
             move_->setRange(-moveRangeMs_, moveRangeMs_);
@@ -119,16 +114,19 @@ void GuideChart::addPoints(Points &points, double t, const GuideStep &step)
 
 void GuideChart::append(const Points &points)
 {
-    for (const auto &[series, list] : points)
-        series->append(list);
+    for (const auto &[trace, list] : points.traces)
+        trace->append(list);
+    if (!points.lost.isEmpty())
+        lost_->append(points.lost);
 }
 
 void GuideChart::replace(Points points)
 {
-    for (QXYSeries *series : allSeries())
-        points[series]; // an empty list empties the series
-    for (auto &[series, list] : points)
-        series->replace(list);
+    for (ChartTrace *trace : allTraces())
+        points.traces[trace]; // an empty list empties the trace
+    for (auto &[trace, list] : points.traces)
+        trace->replace(list);
+    lost_->replace(points.lost);
 }
 
 void GuideChart::resetRanges()
@@ -147,20 +145,20 @@ void GuideChart::setTimeRange(double left, double right, double tick)
 
 void GuideChart::dropBefore(double minutes)
 {
-    for (QXYSeries *series : allSeries()) {
-        int first = 0;
-        while (first < series->count() && series->at(first).x() < minutes)
-            ++first;
-        if (first > 0)
-            series->removePoints(0, first);
-    }
+    for (ChartTrace *trace : allTraces())
+        trace->dropBefore(minutes);
+    int first = 0;
+    while (first < lost_->count() && lost_->at(first).x() < minutes)
+        ++first;
+    if (first > 0)
+        lost_->removePoints(0, first);
 }
 
-std::vector<QXYSeries *> GuideChart::allSeries() const
+std::vector<ChartTrace *> GuideChart::allTraces() const
 {
-    std::vector<QXYSeries *> all{dx_, dy_, lost_};
+    std::vector<ChartTrace *> all{dx_.get(), dy_.get()};
     for (const auto &[direction, bars] : bars_)
-        all.push_back(bars);
+        all.push_back(bars.get());
     return all;
 }
 

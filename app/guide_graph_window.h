@@ -8,6 +8,7 @@
 
 #include "drift_stats.h"
 #include "guide_chart.h"
+#include "guide_events.h"
 
 #include <QWidget>
 
@@ -34,11 +35,11 @@ public:
 
     const DriftStats &runStats() const { return run_; }
     const DriftStats &openStats() const { return sinceOpened_; }
-    const QLineSeries *dxSeries() const { return chart_->dxSeries(); }
-    const QLineSeries *dySeries() const { return chart_->dySeries(); }
+    const ChartTrace &dxTrace() const { return chart_->dxTrace(); }
+    const ChartTrace &dyTrace() const { return chart_->dyTrace(); }
     const QScatterSeries *lostSeries() const { return chart_->lostSeries(); }
     // The bars of one direction text ("e", ...); null before its first correction.
-    const QLineSeries *correctionSeries(const QString &direction) const { return chart_->correctionSeries(direction); }
+    const ChartTrace *correctionTrace(const QString &direction) const { return chart_->correctionTrace(direction); }
 
 private:
     struct Plotted {

@@ -13,7 +13,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QEventLoop>
-#include <QLineSeries>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -87,7 +86,7 @@ TEST(RehearsalWindow, RunsThePlanFastAndReportsBesideTheGuideLogsTouchingNothing
     EXPECT_TRUE(w->warnings().isEmpty()) << w->warnings().join("; ").toStdString();
     EXPECT_TRUE(w->reportText().contains("Guided RMS: x ")) << w->reportText().toStdString();
     EXPECT_TRUE(w->reportText().contains("Warnings: none"));
-    EXPECT_GT(w->chart()->dxSeries()->count(), 5);
+    EXPECT_GT(w->chart()->dxTrace().count(), 5);
 
     // The report beside the guide logs; no frame, no guide log, no port byte, no serial byte of the real rig.
     const QString logs = rig.dir.filePath("guide-logs");
