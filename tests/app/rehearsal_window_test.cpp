@@ -13,6 +13,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QEventLoop>
+#include <QLabel>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -78,6 +79,14 @@ TEST(RehearsalWindow, RunsThePlanFastAndReportsBesideTheGuideLogsTouchingNothing
     EXPECT_DOUBLE_EQ(field(*w, "cameraAngle"), 3);
     EXPECT_FALSE(w->findChild<QCheckBox *>("mirrored")->isEnabled());
     EXPECT_FALSE(w->findChild<QCheckBox *>("mirrored")->toolTip().isEmpty());
+
+    // While a batch holds the picture area, nothing starts and the window says why.
+    rig.picture.reserve("the deinterlace window");
+    w->findChild<QPushButton *>("start")->click();
+    EXPECT_FALSE(w->running());
+    EXPECT_EQ(w->findChild<QLabel *>("saved")->text(),
+              "A sequence, the loop or a batch is running; rehearse when it has finished.");
+    rig.picture.release();
 
     const size_t portWrites = rig.port.writes().size();
     ASSERT_TRUE(rig.rehearse(*w));
