@@ -11,6 +11,7 @@
 #include <QString>
 
 #include <array>
+#include <cstdint>
 
 namespace orvane {
 
@@ -52,6 +53,12 @@ public:
 private:
     void execute(const QByteArray &word);
     void applyVelocity();
+    // ":Mg<d><ms>#": moves that way at guide rate for that many ms (whatever
+    // rate is selected), timed by the mount. Plans the sky's velocity to each
+    // pulse's end at once; a command that changes the velocity while pulses run
+    // should wait for their end (the program never mixes the two).
+    void executePulse(const QByteArray &word);
+    void planPulses();
 
     SimSky &sky_;
     Clock &clock_;
@@ -62,6 +69,8 @@ private:
     double rate_ = 1;
     std::array<bool, 4> moving_{}; // n, s, e, w
     int commands_ = 0;
+    std::array<uint32_t, 4> pulseEndsMs_{}; // n, s, e, w: clock ms each last pulse ends
+    bool newPulses_ = false;                // pulses arrived in this write, not yet planned
 };
 
 } // namespace orvane
