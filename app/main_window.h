@@ -33,6 +33,7 @@ class OptionsDialog;
 class DeinterlaceWindow;
 class HelpWindow;
 class SaveFormatDialog;
+class GuidingSettingsDialog;
 class FileChooser;
 class PictureFileMenu;
 class PictureDisplayWindow;
@@ -202,6 +203,7 @@ private:
     QPointer<PictureDisplayWindow> pictureDisplay_;
     QPointer<SaveFormatDialog> saveFormat_;
     QPointer<GuideGraphWindow> guideGraph_;
+    QPointer<GuidingSettingsDialog> guidingSettings_;
 
     QStringList notices_;
     FrameHeader lastFrameHeader_{};

@@ -25,9 +25,9 @@ constexpr Key kKeys[] = {
 
 QString tick(bool on) { return on ? QStringLiteral("true") : QStringLiteral("false"); }
 
-QString problem(const char *key, const QString &text, const QString &rule)
+GuidingProblem problem(const char *key, const QString &text, const QString &rule)
 {
-    return QStringLiteral("%1: \"%2\" is %3").arg(QLatin1String(key), text.trimmed(), rule);
+    return {QLatin1String(key), text.trimmed(), rule};
 }
 
 // A number in (low, high] (lowOpen) or [low, high]; nothing when the text is not one.
@@ -60,7 +60,7 @@ GuidingTexts guidingTexts(const GuidingSettings &s)
             QString::number(s.settleTimeoutS)};
 }
 
-std::optional<QString> parseGuidingTexts(const GuidingTexts &t, GuidingSettings &out)
+std::optional<GuidingProblem> parseGuidingTexts(const GuidingTexts &t, GuidingSettings &out)
 {
     GuidingSettings s = out;
     const GuideAlgorithm *way = findGuideAlgorithm(t.algorithm.trimmed());
@@ -116,9 +116,9 @@ GuidingSettings guidingSettingsFromIni(const QByteArray &iniText, const QString 
             continue;
         GuidingTexts texts = guidingTexts(s);
         texts.*k.text = *stored;
-        if (const std::optional<QString> bad = parseGuidingTexts(texts, s))
-            notes.append(QStringLiteral("%1 [guiding] %2; guiding keeps %3.")
-                             .arg(iniPath, *bad, guidingTexts(defaults).*k.text));
+        if (const std::optional<GuidingProblem> bad = parseGuidingTexts(texts, s))
+            notes.append(QStringLiteral("%1 [guiding] %2: \"%3\" is %4; guiding keeps %5.")
+                             .arg(iniPath, bad->key, bad->text, bad->rule, guidingTexts(defaults).*k.text));
     }
     return s;
 }

@@ -35,9 +35,13 @@ struct GuidingTexts {
 };
 GuidingTexts guidingTexts(const GuidingSettings &settings);
 
-// Reads texts into settings. On the first bad value returns the key's name and
-// why ("aggressiveness: \"2\" is not a number above 0 up to 1") and changes nothing.
-std::optional<QString> parseGuidingTexts(const GuidingTexts &texts, GuidingSettings &settings);
+struct GuidingProblem {
+    QString key;  // the ini key of the bad value ("aggressiveness")
+    QString text; // the value, trimmed ("2")
+    QString rule; // what it is not ("not a number above 0 up to 1")
+};
+// Reads texts into settings. On the first bad value returns it and changes nothing.
+std::optional<GuidingProblem> parseGuidingTexts(const GuidingTexts &texts, GuidingSettings &settings);
 
 // The [guiding] group of an ini file's text: a missing key keeps its default;
 // a bad value keeps the default for that key and adds a sentence naming the
