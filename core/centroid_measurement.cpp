@@ -44,13 +44,14 @@ public:
                 const double v = raw[index(x, y)];
                 if (v < kHotSigmas * noise)
                     continue;
-                double brightest = -1e9;
+                std::vector<double> around;
                 for (int dy = -1; dy <= 1; ++dy)
                     for (int dx = -1; dx <= 1; ++dx)
                         if ((dx || dy) && inside(x + dx, y + dy))
-                            brightest = std::max(brightest, raw[index(x + dx, y + dy)]);
-                if (brightest < kNeighbourShare * v)
-                    at(x, y) = std::max(brightest, 0.0); // a star's core always has lit neighbours
+                            around.push_back(raw[index(x + dx, y + dy)]);
+                // A star's core always has lit neighbours; a lone spike takes their middle level.
+                if (*std::max_element(around.begin(), around.end()) < kNeighbourShare * v)
+                    at(x, y) = median(around);
             }
     }
     bool inside(int x, int y) const { return x >= left_ && y >= top_ && x < left_ + width_ && y < top_ + height_; }
