@@ -84,7 +84,7 @@ Figures runOnce(const char *algorithm, bool dither, double aggressiveness = Guid
             rig.sequence.onPictureMouseDown(std::round(star.x()), std::round(star.y()));
             marked = true;
             markedAt = rig.clock.now();
-        } else if (marked && elapsedMs(markedAt, rig.clock.now()) > kSettleAfterMarkMs &&
+        } else if (marked && int64_t(elapsedMs(markedAt, rig.clock.now())) > int64_t(kSettleAfterMarkMs) &&
                    rig.panel.status().startsWith("Image")) {
             const QPointF d = truth() - lock();
             sum += d.x() * d.x() + d.y() * d.y();

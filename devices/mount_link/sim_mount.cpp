@@ -108,7 +108,7 @@ bool SimMount::moving(char direction) const
 
 void SimMount::execute(const QByteArray &word)
 {
-    if (word.startsWith("Mg")) {
+    if (word.startsWith("Mg") || pulsing()) {
         executePulse(word);
         return;
     }
@@ -131,9 +131,18 @@ void SimMount::execute(const QByteArray &word)
     applyVelocity();
 }
 
+bool SimMount::pulsing() const
+{
+    const uint32_t now = clock_.now();
+    return std::any_of(pulseEndsMs_.begin(), pulseEndsMs_.end(), [now](uint32_t end) { return int32_t(end - now) > 0; });
+}
+
 void SimMount::executePulse(const QByteArray &word)
 {
-    // "Mg" + direction + five digits of ms.
+    // "Mg" + direction + five digits of ms. While pulses run, the sky's motion is
+    // planned to their end: this mount takes no other command until then.
+    if (!word.startsWith("Mg"))
+        return;
     bool ok = false;
     const int index = word.size() == 8 ? directionIndex(word[2]) : -1;
     const int ms = word.mid(3).toInt(&ok);

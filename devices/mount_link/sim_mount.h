@@ -55,9 +55,10 @@ private:
     void applyVelocity();
     // ":Mg<d><ms>#": moves that way at guide rate for that many ms (whatever
     // rate is selected), timed by the mount. Plans the sky's velocity to each
-    // pulse's end at once; a command that changes the velocity while pulses run
-    // should wait for their end (the program never mixes the two).
+    // pulse's end at once, so while pulses run every other command (and a
+    // further pulse) is ignored; the program sends the next ones after they end.
     void executePulse(const QByteArray &word);
+    bool pulsing() const; // a pulse runs now
     void planPulses();
 
     SimSky &sky_;

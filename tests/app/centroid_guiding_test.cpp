@@ -64,7 +64,7 @@ struct CentroidRig : test::SequenceTestRig {
         std::function<void()> sample = [&] {
             if (marked && markedAt == 0)
                 markedAt = clock.now();
-            if (marked && elapsedMs(markedAt, clock.now()) > settleMs) {
+            if (marked && int64_t(elapsedMs(markedAt, clock.now())) > int64_t(settleMs)) {
                 const QPointF d = truth() - lock();
                 sum += d.x() * d.x() + d.y() * d.y();
                 sumX += d.x();
@@ -140,8 +140,11 @@ TEST(CentroidGuiding, TheGuideGraphDrawsABarForEachAxisOfAStep)
 {
     test::SequenceTestRig rig;
     GuideGraphWindow graph(rig.sequence);
-    GuideStep step{.timeMs = 1000, .frameNumber = 1, .dxPx = 1, .dyPx = -1, .starFound = true, .snr = 20,
-                   .dirX = 1, .dirY = -1, .direction = "e", .moveMs = 140};
+    GuideStep step;
+    step.timeMs = 1000;
+    step.starFound = true;
+    step.dirX = 1;
+    step.dirY = -1;
     step.directionX = "e";
     step.moveXMs = 140;
     step.directionY = "n";

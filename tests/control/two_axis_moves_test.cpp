@@ -25,7 +25,7 @@ protected:
         return opener.sent();
     }
     // Runs the move timer on the simulated clock up to `ms` later; returns what it sent and when.
-    std::vector<std::pair<int64_t, QByteArray>> runFor(uint32_t ms)
+    std::vector<std::pair<int64_t, QByteArray>> runFor(int64_t ms)
     {
         opener.writes.clear();
         std::vector<std::pair<int64_t, QByteArray>> sent;

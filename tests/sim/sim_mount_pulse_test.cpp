@@ -33,8 +33,9 @@ TEST(SimMountPulses, APulseMovesTheStarAtGuideRateForItsLengthOnly)
         clock.advance(2900);
         EXPECT_NEAR(sky.offsetAt(clock.now()).x(), c.movedPx.x(), 1e-9) << c.command.constData();
         EXPECT_NEAR(sky.offsetAt(clock.now()).y(), c.movedPx.y(), 1e-9) << c.command.constData();
-        if (!c.movedPx.isNull())
+        if (!c.movedPx.isNull()) {
             EXPECT_FALSE(early.isNull()) << "moving while the pulse runs: " << c.command.constData();
+        }
         clock.advance(5000);
         EXPECT_EQ(sky.offsetAt(clock.now()), sky.offsetAt(clock.now() - 5000)) << "still after the pulses";
     }
