@@ -24,6 +24,11 @@ constexpr int kScalesMin[] = {1, 5, 15, 60}; // minutes the time axis spans
 constexpr int kDefaultScale = 1;             // index: 5 minutes
 constexpr double kKeptMinutes = 60;          // the longest scale: steps kept for a change of scale
 
+const QColor kDxColour(0x1f, 0x77, 0xb4), kDyColour(0xd6, 0x27, 0x28);
+// Correction bars, one colour per direction text in the order they first appear; lighter than the drift lines.
+const QColor kBarColours[] = {QColor(0x2c, 0xa0, 0x2c), QColor(0xff, 0x9f, 0x40), QColor(0x94, 0x67, 0xbd),
+                              QColor(0x8c, 0x56, 0x4b), QColor(0x17, 0xbe, 0xcf), QColor(0xbc, 0xbd, 0x22)};
+
 // The smallest of 1, 2, 5, 10, 20, ... that holds `value`.
 double roundRangeUp(double value)
 {
@@ -81,20 +86,15 @@ GuideGraphWindow::GuideGraphWindow(ImagingSequence &sequence, QWidget *parent)
     chart_->addAxis(drift_, Qt::AlignLeft);
     chart_->addAxis(move_, Qt::AlignRight);
 
-    const auto addDrift = [this](QXYSeries *series, const char *name) {
-        series->setName(QLatin1String(name));
-        chart_->addSeries(series);
-        series->attachAxis(time_);
-        series->attachAxis(drift_);
-    };
-    dx_ = new QLineSeries;
-    dy_ = new QLineSeries;
+    dx_ = std::make_unique<ChartTrace>(*chart_, *time_, *drift_, QStringLiteral("dx"), kDxColour);
+    dy_ = std::make_unique<ChartTrace>(*chart_, *time_, *drift_, QStringLiteral("dy"), kDyColour);
     lost_ = new QScatterSeries;
+    lost_->setName(QStringLiteral("star lost"));
     lost_->setMarkerSize(9);
-    lost_->setColor(Qt::red);
-    addDrift(dx_, "dx");
-    addDrift(dy_, "dy");
-    addDrift(lost_, "star lost");
+    lost_->setColor(Qt::black);
+    chart_->addSeries(lost_);
+    lost_->attachAxis(time_);
+    lost_->attachAxis(drift_);
 
     auto *view = new QChartView(chart_, this);
     view->setObjectName(QStringLiteral("guideChart"));
@@ -137,27 +137,21 @@ GuideGraphWindow::~GuideGraphWindow()
     sequence_.removeGuideObserver(this);
 }
 
-const QLineSeries *GuideGraphWindow::correctionSeries(const QString &direction) const
+const ChartTrace *GuideGraphWindow::correctionTrace(const QString &direction) const
 {
     const auto found = bars_.find(direction);
-    return found == bars_.end() ? nullptr : found->second;
+    return found == bars_.end() ? nullptr : found->second.get();
 }
 
-QLineSeries *GuideGraphWindow::barsFor(const QString &direction)
+ChartTrace *GuideGraphWindow::barsFor(const QString &direction)
 {
-    QLineSeries *&bars = bars_[direction];
+    std::unique_ptr<ChartTrace> &bars = bars_[direction];
     if (!bars) {
-        bars = new QLineSeries;
-        bars->setName(QStringLiteral("move %1").arg(direction.toUpper()));
-        // Thin lines: a wide pen's stroke of hundreds of bars costs far more to paint.
-        QPen pen = bars->pen();
-        pen.setWidth(0); // cosmetic: one pixel, the quickest to draw
-        bars->setPen(pen);
-        chart_->addSeries(bars);
-        bars->attachAxis(time_);
-        bars->attachAxis(move_);
+        const QColor colour = kBarColours[(bars_.size() - 1) % std::size(kBarColours)];
+        bars = std::make_unique<ChartTrace>(*chart_, *time_, *move_, QStringLiteral("move %1").arg(direction.toUpper()),
+                                            colour);
     }
-    return bars;
+    return bars.get();
 }
 
 void GuideGraphWindow::guideStep(const GuideStep &step)
@@ -174,8 +168,10 @@ void GuideGraphWindow::guideStep(const GuideStep &step)
         history_.pop_front();
     Points points;
     addPoints(points, t, step);
-    for (auto &[series, list] : points)
-        series->append(list);
+    for (auto &[trace, list] : points.traces)
+        trace->append(list);
+    if (!points.lost.isEmpty())
+        lost_->append(points.lost);
     starText_->setText(step.starFound ? QStringLiteral("Star SNR %1").arg(step.snr, 0, 'f', 1)
                                       : QStringLiteral("Star lost"));
     latestMinutes_ = t;
@@ -187,15 +183,15 @@ void GuideGraphWindow::guideStep(const GuideStep &step)
 void GuideGraphWindow::addPoints(Points &points, double t, const GuideStep &step)
 {
     if (step.starFound) {
-        points[dx_].append({t, step.dxPx});
-        points[dy_].append({t, step.dyPx});
+        points.traces[dx_.get()].append({t, step.dxPx});
+        points.traces[dy_.get()].append({t, step.dyPx});
         const double reach = std::max(std::fabs(step.dxPx), std::fabs(step.dyPx));
         if (reach > driftRangePx_) {
             driftRangePx_ = roundRangeUp(reach);
             drift_->setRange(-driftRangePx_, driftRangePx_);
         }
     } else {
-        points[lost_].append({t, 0});
+        points.lost.append({t, 0});
     }
     // One bar per axis moved: both axes in a two-axis step.
     const GuideStep both = step.withAxesFilled();
@@ -207,7 +203,7 @@ void GuideGraphWindow::addPoints(Points &points, double t, const GuideStep &step
     for (const auto &move : moves) {
         if (move.direction.isEmpty() || move.ms <= 0)
             continue;
-        points[barsFor(move.direction)].append({{t, 0}, {t, move.dir < 0 ? -move.ms : move.ms}, {t, 0}});
+        points.traces[barsFor(move.direction)].append({{t, 0}, {t, move.dir < 0 ? -move.ms : move.ms}, {t, 0}});
         if (move.ms > moveRangeMs_) {
             moveRangeMs_ = roundRangeUp(move.ms);
             move_->setRange(-moveRangeMs_, moveRangeMs_);
@@ -253,28 +249,30 @@ void GuideGraphWindow::followTime()
 {
     // The series hold only what is in view, so a step costs the points shown, not the hour kept.
     const double left = setTimeRange();
-    for (QXYSeries *series : allSeries())
-        dropBefore(series, left);
+    for (ChartTrace *trace : allTraces())
+        trace->dropBefore(left);
+    dropBefore(lost_, left);
 }
 
 void GuideGraphWindow::replot()
 {
     const double left = setTimeRange();
     Points points;
-    for (QXYSeries *series : allSeries())
-        points[series]; // an empty list empties the series
+    for (ChartTrace *trace : allTraces())
+        points.traces[trace]; // an empty list empties the trace
     for (const Plotted &p : history_)
         if (p.minutes >= left)
             addPoints(points, p.minutes, p.step);
-    for (auto &[series, list] : points)
-        series->replace(list);
+    for (auto &[trace, list] : points.traces)
+        trace->replace(list);
+    lost_->replace(points.lost);
 }
 
-std::vector<QXYSeries *> GuideGraphWindow::allSeries() const
+std::vector<ChartTrace *> GuideGraphWindow::allTraces() const
 {
-    std::vector<QXYSeries *> all{dx_, dy_, lost_};
+    std::vector<ChartTrace *> all{dx_.get(), dy_.get()};
     for (const auto &[direction, bars] : bars_)
-        all.push_back(bars);
+        all.push_back(bars.get());
     return all;
 }
 

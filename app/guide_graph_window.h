@@ -6,8 +6,9 @@
 // opened. It follows the sequence from its creation on, shown or not, and
 // keeps the last run after it ends until Clear.
 
-#include "guide_events.h"
+#include "chart_trace.h"
 #include "drift_stats.h"
+#include "guide_events.h"
 
 #include <QWidget>
 
@@ -16,6 +17,7 @@
 
 #include <deque>
 #include <map>
+#include <memory>
 #include <vector>
 
 class QComboBox;
@@ -44,20 +46,23 @@ public:
 
     const DriftStats &runStats() const { return run_; }
     const DriftStats &openStats() const { return sinceOpened_; }
-    const QLineSeries *dxSeries() const { return dx_; }
-    const QLineSeries *dySeries() const { return dy_; }
+    const ChartTrace &dxTrace() const { return *dx_; }
+    const ChartTrace &dyTrace() const { return *dy_; }
     const QScatterSeries *lostSeries() const { return lost_; }
     // The bars of one direction text ("e", ...); null before its first correction.
-    const QLineSeries *correctionSeries(const QString &direction) const;
+    const ChartTrace *correctionTrace(const QString &direction) const;
 
 private:
     struct Plotted {
         double minutes; // x of the step
         GuideStep step;
     };
-    using Points = std::map<QXYSeries *, QList<QPointF>>;
+    struct Points {
+        std::map<ChartTrace *, QList<QPointF>> traces;
+        QList<QPointF> lost;
+    };
 
-    QLineSeries *barsFor(const QString &direction);
+    ChartTrace *barsFor(const QString &direction);
     // The points of one step, and the drift and correction axes grown to hold them.
     void addPoints(Points &points, double t, const GuideStep &step);
     // Sets the time axis to the scale chosen with the newest step in view; returns its left end, minutes.
@@ -66,7 +71,7 @@ private:
     void followTime();
     // The series anew from the steps kept (a new scale, Clear).
     void replot();
-    std::vector<QXYSeries *> allSeries() const;
+    std::vector<ChartTrace *> allTraces() const;
     void showStats();
 
     ImagingSequence &sequence_;
@@ -81,9 +86,9 @@ private:
 
     QChart *chart_ = nullptr;
     QValueAxis *time_ = nullptr, *drift_ = nullptr, *move_ = nullptr;
-    QLineSeries *dx_ = nullptr, *dy_ = nullptr;
+    std::unique_ptr<ChartTrace> dx_, dy_;
     QScatterSeries *lost_ = nullptr;
-    std::map<QString, QLineSeries *> bars_;
+    std::map<QString, std::unique_ptr<ChartTrace>> bars_;
     QComboBox *scale_ = nullptr;
     QPushButton *clear_ = nullptr;
     QLabel *runText_ = nullptr, *openText_ = nullptr, *starText_ = nullptr;

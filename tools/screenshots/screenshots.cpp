@@ -50,6 +50,7 @@ struct SimulatedWindow : test::TestRig {
         : test::TestRig({.startMs = 100000, .camera = test::RigCamera::SimulatedSky, .link = test::RigLink::SimulatedMount})
     {
         test::writeAll(dir.filePath("orvane.cfg"), defaultSettings());
+        test::writeAll(dir.filePath("orvane.ini"), "[guidelog]\nenabled=false\n"); // no log beside the pictures
         window = test::windowOn(*this, files, dir.path());
         window->showMessageBox = [](const QString &, QMessageBox::Icon) {};
     }
@@ -125,7 +126,10 @@ bool guideGraph(const QDir &out)
         w.window->sequence().onPictureMouseDown(std::round(star.x()), std::round(star.y()));
         w.state.StarX = int16_t(w.state.StarX + 2);
         const uint32_t shotAt = w.clock.now() + 120000;
-        w.pump.at(shotAt, [&] { saved = save(*graph, out, "guide-graph.png"); });
+        w.pump.at(shotAt, [&] {
+            QCoreApplication::processEvents(); // the chart lays out its legend in a posted event
+            saved = save(*graph, out, "guide-graph.png");
+        });
         w.pump.at(shotAt + 1, [&] { w.window->findChild<QPushButton *>("Command1")->click(); });
     };
     w.pump.at(w.clock.now() + 100, markWhenAsked);
