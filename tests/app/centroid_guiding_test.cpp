@@ -1,6 +1,7 @@
 // Whole guided runs with the centroid way on the simulated rig: sub-pixel
 // guiding on the default rig, a turned camera guided through its calibrated
 // axes, and dithering between saved frames; the guide log and the settings window.
+#include "chart_trace.h"
 #include "guide_graph_window.h"
 #include "guide_log_lines.h"
 #include "guiding_settings_dialog.h"
@@ -11,7 +12,6 @@
 #include <QComboBox>
 #include <QDir>
 #include <QLineEdit>
-#include <QLineSeries>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -150,10 +150,10 @@ TEST(CentroidGuiding, TheGuideGraphDrawsABarForEachAxisOfAStep)
     step.directionY = "n";
     step.moveYMs = 140;
     graph.guideStep(step);
-    ASSERT_TRUE(graph.correctionSeries("e"));
-    ASSERT_TRUE(graph.correctionSeries("n"));
-    EXPECT_EQ(graph.correctionSeries("e")->at(1).y(), 140);
-    EXPECT_EQ(graph.correctionSeries("n")->at(1).y(), -140) << "downwards: the star is moved toward +y";
+    ASSERT_TRUE(graph.correctionTrace("e"));
+    ASSERT_TRUE(graph.correctionTrace("n"));
+    EXPECT_EQ(graph.correctionTrace("e")->points().at(1).y(), 140);
+    EXPECT_EQ(graph.correctionTrace("n")->points().at(1).y(), -140) << "downwards: the star is moved toward +y";
 }
 
 TEST(CentroidGuiding, DitheringShiftsTheLockBetweenFramesAndSettlesBeforeTheNext)
