@@ -102,11 +102,19 @@ void GuideChart::addPoints(Points &points, double t, const GuideStep &step)
     } else {
         points.lost.append({t, 0});
     }
-    if (!step.direction.isEmpty() && step.moveMs > 0) {
-        const double ms = (step.dirX + step.dirY) < 0 ? -step.moveMs : step.moveMs;
-        points.traces[barsFor(step.direction)].append({{t, 0}, {t, ms}, {t, 0}});
-        if (step.moveMs > moveRangeMs_) {
-            moveRangeMs_ = roundRangeUp(step.moveMs);
+    // One bar per axis moved: both axes in a two-axis step.
+    const GuideStep both = step.withAxesFilled();
+    const struct {
+        const QString &direction;
+        double ms;
+        int16_t dir;
+    } moves[] = {{both.directionX, both.moveXMs, both.dirX}, {both.directionY, both.moveYMs, both.dirY}};
+    for (const auto &move : moves) {
+        if (move.direction.isEmpty() || move.ms <= 0)
+            continue;
+        points.traces[barsFor(move.direction)].append({{t, 0}, {t, move.dir < 0 ? -move.ms : move.ms}, {t, 0}});
+        if (move.ms > moveRangeMs_) {
+            moveRangeMs_ = roundRangeUp(move.ms);
             move_->setRange(-moveRangeMs_, moveRangeMs_);
         }
     }

@@ -31,7 +31,10 @@ QString probeFailure(const MSComm &comm, const QString &cause)
 
 } // namespace
 
-ImagingSequence::ImagingSequence(Rig &rig, SequencePanel &panel) : rig_(rig), panel_(panel) {}
+ImagingSequence::ImagingSequence(Rig &rig, SequencePanel &panel)
+    : rig_(rig), panel_(panel), dither_(rig.context().clock.now())
+{
+}
 
 void ImagingSequence::onCommand1Click()
 {
@@ -79,6 +82,7 @@ void ImagingSequence::onPictureMouseDown(double x, double y)
     seq.StarX = toPixel(star->x);
     seq.StarY = toPixel(star->y);
     seq.StarMarked = 1;
+    rig_.lockOnMark();
     if (inRun_)
         panel_.tell(QStringLiteral("Guide star marked at %1, %2").arg(seq.StarX).arg(seq.StarY));
     tell(GuideEvent::StarMarked, QStringLiteral("%1, %2").arg(seq.StarX).arg(seq.StarY));
@@ -102,15 +106,25 @@ void ImagingSequence::tellGuideStep()
     step.dyPx = g.DriftY;
     step.starFound = g.StarFound;
     step.snr = g.StarFound ? g.StarSnr : 0;
-    step.dirX = g.MoveDirX;
-    step.dirY = g.MoveDirY;
+    step.starMass = g.StarFound ? g.StarMass : 0;
+    step.dirX = g.Planned.x.dir;
+    step.dirY = g.Planned.y.dir;
+    step.directionX = g.Planned.x.direction;
+    step.directionY = g.Planned.y.direction;
+    step.moveXMs = g.Planned.x.ms;
+    step.moveYMs = g.Planned.y.ms;
+    step.guideXPx = g.Planned.x.px;
+    step.guideYPx = g.Planned.y.px;
+    const AxisMove &first = g.Planned.x.dir != 0 ? g.Planned.x : g.Planned.y;
+    step.direction = first.direction;
     const Settings &s = c.settings;
-    if (g.MoveDirX != 0)
-        step.direction = g.MoveDirX > 0 ? s.DirLeft : s.DirRight;
-    else if (g.MoveDirY != 0)
-        step.direction = g.MoveDirY > 0 ? s.DirDown : s.DirUp;
-    const double movingPx = g.MoveDirX != 0 ? std::fabs(g.DriftX) : g.MoveDirY != 0 ? std::fabs(g.DriftY) : 0;
-    step.moveMs = s.PixPerSec > 0 ? movingPx * 1000.0 / s.PixPerSec : 0;
+    // The box way's planned length: the whole distance at Pixels/Sec, as its move timer counts it.
+    const double movingPx = g.Planned.x.dir != 0 ? std::fabs(g.DriftX) : g.Planned.y.dir != 0 ? std::fabs(g.DriftY) : 0;
+    step.moveMs = g.Algorithm->twoAxis ? first.ms : s.PixPerSec > 0 ? movingPx * 1000.0 / s.PixPerSec : 0;
+    if (!g.Algorithm->twoAxis) {
+        step.moveXMs = g.Planned.x.dir != 0 ? step.moveMs : 0;
+        step.moveYMs = g.Planned.y.dir != 0 ? step.moveMs : 0;
+    }
     for (GuideObserver *observer : observers_)
         observer->guideStep(step);
 }
@@ -288,14 +302,8 @@ void ImagingSequence::exposeFrames(int32_t exposureMs, int32_t guideMs, int16_t 
                     ++seq.GuideCount;
                 // Without a new guide frame the picture is an older one: measuring
                 // it again would repeat the last correction and drive the mount off.
-                if (rig_.GrabGuideFrame()) {
-                    rig_.MeasureGuideStar();
+                if (guideStep())
                     addGuideStep(seq.Exposing.guide, c.guiding);
-                    rig_.DrawGuideBox();
-                    rig_.StartGuideMove();
-                    followGuideStar();
-                    tellGuideStep();
-                }
             }
             // Sleep until the exposure ends, the next guide step or the move timer
             // is due, or an event comes.
@@ -319,7 +327,21 @@ void ImagingSequence::exposeFrames(int32_t exposureMs, int32_t guideMs, int16_t 
             if (!rig_.savedFrame().isEmpty())
                 tell(GuideEvent::FrameSaved, rig_.savedFrame());
         }
+        if (guided && seq.FrameNumber < frameCount + 1 && !ditherAndSettle(guideMs))
+            return; // stopped while settling
     }
+}
+
+bool ImagingSequence::guideStep()
+{
+    if (!rig_.GrabGuideFrame())
+        return false;
+    rig_.MeasureGuideStar();
+    rig_.DrawGuideBox();
+    rig_.StartGuideMove();
+    followGuideStar();
+    tellGuideStep();
+    return true;
 }
 
 void ImagingSequence::followGuideStar()

@@ -8,6 +8,8 @@
 #include "rig.h"
 #include "sequence_panel.h"
 
+#include "dither.h"
+
 #include <functional>
 #include <vector>
 
@@ -30,6 +32,8 @@ public:
     void removeGuideObserver(GuideObserver *observer) { std::erase(observers_, observer); }
     // Asks a running sequence to end (its end steps still run); e.g. the window closing.
     void requestStop();
+    // The shifts of dithering come from this seed from now on (tests, benchmarks).
+    void seedDither(uint64_t seed) { dither_ = DitherRandom(seed); }
 
     // Milliseconds between progress-bar updates while nothing else is due.
     static constexpr int32_t kProgressIntervalMs = 100;
@@ -45,6 +49,13 @@ private:
     // After a guide step: "Star lost" while the box holds no star, one beep and
     // one notice after a few such steps in a row, the frame's status once it is back.
     void followGuideStar();
+    // Between two saved frames, with dithering on: shifts the lock position and
+    // guides until the star has settled on it or the time limit has passed, then
+    // starts the next exposure afresh. False when the run was stopped meanwhile.
+    bool ditherAndSettle(int32_t guideMs);
+    // One guide step of the exposure loop: a fresh guide frame measured, drawn,
+    // corrected and told. False when the camera delivered no frame.
+    bool guideStep();
     // Reads an entry field as milliseconds (seconds x 1000) or a count; reports
     // the field by its label when the number does not fit, and returns false.
     bool readMs(const QString &text, const char *label, int32_t &ms);
@@ -61,6 +72,7 @@ private:
     bool inRun_ = false;
     std::vector<GuideObserver *> observers_;
     int lostSteps_ = 0; // guide steps in a row without a star, up to the alarm count
+    DitherRandom dither_; // seeded from the clock at construction
 };
 
 } // namespace orvane

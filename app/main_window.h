@@ -33,6 +33,7 @@ class OptionsDialog;
 class DeinterlaceWindow;
 class HelpWindow;
 class SaveFormatDialog;
+class GuidingSettingsDialog;
 class FileChooser;
 class PictureFileMenu;
 class PictureDisplayWindow;
@@ -210,6 +211,7 @@ private:
     QPointer<SaveFormatDialog> saveFormat_;
     QPointer<GuideGraphWindow> guideGraph_;
     QPointer<RehearsalWindow> rehearsal_;
+    QPointer<GuidingSettingsDialog> guidingSettings_;
 
     QStringList notices_;
     FrameHeader lastFrameHeader_{};

@@ -3,6 +3,7 @@
 #include "main_window.h"
 
 #include "guide_graph_window.h"
+#include "guiding_settings_dialog.h"
 #include "rehearsal_window.h"
 
 #include <QMenu>
@@ -26,6 +27,17 @@ void MainWindow::addGuideCommands()
     });
     rehearse->setObjectName(QStringLiteral("showRehearsal"));
     rehearse->setToolTip(QStringLiteral("Run tonight's plan on the simulated rig, fast, and see how it would go"));
+    guideMenu()->addAction(QStringLiteral("Guiding settings..."), this, [this] {
+        if (!guidingSettings_) { // modeless: a running sequence and its Stop button stay within reach
+            GuidingState &guiding = parts_.guiding;
+            guidingSettings_ = new GuidingSettingsDialog(guiding.Options, parts_.iniPath, this);
+            guidingSettings_->setAttribute(Qt::WA_DeleteOnClose);
+            guidingSettings_->applied = [&guiding] { guiding.chooseAlgorithm(guiding.Options.algorithm); };
+        }
+        guidingSettings_->showSettings();
+        guidingSettings_->show();
+        guidingSettings_->raise();
+    })->setObjectName(QStringLiteral("guidingSettings"));
 }
 
 RehearsalWindow *MainWindow::rehearsalWindow()

@@ -1,6 +1,8 @@
 #include "program.h"
 
 #include "device_access.h"
+#include "calibration_record.h"
+#include "guiding_settings.h"
 #include "parport_ieee1284.h"
 #include "sim_camera.h"
 #include "v4l2_devices.h"
@@ -65,8 +67,13 @@ Program::Program(const QString &settingsFolder)
 {
     guiding_.MinStarSnr = minStarSnrFromIni(iniPath_, setupNotes_);
     QFile ini(iniPath_);
-    if (ini.open(QIODevice::ReadOnly))
-        sequence_.SaveFormat = frameFormatFromIni(ini.readAll(), iniPath_, setupNotes_);
+    if (ini.open(QIODevice::ReadOnly)) {
+        const QByteArray text = ini.readAll();
+        sequence_.SaveFormat = frameFormatFromIni(text, iniPath_, setupNotes_);
+        guiding_.Options = guidingSettingsFromIni(text, iniPath_, setupNotes_);
+        guiding_.chooseAlgorithm(guiding_.Options.algorithm);
+    }
+    guiding_.Axes = readCalibration(iniPath_);
     addCaptureDevices();
     window_ = std::make_unique<MainWindow>(MainWindowParts{settings_, sequence_, guiding_, clock_, pump_, port_, comm_,
                                                            camera_, picture_, files_, configPath_, iniPath_});

@@ -57,6 +57,10 @@ MoveTimer moveTimerOf(const GuidingState &g)
 void Rig::UpdateGuideMoves()
 {
     GuidingState &g = c_.guiding;
+    if (g.Algorithm->twoAxis) {
+        updateTwoAxisMoves();
+        return;
+    }
     MoveTimer timer = moveTimerOf(g);
     const MoveStops stops = timer.update(c_.clock.now(), c_.settings.PixPerSec);
     g.DriftX = timer.driftX;
@@ -72,6 +76,8 @@ void Rig::UpdateGuideMoves()
 
 std::optional<uint32_t> Rig::nextMoveCheckMs() const
 {
+    if (c_.guiding.Algorithm->twoAxis)
+        return nextTwoAxisCheckMs();
     return moveTimerOf(c_.guiding).nextCheckMs(c_.settings.PixPerSec);
 }
 

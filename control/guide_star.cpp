@@ -6,6 +6,8 @@
 #include "numbers.h"
 #include "star_measurement.h"
 
+#include <cmath>
+
 namespace orvane {
 
 namespace {
@@ -29,12 +31,31 @@ QImage currentPicture(const PictureArea &area)
 void Rig::MeasureGuideStar()
 {
     const SequenceState &seq = c_.sequence;
-    const StarMeasurement m = c_.guiding.Algorithm->measure(viewOf(c_.picture.surface()), seq.StarX, seq.StarY,
-                                                            c_.settings.GuideBoxSize, c_.guiding.MinStarSnr);
-    c_.guiding.DriftX = float(m.driftX);
-    c_.guiding.DriftY = float(m.driftY);
-    c_.guiding.StarFound = m.found;
-    c_.guiding.StarSnr = m.snr;
+    GuidingState &g = c_.guiding;
+    // The box stays on the mark; the star is held at the lock position within it.
+    const StarMeasurement m = g.Algorithm->measure(viewOf(c_.picture.surface()), seq.StarX + g.LockDX,
+                                                   seq.StarY + g.LockDY, c_.settings.GuideBoxSize, g.MinStarSnr);
+    g.DriftX = float(m.driftX);
+    g.DriftY = float(m.driftY);
+    g.StarFound = m.found;
+    g.StarSnr = m.snr;
+    g.StarMass = m.found ? m.mass : 0;
+}
+
+void Rig::lockOnMark()
+{
+    GuidingState &g = c_.guiding;
+    g.MarkDX = g.MarkDY = g.LockDX = g.LockDY = 0;
+    if (!g.Algorithm->twoAxis)
+        return; // the box way holds the star on the whole pixel marked
+    const SequenceState &seq = c_.sequence;
+    const QImage picture = currentPicture(c_.picture);
+    const StarMeasurement m =
+        g.Algorithm->measure(viewOf(picture), seq.StarX, seq.StarY, c_.settings.GuideBoxSize, g.MinStarSnr);
+    if (m.found) {
+        g.MarkDX = g.LockDX = m.driftX;
+        g.MarkDY = g.LockDY = m.driftY;
+    }
 }
 
 void Rig::DrawGuideBox()
@@ -64,10 +85,16 @@ std::optional<StarProfile> Rig::markedStarProfile() const
 void Rig::StartGuideMove()
 {
     GuidingState &g = c_.guiding;
+    g.Planned = {};
+    if (g.Algorithm->twoAxis) {
+        startTwoAxisMoves();
+        return;
+    }
     const Settings &s = c_.settings;
     g.MoveDirX = 0;
     g.MoveDirY = 0;
-    sendStopAll(); // a lost star also ends the correction still running
+    if (!g.Options.pulse)
+        sendStopAll(); // a lost star also ends the correction still running
 
     if (!g.StarFound) {
         // No star in the box: its drift is no measurement, so nothing moves.
@@ -79,11 +106,32 @@ void Rig::StartGuideMove()
     const MoveDecision move = decideMove(g.DriftX, g.DriftY, {s.DirUp, s.DirDown, s.DirLeft, s.DirRight});
     g.MoveDirX = move.dirX;
     g.MoveDirY = move.dirY;
-    if (move.moves())
-        sendGuideMove(move.direction);
-
     g.MoveClock = c_.clock.now();
+    if (move.moves())
+        recordBoxMove(move.direction);
+    if (move.moves() && !g.Options.pulse)
+        sendGuideMove(move.direction);
+    if (move.moves() && g.Options.pulse) {
+        // The mount times the move: as long as the move timer would have let it run.
+        const std::optional<uint32_t> end = nextMoveCheckMs();
+        sendPulse(move.direction, end ? int32_t(elapsedMs(g.MoveClock, *end)) : 0);
+        g.MoveDirX = 0;
+        g.MoveDirY = 0;
+    }
+
     c_.panel.showDrift(numberText(double(g.DriftX)), numberText(double(g.DriftY)));
+}
+
+void Rig::recordBoxMove(const QString &direction)
+{
+    GuidingState &g = c_.guiding;
+    const double px = g.MoveDirX != 0 ? double(g.DriftX) : double(g.DriftY);
+    const double rate = c_.settings.PixPerSec;
+    AxisMove &axis = g.MoveDirX != 0 ? g.Planned.x : g.Planned.y;
+    axis.dir = g.MoveDirX != 0 ? g.MoveDirX : g.MoveDirY;
+    axis.direction = direction;
+    axis.ms = rate > 0 ? int32_t(std::lround(std::fabs(px) * 1000.0 / rate)) : 0;
+    axis.px = px;
 }
 
 } // namespace orvane

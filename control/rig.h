@@ -55,6 +55,9 @@ public:
     // --- telescope link (telescope_link.cpp) ---
     void sendStopAll();                          // ":Qn#:Qs#:Qe#:Qw#"
     void sendGuideMove(const QString &direction); // ":RG#:M" + direction + "#"
+    // ":Mg" + direction + ms in five digits + "#" (ms held within 0..99999): the mount times it.
+    void sendPulse(const QString &direction, int32_t ms);
+    void sendAxisStop(const QString &direction);  // ":Q" + direction + "#"
 
     // --- camera read-outs (readout.cpp) ---
     // Each returns true when the device delivered a frame and it became the
@@ -71,7 +74,14 @@ public:
     // --- guide star (guide_star.cpp) ---
     void MeasureGuideStar();
     void DrawGuideBox();
+    // Starts the corrections the last measurement asks for: with the box way at
+    // most one axis, moved until the move timer ends it; with a two-axis way both
+    // axes, projected onto the calibrated axes, each for its own time. With
+    // pulses on ([guiding] pulse) the mount times each move itself.
     void StartGuideMove();
+    // Holds the star where the current picture shows it around the new mark: to
+    // a fraction of a pixel with a two-axis way, on the marked pixel with the box way.
+    void lockOnMark();
     // The star a click at (x, y) (pixels) means on the current picture, found as
     // a guide step would find it; nothing when no star stands out there.
     std::optional<StarPlace> starNear(int x, int y) const;
@@ -100,6 +110,11 @@ public:
     void writePort(uint8_t value) { c_.port.SetPortVal(uint16_t(c_.settings.PortAddress), value, 1); }
 
 private:
+    void startTwoAxisMoves();
+    void updateTwoAxisMoves();
+    std::optional<uint32_t> nextTwoAxisCheckMs() const;
+    void recordBoxMove(const QString &direction);
+
     RigContext c_;
     bool guidingWasTicked_ = false; // Check2 as ServiceGuideMoves last saw it
     QString savedFrame_;
@@ -116,6 +131,9 @@ QString fitsNameFor(const QString &bmpName);
 QString fileStemProblem(const QString &stem);
 // The index text: plain decimal, padded with zeros to three characters.
 QString frameIndexText(int64_t index);
+
+// ":Mg" + direction + ms in five digits, zero-padded (held within 0..99999) + "#".
+QByteArray pulseCommand(const QString &direction, int32_t ms);
 
 inline constexpr const char *kStopAll = ":Qn#:Qs#:Qe#:Qw#";
 

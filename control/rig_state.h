@@ -3,13 +3,17 @@
 // for the whole program (owned by main); a test builds its own.
 
 #include "frame_format.h"
+#include "calibration_record.h"
 #include "guide_algorithm.h"
+#include "guiding_settings.h"
+#include "projected_moves.h"
 
 #include <QString>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <optional>
 
 namespace orvane {
 
@@ -63,6 +67,22 @@ struct GuidingState {
     bool StarFound = true;  // the last measurement found a star in the box (not noise, not a hot pixel)
     double MinStarSnr = kDefaultMinStarSnr; // least signal-to-noise ratio of a star; orvane.ini [guide] minStarSnr
     const GuideAlgorithm *Algorithm = &kGuideAlgorithms[0]; // how the star in the box is measured
+    GuidingSettings Options;                   // orvane.ini [guiding]: moves, pulses, dithering
+    std::optional<CalibrationRecord> Axes;     // orvane.ini [calibration]; none: picture axes at PixPerSec
+    double MarkDX = 0, MarkDY = 0;             // pixels: the star's own centre at marking, from the mark
+    double LockDX = 0, LockDY = 0;             // pixels: where the star is held, from the mark (centre + dither)
+    double StarMass = 0;                       // light of the star above background at the last step (0: not weighed)
+    // The corrections the last step started. Two-axis ways: x is the
+    // DirLeft/DirRight axis, y DirUp/DirDown, and MoveDirX/MoveDirY say which still
+    // run, each for its ms from MoveClock. The box way fills one axis for the record.
+    ProjectedMoves Planned;
+
+    // Chooses the way of measuring by name; an unknown name keeps the current one.
+    void chooseAlgorithm(const QString &name)
+    {
+        if (const GuideAlgorithm *way = findGuideAlgorithm(name))
+            Algorithm = way;
+    }
 };
 
 } // namespace orvane

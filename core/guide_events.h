@@ -19,6 +19,31 @@ struct GuideStep {
     int16_t dirY = 0;
     QString direction;       // the mount's direction text sent, empty when nothing moved
     double moveMs = 0;       // ms the correction is planned to last: distance / guide rate
+    // Both axes' corrections: x the DirLeft/DirRight axis, y DirUp/DirDown. A
+    // one-axis step fills one of them, the same as direction and moveMs above.
+    QString directionX, directionY; // empty where the axis rests
+    double moveXMs = 0, moveYMs = 0;
+    double guideXPx = 0, guideYPx = 0; // pixels the moves are to bring the star back along their axes
+    double starMass = 0;               // the star's light above background (0: not weighed)
+
+    // This step with the per-axis fields filled from direction and moveMs where
+    // only those were given (a one-axis step told the old way).
+    GuideStep withAxesFilled() const
+    {
+        GuideStep s = *this;
+        if (s.directionX.isEmpty() && s.directionY.isEmpty() && !s.direction.isEmpty()) {
+            if (s.dirX != 0) {
+                s.directionX = s.direction;
+                s.moveXMs = s.moveMs;
+                s.guideXPx = s.dxPx;
+            } else if (s.dirY != 0) {
+                s.directionY = s.direction;
+                s.moveYMs = s.moveMs;
+                s.guideYPx = s.dyPx;
+            }
+        }
+        return s;
+    }
 };
 
 enum class GuideEvent {
@@ -30,6 +55,10 @@ enum class GuideEvent {
     GuidingOn,     // and ticked again
     StarMarked,    // a new mark (text: "x, y")
     FrameSaved,    // text: the file's name
+    Dither,        // the lock position was shifted; text: ditherText(...)
+    SettlingBegins,   // guiding waits for the star to settle on its new lock position
+    SettlingComplete, // it did
+    SettlingFailed,   // it did not within the time limit; the next exposure starts all the same
 };
 
 class GuideObserver {

@@ -66,8 +66,9 @@ bool AxisLetters::xIsRa() const
     return eastWest(left) || eastWest(right) || !(eastWest(up) || eastWest(down));
 }
 
-QString guideLogRow(int frame, double seconds, const GuideStep &step, const AxisLetters &axes)
+QString guideLogRow(int frame, double seconds, const GuideStep &told, const AxisLetters &axes)
 {
+    const GuideStep step = told.withAxesFilled();
     const QString head = QStringLiteral("%1,%2,").arg(frame).arg(seconds, 0, 'f', 3);
     if (!step.starFound) // nothing measured, nothing moved; error code 1: no star in the box
         return head + QStringLiteral("\"DROP\",,,,,,,0,,0,,,,,0.00,1");
@@ -76,17 +77,25 @@ QString guideLogRow(int frame, double seconds, const GuideStep &step, const Axis
         long durationMs;
         QString letter;
     };
-    const auto axis = [&](double rawPx, bool moved) {
-        return moved ? Axis{rawPx, rawPx, std::lround(step.moveMs), step.direction.toUpper()} : Axis{rawPx, 0, 0, {}};
+    // x: the DirLeft/DirRight letters' axis, y: DirUp/DirDown's.
+    const auto axis = [&](double rawPx, const QString &letter, double ms, double guidePx) {
+        return letter.isEmpty() || ms <= 0 ? Axis{rawPx, 0, 0, {}} : Axis{rawPx, guidePx, std::lround(ms), letter.toUpper()};
     };
-    const Axis x = axis(step.dxPx, step.dirX != 0), y = axis(step.dyPx, step.dirY != 0);
+    const Axis x = axis(step.dxPx, step.directionX, step.moveXMs, step.guideXPx);
+    const Axis y = axis(step.dyPx, step.directionY, step.moveYMs, step.guideYPx);
     const Axis &ra = axes.xIsRa() ? x : y, &dec = axes.xIsRa() ? y : x;
+    const QString mass = step.starMass > 0 ? QString::number(step.starMass, 'f', 0) : QString();
     return head + QStringLiteral("\"Mount\",%1,%2,%3,%4,%5,%6,%7,%8,%9,")
                       .arg(px(step.dxPx), px(step.dyPx), px(ra.rawPx), px(dec.rawPx), px(ra.guidePx), px(dec.guidePx))
                       .arg(ra.durationMs)
                       .arg(ra.letter)
                       .arg(dec.durationMs) +
-           dec.letter + QStringLiteral(",,,,%1,0").arg(step.snr, 0, 'f', 2);
+           dec.letter + QStringLiteral(",,,%1,%2,0").arg(mass).arg(step.snr, 0, 'f', 2);
+}
+
+QString ditherText(double dxPx, double dyPx, double lockXPx, double lockYPx)
+{
+    return QStringLiteral("%1, %2, new lock pos = %3, %4").arg(px(dxPx), px(dyPx), px(lockXPx), px(lockYPx));
 }
 
 QString guideLogInfo(GuideEvent event, const QString &text)
@@ -98,6 +107,10 @@ QString guideLogInfo(GuideEvent event, const QString &text)
     case GuideEvent::GuidingOn: return QStringLiteral("INFO: Guiding ticked");
     case GuideEvent::StarMarked: return QStringLiteral("INFO: Guide star marked at %1").arg(text);
     case GuideEvent::FrameSaved: return QStringLiteral("INFO: Frame saved as %1").arg(text);
+    case GuideEvent::Dither: return QStringLiteral("INFO: DITHER by %1").arg(text);
+    case GuideEvent::SettlingBegins: return QStringLiteral("INFO: SETTLING STATE CHANGE, Settling started");
+    case GuideEvent::SettlingComplete: return QStringLiteral("INFO: SETTLING STATE CHANGE, Settling complete");
+    case GuideEvent::SettlingFailed: return QStringLiteral("INFO: SETTLING STATE CHANGE, Settling failed");
     case GuideEvent::GuidingBegins:
     case GuideEvent::GuidingEnds: break;
     }

@@ -42,6 +42,8 @@ struct AxisLetters {
 };
 // One CSV row: `frame` counts the run's guide steps from 1, `seconds` since guiding began.
 QString guideLogRow(int frame, double seconds, const GuideStep &step, const AxisLetters &axes);
+// The text of a Dither event: "dx, dy, new lock pos = x, y" (pixels; the shift and the new lock position).
+QString ditherText(double dxPx, double dyPx, double lockXPx, double lockYPx);
 // "INFO: ..." for an event between steps; empty for the events that open or close a section.
 QString guideLogInfo(GuideEvent event, const QString &text);
 QString guideLogEnds(const QDateTime &local);   // "Guiding Ends at ..."

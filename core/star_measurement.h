@@ -16,6 +16,7 @@ struct StarMeasurement {
     double snr = 0;            // the run's light above background, in units of the run's noise
     bool onePixelPeak = false; // the run's brightest pixel has no lit neighbour
     bool found = false;        // a star: a run above black, not one pixel, snr >= the least asked for
+    double mass = 0;           // sum of the star's counts above background (0 where the way does not weigh it)
 };
 
 // Searches the box of side boxSize pixels centred on the mark (pixels). The

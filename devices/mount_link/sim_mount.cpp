@@ -2,7 +2,9 @@
 
 #include <QSettings>
 
+#include <algorithm>
 #include <cmath>
+#include <vector>
 #include <numbers>
 
 namespace orvane {
@@ -89,6 +91,8 @@ void SimMount::receive(const QByteArray &bytes)
             command_.append(byte);
         }
     }
+    if (newPulses_)
+        planPulses(); // the pulses of one write start together
 }
 
 QByteArray SimMount::takeReplies()
@@ -104,6 +108,10 @@ bool SimMount::moving(char direction) const
 
 void SimMount::execute(const QByteArray &word)
 {
+    if (word.startsWith("Mg") || pulsing()) {
+        executePulse(word);
+        return;
+    }
     if (word.size() == 2 && word[0] == 'R') {
         switch (word[1]) {
         case 'G': rate_ = 1; break;
@@ -121,6 +129,62 @@ void SimMount::execute(const QByteArray &word)
     }
     ++commands_;
     applyVelocity();
+}
+
+bool SimMount::pulsing() const
+{
+    const uint32_t now = clock_.now();
+    return std::any_of(pulseEndsMs_.begin(), pulseEndsMs_.end(), [now](uint32_t end) { return int32_t(end - now) > 0; });
+}
+
+void SimMount::executePulse(const QByteArray &word)
+{
+    // "Mg" + direction + five digits of ms. While pulses run, the sky's motion is
+    // planned to their end: this mount takes no other command until then.
+    if (!word.startsWith("Mg"))
+        return;
+    bool ok = false;
+    const int index = word.size() == 8 ? directionIndex(word[2]) : -1;
+    const int ms = word.mid(3).toInt(&ok);
+    const uint32_t now = clock_.now();
+    if (index < 0 || !ok || ms < 0)
+        return;
+    for (uint32_t end : pulseEndsMs_)
+        if (!newPulses_ && int32_t(end - now) > 0)
+            return; // pulses sent earlier still run: this mount does not stack them
+    ++commands_;
+    pulseEndsMs_[size_t(index)] = now + uint32_t(ms);
+    newPulses_ = true;
+}
+
+void SimMount::planPulses()
+{
+    newPulses_ = false;
+    const uint32_t now = clock_.now();
+    // The sky is told the whole plan now: the velocity of the directions that
+    // pulse (at guide rate, over any continuous move) until each pulse ends.
+    const std::array<bool, 4> steady = moving_;
+    const double steadyRate = rate_;
+    auto velocityWith = [&](uint32_t at) {
+        for (size_t i = 0; i < 4; ++i)
+            moving_[i] = steady[i] || int32_t(pulseEndsMs_[i] - at) > 0;
+        rate_ = 1;
+        applyVelocity(); // at `now`: sets the sky's velocity for these directions
+        return sky_.mountVelocity();
+    };
+    std::vector<uint32_t> ends;
+    for (uint32_t end : pulseEndsMs_)
+        if (int32_t(end - now) > 0)
+            ends.push_back(end);
+    std::sort(ends.begin(), ends.end(), [now](uint32_t a, uint32_t b) { return int32_t(a - now) < int32_t(b - now); });
+    std::vector<QPointF> after;
+    for (uint32_t end : ends)
+        after.push_back(velocityWith(end));
+    velocityWith(now); // the velocity from now on
+    moving_ = steady;
+    rate_ = steadyRate;
+    for (size_t i = 0; i < ends.size(); ++i)
+        sky_.setMountVelocity(after[i].x(), after[i].y(), ends[i]);
 }
 
 void SimMount::applyVelocity()

@@ -11,6 +11,7 @@
 #include <QString>
 
 #include <array>
+#include <cstdint>
 
 namespace orvane {
 
@@ -52,6 +53,13 @@ public:
 private:
     void execute(const QByteArray &word);
     void applyVelocity();
+    // ":Mg<d><ms>#": moves that way at guide rate for that many ms (whatever
+    // rate is selected), timed by the mount. Plans the sky's velocity to each
+    // pulse's end at once, so while pulses run every other command (and a
+    // further pulse) is ignored; the program sends the next ones after they end.
+    void executePulse(const QByteArray &word);
+    bool pulsing() const; // a pulse runs now
+    void planPulses();
 
     SimSky &sky_;
     Clock &clock_;
@@ -62,6 +70,8 @@ private:
     double rate_ = 1;
     std::array<bool, 4> moving_{}; // n, s, e, w
     int commands_ = 0;
+    std::array<uint32_t, 4> pulseEndsMs_{}; // n, s, e, w: clock ms each last pulse ends
+    bool newPulses_ = false;                // pulses arrived in this write, not yet planned
 };
 
 } // namespace orvane

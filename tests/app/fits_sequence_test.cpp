@@ -42,7 +42,7 @@ TEST(FitsSequence, FramesPassFitsverifyWithTheWholeHeaderAndTheBmpPixels)
                 {"OBJECT", "M 42"},        {"OBSERVER", "A. Observer"},
                 {"SITELAT", "52.500000"},  {"SITELONG", "-1.250000"},
                 {"GUIDSTEP", "3"},         {"GUIDLOST", "0"},
-                {"GUIDALGO", "brightest-run"}, {"SIMULATD", "T"},
+                {"GUIDALGO", "box"}, {"SIMULATD", "T"},
                 {"SIMPARTS", "camera, mount, printer port"},
             };
             for (auto it = expected.begin(); it != expected.end(); ++it)

@@ -134,6 +134,15 @@ const char *const kMessages[] = {
     "Cannot make the folder %1: %2.", "it exists already", "the disk is full", "the directory it would go in is gone",
     "A new folder needs a name.", "Cannot make the folder \"%1\": a name cannot be \".\" or \"..\" or hold \"/\".",
     "%1 exists already. Replace it?",
+    // guiding settings, dithering
+    "%1 [guiding] %2: \"%3\" is %4; guiding keeps %5.", "not box or centroid", "not a number above 0 up to 1",
+    "not a number of pixels from 0 to 100", "not a whole number of ms from 1 to 99999",
+    "not a number of pixels above 0 up to 50", "not a whole number of steps from 1 to 1000",
+    "not a number of seconds above 0 up to 3600", "not true or false",
+    "\"%1\" holds \"%2\", which is %3; the guiding settings were not changed.",
+    "The guiding settings were not stored in %1: %2. They hold until the program ends.",
+    "The star did not settle within %1 px of its dithered place in %2 s; the next exposure starts all the same.",
+    "settling after dithering",
     // deinterlace
     "%1Files selected %2", "Deinterlacing", "File %1/%2", "Stopped at %1",
     "The files were not deinterlaced: the picture area is in use by %1.",

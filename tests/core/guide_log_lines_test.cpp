@@ -68,3 +68,21 @@ TEST(GuideLogLines, FrameRowsQuoteNamesThatHoldCommas)
 }
 
 } // namespace
+
+TEST(GuideLogLines, ATwoAxisStepFillsBothAxesAndTheStarMass)
+{
+    GuideStep step = moved(1.5, -0.75, 1, -1, "e", 210);
+    step.directionX = "e";
+    step.moveXMs = 210;
+    step.guideXPx = 1.05;
+    step.directionY = "n";
+    step.moveYMs = 105.4;
+    step.guideYPx = -0.525;
+    step.starMass = 1234.4;
+    EXPECT_EQ(guideLogRow(4, 2.5, step, {"e", "w", "n", "s"}),
+              "4,2.500,\"Mount\",1.500,-0.750,1.500,-0.750,1.050,-0.525,210,E,105,N,,,1234,12.35,0");
+    EXPECT_EQ(guideLogInfo(GuideEvent::Dither, ditherText(1.25, -2, 301.25, 198)),
+              "INFO: DITHER by 1.250, -2.000, new lock pos = 301.250, 198.000");
+    EXPECT_EQ(guideLogInfo(GuideEvent::SettlingBegins, {}), "INFO: SETTLING STATE CHANGE, Settling started");
+    EXPECT_EQ(guideLogInfo(GuideEvent::SettlingFailed, {}), "INFO: SETTLING STATE CHANGE, Settling failed");
+}

@@ -1,0 +1,80 @@
+// Two-axis corrections: both mount axes move in the same step, each for the
+// time its share of the drift needs, projected onto the calibrated axes (the
+// picture's own axes at Pixels/Sec before any calibration).
+
+#include "rig.h"
+
+#include "clock.h"
+#include "numbers.h"
+
+namespace orvane {
+
+void Rig::startTwoAxisMoves()
+{
+    GuidingState &g = c_.guiding;
+    const Settings &s = c_.settings;
+    const bool pulse = g.Options.pulse;
+    if (!pulse && (g.MoveDirX != 0 || g.MoveDirY != 0))
+        sendStopAll(); // a correction still running ends before the next starts
+    g.MoveDirX = 0;
+    g.MoveDirY = 0;
+    g.MoveClock = c_.clock.now();
+    if (!g.StarFound) {
+        c_.panel.showDrift(QStringLiteral("-"), QStringLiteral("-"));
+        return;
+    }
+    const CalibrationRecord axes = g.Axes.value_or(pictureAxes(s.PixPerSec));
+    const MoveTuning tuning{g.Options.aggressiveness, g.Options.minMovePx, g.Options.maxMoveMs};
+    g.Planned = projectMoves(g.DriftX, g.DriftY, axes, {s.DirUp, s.DirDown, s.DirLeft, s.DirRight}, tuning);
+    if (pulse) {
+        QByteArray command; // both pulses in one write: they start together
+        for (const AxisMove *axis : {&g.Planned.x, &g.Planned.y})
+            if (axis->dir != 0)
+                command += pulseCommand(axis->direction, axis->ms);
+        if (!command.isEmpty())
+            c_.comm.Output(command);
+    } else if (g.Planned.moves()) {
+        QByteArray command = QByteArrayLiteral(":RG#");
+        for (const AxisMove *axis : {&g.Planned.x, &g.Planned.y})
+            if (axis->dir != 0)
+                command += QByteArrayLiteral(":M") + axis->direction.toLatin1() + '#';
+        c_.comm.Output(command); // both axes start together
+        g.MoveDirX = g.Planned.x.dir;
+        g.MoveDirY = g.Planned.y.dir;
+    }
+    c_.panel.showDrift(numberText(double(g.DriftX)), numberText(double(g.DriftY)));
+}
+
+void Rig::updateTwoAxisMoves()
+{
+    GuidingState &g = c_.guiding;
+    const int64_t ranMs = elapsedMs(g.MoveClock, c_.clock.now());
+    const bool xDone = g.MoveDirX != 0 && ranMs >= g.Planned.x.ms;
+    const bool yDone = g.MoveDirY != 0 && ranMs >= g.Planned.y.ms;
+    if (!xDone && !yDone)
+        return;
+    if (xDone)
+        g.MoveDirX = 0;
+    if (yDone)
+        g.MoveDirY = 0;
+    if (g.MoveDirX == 0 && g.MoveDirY == 0) {
+        sendStopAll(); // the last axis has done its share
+        return;
+    }
+    sendAxisStop(xDone ? g.Planned.x.direction : g.Planned.y.direction); // the other axis runs on
+}
+
+std::optional<uint32_t> Rig::nextTwoAxisCheckMs() const
+{
+    const GuidingState &g = c_.guiding;
+    std::optional<int32_t> soonest;
+    if (g.MoveDirX != 0)
+        soonest = g.Planned.x.ms;
+    if (g.MoveDirY != 0 && (!soonest || g.Planned.y.ms < *soonest))
+        soonest = g.Planned.y.ms;
+    if (!soonest)
+        return std::nullopt;
+    return g.MoveClock + uint32_t(*soonest);
+}
+
+} // namespace orvane

@@ -1,0 +1,53 @@
+#pragma once
+// How the program guides, as orvane.ini [guiding] holds it and the guiding
+// settings window edits it: the way the star is measured, how the two-axis
+// corrections are sized, whether the mount times them (pulses), and dithering
+// between saved frames.
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+#include <cstdint>
+#include <optional>
+
+namespace orvane {
+
+struct GuidingSettings {
+    QString algorithm = QStringLiteral("box"); // a name in kGuideAlgorithms
+    double aggressiveness = 0.7;  // share of the measured drift corrected at a step, above 0 up to 1
+    double minMovePx = 0.2;       // pixels: a smaller correction along an axis is not sent
+    int32_t maxMoveMs = 1000;     // ms: the longest correction on one axis at one step
+    bool pulse = false;           // timed pulses (:Mg) instead of move, then stop-all
+    bool dither = false;          // shift the lock position between saved frames
+    double ditherPx = 3;          // pixels: the largest shift on each axis
+    double settlePx = 0.5;        // pixels: settled within this distance of the new lock position...
+    int32_t settleSteps = 3;      // ...for this many guide steps in a row
+    double settleTimeoutS = 60;   // seconds: after this the next exposure starts all the same
+
+    bool operator==(const GuidingSettings &) const = default;
+};
+
+// One key of [guiding] as text, for the ini file and the window alike.
+struct GuidingTexts {
+    QString algorithm, aggressiveness, minMovePx, maxMoveMs, pulse, dither, ditherPx, settlePx, settleSteps,
+        settleTimeoutS;
+};
+GuidingTexts guidingTexts(const GuidingSettings &settings);
+
+struct GuidingProblem {
+    QString key;  // the ini key of the bad value ("aggressiveness")
+    QString text; // the value, trimmed ("2")
+    QString rule; // what it is not ("not a number above 0 up to 1")
+};
+// Reads texts into settings. On the first bad value returns it and changes nothing.
+std::optional<GuidingProblem> parseGuidingTexts(const GuidingTexts &texts, GuidingSettings &settings);
+
+// The [guiding] group of an ini file's text: a missing key keeps its default;
+// a bad value keeps the default for that key and adds a sentence naming the
+// file, the key and the cause to `notes`.
+GuidingSettings guidingSettingsFromIni(const QByteArray &iniText, const QString &iniPath, QStringList &notes);
+// `iniText` with every key of [guiding] set, all other lines as they were.
+QByteArray withGuidingSettings(const QByteArray &iniText, const GuidingSettings &settings);
+
+} // namespace orvane

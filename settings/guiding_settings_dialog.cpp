@@ -1,0 +1,130 @@
+#include "guiding_settings_dialog.h"
+
+#include "file_rewrite.h"
+#include "message_box.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QFile>
+#include <QFormLayout>
+#include <QLineEdit>
+
+namespace orvane {
+
+namespace {
+
+// The label of each ini key's box, for messages.
+struct Box {
+    const char *key;
+    const char *label;
+};
+constexpr Box kBoxes[] = {
+    {"algorithm", "Algorithm"},           {"aggressiveness", "Aggressiveness"},
+    {"minMovePx", "Min move (px)"},       {"maxMoveMs", "Max move (ms)"},
+    {"pulse", "Pulse guiding"},           {"dither", "Dither between frames"},
+    {"ditherPx", "Dither by up to (px)"}, {"settlePx", "Settle within (px)"},
+    {"settleSteps", "Settle for (steps)"}, {"settleTimeoutS", "Settle time limit (s)"},
+};
+
+QString labelOf(const QString &key)
+{
+    for (const Box &b : kBoxes)
+        if (key == QLatin1String(b.key))
+            return QLatin1String(b.label);
+    return key;
+}
+
+} // namespace
+
+GuidingSettingsDialog::GuidingSettingsDialog(GuidingSettings &settings, QString iniPath, QWidget *parent)
+    : QDialog(parent), settings_(settings), iniPath_(std::move(iniPath))
+{
+    setObjectName(QStringLiteral("GuidingSettings"));
+    setWindowTitle(QStringLiteral("Guiding settings"));
+    showMessage = [this](const QString &text) { openMessageBox(this, QMessageBox::Warning, text); };
+
+    auto *form = new QFormLayout(this);
+    const auto line = [&](const char *key, const char *tip) {
+        auto *edit = new QLineEdit(this);
+        edit->setObjectName(QLatin1String(key));
+        edit->setToolTip(QLatin1String(tip));
+        form->addRow(labelOf(QLatin1String(key)), edit);
+        return edit;
+    };
+    algorithm_ = new QComboBox(this);
+    algorithm_->setObjectName(QStringLiteral("algorithm"));
+    algorithm_->addItems({QStringLiteral("box"), QStringLiteral("centroid")});
+    algorithm_->setToolTip(QStringLiteral("box: the brightest run of six pixels, one axis at a time beyond 2 px; "
+                                          "centroid: the star's centre to a tenth of a pixel, both axes at once"));
+    form->addRow(QStringLiteral("Algorithm"), algorithm_);
+    aggressiveness_ = line("aggressiveness", "Share of the measured drift corrected at each step (centroid), above 0 up to 1");
+    minMove_ = line("minMovePx", "Pixels: a smaller correction along an axis is not sent (centroid)");
+    maxMove_ = line("maxMoveMs", "ms: the longest correction on one axis at one step (centroid)");
+    pulse_ = new QCheckBox(this);
+    pulse_->setObjectName(QStringLiteral("pulse"));
+    pulse_->setToolTip(QStringLiteral("Send timed pulses (:Mgn01234#) that the mount ends itself, instead of a move "
+                                      "and a stop"));
+    form->addRow(labelOf(QStringLiteral("pulse")), pulse_);
+    dither_ = new QCheckBox(this);
+    dither_->setObjectName(QStringLiteral("dither"));
+    dither_->setToolTip(QStringLiteral("Between two saved frames, shift the star's place and let it settle there"));
+    form->addRow(labelOf(QStringLiteral("dither")), dither_);
+    ditherPx_ = line("ditherPx", "Pixels: the largest shift on each axis");
+    settlePx_ = line("settlePx", "Pixels: settled once the star is this near its new place...");
+    settleSteps_ = line("settleSteps", "...for this many guide steps in a row");
+    settleTimeout_ = line("settleTimeoutS", "Seconds: after this the next exposure starts all the same");
+
+    auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    form->addRow(buttons);
+    showSettings();
+}
+
+void GuidingSettingsDialog::showSettings()
+{
+    const GuidingTexts t = guidingTexts(settings_);
+    algorithm_->setCurrentText(t.algorithm);
+    aggressiveness_->setText(t.aggressiveness);
+    minMove_->setText(t.minMovePx);
+    maxMove_->setText(t.maxMoveMs);
+    pulse_->setChecked(settings_.pulse);
+    dither_->setChecked(settings_.dither);
+    ditherPx_->setText(t.ditherPx);
+    settlePx_->setText(t.settlePx);
+    settleSteps_->setText(t.settleSteps);
+    settleTimeout_->setText(t.settleTimeoutS);
+}
+
+void GuidingSettingsDialog::accept()
+{
+    const auto tick = [](const QCheckBox *box) { return box->isChecked() ? QStringLiteral("true") : QStringLiteral("false"); };
+    const GuidingTexts texts{algorithm_->currentText(), aggressiveness_->text(), minMove_->text(), maxMove_->text(),
+                             tick(pulse_),              tick(dither_),           ditherPx_->text(), settlePx_->text(),
+                             settleSteps_->text(),      settleTimeout_->text()};
+    GuidingSettings chosen = settings_;
+    if (const std::optional<GuidingProblem> bad = parseGuidingTexts(texts, chosen)) {
+        showMessage(QStringLiteral("\"%1\" holds \"%2\", which is %3; the guiding settings were not changed.")
+                        .arg(labelOf(bad->key), bad->text, bad->rule));
+        return; // the window stays open for a correction
+    }
+    settings_ = chosen;
+    if (applied)
+        applied();
+
+    QFile file(iniPath_);
+    QByteArray text;
+    if (file.exists() && file.open(QIODevice::ReadOnly))
+        text = file.readAll();
+    if (file.error() != QFileDevice::NoError) {
+        showMessage(QStringLiteral("The guiding settings were not stored in %1: %2. They hold until the program ends.")
+                        .arg(iniPath_, file.errorString()));
+    } else if (const Result written = writeWholeFile(iniPath_, withGuidingSettings(text, settings_)); !written) {
+        showMessage(QStringLiteral("The guiding settings were not stored in %1: %2. They hold until the program ends.")
+                        .arg(iniPath_, written.error()));
+    }
+    QDialog::accept();
+}
+
+} // namespace orvane

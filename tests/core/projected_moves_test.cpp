@@ -1,0 +1,122 @@
+// Two-axis corrections split along the calibrated axes, and the [guiding]
+// settings as orvane.ini and the settings window hold them.
+
+#include "guiding_settings.h"
+#include "projected_moves.h"
+
+#include <QPointF>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <numbers>
+
+namespace orvane {
+namespace {
+
+const DirectionTexts kLetters{QStringLiteral("n"), QStringLiteral("s"), QStringLiteral("e"), QStringLiteral("w")};
+
+CalibrationRecord axesAt(double xAngleDeg, double yAngleDeg, double xRate, double yRate)
+{
+    CalibrationRecord r;
+    r.xAngleDeg = xAngleDeg;
+    r.yAngleDeg = yAngleDeg;
+    r.xRatePxPerSec = xRate;
+    r.yRatePxPerSec = yRate;
+    return r;
+}
+
+// Where the moves take the star: each letter moves it along its axis at its rate.
+QPointF starMovedBy(const ProjectedMoves &m, const CalibrationRecord &a)
+{
+    const auto along = [](double deg, double px) {
+        const double r = deg * std::numbers::pi / 180;
+        return QPointF(std::cos(r) * px, std::sin(r) * px);
+    };
+    // DirRight (w) and DirUp (n) move the star along +axis; dir -1 means that letter.
+    const double xPx = -m.x.dir * m.x.ms / 1000.0 * a.xRatePxPerSec;
+    const double yPx = -m.y.dir * m.y.ms / 1000.0 * a.yRatePxPerSec;
+    return along(a.xAngleDeg, xPx) + along(a.yAngleDeg, yPx);
+}
+
+TEST(ProjectedMoves, BothAxesTogetherBringTheStarBackWhateverTheCameraAngle)
+{
+    struct Case {
+        const char *what;
+        CalibrationRecord axes;
+        double dx, dy;
+    };
+    const Case cases[] = {
+        {"picture axes", pictureAxes(5), 3, -2},
+        {"camera turned 90 degrees", axesAt(90, 180, 5, 5), 3, -2},
+        {"camera turned 33 degrees", axesAt(33, 123, 5, 5), -1.5, -2.5},
+        {"mirrored y axis", axesAt(20, -70, 4, 6), 2, 2},
+        {"RA rate half the Dec rate", axesAt(0, 90, 2.5, 5), -4, 1},
+    };
+    const MoveTuning tuning{0.7, 0.2, 5000};
+    for (const Case &c : cases) {
+        const ProjectedMoves m = projectMoves(c.dx, c.dy, c.axes, kLetters, tuning);
+        const QPointF moved = starMovedBy(m, c.axes);
+        EXPECT_NEAR(moved.x(), -0.7 * c.dx, 0.02) << c.what;
+        EXPECT_NEAR(moved.y(), -0.7 * c.dy, 0.02) << c.what;
+    }
+    // Drifted right and down on the picture axes: DirLeft (e) and DirDown (s).
+    const ProjectedMoves m = projectMoves(3, 2, pictureAxes(5), kLetters, tuning);
+    EXPECT_EQ(m.x.direction, "e");
+    EXPECT_EQ(m.y.direction, "s");
+    EXPECT_EQ(m.x.ms, 420); // 0.7 x 3 px at 5 px/s
+    EXPECT_EQ(m.y.ms, 280);
+}
+
+TEST(ProjectedMoves, SmallMovesRestLongOnesAreCutAndParallelAxesMoveNothing)
+{
+    const MoveTuning tuning{1.0, 0.2, 300};
+    const ProjectedMoves m = projectMoves(0.15, 4, pictureAxes(5), kLetters, tuning);
+    EXPECT_EQ(m.x.dir, 0) << "0.15 px is below the least move";
+    EXPECT_EQ(m.y.ms, 300) << "800 ms cut to the longest move";
+    EXPECT_FALSE(projectMoves(3, 3, axesAt(10, 12, 5, 5), kLetters, tuning).moves());
+    EXPECT_FALSE(projectMoves(3, 3, axesAt(0, 90, 0, 5), kLetters, tuning).moves());
+}
+
+TEST(GuidingSettings, IniKeysRoundTripAndABadValueKeepsOnlyItsDefault)
+{
+    GuidingSettings chosen;
+    chosen.algorithm = QStringLiteral("centroid");
+    chosen.aggressiveness = 0.55;
+    chosen.maxMoveMs = 1500;
+    chosen.pulse = chosen.dither = true;
+    chosen.ditherPx = 4.5;
+    chosen.settleSteps = 5;
+    const QByteArray ini = withGuidingSettings("; mine\r\n[window]\r\nguide=true\r\n", chosen);
+    EXPECT_TRUE(ini.startsWith("; mine\r\n[window]\r\nguide=true\r\n"));
+    QStringList notes;
+    EXPECT_EQ(guidingSettingsFromIni(ini, "orvane.ini", notes), chosen);
+    EXPECT_TRUE(notes.isEmpty());
+
+    struct Case {
+        QByteArray text;
+        const char *noteStart;
+    };
+    const Case cases[] = {
+        {"[guiding]\nalgorithm=brightest-run\n", nullptr}, // an older name of box
+        {"[guiding]\nalgorithm=fast\n", "orvane.ini [guiding] algorithm: \"fast\" is not box or centroid"},
+        {"[guiding]\naggressiveness=0\n", "orvane.ini [guiding] aggressiveness: \"0\" is not a number above 0"},
+        {"[guiding]\nmaxMoveMs=2.5\n", "orvane.ini [guiding] maxMoveMs: \"2.5\" is not a whole number"},
+        {"[guiding]\npulse=yes\n", "orvane.ini [guiding] pulse: \"yes\" is not true or false"},
+    };
+    for (const Case &c : cases) {
+        notes.clear();
+        const GuidingSettings read = guidingSettingsFromIni(c.text + "dither=true\n", "orvane.ini", notes);
+        EXPECT_TRUE(read.dither) << "the good key beside it is read: " << c.text.constData();
+        EXPECT_EQ(read.algorithm, "box") << c.text.constData();
+        if (c.noteStart) {
+            ASSERT_EQ(notes.size(), 1) << c.text.constData();
+            EXPECT_TRUE(notes.front().startsWith(c.noteStart)) << notes.front().toStdString();
+        } else {
+            EXPECT_TRUE(notes.isEmpty());
+        }
+    }
+}
+
+} // namespace
+} // namespace orvane
