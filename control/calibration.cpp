@@ -2,9 +2,11 @@
 
 #include "calibration_log_lines.h"
 #include "serial_devices.h"
+#include "star_profile.h"
 
 #include <QDateTime>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <string_view>
@@ -16,6 +18,9 @@ namespace {
 constexpr char kAck = 0x06;            // the mount presence probe
 constexpr uint32_t kProbeWaitMs = 200; // the mount answers within this
 constexpr double kTakeUpPx = 1.0;      // a first step that moves the star less is taking up backlash
+constexpr double kStepsPerLetter = 8;  // steps a letter takes at the expected rate, when the step is not given
+constexpr int32_t kShortestStepMs = 100, kLongestStepMs = 5000;
+constexpr int kCentreBoxPx = 12;       // the star's light is weighed in this box around the search's place
 
 struct Letter {
     const char *letter;
@@ -57,9 +62,13 @@ bool correctsOneAxisAtATime(const GuidingState &guiding)
     return guiding.Algorithm && std::string_view(guiding.Algorithm->name) == std::string_view(kGuideAlgorithms[0].name);
 }
 
-CalibrationRun Calibration::run(const CalibrationOptions &options)
+CalibrationRun Calibration::run(const CalibrationOptions &asked)
 {
     const RigContext &c = rig_.context();
+    CalibrationOptions options = asked;
+    if (options.stepMs <= 0) // about eight steps a letter at the rate Options holds
+        options.stepMs = int32_t(std::clamp(1000.0 * options.distancePx / (kStepsPerLetter * std::max(1, c.settings.PixPerSec)),
+                                            double(kShortestStepMs), double(kLongestStepMs)));
     CalibrationRun result;
     result.beganUtcMs = c.clock.utcMs(c.clock.now());
     running_ = true;
@@ -201,6 +210,11 @@ std::optional<QPointF> Calibration::measure(CalibrationRun &run, const Calibrati
         return std::nullopt;
     }
     star_ += QPointF(m.driftX, m.driftY);
+    // The search may place the star to a whole pixel only; the centre of its
+    // light, a fraction of a pixel, keeps a 15 px calibration within a few percent.
+    if (const std::optional<StarProfile> light = starProfile(view, star_.x(), star_.y(), kCentreBoxPx))
+        if (std::hypot(light->x - star_.x(), light->y - star_.y()) < kCentreBoxPx / 2.0)
+            star_ = QPointF(light->x, light->y);
     const double half = c.settings.GuideBoxSize / 2.0;
     c.picture.drawBox(star_.x() - half, star_.y() + half, star_.x() + half, star_.y() - half, 255);
     return star_;

@@ -18,7 +18,7 @@ namespace orvane {
 
 struct CalibrationOptions {
     double distancePx = 15;       // each letter drives until the star has moved this far
-    int32_t stepMs = 1000;        // the guide-rate drive of one step, ms
+    int32_t stepMs = 0;           // the guide-rate drive of one step, ms; 0: about 8 steps at Pixels/Sec
     int32_t exposureMs = 1000;    // the guide exposure after each step, ms
     int32_t letterLimitMs = 60000; // a letter gives up after this long, ms
     CalibrationLimits limits;

@@ -38,7 +38,12 @@ CalibrationSolution solveCalibration(const LetterVelocities &m, bool oneAxisGuid
     const Axis dec{QStringLiteral("Dec"), QStringLiteral("n"), QStringLiteral("s"), (m.north - m.south) / 2};
     s.raRatePxPerSec = length(ra.firstWay);
     s.decRatePxPerSec = length(dec.firstWay);
-    s.cameraAngleDeg = angleDeg(ra.firstWay);
+    // The camera's turn as both axes show it (the Dec axis a right angle on from
+    // RA, either way round with a mirror), so the seeing of single frames counts half.
+    const double cross = ra.firstWay.x() * dec.firstWay.y() - ra.firstWay.y() * dec.firstWay.x();
+    const double fromDecRad = (angleDeg(dec.firstWay) - (cross >= 0 ? 90 : -90)) * std::numbers::pi / 180;
+    const QPointF raUnit = length(ra.firstWay) > 0 ? ra.firstWay / length(ra.firstWay) : QPointF();
+    s.cameraAngleDeg = angleDeg(raUnit + QPointF(std::cos(fromDecRad), std::sin(fromDecRad)));
 
     for (const Axis *axis : {&ra, &dec}) {
         if (length(axis->firstWay) < limits.minRatePxPerSec) {

@@ -111,7 +111,7 @@ std::optional<StarProfile> starProfile(const PixelView &picture, double x, doubl
         if (settled)
             break;
     }
-    return StarProfile{kFwhmPerSigma * sigma, int(std::lround(peak))};
+    return StarProfile{kFwhmPerSigma * sigma, int(std::lround(peak)), cx, cy};
 }
 
 } // namespace orvane

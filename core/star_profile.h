@@ -23,6 +23,8 @@ std::optional<StarPlace> starNear(const PixelView &picture, double clickX, doubl
 struct StarProfile {
     double fwhm = 0; // pixels: full width at half maximum above the box's background
     int peak = 0;    // grey level 0..255 of the star's brightest pixel
+    double x = 0;    // pixels: the centre of its light, to a fraction of a pixel
+    double y = 0;
 };
 
 // The profile of the brightest star in the box of side boxSize pixels centred on
