@@ -188,8 +188,10 @@ void SimMount::applyVelocity()
     const uint32_t now = clock_.now();
     const int dec = decDirection();
     if (dec != decDir_) {
-        if (decDir_ != 0) // the slack the ended drive took up
+        if (decDir_ != 0) { // the slack the ended drive took up (settleBacklash saw any engagement)
             slackLeftMs_ = std::max(0.0, slackLeftMs_ - double(elapsedMs(decStartMs_, now)));
+            engagePending_ = false;
+        }
         if (dec != 0) {
             if (gearDir_ != 0 && dec != gearDir_) // a reversal: the slack taken so far is to cross again
                 slackLeftMs_ = std::clamp(options_.decBacklashMs - slackLeftMs_, 0.0, options_.decBacklashMs);
