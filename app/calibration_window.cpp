@@ -98,6 +98,10 @@ void CalibrationWindow::apply()
 {
     if (calibration_.running() || !run_.ok() || run_.steps.empty())
         return;
+    if (const QString refusal = hooks_.applyRefusal ? hooks_.applyRefusal() : QString(); !refusal.isEmpty()) {
+        result_->setText(resultText() + QLatin1Char('\n') + refusal);
+        return;
+    }
     if (Result done = applyCalibration(settings_, configPath_, iniPath_, run_.solution, when_); !done) {
         result_->setText(QStringLiteral("The calibration was not applied, and nothing was changed. %1").arg(done.error()));
         return;

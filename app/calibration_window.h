@@ -22,6 +22,7 @@ public:
     struct Hooks {
         std::function<QString()> refusal;    // why no calibration can start now; empty when one can
         std::function<int32_t()> exposureMs; // the guide exposure of each step, ms
+        std::function<QString()> applyRefusal; // why Apply cannot put the result in now; empty when it can
     };
     CalibrationWindow(Calibration &calibration, Settings &settings, QString configPath, QString iniPath, Hooks hooks,
                       QWidget *parent = nullptr);

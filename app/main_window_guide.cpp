@@ -6,6 +6,7 @@
 #include "calibration_window.h"
 #include "guide_graph_window.h"
 #include "numbers.h"
+#include "options_dialog.h"
 
 #include <QMenu>
 
@@ -75,6 +76,13 @@ CalibrationWindow *MainWindow::calibrationWindow()
             } catch (const ConversionError &) {
                 return 1000;
             }
+        };
+        // Options' DONE stores every box it shows: open, it would put the old letters back.
+        hooks.applyRefusal = [this] {
+            return form2_ && form2_->isVisible()
+                       ? QStringLiteral("Options is open: close it first, so that its DONE does not put the old "
+                                        "letters back; then Apply.")
+                       : QString();
         };
         calibrationWindow_ = new CalibrationWindow(*calibration_, parts_.settings, parts_.configPath,
                                                    parts_.iniPath, std::move(hooks), this);

@@ -3,9 +3,11 @@
 #include "calibration_window.h"
 #include "config_file.h"
 #include "nested_loop_watch.h"
+#include "options_dialog.h"
 #include "sequence_fixture.h"
 #include "test_support.h"
 
+#include <QCheckBox>
 #include <QDialog>
 #include <QDirIterator>
 #include <QLabel>
@@ -57,6 +59,12 @@ TEST(CalibrationWindow, CalibratesFromTheGuideMenuAndApplies)
     EXPECT_EQ(rig.settings.DirUp, "n"); // nothing applied yet
 
     ASSERT_TRUE(apply->isEnabled());
+    // An open Options window would put its old letters back at DONE: Apply waits for it to close.
+    window->findChild<QAction *>("Options")->trigger();
+    apply->click();
+    EXPECT_EQ(rig.settings.DirUp, "n");
+    EXPECT_TRUE(calibration->findChild<QLabel *>("calibrationResult")->text().contains("Options is open"));
+    window->form2()->close();
     apply->click();
     EXPECT_EQ(rig.settings.DirUp, "s");
     EXPECT_EQ(rig.settings.DirDown, "n");
@@ -71,4 +79,33 @@ TEST(CalibrationWindow, CalibratesFromTheGuideMenuAndApplies)
     EXPECT_TRUE(log.contains("\nWest calibration complete. Angle = "));
     EXPECT_TRUE(log.contains("\nNorth calibration complete. Angle = "));
     EXPECT_TRUE(log.contains("\nCalibration complete\n\n"));
+}
+
+TEST(CalibrationWindow, AGuidedStartWithoutCalibrationPointsAtTheCommandOnce)
+{
+    test::TestRig rig({.startMs = 20000, .camera = test::RigCamera::SimulatedSky,
+                       .link = test::RigLink::SimulatedMount});
+    QTemporaryDir dir;
+    test::NoFiles files;
+    ASSERT_TRUE(test::writeAll(dir.filePath("orvane.cfg"), test::readAll(ORVANE_DEFAULT_CFG)));
+    auto window = test::windowOn(rig, files, dir.path());
+    ASSERT_TRUE(window->load());
+    rig.state.SaveDir = dir.path();
+    for (QDialog *d : test::openDialogs<QDialog>(window.get()))
+        d->reject();
+    window->findChild<QCheckBox *>("Check2")->setChecked(true);
+    auto *start = window->findChild<QPushButton *>("Command1");
+    const QString advice = "This mount was never calibrated";
+    const auto startAndStop = [&] {
+        rig.pump.at(rig.clock.now() + 3000, [&] { start->click(); }); // Stop while it waits for the mark
+        start->click();
+        return window->notices().filter(advice).size();
+    };
+    EXPECT_EQ(startAndStop(), 1);
+    EXPECT_EQ(startAndStop(), 2); // once per run
+    CalibrationRecord record;
+    record.xRatePxPerSec = record.yRatePxPerSec = 5;
+    ASSERT_TRUE(writeCalibration(dir.filePath("orvane.ini"), record));
+    EXPECT_EQ(startAndStop(), 2);
+    EXPECT_FALSE(rig.mount.moving('n') || rig.mount.moving('s') || rig.mount.moving('e') || rig.mount.moving('w'));
 }

@@ -145,6 +145,7 @@ const char *const kMessages[] = {
     "algorithm that corrects both axes at once.",
     "Calibration was stopped.", "Calibration stopped; nothing was changed.",
     "The calibration was not applied, and nothing was changed. %1",
+    "Options is open: close it first, so that its DONE does not put the old letters back; then Apply.",
     "\nApplied: the direction letters and Pixels/Sec are in Options and orvane.cfg, the axes in orvane.ini.",
     "This mount was never calibrated: guiding uses the direction letters and Pixels/Sec of Options. Guide > "
     "Calibrate… measures them with the star marked.",
