@@ -2,15 +2,10 @@
 
 #include "imaging_sequence.h"
 
-#include <QChart>
-#include <QChartView>
 #include <QComboBox>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QLineSeries>
 #include <QPushButton>
-#include <QScatterSeries>
-#include <QValueAxis>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -24,15 +19,6 @@ constexpr int kScalesMin[] = {1, 5, 15, 60}; // minutes the time axis spans
 constexpr int kDefaultScale = 1;             // index: 5 minutes
 constexpr double kKeptMinutes = 60;          // the longest scale: steps kept for a change of scale
 
-// The smallest of 1, 2, 5, 10, 20, ... that holds `value`.
-double roundRangeUp(double value)
-{
-    double range = 1;
-    while (range < value)
-        range *= (QString::number(range).startsWith('2') ? 2.5 : 2);
-    return range;
-}
-
 QString statsText(const char *what, const DriftStats &s)
 {
     return QStringLiteral("%1: RMS x %2 px, y %3 px, total %4 px; peak %5 px; %6 steps, %7 without the star")
@@ -45,15 +31,6 @@ QString statsText(const char *what, const DriftStats &s)
         .arg(s.lostSteps());
 }
 
-void dropBefore(QXYSeries *series, double minutes)
-{
-    int first = 0;
-    while (first < series->count() && series->at(first).x() < minutes)
-        ++first;
-    if (first > 0)
-        series->removePoints(0, first);
-}
-
 } // namespace
 
 GuideGraphWindow::GuideGraphWindow(ImagingSequence &sequence, QWidget *parent)
@@ -62,43 +39,7 @@ GuideGraphWindow::GuideGraphWindow(ImagingSequence &sequence, QWidget *parent)
     setObjectName(QStringLiteral("guideGraph"));
     setWindowTitle(QStringLiteral("Guide graph"));
 
-    chart_ = new QChart;
-    chart_->setAnimationOptions(QChart::NoAnimation);
-    chart_->setDropShadowEnabled(false); // a blurred shadow costs more to paint than the points
-    chart_->legend()->setAlignment(Qt::AlignBottom);
-    chart_->legend()->setVisible(true);
-    time_ = new QValueAxis;
-    time_->setTitleText(QStringLiteral("minutes"));
-    time_->setLabelFormat(QStringLiteral("%.0f"));
-    time_->setTickType(QValueAxis::TicksDynamic); // ticks on whole minutes
-    time_->setTickAnchor(0);
-    drift_ = new QValueAxis;
-    drift_->setTitleText(QStringLiteral("drift, pixels"));
-    move_ = new QValueAxis;
-    move_->setTitleText(QStringLiteral("correction, ms"));
-    move_->setLabelFormat(QStringLiteral("%d"));
-    chart_->addAxis(time_, Qt::AlignBottom);
-    chart_->addAxis(drift_, Qt::AlignLeft);
-    chart_->addAxis(move_, Qt::AlignRight);
-
-    const auto addDrift = [this](QXYSeries *series, const char *name) {
-        series->setName(QLatin1String(name));
-        chart_->addSeries(series);
-        series->attachAxis(time_);
-        series->attachAxis(drift_);
-    };
-    dx_ = new QLineSeries;
-    dy_ = new QLineSeries;
-    lost_ = new QScatterSeries;
-    lost_->setMarkerSize(9);
-    lost_->setColor(Qt::red);
-    addDrift(dx_, "dx");
-    addDrift(dy_, "dy");
-    addDrift(lost_, "star lost");
-
-    auto *view = new QChartView(chart_, this);
-    view->setObjectName(QStringLiteral("guideChart"));
-    view->setMinimumSize(640, 360);
+    chart_ = new GuideChart(this);
 
     scale_ = new QComboBox(this);
     scale_->setObjectName(QStringLiteral("scale"));
@@ -123,7 +64,7 @@ GuideGraphWindow::GuideGraphWindow(ImagingSequence &sequence, QWidget *parent)
     controls->addWidget(starText_, 1);
     controls->addWidget(clear_);
     auto *layout = new QVBoxLayout(this);
-    layout->addWidget(view, 1);
+    layout->addWidget(chart_, 1);
     layout->addWidget(runText_);
     layout->addWidget(openText_);
     layout->addLayout(controls);
@@ -135,29 +76,6 @@ GuideGraphWindow::GuideGraphWindow(ImagingSequence &sequence, QWidget *parent)
 GuideGraphWindow::~GuideGraphWindow()
 {
     sequence_.removeGuideObserver(this);
-}
-
-const QLineSeries *GuideGraphWindow::correctionSeries(const QString &direction) const
-{
-    const auto found = bars_.find(direction);
-    return found == bars_.end() ? nullptr : found->second;
-}
-
-QLineSeries *GuideGraphWindow::barsFor(const QString &direction)
-{
-    QLineSeries *&bars = bars_[direction];
-    if (!bars) {
-        bars = new QLineSeries;
-        bars->setName(QStringLiteral("move %1").arg(direction.toUpper()));
-        // Thin lines: a wide pen's stroke of hundreds of bars costs far more to paint.
-        QPen pen = bars->pen();
-        pen.setWidth(0); // cosmetic: one pixel, the quickest to draw
-        bars->setPen(pen);
-        chart_->addSeries(bars);
-        bars->attachAxis(time_);
-        bars->attachAxis(move_);
-    }
-    return bars;
 }
 
 void GuideGraphWindow::guideStep(const GuideStep &step)
@@ -172,39 +90,15 @@ void GuideGraphWindow::guideStep(const GuideStep &step)
     history_.push_back({t, step});
     while (history_.front().minutes < t - kKeptMinutes)
         history_.pop_front();
-    Points points;
-    addPoints(points, t, step);
-    for (auto &[series, list] : points)
-        series->append(list);
+    GuideChart::Points points;
+    chart_->addPoints(points, t, step);
+    chart_->append(points);
     starText_->setText(step.starFound ? QStringLiteral("Star SNR %1").arg(step.snr, 0, 'f', 1)
                                       : QStringLiteral("Star lost"));
     latestMinutes_ = t;
-    if (t > time_->max())
+    if (t > chart_->timeMax())
         followTime();
     showStats();
-}
-
-void GuideGraphWindow::addPoints(Points &points, double t, const GuideStep &step)
-{
-    if (step.starFound) {
-        points[dx_].append({t, step.dxPx});
-        points[dy_].append({t, step.dyPx});
-        const double reach = std::max(std::fabs(step.dxPx), std::fabs(step.dyPx));
-        if (reach > driftRangePx_) {
-            driftRangePx_ = roundRangeUp(reach);
-            drift_->setRange(-driftRangePx_, driftRangePx_);
-        }
-    } else {
-        points[lost_].append({t, 0});
-    }
-    if (!step.direction.isEmpty() && step.moveMs > 0) {
-        const double ms = (step.dirX + step.dirY) < 0 ? -step.moveMs : step.moveMs;
-        points[barsFor(step.direction)].append({{t, 0}, {t, ms}, {t, 0}});
-        if (step.moveMs > moveRangeMs_) {
-            moveRangeMs_ = roundRangeUp(step.moveMs);
-            move_->setRange(-moveRangeMs_, moveRangeMs_);
-        }
-    }
 }
 
 void GuideGraphWindow::guideEvent(GuideEvent event, uint32_t, const QString &)
@@ -222,10 +116,7 @@ void GuideGraphWindow::clear()
     sinceOpened_.clear();
     haveStart_ = false;
     latestMinutes_ = 0;
-    driftRangePx_ = 1;
-    moveRangeMs_ = 100;
-    drift_->setRange(-driftRangePx_, driftRangePx_);
-    move_->setRange(-moveRangeMs_, moveRangeMs_);
+    chart_->resetRanges();
     starText_->setText(QStringLiteral("Star SNR -"));
     replot();
     showStats();
@@ -236,38 +127,24 @@ double GuideGraphWindow::setTimeRange()
     const double span = scale_->currentData().toInt(); // minutes
     // The newest point stands a quarter span from the right edge after a jump.
     const double right = std::max(span, latestMinutes_ + span / 4);
-    time_->setRange(right - span, right);
-    time_->setTickInterval(span / 5);
+    chart_->setTimeRange(right - span, right, span / 5);
     return right - span;
 }
 
 void GuideGraphWindow::followTime()
 {
     // The series hold only what is in view, so a step costs the points shown, not the hour kept.
-    const double left = setTimeRange();
-    for (QXYSeries *series : allSeries())
-        dropBefore(series, left);
+    chart_->dropBefore(setTimeRange());
 }
 
 void GuideGraphWindow::replot()
 {
     const double left = setTimeRange();
-    Points points;
-    for (QXYSeries *series : allSeries())
-        points[series]; // an empty list empties the series
+    GuideChart::Points points;
     for (const Plotted &p : history_)
         if (p.minutes >= left)
-            addPoints(points, p.minutes, p.step);
-    for (auto &[series, list] : points)
-        series->replace(list);
-}
-
-std::vector<QXYSeries *> GuideGraphWindow::allSeries() const
-{
-    std::vector<QXYSeries *> all{dx_, dy_, lost_};
-    for (const auto &[direction, bars] : bars_)
-        all.push_back(bars);
-    return all;
+            chart_->addPoints(points, p.minutes, p.step);
+    chart_->replace(std::move(points));
 }
 
 void GuideGraphWindow::showStats()

@@ -6,26 +6,17 @@
 // opened. It follows the sequence from its creation on, shown or not, and
 // keeps the last run after it ends until Clear.
 
-#include "guide_events.h"
 #include "drift_stats.h"
+#include "guide_chart.h"
+#include "guide_events.h"
 
 #include <QWidget>
 
-#include <QList>
-#include <QPointF>
-
 #include <deque>
-#include <map>
-#include <vector>
 
 class QComboBox;
 class QLabel;
 class QPushButton;
-class QChart;
-class QLineSeries;
-class QScatterSeries;
-class QValueAxis;
-class QXYSeries;
 
 namespace orvane {
 
@@ -44,29 +35,24 @@ public:
 
     const DriftStats &runStats() const { return run_; }
     const DriftStats &openStats() const { return sinceOpened_; }
-    const QLineSeries *dxSeries() const { return dx_; }
-    const QLineSeries *dySeries() const { return dy_; }
-    const QScatterSeries *lostSeries() const { return lost_; }
+    const ChartTrace &dxTrace() const { return chart_->dxTrace(); }
+    const ChartTrace &dyTrace() const { return chart_->dyTrace(); }
+    const QScatterSeries *lostSeries() const { return chart_->lostSeries(); }
     // The bars of one direction text ("e", ...); null before its first correction.
-    const QLineSeries *correctionSeries(const QString &direction) const;
+    const ChartTrace *correctionTrace(const QString &direction) const { return chart_->correctionTrace(direction); }
 
 private:
     struct Plotted {
         double minutes; // x of the step
         GuideStep step;
     };
-    using Points = std::map<QXYSeries *, QList<QPointF>>;
 
-    QLineSeries *barsFor(const QString &direction);
-    // The points of one step, and the drift and correction axes grown to hold them.
-    void addPoints(Points &points, double t, const GuideStep &step);
     // Sets the time axis to the scale chosen with the newest step in view; returns its left end, minutes.
     double setTimeRange();
     // The time axis moves in quarter-scale jumps, so most steps only append their points.
     void followTime();
     // The series anew from the steps kept (a new scale, Clear).
     void replot();
-    std::vector<QXYSeries *> allSeries() const;
     void showStats();
 
     ImagingSequence &sequence_;
@@ -76,14 +62,8 @@ private:
     bool haveStart_ = false;
     uint32_t startMs_ = 0;      // clock ms of x = 0
     double latestMinutes_ = 0;  // x of the newest step
-    double driftRangePx_ = 0;   // the pixel axis spans ± this
-    double moveRangeMs_ = 0;    // the correction axis spans ± this
 
-    QChart *chart_ = nullptr;
-    QValueAxis *time_ = nullptr, *drift_ = nullptr, *move_ = nullptr;
-    QLineSeries *dx_ = nullptr, *dy_ = nullptr;
-    QScatterSeries *lost_ = nullptr;
-    std::map<QString, QLineSeries *> bars_;
+    GuideChart *chart_ = nullptr;
     QComboBox *scale_ = nullptr;
     QPushButton *clear_ = nullptr;
     QLabel *runText_ = nullptr, *openText_ = nullptr, *starText_ = nullptr;

@@ -1,6 +1,7 @@
 #include "main_window.h"
 
 #include "calibration.h"
+#include "rehearsal_window.h"
 
 #include "capture_dialogs.h"
 #include "config_file.h"
@@ -15,6 +16,7 @@
 #include "options_dialog.h"
 #include "picture_display_window.h"
 #include "picture_file_menu.h"
+#include "rehearsal_window.h"
 #include "save_folder_label.h"
 #include "save_format_dialog.h"
 #include "serial_devices.h"
@@ -99,6 +101,7 @@ MainWindow::MainWindow(MainWindowParts parts, QWidget *parent) : QMainWindow(par
 
 MainWindow::~MainWindow()
 {
+    delete rehearsal_; // a rehearsal still running ends first and gives back the picture area
     sequence_->removeGuideObserver(guideLog_.get());
     guideLog_.reset(); // "Log closed at ...", while the window can still tell a problem
     // The views that paint through the display go before it does.

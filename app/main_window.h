@@ -40,6 +40,7 @@ class SaveFolderLabel;
 class GuideGraphWindow;
 class CalibrationWindow;
 class Calibration;
+class RehearsalWindow;
 
 // Everything the window works with; all of it outlives the window.
 struct MainWindowParts {
@@ -135,6 +136,12 @@ public:
     // Guide > Calibrate..., created on first use.
     CalibrationWindow *calibrationWindow();
     Calibration &calibration() { return *calibration_; }
+    // Guide > Rehearse..., created on first use.
+    RehearsalWindow *rehearsalWindow();
+    // The parts the window works with (a rehearsal copies the settings and guiding state).
+    const MainWindowParts &parts() const { return parts_; }
+    // Where tonight's guide log goes (and a rehearsal's report beside it).
+    QString guideLogFolder() const { return guideLog_->folder(); }
 
 protected:
     // While a sequence runs, closing asks first; the run goes on meanwhile.
@@ -214,6 +221,7 @@ private:
     QPointer<SaveFormatDialog> saveFormat_;
     QPointer<GuideGraphWindow> guideGraph_;
     QPointer<CalibrationWindow> calibrationWindow_;
+    QPointer<RehearsalWindow> rehearsal_;
 
     QStringList notices_;
     FrameHeader lastFrameHeader_{};

@@ -7,6 +7,7 @@
 #include "guide_graph_window.h"
 #include "numbers.h"
 #include "options_dialog.h"
+#include "rehearsal_window.h"
 
 #include <QMenu>
 
@@ -23,6 +24,12 @@ void MainWindow::addGuideCommands()
         guideGraphWindow()->show();
         guideGraphWindow()->raise();
     })->setObjectName(QStringLiteral("showGuideGraph"));
+    QAction *rehearse = guideMenu()->addAction(QStringLiteral("Rehearse\u2026"), this, [this] {
+        rehearsalWindow()->show();
+        rehearsalWindow()->raise();
+    });
+    rehearse->setObjectName(QStringLiteral("showRehearsal"));
+    rehearse->setToolTip(QStringLiteral("Run tonight's plan on the simulated rig, fast, and see how it would go"));
     calibrate_ = guideMenu()->addAction(QStringLiteral("Calibrate…"), this, [this] {
         calibrationWindow()->show();
         calibrationWindow()->raise();
@@ -54,6 +61,13 @@ void MainWindow::adviseCalibration()
     if (!readCalibration(parts_.iniPath))
         notify(QStringLiteral("This mount was never calibrated: guiding uses the direction letters and Pixels/Sec "
                               "of Options. Guide > Calibrate… measures them with the star marked."));
+}
+
+RehearsalWindow *MainWindow::rehearsalWindow()
+{
+    if (!rehearsal_)
+        rehearsal_ = new RehearsalWindow(*this, this);
+    return rehearsal_;
 }
 
 GuideGraphWindow *MainWindow::guideGraphWindow()

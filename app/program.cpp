@@ -23,6 +23,7 @@ SkyMotion skyMotionFromIni(const QString &iniPath)
     motion.periodicErrorPeriodS = ini.value("sky/periodicErrorPeriodS", motion.periodicErrorPeriodS).toDouble();
     motion.cloudStartS = ini.value("sky/cloudStartS", motion.cloudStartS).toDouble();
     motion.cloudLengthS = ini.value("sky/cloudLengthS", motion.cloudLengthS).toDouble();
+    motion.cloudEveryS = ini.value("sky/cloudEveryS", motion.cloudEveryS).toDouble();
     return motion;
 }
 

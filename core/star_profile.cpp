@@ -42,6 +42,25 @@ void brightestCore(const PixelView &picture, Box box, int &cx, int &cy)
         }
 }
 
+// Narrowest over widest width of a Gaussian star whose light, seen through a
+// round Gaussian weight of spread `sigma`, has the second moments xx, yy, xy
+// (px²). The weight narrows what is seen: a star of covariance S shows
+// (S⁻¹ + I/sigma²)⁻¹, so S⁻¹ is the seen covariance's inverse less I/sigma².
+double roundnessOf(double xx, double yy, double xy, double sigma)
+{
+    const double det = xx * yy - xy * xy;
+    if (det <= 0)
+        return 0; // all the light on one line
+    const double w = 1 / (sigma * sigma);
+    const double a = yy / det - w, c = xx / det - w, b = -xy / det; // S⁻¹
+    // The eigenvalues of S⁻¹ are the inverse squared widths of the star.
+    const double mean = (a + c) / 2, spread = std::hypot((a - c) / 2, b);
+    const double largest = mean + spread, smallest = mean - spread;
+    if (smallest <= 0)
+        return 0; // wider along one direction than the weight lets through
+    return std::sqrt(smallest / largest);
+}
+
 } // namespace
 
 std::optional<StarPlace> starNear(const PixelView &picture, double clickX, double clickY, int boxSize, double minSnr,
@@ -74,12 +93,13 @@ std::optional<StarProfile> starProfile(const PixelView &picture, double x, doubl
     double cx = coreX, cy = coreY;
     double sigma = kFirstSigma; // pixels: of the weight, which settles on the star's own
     double peak = 0;
+    double xx = 0, yy = 0, xy = 0; // px²: the light's second moments about its centre, last round
     for (int round = 0; round < kMaxRounds; ++round) {
         // Light, centre and spread of the pixels near the centre, the box's
         // background taken off and weighted by a Gaussian of the current width:
         // far pixels, mostly noise, count little. Below-background pixels count
         // too, so noise averages out instead of widening the star.
-        double sum = 0, sumX = 0, sumY = 0, sumR2 = 0;
+        double sum = 0, sumX = 0, sumY = 0, sumXX = 0, sumYY = 0, sumXY = 0;
         peak = 0;
         const int reach = int(std::ceil(kReachSigmas * sigma));
         for (int py = std::max(int(cy) - reach, box.top); py <= std::min(int(cy) + reach + 1, box.bottom); ++py)
@@ -93,12 +113,17 @@ std::optional<StarProfile> starProfile(const PixelView &picture, double x, doubl
                 sum += light;
                 sumX += light * dx;
                 sumY += light * dy;
-                sumR2 += light * r2;
+                sumXX += light * dx * dx;
+                sumYY += light * dy * dy;
+                sumXY += light * dx * dy;
             }
         if (sum <= 0)
             return std::nullopt;
         const double shiftX = sumX / sum, shiftY = sumY / sum;
-        const double weighted = (sumR2 / sum - shiftX * shiftX - shiftY * shiftY) / 2.0; // per axis
+        xx = sumXX / sum - shiftX * shiftX;
+        yy = sumYY / sum - shiftY * shiftY;
+        xy = sumXY / sum - shiftX * shiftY;
+        const double weighted = (xx + yy) / 2.0; // per axis
         if (weighted <= 0)
             return std::nullopt;
         cx = std::clamp(cx + shiftX, double(box.left), double(box.right));
@@ -111,7 +136,7 @@ std::optional<StarProfile> starProfile(const PixelView &picture, double x, doubl
         if (settled)
             break;
     }
-    return StarProfile{kFwhmPerSigma * sigma, int(std::lround(peak)), cx, cy};
+    return StarProfile{kFwhmPerSigma * sigma, int(std::lround(peak)), roundnessOf(xx, yy, xy, sigma), cx, cy};
 }
 
 } // namespace orvane

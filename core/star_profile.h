@@ -23,6 +23,9 @@ std::optional<StarPlace> starNear(const PixelView &picture, double clickX, doubl
 struct StarProfile {
     double fwhm = 0; // pixels: full width at half maximum above the box's background
     int peak = 0;    // grey level 0..255 of the star's brightest pixel
+    // The star's narrowest width over its widest, 0..1: 1 for a round star, less
+    // for one trailed by the mount while the shutter was open.
+    double roundness = 1;
     double x = 0;    // pixels: the centre of its light, to a fraction of a pixel
     double y = 0;
 };
@@ -30,8 +33,9 @@ struct StarProfile {
 // The profile of the brightest star in the box of side boxSize pixels centred on
 // (x, y) (pixels): its width from the second moments of its light above the
 // box's median, weighted by a Gaussian that settles on the star's own width, so
-// the noise of the sky around it counts little. Nothing when the box holds no
-// light above its background.
+// the noise of the sky around it counts little; its roundness from the same
+// moments along every direction. Nothing when the box holds no light above its
+// background.
 std::optional<StarProfile> starProfile(const PixelView &picture, double x, double y, int boxSize);
 
 } // namespace orvane

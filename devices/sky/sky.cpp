@@ -61,10 +61,17 @@ QPointF SimSky::offsetAt(uint32_t nowMs) const
 
 double SimSky::transparencyAt(uint32_t nowMs) const
 {
-    const double t = secondsSinceStart(nowMs);
-    const bool clouded = motion_.cloudLengthS > 0 && t >= motion_.cloudStartS &&
-                         t < motion_.cloudStartS + motion_.cloudLengthS;
-    return clouded ? 0.0 : 1.0;
+    return cloudedAt(motion_, secondsSinceStart(nowMs)) ? 0.0 : 1.0;
+}
+
+bool cloudedAt(const SkyMotion &motion, double secondsSinceStart)
+{
+    if (motion.cloudLengthS <= 0 || secondsSinceStart < motion.cloudStartS)
+        return false;
+    double intoCloud = secondsSinceStart - motion.cloudStartS; // seconds since the last cloud came
+    if (motion.cloudEveryS > 0)
+        intoCloud = std::fmod(intoCloud, motion.cloudEveryS);
+    return intoCloud < motion.cloudLengthS;
 }
 
 } // namespace orvane

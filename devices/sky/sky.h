@@ -17,11 +17,16 @@ struct SkyMotion {
     double driftYPxPerMin = 8.0;
     double periodicErrorPx = 1.5;   // amplitude of the worm's periodic error along x, pixels
     double periodicErrorPeriodS = 480.0; // seconds per worm turn
-    // A cloud that hides every star: from cloudStartS seconds after the sky's
-    // start for cloudLengthS seconds (0: no cloud).
+    // Clouds that hide every star: from cloudStartS seconds after the sky's
+    // start for cloudLengthS seconds (0: no cloud), and again every cloudEveryS
+    // seconds after that (0: once; a period no longer than the cloud: overcast).
     double cloudStartS = 0.0;
     double cloudLengthS = 0.0;
+    double cloudEveryS = 0.0;
 };
+
+// True while a cloud of `motion` hides the stars, `secondsSinceStart` after the sky's start.
+bool cloudedAt(const SkyMotion &motion, double secondsSinceStart);
 
 class SimSky {
 public:
@@ -36,7 +41,7 @@ public:
     // answered from the record of velocity changes (the simulated camera looks
     // back over an exposure at its read-out); the last kHistoryLimit changes are kept.
     QPointF offsetAt(uint32_t nowMs) const;
-    // Share of the stars' light that reaches the camera at nowMs: 0 under the cloud, else 1.
+    // Share of the stars' light that reaches the camera at nowMs: 0 under a cloud, else 1.
     double transparencyAt(uint32_t nowMs) const;
 
     static constexpr size_t kHistoryLimit = 65536;

@@ -2,6 +2,7 @@
 // simulated sky, the simulated camera sees it, and the guiding has to hold the
 // star on its mark, as it would on a real telescope.
 #include "program.h"
+#include "rehearsal_findings.h"
 #include "sequence_fixture.h"
 
 #include <QDir>
@@ -120,6 +121,37 @@ TEST(ClosedLoop, GuidingHoldsTheStarOnItsMarkForTenMinutes)
     EXPECT_LT(starArea(rig, rig.clock.now() - 30000), 12) << "a round star";
 }
 
+TEST(ClosedLoop, ARehearsalOfTheSameSettingsGuidesAsWellAndWarnsOfNothing)
+{
+    struct Steps : GuideObserver {
+        DriftStats stats;
+        void guideStep(const GuideStep &step) override { stats.add(step); }
+        void guideEvent(GuideEvent, uint32_t, const QString &) override {}
+    } steps;
+    SimulatedRig rig(true);
+    rig.sequence.addGuideObserver(&steps);
+    rig.markGuideStarWhenAsked();
+    (void)runAndTrack(rig, 600000);
+    ASSERT_GT(steps.stats.measuredSteps(), 500);
+
+    RehearsalPlan plan;
+    plan.settings = rig.settings;
+    plan.guiding = rig.guiding;
+    plan.exposure = rig.panel.exposure;
+    plan.guide = rig.panel.guide;
+    plan.frameCount = rig.panel.frameCount;
+    plan.fileStem = rig.panel.controls.stem;
+    plan.guidingTicked = true;
+    RehearsalProgress progress;
+    const RehearsalRun run = rehearse(plan, progress);
+    const RehearsalFindings findings = findingsOf(plan, run);
+    EXPECT_EQ(findings.guiding.steps(), steps.stats.steps());
+    EXPECT_NEAR(findings.guiding.rmsTotalPx(), steps.stats.rmsTotalPx(), 0.1 * steps.stats.rmsTotalPx());
+    EXPECT_TRUE(findings.warnings.isEmpty()) << findings.warnings.join("; ").toStdString();
+    EXPECT_TRUE(findings.spoiled.empty());
+    EXPECT_EQ(run.frames.size(), 10u);
+}
+
 TEST(ClosedLoop, WithoutGuidingTheStarDriftsAway)
 {
     SimulatedRig rig(false);
@@ -183,12 +215,13 @@ TEST(ClosedLoop, TheCloudAndTheLeastStarSnrComeFromOrvaneIni)
 
     QFile f(ini);
     ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write("[sky]\ncloudStartS=30\ncloudLengthS=8\n");
+    f.write("[sky]\ncloudStartS=30\ncloudLengthS=8\ncloudEveryS=100\n");
     f.close();
     const SimSky sky(1000, skyMotionFromIni(ini));
-    EXPECT_EQ(sky.transparencyAt(1000 + 29999), 1.0);
-    EXPECT_EQ(sky.transparencyAt(1000 + 30000), 0.0);
-    EXPECT_EQ(sky.transparencyAt(1000 + 37999), 0.0);
-    EXPECT_EQ(sky.transparencyAt(1000 + 38000), 1.0);
+    // Each cloud hides the stars for 8 s, one every 100 s from second 30 on.
+    for (uint32_t s : {29999, 37999 + 1, 129999, 138000, 238000})
+        EXPECT_EQ(sky.transparencyAt(1000 + s), 1.0) << s << " ms";
+    for (uint32_t s : {30000, 37999, 130000, 137999, 230000})
+        EXPECT_EQ(sky.transparencyAt(1000 + s), 0.0) << s << " ms";
     EXPECT_EQ(SimSky(1000).transparencyAt(1000 + 35000), 1.0); // no cloud unless asked
 }

@@ -24,6 +24,16 @@ const char *const kMessages[] = {
     "The save folder %1 of last time is not there any more; frames are saved in %2.",
     "The window's entries were not kept in %1: %2.",
     "The save format was not stored in %1: %2. Frames are saved as chosen until the program ends.",
+    // rehearsals
+    "corrections push the star further on x: DirLeft/DirRight look swapped",
+    "corrections push the star further on y: DirUp/DirDown look swapped",
+    "PixPerSec is about %1 the mount's guide rate: moves fall short",
+    "PixPerSec is about %1 the mount's guide rate: moves overshoot",
+    "the guide interval is too long for the drift: the star leaves the box", "star lost in %1 steps",
+    "the exposure is longer than the star stays round without guiding", "The sequence refused to start: %1",
+    "Told during the run: %1", "A sequence, the loop or a batch is running; rehearse when it has finished.",
+    "The report is saved as %1 and %2.", "The rehearsal report cannot be saved in %1: %2",
+    "Mount preset from the calibration of %1.", "No calibration yet: the mount is preset from %1.",
     // start-up
     "No Video Capture Device!", "Orvane cannot start: %1", "Simulated: %1",
     "Your user cannot open %1 (%2): it is not in the group %3. Run \"sudo usermod -aG %3 $USER\", then log out and in again.",

@@ -244,14 +244,14 @@ TEST(WindowsDuringARun, GuideGraphOpenedMidRunPlotsEachStepAndKeepsTheTimes)
         if (s.starFound)
             sumSquares += s.dxPx * s.dxPx + s.dyPx * s.dyPx;
     }
-    EXPECT_EQ(graph->dxSeries()->count(), found);
-    EXPECT_EQ(graph->dySeries()->count(), found);
+    EXPECT_EQ(graph->dxTrace().count(), found);
+    EXPECT_EQ(graph->dyTrace().count(), found);
     EXPECT_EQ(graph->lostSeries()->count(), int(recorder.steps.size()) - found);
     EXPECT_GE(moves, 1);
     const auto barPoints = [&] {
         int points = 0;
         for (const QString &d : {rig.settings.DirLeft, rig.settings.DirRight, rig.settings.DirUp, rig.settings.DirDown})
-            points += graph->correctionSeries(d) ? graph->correctionSeries(d)->count() : 0;
+            points += graph->correctionTrace(d) ? graph->correctionTrace(d)->count() : 0;
         return points;
     };
     EXPECT_EQ(barPoints(), 3 * moves);
@@ -264,11 +264,11 @@ TEST(WindowsDuringARun, GuideGraphOpenedMidRunPlotsEachStepAndKeepsTheTimes)
 
     // Another scale draws the kept steps anew.
     graph->findChild<QComboBox *>("scale")->setCurrentIndex(0);
-    EXPECT_EQ(graph->dxSeries()->count(), found);
+    EXPECT_EQ(graph->dxTrace().count(), found);
     EXPECT_EQ(barPoints(), 3 * moves);
 
     graph->findChild<QPushButton *>("clear")->click();
-    EXPECT_EQ(graph->dxSeries()->count(), 0);
+    EXPECT_EQ(graph->dxTrace().count(), 0);
     EXPECT_EQ(graph->runStats().steps() + graph->openStats().steps(), 0);
     EXPECT_TRUE(graph->findChild<QLabel *>("openStats")->text().contains("total 0.00 px"));
 }

@@ -197,5 +197,31 @@ TEST(StarProfileTest, GaussianStarsHaveTheirFwhmAndPeak)
     EXPECT_FALSE(starProfile(flat.view(), 40, 30, 40)) << "a box without light above its background";
 }
 
+TEST(StarProfileTest, RoundnessIsTheNarrowestOverTheWidestWidth)
+{
+    struct Case {
+        double sigmaAlong, sigmaAcross; // px: the star's spread along its long direction and across it
+        double angleDeg;                // of the long direction from +x
+    };
+    const Case cases[] = {{1.1, 1.1, 0}, {2.2, 1.1, 0}, {3.3, 1.1, 30}, {1.8, 1.2, 90}, {2.5, 1.25, 135}};
+    for (const Case &c : cases) {
+        TestPicture picture(80, 60);
+        const double cosA = std::cos(c.angleDeg * M_PI / 180), sinA = std::sin(c.angleDeg * M_PI / 180);
+        for (int y = 0; y < picture.height; ++y)
+            for (int x = 0; x < picture.width; ++x) {
+                const double along = (x - 40.3) * cosA + (y - 30.6) * sinA;
+                const double across = -(x - 40.3) * sinA + (y - 30.6) * cosA;
+                const double e = along * along / (2 * c.sigmaAlong * c.sigmaAlong) +
+                                 across * across / (2 * c.sigmaAcross * c.sigmaAcross);
+                picture.set(x, y, int(std::lround(10 + 200 * std::exp(-e))));
+            }
+        const auto profile = starProfile(picture.view(), 40, 30, 40);
+        ASSERT_TRUE(profile) << c.sigmaAlong;
+        EXPECT_NEAR(profile->roundness, c.sigmaAcross / c.sigmaAlong, 0.06)
+            << c.sigmaAlong << " x " << c.sigmaAcross << " at " << c.angleDeg << " degrees";
+    }
+}
+
+
 } // namespace
 } // namespace orvane

@@ -1,7 +1,7 @@
 // Makes the pictures of docs/: the main window idle and during a guided
 // exposure, the picture display beside a stretched frame, the Options window
 // (also with a box's tooltip shown), the device and save-directory windows,
-// the guide graph during a guided run.
+// the guide graph during a guided run, a rehearsal's report.
 // The main window runs on the simulated rig and a simulated clock, so every run
 // gives the same pictures.
 #include "device_dialog.h"
@@ -11,6 +11,7 @@
 #include "main_window.h"
 #include "options_dialog.h"
 #include "picture_display_window.h"
+#include "rehearsal_window.h"
 #include "sequence_fixture.h"
 #include "test_support.h"
 
@@ -19,6 +20,9 @@
 #include <QPainter>
 #include <QCheckBox>
 #include <QDir>
+#include <QDoubleSpinBox>
+#include <QEventLoop>
+#include <QTimer>
 #include <QLineEdit>
 #include <QPainter>
 #include <QPushButton>
@@ -50,6 +54,7 @@ struct SimulatedWindow : test::TestRig {
         : test::TestRig({.startMs = 100000, .camera = test::RigCamera::SimulatedSky, .link = test::RigLink::SimulatedMount})
     {
         test::writeAll(dir.filePath("orvane.cfg"), defaultSettings());
+        test::writeAll(dir.filePath("orvane.ini"), "[guidelog]\nenabled=false\n"); // no log beside the pictures
         window = test::windowOn(*this, files, dir.path());
         window->showMessageBox = [](const QString &, QMessageBox::Icon) {};
     }
@@ -125,7 +130,10 @@ bool guideGraph(const QDir &out)
         w.window->sequence().onPictureMouseDown(std::round(star.x()), std::round(star.y()));
         w.state.StarX = int16_t(w.state.StarX + 2);
         const uint32_t shotAt = w.clock.now() + 120000;
-        w.pump.at(shotAt, [&] { saved = save(*graph, out, "guide-graph.png"); });
+        w.pump.at(shotAt, [&] {
+            QCoreApplication::processEvents(); // the chart lays out its legend in a posted event
+            saved = save(*graph, out, "guide-graph.png");
+        });
         w.pump.at(shotAt + 1, [&] { w.window->findChild<QPushButton *>("Command1")->click(); });
     };
     w.pump.at(w.clock.now() + 100, markWhenAsked);
@@ -244,6 +252,31 @@ bool directoryWindow(const QDir &out)
     return saved;
 }
 
+// The report of a rehearsed ten-frame night with a passing cloud every four minutes.
+bool rehearsalReport(const QDir &out)
+{
+    SimulatedWindow w;
+    if (!w.window->load())
+        return false;
+    w.state.SaveDir = w.dir.path(); // the report goes beside the guide logs, in the scratch folder
+    w.window->findChild<QCheckBox *>("Check2")->setChecked(true);
+    w.window->findChild<QLineEdit *>("Text1")->setText("60");
+    w.window->findChild<QLineEdit *>("Text4")->setText("2");
+    w.window->findChild<QLineEdit *>("Text5")->setText("10");
+    RehearsalWindow *rehearsal = w.window->rehearsalWindow();
+    rehearsal->findChild<QDoubleSpinBox *>("cloudLength")->setValue(20);
+    rehearsal->findChild<QDoubleSpinBox *>("cloudStart")->setValue(200);
+    rehearsal->findChild<QDoubleSpinBox *>("cloudEvery")->setValue(240);
+    rehearsal->resize(1280, 860);
+    rehearsal->show();
+    QEventLoop waiting;
+    QObject::connect(rehearsal, &RehearsalWindow::finished, &waiting, &QEventLoop::quit);
+    QTimer::singleShot(120000, &waiting, &QEventLoop::quit); // a deadline, should the run never end
+    rehearsal->start();
+    waiting.exec();
+    return !rehearsal->running() && save(*rehearsal, out, "rehearsal-report.png");
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -257,7 +290,7 @@ int main(int argc, char **argv)
     const QDir out(QDir(QString::fromLocal8Bit(argv[1])).absolutePath()); // the windows change the working folder
     bool ok = true;
     for (auto make : {idleWindow, guidingWindow, pictureDisplay, optionsPlain, optionsTooltip, deviceWindow,
-                      directoryWindow, guideGraph})
+                      directoryWindow, guideGraph, rehearsalReport})
         ok = make(out) && ok;
     return ok ? 0 : 1;
 }

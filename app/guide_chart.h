@@ -1,0 +1,67 @@
+#pragma once
+// The chart of guide steps: the star's drift dx and dy (pixels, left axis),
+// each correction as a bar of its planned length (ms, right axis, one colour
+// per direction letter, upwards for the positive direction of its axis) and
+// marks at the steps that lost the star, over a time axis in minutes. The guide
+// graph window scrolls it over the last minutes; a rehearsal report shows a whole run.
+
+#include "chart_trace.h"
+#include "guide_events.h"
+
+#include <QChartView>
+#include <QList>
+#include <QPointF>
+
+#include <map>
+#include <memory>
+#include <vector>
+
+class QChart;
+class QScatterSeries;
+class QValueAxis;
+
+namespace orvane {
+
+class GuideChart : public QChartView {
+    Q_OBJECT
+public:
+    explicit GuideChart(QWidget *parent = nullptr);
+    ~GuideChart() override;
+
+    // Points gathered per curve, to be added in one go (one repaint).
+    struct Points {
+        std::map<ChartTrace *, QList<QPointF>> traces;
+        QList<QPointF> lost;
+    };
+    // The points of the step at `minutes`, the drift and correction axes grown to hold them.
+    void addPoints(Points &points, double minutes, const GuideStep &step);
+    void append(const Points &points);
+    // Every curve holds only `points` (those not named are emptied).
+    void replace(Points points);
+    // The drift and correction axes back to their least span.
+    void resetRanges();
+    void setTimeRange(double leftMinutes, double rightMinutes, double tickMinutes);
+    // Drops the points left of `minutes` from every curve.
+    void dropBefore(double minutes);
+    double timeMax() const;
+
+    const ChartTrace &dxTrace() const { return *dx_; }
+    const ChartTrace &dyTrace() const { return *dy_; }
+    const QScatterSeries *lostSeries() const { return lost_; }
+    // The bars of one direction text ("e", ...); null before its first correction.
+    const ChartTrace *correctionTrace(const QString &direction) const;
+
+private:
+    ChartTrace *barsFor(const QString &direction);
+    std::vector<ChartTrace *> allTraces() const;
+
+    QChart *chart_ = nullptr;
+    QValueAxis *time_ = nullptr, *drift_ = nullptr, *move_ = nullptr;
+    std::unique_ptr<ChartTrace> dx_, dy_;
+    QScatterSeries *lost_ = nullptr;
+    std::map<QString, std::unique_ptr<ChartTrace>> bars_;
+    double driftRangePx_ = 1;  // the pixel axis spans ± this
+    double moveRangeMs_ = 100; // the correction axis spans ± this
+};
+
+} // namespace orvane

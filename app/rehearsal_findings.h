@@ -1,0 +1,32 @@
+#pragma once
+// What a rehearsal tells the user: the guided RMS, the frames that would be
+// spoiled, and plain warnings that name the cause of what went wrong.
+
+#include "drift_stats.h"
+#include "rehearsal.h"
+
+#include <QStringList>
+
+#include <vector>
+
+namespace orvane {
+
+struct RehearsalFindings {
+    DriftStats guiding;           // every guide step of the run
+    std::vector<int> spoiled;     // numbers of the frames that would be spoiled
+    QStringList spoiledWhy;       // beside each: "trailed", "blurred", "no star"
+    QStringList warnings;
+};
+
+// A frame whose star is narrower across than this share of its length is trailed.
+inline constexpr double kLeastRoundness = 0.7;
+// A frame whose star is this many times wider than the seeing is blurred.
+inline constexpr double kMostBlur = 1.6;
+
+RehearsalFindings findingsOf(const RehearsalPlan &plan, const RehearsalRun &run);
+
+// The whole report as plain text: the plan, the figures, each frame, the warnings.
+QString reportText(const RehearsalPlan &plan, const RehearsalRun &run, const RehearsalFindings &findings,
+                   double wallSeconds);
+
+} // namespace orvane

@@ -1,0 +1,95 @@
+// Rehearsals of a night on their own simulated rig: each mistake in the
+// settings gives its own warning and no other, good settings none.
+#include "rehearsal_findings.h"
+#include "rig_builder.h"
+
+#include <gtest/gtest.h>
+
+using namespace orvane;
+
+namespace {
+
+// Three guided 60 s exposures, guide steps every 2 s, on the default sky and mount.
+RehearsalPlan goodPlan()
+{
+    RehearsalPlan plan;
+    plan.settings = test::simulatedRigSettings();
+    plan.exposure = "60";
+    plan.guide = "2";
+    plan.frameCount = "3";
+    plan.fileStem = "Image";
+    plan.guidingTicked = true;
+    return plan;
+}
+
+struct Rehearsed {
+    RehearsalRun run;
+    RehearsalFindings findings;
+};
+
+Rehearsed rehearsed(const RehearsalPlan &plan)
+{
+    RehearsalProgress progress;
+    Rehearsed r{rehearse(plan, progress), {}};
+    r.findings = findingsOf(plan, r.run);
+    return r;
+}
+
+TEST(Rehearsal, EachMistakeGivesItsWarningAndNoOther)
+{
+    struct Case {
+        const char *what;
+        std::function<void(RehearsalPlan &)> change;
+        QString warning; // the one warning expected, its start; empty: none
+    };
+    const Case cases[] = {
+        {"good settings", [](RehearsalPlan &) {}, {}},
+        {"swapped east and west",
+         [](RehearsalPlan &p) { std::swap(p.settings.DirLeft, p.settings.DirRight); },
+         "corrections push the star further on x: DirLeft/DirRight look swapped"},
+        {"swapped north and south",
+         [](RehearsalPlan &p) { std::swap(p.settings.DirUp, p.settings.DirDown); },
+         "corrections push the star further on y: DirUp/DirDown look swapped"},
+        {"doubled PixPerSec", [](RehearsalPlan &p) { p.settings.PixPerSec = 10; },
+         "PixPerSec is about twice the mount's guide rate: moves fall short"},
+        {"halved PixPerSec", [](RehearsalPlan &p) { p.mount.guideRatePxPerSec = 10; },
+         "PixPerSec is about half the mount's guide rate: moves overshoot"},
+        {"guide interval too long for the drift",
+         [](RehearsalPlan &p) {
+             p.guide = "40";
+             p.exposure = "120";
+             p.sky.driftXPxPerMin = 40;
+         },
+         "the guide interval is too long for the drift: the star leaves the box"},
+        {"clouds every minute",
+         [](RehearsalPlan &p) {
+             p.sky.cloudStartS = 30;
+             p.sky.cloudLengthS = 10;
+             p.sky.cloudEveryS = 60;
+         },
+         "star lost in "},
+        {"unguided",
+         [](RehearsalPlan &p) {
+             p.guidingTicked = false;
+             p.frameCount = "1";
+         },
+         "the exposure is longer than the star stays round without guiding"},
+    };
+    for (const Case &c : cases) {
+        RehearsalPlan plan = goodPlan();
+        c.change(plan);
+        const Rehearsed r = rehearsed(plan);
+        const QStringList &warnings = r.findings.warnings;
+        EXPECT_TRUE(r.run.refusals.isEmpty()) << c.what;
+        EXPECT_EQ(int(r.run.frames.size()), int(plan.frameCount.toInt())) << c.what;
+        if (c.warning.isEmpty()) {
+            EXPECT_TRUE(warnings.isEmpty()) << c.what << ": " << warnings.join("; ").toStdString();
+            EXPECT_TRUE(r.findings.spoiled.empty()) << c.what;
+            continue;
+        }
+        ASSERT_EQ(warnings.size(), 1) << c.what << ": " << warnings.join("; ").toStdString();
+        EXPECT_TRUE(warnings.front().startsWith(c.warning)) << c.what << ": " << warnings.front().toStdString();
+    }
+}
+
+} // namespace
