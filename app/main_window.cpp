@@ -1,5 +1,6 @@
 #include "main_window.h"
 
+#include "calibration.h"
 #include "rehearsal_window.h"
 
 #include "capture_dialogs.h"
@@ -75,6 +76,8 @@ MainWindow::MainWindow(MainWindowParts parts, QWidget *parent) : QMainWindow(par
     frameLoop_ = std::make_unique<FrameLoop>(*rig_, *this);
     guideLog_ = std::make_unique<GuideLog>(rig_->context(), guideLogOptionsFromIni(parts_.iniPath, guideLogNotes_));
     sequence_->addGuideObserver(guideLog_.get());
+    calibration_ = std::make_unique<Calibration>(*rig_);
+    calibration_->writeLog = [this](const QStringList &lines) { guideLog_->writeCalibration(lines); };
     buildLoopCommand();
     fileMenu_ = std::make_unique<PictureFileMenu>(parts_.picture, parts_.files);
     picture1_->onMouseDown = [this](double x, double y) { sequence_->onPictureMouseDown(x, y); };
@@ -272,6 +275,10 @@ void MainWindow::buildLoopCommand()
 
 void MainWindow::onLoop()
 {
+    if (calibration_->running()) { // the camera is calibrating
+        loop_->setChecked(false);
+        return;
+    }
     // Returns at once when it only asks a running loop to end.
     frameLoop_->onLoopCommand();
     loop_->setChecked(frameLoop_->running());
@@ -488,6 +495,10 @@ void MainWindow::showDeinterlace()
 
 void MainWindow::onStartStop()
 {
+    if (calibration_->running()) { // Stop ends the calibration; no run starts while it calibrates
+        calibration_->requestStop();
+        return;
+    }
     if (frameLoop_->running()) { // Stop ends the loop; no run starts while it loops
         frameLoop_->requestStop();
         return;
@@ -498,6 +509,8 @@ void MainWindow::onStartStop()
         // Kept now too, so a crash at the telescope loses nothing the user typed.
         if (Result kept = rememberWindow(); !kept)
             notify(kept.error());
+        if (guidingTicked())
+            adviseCalibration();
     }
     if (starting && parts_.port.hasRealPortDriver() && !parts_.port.realPortInUse())
         retryPrinterPort();
@@ -557,6 +570,12 @@ void MainWindow::stopAndClose()
 
 void MainWindow::closeEvent(QCloseEvent *event)
 {
+    if (calibration_->running()) { // the mount stops first; the window closes when the calibration returns
+        closeWhenStopped_ = true;
+        calibration_->requestStop();
+        event->ignore();
+        return;
+    }
     if (frameLoop_->running()) { // the loop ends first, the port at rest
         closeWhenStopped_ = true;
         frameLoop_->requestStop();

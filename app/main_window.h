@@ -39,6 +39,8 @@ class PictureFileMenu;
 class PictureDisplayWindow;
 class SaveFolderLabel;
 class GuideGraphWindow;
+class CalibrationWindow;
+class Calibration;
 class RehearsalWindow;
 
 // Everything the window works with; all of it outlives the window.
@@ -132,6 +134,9 @@ public:
     PictureDisplay &pictureDisplay() { return *display_; }
     // Guide > Guide graph, created on first use; it follows the sequence from then on.
     GuideGraphWindow *guideGraphWindow();
+    // Guide > Calibrate..., created on first use.
+    CalibrationWindow *calibrationWindow();
+    Calibration &calibration() { return *calibration_; }
     // Guide > Rehearse..., created on first use.
     RehearsalWindow *rehearsalWindow();
     // The parts the window works with (a rehearsal copies the settings and guiding state).
@@ -159,6 +164,10 @@ private:
     // commands (main_window_guide.cpp).
     QMenu *guideMenu();
     void addGuideCommands();
+    // Why no calibration can start now ("mark a star first"), or empty.
+    QString calibrationRefusal() const;
+    // At a guided Start with orvane.ini holding no calibration: one sentence pointing at Guide > Calibrate...
+    void adviseCalibration();
     // Imaging > Loop (Ctrl+L) and the star's width and peak in the status bar.
     void buildLoopCommand();
     void onLoop();
@@ -186,6 +195,8 @@ private:
     std::unique_ptr<ImagingSequence> sequence_;
     std::unique_ptr<FrameLoop> frameLoop_;
     std::unique_ptr<GuideLog> guideLog_; // follows every guided run
+    std::unique_ptr<Calibration> calibration_;
+    QAction *calibrate_ = nullptr;
     QStringList guideLogNotes_;          // problems with orvane.ini [guidelog], told by load()
     QAction *loop_ = nullptr;
     QLabel *starProfile_ = nullptr;
@@ -210,6 +221,7 @@ private:
     QPointer<PictureDisplayWindow> pictureDisplay_;
     QPointer<SaveFormatDialog> saveFormat_;
     QPointer<GuideGraphWindow> guideGraph_;
+    QPointer<CalibrationWindow> calibrationWindow_;
     QPointer<RehearsalWindow> rehearsal_;
     QPointer<GuidingSettingsDialog> guidingSettings_;
 

@@ -2,8 +2,12 @@
 
 #include "main_window.h"
 
+#include "calibration_record.h"
+#include "calibration_window.h"
 #include "guide_graph_window.h"
 #include "guiding_settings_dialog.h"
+#include "numbers.h"
+#include "options_dialog.h"
 #include "rehearsal_window.h"
 
 #include <QMenu>
@@ -38,6 +42,37 @@ void MainWindow::addGuideCommands()
         guidingSettings_->show();
         guidingSettings_->raise();
     })->setObjectName(QStringLiteral("guidingSettings"));
+    calibrate_ = guideMenu()->addAction(QStringLiteral("Calibrate…"), this, [this] {
+        calibrationWindow()->show();
+        calibrationWindow()->raise();
+    });
+    calibrate_->setObjectName(QStringLiteral("calibrate"));
+    calibrate_->setToolTip(QStringLiteral("Measures which letter moves the marked star which way, and how fast"));
+    // Offered while a star is marked and the camera is free, and while it runs (to reach its window).
+    connect(guideMenu(), &QMenu::aboutToShow, this, [this] {
+        calibrate_->setEnabled(calibrationRefusal().isEmpty() || (calibration_ && calibration_->running()));
+    });
+}
+
+QString MainWindow::calibrationRefusal() const
+{
+    if (sequence_->running() || parts_.sequence.SequenceRunning == 1)
+        return QStringLiteral("A sequence is running; calibrate when it has ended.");
+    if (frameLoop_->running())
+        return QStringLiteral("The loop is running; stop it, then calibrate.");
+    if (parts_.picture.reserved())
+        return QStringLiteral("The picture area is in use by %1; calibrate when it has finished.")
+            .arg(parts_.picture.holder());
+    if (parts_.sequence.StarMarked == 0)
+        return QStringLiteral("Mark the guide star first: click it on a picture (Imaging > Loop shows one).");
+    return {};
+}
+
+void MainWindow::adviseCalibration()
+{
+    if (!readCalibration(parts_.iniPath))
+        notify(QStringLiteral("This mount was never calibrated: guiding uses the direction letters and Pixels/Sec "
+                              "of Options. Guide > Calibrate… measures them with the star marked."));
 }
 
 RehearsalWindow *MainWindow::rehearsalWindow()
@@ -52,6 +87,41 @@ GuideGraphWindow *MainWindow::guideGraphWindow()
     if (!guideGraph_)
         guideGraph_ = new GuideGraphWindow(*sequence_, this);
     return guideGraph_;
+}
+
+CalibrationWindow *MainWindow::calibrationWindow()
+{
+    if (!calibrationWindow_) {
+        CalibrationWindow::Hooks hooks;
+        hooks.refusal = [this] { return calibrationRefusal(); };
+        hooks.exposureMs = [this] {
+            // The guide interval the user set; a second when the box holds no usable number.
+            try {
+                const int32_t ms = toInt32(numericValue(guideText()) * 1000);
+                return ms > 0 ? ms : 1000;
+            } catch (const ConversionError &) {
+                return 1000;
+            }
+        };
+        // Options' DONE stores every box it shows: open, it would put the old letters back.
+        hooks.applyRefusal = [this] {
+            return form2_ && form2_->isVisible()
+                       ? QStringLiteral("Options is open: close it first, so that its DONE does not put the old "
+                                        "letters back; then Apply.")
+                       : QString();
+        };
+        calibrationWindow_ = new CalibrationWindow(*calibration_, parts_.settings, parts_.configPath,
+                                                   parts_.iniPath, std::move(hooks), this);
+        connect(calibrationWindow_, &CalibrationWindow::applied, this, &MainWindow::updateSimulatedParts);
+        // Two-axis guiding projects its corrections onto the axes just measured, from the next run on.
+        connect(calibrationWindow_, &CalibrationWindow::applied, this,
+                [this] { parts_.guiding.Axes = readCalibration(parts_.iniPath); });
+        connect(calibrationWindow_, &CalibrationWindow::finished, this, [this] {
+            if (closeWhenStopped_)
+                close();
+        });
+    }
+    return calibrationWindow_;
 }
 
 } // namespace orvane

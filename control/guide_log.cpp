@@ -144,6 +144,12 @@ void GuideLog::guideEvent(GuideEvent event, uint32_t timeMs, const QString &text
     write({guideLogInfo(event, text)});
 }
 
+void GuideLog::writeCalibration(const QStringList &lines)
+{
+    if (options_.enabled && open(localAt(c_.clock.now())))
+        write(lines);
+}
+
 Result appendFrameRecord(const QString &saveDir, const FrameRow &row)
 {
     QFile file(QDir(saveDir).filePath(QStringLiteral("frames.csv")));

@@ -29,6 +29,10 @@ public:
     void guideStep(const GuideStep &step) override;
     void guideEvent(GuideEvent event, uint32_t timeMs, const QString &text) override;
 
+    // The calibration's lines (calibration_log_lines.h), appended to tonight's
+    // file as they come, between runs.
+    void writeCalibration(const QStringList &lines);
+
     QString folder() const;                        // where tonight's log goes now
     QString filePath() const { return file_.fileName(); } // empty until a run was logged
 

@@ -136,7 +136,7 @@ std::optional<StarProfile> starProfile(const PixelView &picture, double x, doubl
         if (settled)
             break;
     }
-    return StarProfile{kFwhmPerSigma * sigma, int(std::lround(peak)), roundnessOf(xx, yy, xy, sigma)};
+    return StarProfile{kFwhmPerSigma * sigma, int(std::lround(peak)), roundnessOf(xx, yy, xy, sigma), cx, cy};
 }
 
 } // namespace orvane

@@ -26,6 +26,8 @@ struct StarProfile {
     // The star's narrowest width over its widest, 0..1: 1 for a round star, less
     // for one trailed by the mount while the shutter was open.
     double roundness = 1;
+    double x = 0;    // pixels: the centre of its light, to a fraction of a pixel
+    double y = 0;
 };
 
 // The profile of the brightest star in the box of side boxSize pixels centred on

@@ -146,6 +146,7 @@ struct RigOptions {
     RigLink link = RigLink::Recording;
     bool linkOpen = false; // the telescope link opened at construction
     SkyMotion sky{};
+    SimMountOptions mount{};        // the simulated mount's rates, angle, mirror, backlash, letters
     QString iniPath{};              // orvane.ini of the simulated mount's link
     PortDriverFactory realPort{};   // the printer port driver WinIo tries first
     Clock *clock = nullptr;         // another clock (real time in benchmarks); null: `clock`
@@ -204,7 +205,7 @@ public:
     EventPump &events = options_.pump ? *options_.pump : pump;         // the pump the rig runs on
     WinIo port{time, options_.realPort};
     SimSky sky{time.now(), options_.sky};
-    SimMount mount{sky, time};
+    SimMount mount{sky, time, options_.mount};
     RecordingSerialOpener opener;
     RigSerialOpener mountLink{mount, options_.iniPath};
     MSComm comm{link_};

@@ -13,10 +13,11 @@ namespace {
 
 constexpr char kDirections[4] = {'n', 's', 'e', 'w'};
 
-// Star image motion per direction at camera angle 0, in units of the guide rate.
+// Star image motion per direction at camera angle 0, in units of the axis rate.
 // Chosen so that the default letters (up n, down s, left e, right w) correct a drift.
 constexpr double kDirX[4] = {0, 0, -1, +1};
 constexpr double kDirY[4] = {+1, -1, 0, 0};
+constexpr int kNorth = 0, kSouth = 1, kEast = 2, kWest = 3;
 
 int directionIndex(char letter)
 {
@@ -44,6 +45,19 @@ double readNumber(const QSettings &ini, const QString &key, double fallback, dou
     return fallback;
 }
 
+bool readSwitch(const QSettings &ini, const QString &key, bool fallback, const QString &iniPath, QStringList &problems)
+{
+    const QVariant value = ini.value(QStringLiteral("mount/") + key);
+    if (!value.isValid())
+        return fallback;
+    const QString text = value.toString().trimmed();
+    if (text == QLatin1String("true") || text == QLatin1String("false"))
+        return text == QLatin1String("true");
+    problems.append(QStringLiteral("%1 [mount] %2: \"%3\" is neither true nor false; using %4.")
+                        .arg(iniPath, key, value.toString(), fallback ? QStringLiteral("true") : QStringLiteral("false")));
+    return fallback;
+}
+
 } // namespace
 
 SimMountOptions SimMountOptions::fromIni(const QString &iniPath, QString *problem)
@@ -53,8 +67,17 @@ SimMountOptions SimMountOptions::fromIni(const QString &iniPath, QString *proble
     const QSettings ini(iniPath, QSettings::IniFormat);
     options.guideRatePxPerSec =
         readNumber(ini, QStringLiteral("guideRatePxPerSec"), options.guideRatePxPerSec, 0, 1000, iniPath, problems);
+    for (auto [key, rate] : {std::pair{"raRatePxPerSec", &SimMountOptions::raRatePxPerSec},
+                             std::pair{"decRatePxPerSec", &SimMountOptions::decRatePxPerSec}})
+        if (ini.contains(QStringLiteral("mount/") + QLatin1String(key)))
+            options.*rate = readNumber(ini, QLatin1String(key), options.guideRatePxPerSec, 0, 1000, iniPath, problems);
     options.cameraAngleDeg =
         readNumber(ini, QStringLiteral("cameraAngleDeg"), options.cameraAngleDeg, -360, 360, iniPath, problems);
+    options.mirrored = readSwitch(ini, QStringLiteral("mirrored"), options.mirrored, iniPath, problems);
+    options.decBacklashMs =
+        readNumber(ini, QStringLiteral("decBacklashMs"), options.decBacklashMs, 0, 60000, iniPath, problems);
+    options.swapNS = readSwitch(ini, QStringLiteral("swapNS"), options.swapNS, iniPath, problems);
+    options.swapEW = readSwitch(ini, QStringLiteral("swapEW"), options.swapEW, iniPath, problems);
     if (problem)
         *problem = problems.join(QLatin1Char(' '));
     return options;
@@ -108,6 +131,7 @@ bool SimMount::moving(char direction) const
 
 void SimMount::execute(const QByteArray &word)
 {
+    settleBacklash();
     if (word.startsWith("Mg") || pulsing()) {
         executePulse(word);
         return;
@@ -169,8 +193,7 @@ void SimMount::planPulses()
         for (size_t i = 0; i < 4; ++i)
             moving_[i] = steady[i] || int32_t(pulseEndsMs_[i] - at) > 0;
         rate_ = 1;
-        applyVelocity(); // at `now`: sets the sky's velocity for these directions
-        return sky_.mountVelocity();
+        return velocity(true); // pulses are timed by the mount: no Dec backlash is modelled for them
     };
     std::vector<uint32_t> ends;
     for (uint32_t end : pulseEndsMs_)
@@ -180,29 +203,70 @@ void SimMount::planPulses()
     std::vector<QPointF> after;
     for (uint32_t end : ends)
         after.push_back(velocityWith(end));
-    velocityWith(now); // the velocity from now on
+    const QPointF fromNow = velocityWith(now);
+    sky_.setMountVelocity(fromNow.x(), fromNow.y(), now);
     moving_ = steady;
     rate_ = steadyRate;
     for (size_t i = 0; i < ends.size(); ++i)
         sky_.setMountVelocity(after[i].x(), after[i].y(), ends[i]);
 }
 
-void SimMount::applyVelocity()
+int SimMount::decDirection() const
 {
-    double x = 0, y = 0; // units of the guide rate, camera angle 0
-    for (int i = 0; i < 4; ++i) {
-        if (moving_[i]) {
-            x += kDirX[i];
-            y += kDirY[i];
-        }
-    }
-    const double speed = options_.guideRatePxPerSec * rate_; // pixels per second
+    const bool north = moving_[options_.swapNS ? kSouth : kNorth];
+    const bool south = moving_[options_.swapNS ? kNorth : kSouth];
+    return int(north) - int(south);
+}
+
+QPointF SimMount::velocity(bool decEngaged) const
+{
+    // The axes' own motion, in pixels per second at camera angle 0.
+    const int ra = int(moving_[options_.swapEW ? kEast : kWest]) - int(moving_[options_.swapEW ? kWest : kEast]);
+    const int dec = decEngaged ? decDirection() : 0;
+    const double x = ra * kDirX[kWest] * options_.raRate();
+    double y = dec * kDirY[kNorth] * options_.decRate();
+    if (options_.mirrored)
+        y = -y;
     const double angle = options_.cameraAngleDeg * std::numbers::pi / 180.0;
     const double c = std::cos(angle), s = std::sin(angle);
-    const double vx = speed * (x * c - y * s);
-    const double vy = speed * (x * s + y * c);
-    if (vx != sky_.mountVelocity().x() || vy != sky_.mountVelocity().y())
-        sky_.setMountVelocity(vx, vy, clock_.now());
+    return QPointF(x * c - y * s, x * s + y * c) * rate_;
+}
+
+void SimMount::settleBacklash()
+{
+    // The slack was taken up since the last command: the axis engaged in
+    // between, which the sky learns now, at the moment it happened, with the
+    // letters that drove until now.
+    const uint32_t engageMs = decStartMs_ + uint32_t(slackLeftMs_);
+    if (!engagePending_ || !reached(clock_.now(), engageMs))
+        return;
+    const QPointF engaged = velocity(true);
+    sky_.setMountVelocity(engaged.x(), engaged.y(), engageMs);
+    slackLeftMs_ = 0;
+    engagePending_ = false;
+}
+
+void SimMount::applyVelocity()
+{
+    const uint32_t now = clock_.now();
+    const int dec = decDirection();
+    if (dec != decDir_) {
+        if (decDir_ != 0) { // the slack the ended drive took up (settleBacklash saw any engagement)
+            slackLeftMs_ = std::max(0.0, slackLeftMs_ - double(elapsedMs(decStartMs_, now)));
+            engagePending_ = false;
+        }
+        if (dec != 0) {
+            if (gearDir_ != 0 && dec != gearDir_) // a reversal: the slack taken so far is to cross again
+                slackLeftMs_ = std::clamp(options_.decBacklashMs - slackLeftMs_, 0.0, options_.decBacklashMs);
+            gearDir_ = dec;
+            decStartMs_ = now;
+            engagePending_ = slackLeftMs_ > 0;
+        }
+        decDir_ = dec;
+    }
+    const QPointF v = velocity(dec != 0 && !engagePending_);
+    if (v.x() != sky_.mountVelocity().x() || v.y() != sky_.mountVelocity().y())
+        sky_.setMountVelocity(v.x(), v.y(), now);
 }
 
 } // namespace orvane

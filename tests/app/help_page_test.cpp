@@ -143,6 +143,32 @@ const char *const kMessages[] = {
     "The guiding settings were not stored in %1: %2. They hold until the program ends.",
     "The star did not settle within %1 px of its dithered place in %2 s; the next exposure starts all the same.",
     "settling after dithering",
+    // calibration
+    "Mark the guide star, then Start.", "Calibrating: the star is measured at the start",
+    "%1 step %2: %3 px from where it began", "%1 steps measured",
+    "Mark the guide star first: click it on a picture (Imaging > Loop shows one).",
+    "A sequence is running; calibrate when it has ended.", "The loop is running; stop it, then calibrate.",
+    "The picture area is in use by %1; calibrate when it has finished.",
+    "Calibration failed: %1 Nothing was changed.",
+    "No mount answered on comm port %1 (%2) within %3 ms: is it switched on, its cable in and this the right port?",
+    "The guide star was lost at %1: is a cloud passing, or did the star leave the guide box?",
+    "The camera delivered no guide frame at %1.",
+    "The star did not move when the mount was sent %1 and %2 (%3 px/s): is the mount answering, and is guiding "
+    "switched on at the mount?",
+    "The %1 axis (%2, %3) moves the star %4 times slower than the %5 axis (%6 against %7 px/s; at most %8 times will "
+    "guide): is that axis clamped, or its guide rate set low at the mount?",
+    "The mount's two axes move the star %1 degrees away from a right angle (at most %2 will guide): a star may have "
+    "been mistaken for another, or the mount slipped; calibrate again.",
+    "The mount moves the star %1 degrees askew of the picture's edges (at most %2 will guide one axis at a time): turn "
+    "the camera on the telescope until the picture has turned %3 degrees %4, then calibrate again, or choose a guide "
+    "algorithm that corrects both axes at once.",
+    "Calibration was stopped.", "Calibration stopped; nothing was changed.",
+    "The calibration was not applied, and nothing was changed. %1",
+    "Options is open: close it first, so that its DONE does not put the old letters back; then Apply.",
+    "\nApplied: the direction letters and Pixels/Sec are in Options and orvane.cfg, the axes in orvane.ini.",
+    "This mount was never calibrated: guiding uses the direction letters and Pixels/Sec of Options. Guide > "
+    "Calibrate… measures them with the star marked.",
+    "%1 [mount] %2: \"%3\" is neither true nor false; using %4.",
     // deinterlace
     "%1Files selected %2", "Deinterlacing", "File %1/%2", "Stopped at %1",
     "The files were not deinterlaced: the picture area is in use by %1.",

@@ -267,3 +267,79 @@ TEST_F(GuidedCorrectionTest, SwappedLettersPushTheStarFurtherOut)
 
 } // namespace
 } // namespace orvane::test
+
+namespace orvane::test {
+namespace {
+
+TEST(SimMountAxes, RatesMirrorAndSwappedLettersMoveTheStarTheirWay)
+{
+    SimMountOptions slowRa;
+    slowRa.raRatePxPerSec = 2;
+    slowRa.decRatePxPerSec = 4;
+    const struct {
+        const char *name;
+        SimMountOptions options;
+        QPointF w, n; // per second of drive
+    } cases[] = {
+        {"per-axis rates", slowRa, {2, 0}, {0, 4}},
+        {"mirrored", {.mirrored = true}, {5, 0}, {0, -5}},
+        {"n and s swapped", {.swapNS = true}, {5, 0}, {0, -5}},
+        {"e and w swapped", {.swapEW = true}, {-5, 0}, {0, 5}},
+        {"mirrored at 90 degrees", {.cameraAngleDeg = 90, .mirrored = true}, {0, 5}, {5, 0}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        SimClock clock{5000};
+        SimSky sky{5000, kStillSky};
+        SimMount mount(sky, clock, c.options);
+        for (auto [command, expected] : {std::pair{":Mw#", c.w}, std::pair{":Mn#", c.n}}) {
+            const QPointF before = sky.offsetAt(clock.now());
+            mount.receive(command);
+            clock.advance(1000);
+            mount.receive(":Q#");
+            const QPointF moved = sky.offsetAt(clock.now()) - before;
+            EXPECT_NEAR(moved.x(), expected.x(), 1e-9) << command;
+            EXPECT_NEAR(moved.y(), expected.y(), 1e-9) << command;
+        }
+    }
+}
+
+TEST(SimMountAxes, DecStandsStillForItsBacklashAfterAReversal)
+{
+    SimClock clock{5000};
+    SimSky sky{5000, kStillSky};
+    SimMount mount(sky, clock, {.decBacklashMs = 600});
+    const auto driveMs = [&](const char *command, uint32_t ms) {
+        const double before = sky.offsetAt(clock.now()).y();
+        mount.receive(command);
+        clock.advance(ms);
+        mount.receive(":Q#");
+        return sky.offsetAt(clock.now()).y() - before;
+    };
+    EXPECT_NEAR(driveMs(":Mn#", 1000), 5, 1e-9);   // the gears were meshed
+    EXPECT_NEAR(driveMs(":Mn#", 1000), 5, 1e-9);   // the same way: no slack
+    EXPECT_NEAR(driveMs(":Ms#", 1000), -2, 1e-9);  // 600 ms of slack first
+    EXPECT_NEAR(driveMs(":Mn#", 400), 0, 1e-9);    // reversed again: 400 of 600 ms taken up
+    EXPECT_NEAR(driveMs(":Ms#", 1000), -3, 1e-9);  // back: only those 400 ms to cross again
+    EXPECT_NEAR(driveMs(":Mw#", 1000), 0, 1e-9);   // RA knows no backlash
+}
+
+TEST(SimMountAxes, NewKeysAreReadAndBadValuesNamed)
+{
+    QTemporaryDir dir;
+    const QString ini = dir.filePath(QStringLiteral("orvane.ini"));
+    ASSERT_TRUE(writeAll(ini, "[mount]\nguideRatePxPerSec=4\ndecRatePxPerSec=6\nmirrored=true\ndecBacklashMs=300\n"
+                              "swapNS=false\nswapEW=yes\n"));
+    QString problem;
+    const SimMountOptions read = SimMountOptions::fromIni(ini, &problem);
+    EXPECT_EQ(read.raRate(), 4.0); // the guide rate when not given
+    EXPECT_EQ(read.decRate(), 6.0);
+    EXPECT_TRUE(read.mirrored);
+    EXPECT_EQ(read.decBacklashMs, 300.0);
+    EXPECT_FALSE(read.swapEW);
+    EXPECT_TRUE(problem.contains(QStringLiteral("[mount] swapEW: \"yes\" is neither true nor false; using false.")))
+        << problem.toStdString();
+}
+
+} // namespace
+} // namespace orvane::test

@@ -1,0 +1,63 @@
+#pragma once
+// Guide > Calibrate...: a modeless window that runs the calibration around the
+// marked guide star, shows the letters' moves and the numbers worked out from
+// them, and on Apply puts them into the settings. Stop, or closing it, stops a
+// running calibration (the mount stops) and changes nothing.
+
+#include "calibration.h"
+#include "calibration_plot.h"
+
+#include <QWidget>
+
+#include <functional>
+
+class QLabel;
+class QPushButton;
+
+namespace orvane {
+
+class CalibrationWindow : public QWidget {
+    Q_OBJECT
+public:
+    struct Hooks {
+        std::function<QString()> refusal;    // why no calibration can start now; empty when one can
+        std::function<int32_t()> exposureMs; // the guide exposure of each step, ms
+        std::function<QString()> applyRefusal; // why Apply cannot put the result in now; empty when it can
+    };
+    CalibrationWindow(Calibration &calibration, Settings &settings, QString configPath, QString iniPath, Hooks hooks,
+                      QWidget *parent = nullptr);
+
+    // Start: runs a whole calibration; returns when it has ended.
+    void start();
+    // Stop: a running calibration ends at its next look.
+    void stop() { calibration_.requestStop(); }
+    // Apply: the last calibration's letters, Pixels/Sec and axes into the settings.
+    void apply();
+
+    const CalibrationRun &lastRun() const { return run_; }
+    QString resultText() const;
+
+signals:
+    void applied();  // the settings record and orvane.cfg hold the calibration now
+    void finished(); // a calibration ended (done, failed or stopped)
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void showRun();
+    void updateButtons();
+
+    Calibration &calibration_;
+    Settings &settings_;
+    const QString configPath_, iniPath_;
+    Hooks hooks_;
+    CalibrationRun run_;
+    QString when_; // UTC time the last calibration began, ISO 8601
+    CalibrationPlot *plot_ = nullptr;
+    QLabel *progress_ = nullptr;
+    QLabel *result_ = nullptr;
+    QPushButton *start_ = nullptr, *stop_ = nullptr, *apply_ = nullptr, *close_ = nullptr;
+};
+
+} // namespace orvane

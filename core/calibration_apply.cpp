@@ -1,0 +1,45 @@
+#include "calibration_apply.h"
+
+#include "config_file.h"
+#include "file_rewrite.h"
+
+#include <QFile>
+
+namespace orvane {
+
+Result applyCalibration(Settings &settings, const QString &configPath, const QString &iniPath,
+                        const CalibrationSolution &solution, const QString &when)
+{
+    Settings next = settings;
+    next.DirUp = solution.letters.up;
+    next.DirDown = solution.letters.down;
+    next.DirLeft = solution.letters.left;
+    next.DirRight = solution.letters.right;
+    next.PixPerSec = solution.pixPerSec();
+    CalibrationRecord record = solution.record;
+    record.when = when;
+
+    // The ini file first, kept as it was so that a settings file that cannot be
+    // written takes the record back out again.
+    QFile ini(iniPath);
+    const bool iniExisted = ini.exists();
+    if (iniExisted && !ini.open(QIODevice::ReadOnly))
+        return Result::failure(QStringLiteral("%1 cannot be read: %2.").arg(iniPath, ini.errorString()));
+    const QByteArray iniBefore = iniExisted ? ini.readAll() : QByteArray();
+    ini.close();
+    if (Result written = writeCalibration(iniPath, record); !written)
+        return written;
+    try {
+        SaveConfig(configPath, next);
+    } catch (const ConfigError &e) {
+        if (iniExisted)
+            (void)writeWholeFile(iniPath, iniBefore);
+        else
+            QFile::remove(iniPath);
+        return Result::failure(QString::fromUtf8(e.what()));
+    }
+    settings = next;
+    return Result::success();
+}
+
+} // namespace orvane

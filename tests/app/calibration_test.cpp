@@ -1,0 +1,191 @@
+// Calibration on the simulated rig: the mount's letters, rates and angle as the
+// simulated mount really has them are found, the applied result guides, and
+// every failure leaves the settings, orvane.cfg and orvane.ini as they were.
+#include "calibration.h"
+#include "calibration_apply.h"
+#include "config_file.h"
+#include "sequence_fixture.h"
+#include "test_support.h"
+
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+using namespace orvane;
+
+namespace {
+
+// A guide algorithm that, by its name, corrects both axes at once.
+const GuideAlgorithm &kTwoAxis = *findGuideAlgorithm("centroid"); // corrects both axes at once
+
+struct CalibrationRig : test::SequenceTestRig {
+    explicit CalibrationRig(SimMountOptions mountOptions = {}, SkyMotion skyMotion = {},
+                            test::RigLink link = test::RigLink::SimulatedMount)
+        : SequenceTestRig({.startMs = 10000, .camera = test::RigCamera::SimulatedSky, .link = link, .sky = skyMotion,
+                           .mount = mountOptions})
+    {
+        settings.CommPort = 0;
+        state.SaveDir = dir.path();
+        EXPECT_TRUE(test::writeAll(cfg(), formatConfig(settings, QDate(2024, 3, 9))));
+        EXPECT_TRUE(test::writeAll(ini(), "[window]\nguideS=1\n"));
+        // The user clicks the guide star on a live frame.
+        EXPECT_TRUE(rig.TakeFrame());
+        const QPointF star = simCamera->starField().guideStar() + sky.offsetAt(clock.now());
+        sequence.onPictureMouseDown(std::round(star.x()), std::round(star.y()));
+        EXPECT_EQ(state.StarMarked, 1);
+    }
+    QString cfg() const { return dir.filePath("orvane.cfg"); }
+    QString ini() const { return dir.filePath("orvane.ini"); }
+    bool mountStill() const
+    {
+        return !mount.moving('n') && !mount.moving('s') && !mount.moving('e') && !mount.moving('w');
+    }
+    // The guide star's distance from the mark on its worse axis, pixels.
+    double starError()
+    {
+        const QPointF d = simCamera->starField().guideStar() + sky.offsetAt(clock.now()) -
+                          QPointF(state.StarX, state.StarY);
+        return std::max(std::fabs(d.x()), std::fabs(d.y()));
+    }
+
+    QTemporaryDir dir;
+    Calibration calibration{rig};
+};
+
+double angleBetween(double a, double b) { return std::fabs(std::remainder(a - b, 360.0)); }
+
+struct Case {
+    const char *name;
+    SimMountOptions mount;
+    bool boxGuides; // the box algorithm can guide these axes
+    DirectionTexts letters; // up, down, left, right
+    double xRate, yRate, xAngleDeg, cameraAngleDeg;
+};
+
+SimMountOptions with(auto change)
+{
+    SimMountOptions o;
+    change(o);
+    return o;
+}
+
+const Case kCases[] = {
+    {"default rig", {}, true, {"n", "s", "e", "w"}, 5, 5, 0, 0},
+    {"camera turned 90", with([](auto &o) { o.cameraAngleDeg = 90; }), true, {"w", "e", "n", "s"}, 5, 5, 0, 90},
+    {"camera turned 33", with([](auto &o) { o.cameraAngleDeg = 33; }), false, {"n", "s", "e", "w"}, 5, 5, 33, 33},
+    {"mirrored", with([](auto &o) { o.mirrored = true; }), true, {"s", "n", "e", "w"}, 5, 5, 0, 0},
+    {"n and s swapped", with([](auto &o) { o.swapNS = true; }), true, {"s", "n", "e", "w"}, 5, 5, 0, 0},
+    {"RA half the Dec rate", with([](auto &o) { o.raRatePxPerSec = 2.5; }), true, {"n", "s", "e", "w"}, 2.5, 5, 0, 0},
+};
+
+} // namespace
+
+TEST(Calibration, FindsTheLettersRatesAndAngleAndTheAppliedResultGuides)
+{
+    for (const Case &c : kCases) {
+        SCOPED_TRACE(c.name);
+        CalibrationRig rig(c.mount);
+        if (!c.boxGuides)
+            rig.guiding.Algorithm = &kTwoAxis;
+        const CalibrationRun run = rig.calibration.run({});
+        ASSERT_TRUE(run.ok()) << run.failure.toStdString();
+        const CalibrationSolution &s = run.solution;
+        EXPECT_EQ(s.letters.up, c.letters.up);
+        EXPECT_EQ(s.letters.down, c.letters.down);
+        EXPECT_EQ(s.letters.left, c.letters.left);
+        EXPECT_EQ(s.letters.right, c.letters.right);
+        EXPECT_NEAR(s.record.xRatePxPerSec, c.xRate, 0.05 * c.xRate);
+        EXPECT_NEAR(s.record.yRatePxPerSec, c.yRate, 0.05 * c.yRate);
+        EXPECT_LT(angleBetween(s.record.xAngleDeg, c.xAngleDeg), 3.0); // one axis alone: the seeing counts more
+        EXPECT_LT(angleBetween(s.cameraAngleDeg, c.cameraAngleDeg), 2.0);
+        EXPECT_TRUE(rig.mountStill());
+        EXPECT_FALSE(rig.comm.PortOpen());
+        if (!c.boxGuides)
+            continue;
+
+        // Applied, the letters and mean rate guide the star on the box algorithm.
+        ASSERT_TRUE(applyCalibration(rig.settings, rig.cfg(), rig.ini(), s, "2024-03-09T21:00:00Z"));
+        EXPECT_EQ(LoadConfig(rig.cfg()).DirRight, c.letters.right);
+        ASSERT_TRUE(readCalibration(rig.ini()));
+        rig.guiding.Algorithm = &kGuideAlgorithms[0];
+        rig.panel.controls.guiding = true;
+        rig.panel.guide = "1";
+        rig.panel.exposure = "120";
+        std::function<void()> markWhenAsked = [&] {
+            if (rig.panel.status() == "Mark Star") {
+                const QPointF star = rig.simCamera->starField().guideStar() + rig.sky.offsetAt(rig.clock.now());
+                rig.sequence.onPictureMouseDown(std::round(star.x()), std::round(star.y()));
+            } else {
+                rig.pump.at(rig.clock.now() + 100, markWhenAsked);
+            }
+        };
+        rig.pump.at(rig.clock.now() + 100, markWhenAsked);
+        double worst = 0;
+        std::function<void()> sample = [&] {
+            if (rig.state.SequenceRunning == 1 && rig.state.StarMarked == 1 && rig.state.FrameNumber >= 1 &&
+                rig.panel.status() != "Mark Star")
+                worst = std::max(worst, rig.starError());
+            rig.pump.at(rig.clock.now() + 1000, sample);
+        };
+        rig.pump.at(rig.clock.now() + 30000, sample); // once guiding has settled
+        rig.sequence.onCommand1Click();
+        EXPECT_LT(worst, 4.0);
+        EXPECT_GT(worst, 0.0);
+    }
+}
+
+TEST(Calibration, EachFailureSaysWhatHappenedAndChangesNothing)
+{
+    const struct {
+        const char *name;
+        SimMountOptions mount;
+        SkyMotion sky;
+        test::RigLink link;
+        const char *says;
+    } cases[] = {
+        {"star lost", {}, {.cloudStartS = 8, .cloudLengthS = 600}, test::RigLink::SimulatedMount,
+         "The guide star was lost at "},
+        {"mount ignores guiding", {.guideRatePxPerSec = 0}, {}, test::RigLink::SimulatedMount,
+         "The star did not move when the mount was sent w and e"},
+        {"no mount answers", {}, {}, test::RigLink::Recording, "No mount answered on comm port 0"},
+        {"RA far slower", with([](auto &o) { o.raRatePxPerSec = 1; }), {}, test::RigLink::SimulatedMount,
+         "The RA axis (w, e) moves the star "},
+        {"camera turned 33 on the box algorithm", {.cameraAngleDeg = 33}, {}, test::RigLink::SimulatedMount,
+         "degrees anticlockwise, then calibrate again"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        CalibrationRig rig(c.mount, c.sky, c.link);
+        const Settings settingsBefore = rig.settings;
+        const QByteArray cfgBefore = test::readAll(rig.cfg()), iniBefore = test::readAll(rig.ini());
+        const CalibrationRun run = rig.calibration.run({});
+        EXPECT_FALSE(run.ok());
+        EXPECT_TRUE(run.failure.contains(QLatin1String(c.says))) << run.failure.toStdString();
+        EXPECT_EQ(rig.settings, settingsBefore);
+        EXPECT_EQ(test::readAll(rig.cfg()), cfgBefore);
+        EXPECT_EQ(test::readAll(rig.ini()), iniBefore);
+        EXPECT_TRUE(rig.mountStill());
+        EXPECT_FALSE(rig.comm.PortOpen());
+    }
+}
+
+TEST(Calibration, StopMidWayStopsTheMountAndLogsTheSteps)
+{
+    CalibrationRig rig;
+    QStringList log;
+    rig.calibration.writeLog = [&](const QStringList &lines) { log += lines; };
+    rig.pump.at(rig.clock.now() + 7500, [&] { rig.calibration.requestStop(); });
+    const CalibrationRun run = rig.calibration.run({});
+    EXPECT_TRUE(run.stopped);
+    EXPECT_FALSE(run.ok());
+    EXPECT_TRUE(rig.mountStill());
+    EXPECT_EQ(rig.port.writes().back().value, rig.settings.GetImageState); // camera lines at rest
+    ASSERT_GE(log.size(), 5);
+    EXPECT_TRUE(log[0].startsWith("Calibration Begins at "));
+    EXPECT_EQ(log[2], "Direction,Step,dx,dy,x,y,Dist");
+    EXPECT_TRUE(log[3].startsWith("West,1,")) << log[3].toStdString();
+    EXPECT_EQ(log.last(), "");
+    EXPECT_EQ(log[log.size() - 2], "Calibration failed: Calibration was stopped.");
+}

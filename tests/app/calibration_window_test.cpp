@@ -1,0 +1,112 @@
+// Guide > Calibrate… through the main window on the simulated rig, whose mount
+// has its n and s letters the other way round.
+#include "calibration_window.h"
+#include "config_file.h"
+#include "nested_loop_watch.h"
+#include "options_dialog.h"
+#include "sequence_fixture.h"
+#include "test_support.h"
+
+#include <QCheckBox>
+#include <QDialog>
+#include <QDirIterator>
+#include <QLabel>
+#include <QMenu>
+#include <QPushButton>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+using namespace orvane;
+
+TEST(CalibrationWindow, CalibratesFromTheGuideMenuAndApplies)
+{
+    SimMountOptions swapped;
+    swapped.swapNS = true;
+    test::TestRig rig({.startMs = 20000, .camera = test::RigCamera::SimulatedSky,
+                       .link = test::RigLink::SimulatedMount, .mount = swapped});
+    QTemporaryDir dir;
+    test::NoFiles files;
+    ASSERT_TRUE(test::writeAll(dir.filePath("orvane.cfg"), test::readAll(ORVANE_DEFAULT_CFG)));
+    auto window = test::windowOn(rig, files, dir.path());
+    ASSERT_TRUE(window->load());
+    rig.state.SaveDir = dir.path();
+    for (QDialog *d : test::openDialogs<QDialog>(window.get()))
+        d->reject();
+    QAction *calibrate = window->findChild<QAction *>("calibrate");
+    ASSERT_TRUE(calibrate);
+    QMenu *guide = qobject_cast<QMenu *>(calibrate->parent());
+    ASSERT_TRUE(guide);
+
+    // Offered only once a star is marked.
+    emit guide->aboutToShow();
+    EXPECT_FALSE(calibrate->isEnabled());
+    ASSERT_TRUE(window->rig().TakeFrame());
+    const QPointF star = rig.simCamera->starField().guideStar() + rig.sky.offsetAt(rig.clock.now());
+    window->sequence().onPictureMouseDown(std::round(star.x()), std::round(star.y()));
+    emit guide->aboutToShow();
+    ASSERT_TRUE(calibrate->isEnabled());
+
+    calibrate->trigger();
+    auto *calibration = window->findChild<CalibrationWindow *>("calibrationWindow");
+    ASSERT_TRUE(calibration && calibration->isVisible());
+    auto *apply = calibration->findChild<QPushButton *>("calibrationApply");
+    EXPECT_FALSE(apply->isEnabled());
+    calibration->findChild<QPushButton *>("calibrationStart")->click(); // returns when it has ended
+    ASSERT_TRUE(calibration->lastRun().ok()) << calibration->lastRun().failure.toStdString();
+    const QString shown = calibration->findChild<QLabel *>("calibrationResult")->text();
+    EXPECT_TRUE(shown.startsWith("Up (+y) s, Down n, Left e, Right (+x) w")) << shown.toStdString();
+    EXPECT_EQ(rig.settings.DirUp, "n"); // nothing applied yet
+
+    ASSERT_TRUE(apply->isEnabled());
+    // An open Options window would put its old letters back at DONE: Apply waits for it to close.
+    window->findChild<QAction *>("Options")->trigger();
+    apply->click();
+    EXPECT_EQ(rig.settings.DirUp, "n");
+    EXPECT_TRUE(calibration->findChild<QLabel *>("calibrationResult")->text().contains("Options is open"));
+    window->form2()->close();
+    apply->click();
+    EXPECT_EQ(rig.settings.DirUp, "s");
+    EXPECT_EQ(rig.settings.DirDown, "n");
+    EXPECT_EQ(LoadConfig(dir.filePath("orvane.cfg")).DirUp, "s");
+    EXPECT_TRUE(readCalibration(dir.filePath("orvane.ini")));
+    EXPECT_EQ(rig.guiding.Axes, readCalibration(dir.filePath("orvane.ini"))); // two-axis guiding uses it at once
+
+    // The guide log holds the calibration.
+    QDirIterator logs(dir.filePath("guide-logs"), {"guide_log-*.txt"}, QDir::Files);
+    ASSERT_TRUE(logs.hasNext());
+    const QString log = QString::fromUtf8(test::readAll(logs.next()));
+    EXPECT_TRUE(log.contains("\nCalibration Begins at ")) << log.toStdString();
+    EXPECT_TRUE(log.contains("\nWest calibration complete. Angle = "));
+    EXPECT_TRUE(log.contains("\nNorth calibration complete. Angle = "));
+    EXPECT_TRUE(log.contains("\nCalibration complete\n\n"));
+}
+
+TEST(CalibrationWindow, AGuidedStartWithoutCalibrationPointsAtTheCommandOnce)
+{
+    test::TestRig rig({.startMs = 20000, .camera = test::RigCamera::SimulatedSky,
+                       .link = test::RigLink::SimulatedMount});
+    QTemporaryDir dir;
+    test::NoFiles files;
+    ASSERT_TRUE(test::writeAll(dir.filePath("orvane.cfg"), test::readAll(ORVANE_DEFAULT_CFG)));
+    auto window = test::windowOn(rig, files, dir.path());
+    ASSERT_TRUE(window->load());
+    rig.state.SaveDir = dir.path();
+    for (QDialog *d : test::openDialogs<QDialog>(window.get()))
+        d->reject();
+    window->findChild<QCheckBox *>("Check2")->setChecked(true);
+    auto *start = window->findChild<QPushButton *>("Command1");
+    const QString advice = "This mount was never calibrated";
+    const auto startAndStop = [&] {
+        rig.pump.at(rig.clock.now() + 3000, [&] { start->click(); }); // Stop while it waits for the mark
+        start->click();
+        return window->notices().filter(advice).size();
+    };
+    EXPECT_EQ(startAndStop(), 1);
+    EXPECT_EQ(startAndStop(), 2); // once per run
+    CalibrationRecord record;
+    record.xRatePxPerSec = record.yRatePxPerSec = 5;
+    ASSERT_TRUE(writeCalibration(dir.filePath("orvane.ini"), record));
+    EXPECT_EQ(startAndStop(), 2);
+    EXPECT_FALSE(rig.mount.moving('n') || rig.mount.moving('s') || rig.mount.moving('e') || rig.mount.moving('w'));
+}
