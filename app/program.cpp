@@ -59,7 +59,7 @@ Program::Program(const QString &settingsFolder)
       iniPath_(QDir(settingsFolder).filePath(QStringLiteral("orvane.ini"))),
       sky_(clock_.now(), skyMotionFromIni(iniPath_)),
       mount_(sky_, clock_, mountOptions(iniPath_, setupNotes_)),
-      opener_(mount_, iniPath_),
+      opener_(mount_, iniPath_, IndiWait{clock_, pump_}),
       port_(clock_, [] { return makeIeee1284Port(); })
 {
     guiding_.MinStarSnr = minStarSnrFromIni(iniPath_, setupNotes_);

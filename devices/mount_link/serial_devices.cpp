@@ -1,6 +1,7 @@
 #include "serial_devices.h"
 
 #include "file_rewrite.h"
+#include "indi_address.h"
 #include "ini_lines.h"
 
 #include <QFile>
@@ -59,7 +60,10 @@ QString describeCommPort(int16_t commPort, const QString &iniPath)
         return QStringLiteral("the simulated mount");
     if (commPort < 0)
         return QStringLiteral("comm port %1 (no such port)").arg(commPort);
-    return serialDeviceFor(commPort, iniPath);
+    const QString device = serialDeviceFor(commPort, iniPath);
+    if (const ResultOf<IndiAddress> indi = parseIndiUrl(device); indi.ok())
+        return QStringLiteral("INDI mount \"%1\" at %2").arg(indi.value().device, indi.value().server.text());
+    return device;
 }
 
 } // namespace orvane
