@@ -107,7 +107,12 @@ std::optional<QString> IndiStreamGuard::feed(const QByteArray &bytes)
         }
     }
     if (!fault_ && reader_.hasError() && reader_.error() != QXmlStreamReader::PrematureEndOfDocumentError)
-        fault_ = QStringLiteral("sent malformed XML (%1 at line %2)").arg(reader_.errorString()).arg(reader_.lineNumber());
+    {
+        QString cause = reader_.errorString();
+        while (cause.endsWith(QLatin1Char('.')))
+            cause.chop(1);
+        fault_ = QStringLiteral("sent malformed XML (%1 at line %2)").arg(cause).arg(reader_.lineNumber());
+    }
     return fault_;
 }
 
