@@ -1,5 +1,7 @@
 #include "program.h"
 
+#include "indi_cameras.h"
+
 #include "device_access.h"
 #include "parport_ieee1284.h"
 #include "sim_camera.h"
@@ -81,6 +83,12 @@ void Program::addCaptureDevices()
     // Real webcams first; the simulated camera stands in when there is none.
     for (auto &webcam : findV4l2Cameras())
         camera_.addSource(std::move(webcam));
+    // Cameras on the INDI server orvane.ini names follow ([indi] cameraServer).
+    if (const std::optional<IndiServer> server = indiCameraServerFromIni(iniPath_, setupNotes_)) {
+        const IndiCameraOptions indi = indiCameraOptionsFromIni(iniPath_, setupNotes_);
+        for (auto &camera : findIndiCameras(*server, indi, clock_, pump_, port_, settings_, setupNotes_))
+            camera_.addSource(std::move(camera));
+    }
     SimCameraOptions options = SimCameraOptions::fromIni(iniPath_);
     setupNotes_.append(options.problems);
     if (options.enabled)
@@ -100,6 +108,8 @@ bool Program::start()
     if (!port_.realPortNote().isEmpty())
         setupNotes_.append(port_.realPortNote() + QStringLiteral(" The camera lines are simulated."));
     setupNotes_.append(deviceAccessAdvice(gatherDeviceFacts()));
+    if (const CaptureSource *inUse = camera_.sourceInUse(); inUse && !inUse->usageNote().isEmpty())
+        setupNotes_.append(inUse->usageNote());
     for (const QString &note : setupNotes_)
         window_->notify(note);
     return true;

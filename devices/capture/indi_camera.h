@@ -21,6 +21,9 @@
 
 namespace orvane {
 
+// The message shown for an INDI camera wherever its port bytes would matter.
+QString indiPortBytesNote();
+
 struct IndiCameraOptions {
     int64_t maxFrameBytes = 200ll << 20; // a frame larger than this closes the connection, bytes
     uint32_t frameTimeoutMs = 30000;      // a frame may come this long after its exposure ends
@@ -41,10 +44,12 @@ public:
     void setSequencing(bool on) override { sequencing_ = on; }
     std::optional<QImage> copyFrame() override;
     QString dialogNote(CaptureDialog) const override;
+    QString usageNote() const override { return indiPortBytesNote(); }
     void setWaitService(WaitService *service) override { service_ = service; }
 
     // The newest frame at the camera's own size (8 bits a sample, as shown); null before the first.
     const QImage &fullFrame() const { return full_; }
+    QImage fullSizeFrame() const override { return full_.size() == shown_.size() ? QImage() : full_; }
     // The exposure the last read-out asked for, seconds.
     double lastExposureS() const { return lastExposureS_; }
     IndiSession *session() const { return session_.get(); }
@@ -76,8 +81,5 @@ private:
     QImage full_;
     QImage shown_;
 };
-
-// The message shown for an INDI camera wherever its port bytes would matter.
-QString indiPortBytesNote();
 
 } // namespace orvane

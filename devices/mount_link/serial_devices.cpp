@@ -54,6 +54,19 @@ QStringList availableSerialDevices()
     return devices;
 }
 
+QStringList indiMountEntries(const QString &iniPath)
+{
+    constexpr int16_t kLastPortLooked = 99; // comm port numbers people write
+    const QByteArray text = iniText(iniPath);
+    QStringList entries;
+    for (int16_t port = 1; port <= kLastPortLooked; ++port) {
+        const QString value = iniValue(text, kGroup, keyFor(port)).value_or(QString()).trimmed();
+        if (isIndiUrl(value) && !entries.contains(value))
+            entries.append(value);
+    }
+    return entries;
+}
+
 QString describeCommPort(int16_t commPort, const QString &iniPath)
 {
     if (commPort == kSimulatedMountPort)

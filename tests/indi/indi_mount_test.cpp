@@ -4,6 +4,8 @@
 // from, and a wrong device name is refused with its name.
 
 #include "indi_test_server.h"
+
+#include <gtest/gtest.h>
 #include "indi_mount.h"
 #include "rig_serial_opener.h"
 

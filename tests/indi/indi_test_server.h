@@ -13,7 +13,6 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 
-#include <gtest/gtest.h>
 
 #include <csignal>
 #include <functional>

@@ -3,6 +3,8 @@
 // bytes read than the frame limit allows.
 
 #include "indi_test_server.h"
+
+#include <gtest/gtest.h>
 #include "indi_address.h"
 
 #include <QPointer>
