@@ -39,7 +39,10 @@ public:
     bool start()
     {
         process_.setProgram(QStringLiteral("indiserver"));
-        process_.setArguments(QStringList{QStringLiteral("-p"), QString::number(port_)} + drivers_);
+        // Each server its own local socket too: two servers on one name would refuse each other.
+        process_.setArguments(QStringList{QStringLiteral("-p"), QString::number(port_), QStringLiteral("-u"),
+                                          QStringLiteral("/tmp/orvane-indi-test-%1").arg(port_)} +
+                              drivers_);
         process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         process_.setChildProcessModifier([] { ::setpgid(0, 0); });
         process_.start();
