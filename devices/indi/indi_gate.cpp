@@ -2,9 +2,25 @@
 
 #include <QHostAddress>
 
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+
 namespace orvane {
 
 namespace {
+// INDI clients and servers write one message in several small pieces; with the
+// receiver's ACK delayed (40 ms on Linux) each piece after the first waits for it
+// under Nagle's rule. Acknowledging at once keeps a command's round trip in
+// milliseconds. The kernel drops quick-ack mode by itself, so it is set after every read.
+void ackAtOnce(const QAbstractSocket &socket)
+{
+    const int on = 1;
+    const qintptr fd = socket.socketDescriptor();
+    if (fd >= 0)
+        (void)::setsockopt(int(fd), IPPROTO_TCP, TCP_QUICKACK, &on, sizeof on); // best effort: only speed is at stake
+}
+
 constexpr qint64 kReadChunkBytes = 1 << 20; // read from the server at most this much at a time
 
 QString causeOf(QAbstractSocket::SocketError error, const QString &text)
@@ -31,6 +47,7 @@ IndiGate::IndiGate(IndiServer server, int64_t maxBlobBytes, QObject *parent)
     connect(&listener_, &QTcpServer::newConnection, this, &IndiGate::onLibraryConnected);
     connect(&upstream_, &QTcpSocket::connected, this, [this] {
         upstream_.setSocketOption(QAbstractSocket::LowDelayOption, 1);
+        ackAtOnce(upstream_);
         upstream_.write(pendingToServer_);
         pendingToServer_.clear();
         emit reached();
@@ -77,8 +94,10 @@ void IndiGate::onLibraryConnected()
     library_ = socket;
     socket->setParent(this);
     socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    ackAtOnce(*socket);
     connect(socket, &QTcpSocket::readyRead, this, [this] {
         const QByteArray bytes = library_->readAll();
+        ackAtOnce(*library_);
         if (upstream_.state() == QAbstractSocket::ConnectedState)
             upstream_.write(bytes);
         else
@@ -91,6 +110,7 @@ void IndiGate::onLibraryConnected()
 void IndiGate::onServerData()
 {
     const QByteArray bytes = upstream_.readAll();
+    ackAtOnce(upstream_);
     fromServer_ += bytes.size();
     if (const std::optional<QString> fault = guard_.feed(bytes)) {
         fail(*fault + QStringLiteral("; Orvane closed the connection"));

@@ -170,7 +170,7 @@ Result IndiMountConnection::write(const QByteArray &bytes)
 {
     if (!open_)
         return Result::failure(QStringLiteral("The link to INDI mount \"%1\" is closed.").arg(mount_->address().device));
-    if (!mount_->alive())
+    if (!mount_->ready()) // a command the mount cannot take is a lost send, told once by the link
         return Result::failure(mount_->notReadySentence());
     partial_ += bytes;
     qsizetype start = 0;
