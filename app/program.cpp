@@ -1,5 +1,7 @@
 #include "program.h"
 
+#include "indi_cameras.h"
+
 #include "device_access.h"
 #include "calibration_record.h"
 #include "guiding_settings.h"
@@ -62,7 +64,7 @@ Program::Program(const QString &settingsFolder)
       iniPath_(QDir(settingsFolder).filePath(QStringLiteral("orvane.ini"))),
       sky_(clock_.now(), skyMotionFromIni(iniPath_)),
       mount_(sky_, clock_, mountOptions(iniPath_, setupNotes_)),
-      opener_(mount_, iniPath_),
+      opener_(mount_, iniPath_, IndiWait{clock_, pump_}),
       port_(clock_, [] { return makeIeee1284Port(); })
 {
     guiding_.MinStarSnr = minStarSnrFromIni(iniPath_, setupNotes_);
@@ -89,6 +91,12 @@ void Program::addCaptureDevices()
     // Real webcams first; the simulated camera stands in when there is none.
     for (auto &webcam : findV4l2Cameras())
         camera_.addSource(std::move(webcam));
+    // Cameras on the INDI server orvane.ini names follow ([indi] cameraServer).
+    if (const std::optional<IndiServer> server = indiCameraServerFromIni(iniPath_, setupNotes_)) {
+        const IndiCameraOptions indi = indiCameraOptionsFromIni(iniPath_, setupNotes_);
+        for (auto &camera : findIndiCameras(*server, indi, clock_, pump_, port_, settings_, setupNotes_))
+            camera_.addSource(std::move(camera));
+    }
     SimCameraOptions options = SimCameraOptions::fromIni(iniPath_);
     setupNotes_.append(options.problems);
     if (options.enabled)
@@ -108,6 +116,8 @@ bool Program::start()
     if (!port_.realPortNote().isEmpty())
         setupNotes_.append(port_.realPortNote() + QStringLiteral(" The camera lines are simulated."));
     setupNotes_.append(deviceAccessAdvice(gatherDeviceFacts()));
+    if (const CaptureSource *inUse = camera_.sourceInUse(); inUse && !inUse->usageNote().isEmpty())
+        setupNotes_.append(inUse->usageNote());
     for (const QString &note : setupNotes_)
         window_->notify(note);
     return true;

@@ -130,8 +130,11 @@ Result Rig::saveFits(const QString &path, int64_t index)
     const auto failure = [&path](const QString &cause) {
         return Result::failure(QStringLiteral("Cannot save the FITS frame %1: %2.").arg(path, cause));
     };
-    ResultOf<QByteArray> bytes =
-        encodeFits(c_.picture.picture(), seq.SaveFormat.planes == SavePlanes::Mono, frameKeywords(facts));
+    // A camera whose frames are scaled into the picture area keeps its own size in FITS.
+    const CaptureSource *source = c_.camera.sourceInUse();
+    const QImage full = source && !facts.lineDoubled ? source->fullSizeFrame() : QImage();
+    ResultOf<QByteArray> bytes = encodeFits(full.isNull() ? c_.picture.picture() : full,
+                                            seq.SaveFormat.planes == SavePlanes::Mono, frameKeywords(facts));
     if (!bytes)
         return failure(bytes.error());
     if (QFileInfo(path).isDir())

@@ -61,6 +61,8 @@ void DeviceDialog::Command1Click()
                               ? chosen
                               : -1;
     const Result switched = camera_.setCurrentDevice(index);
+    if (switched && notifier_ && camera_.sourceInUse() && !camera_.sourceInUse()->usageNote().isEmpty())
+        notifier_->notify(camera_.sourceInUse()->usageNote());
     if (!switched) {
         QString sentence;
         if (camera_.deviceCount() < 1)

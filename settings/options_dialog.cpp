@@ -132,7 +132,8 @@ OptionsDialog::OptionsDialog(Settings &settings, QString configPath, QString ini
     buildLayout();
     addToolTips();
     fillBoxes();
-    serialDevices_ = availableSerialDevices();
+    // INDI mounts named in orvane.ini are offered beside the serial devices.
+    serialDevices_ = availableSerialDevices() + indiMountEntries(iniPath_);
     updateCommDevice();
     connect(boxes_[1], &QLineEdit::textChanged, this, &OptionsDialog::updateCommDevice);
 }

@@ -50,6 +50,12 @@ public:
     // The sentence the window shows instead of the device's own dialog (the
     // device has none, or cannot show it now); empty when the dialog may open.
     virtual QString dialogNote(CaptureDialog) const { return {}; }
+    // The last frame delivered at the device's own size, when the picture got it
+    // scaled down; null when the picture is the frame as it came.
+    virtual QImage fullSizeFrame() const { return {}; }
+    // What the user should know while this device is in use (said once it is
+    // chosen, in the status line); empty for nothing.
+    virtual QString usageNote() const { return {}; }
     // Who hears of the device's failures (vanished, I/O error, no frame in time),
     // once each, when they happen; nullptr: nobody.
     void setProblemNotifier(Notifier *notifier) { problems_ = notifier; }

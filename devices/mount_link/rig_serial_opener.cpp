@@ -18,8 +18,8 @@ QByteArray SimMountConnection::readAll()
     return open_ ? mount_.takeReplies() : QByteArray();
 }
 
-RigSerialOpener::RigSerialOpener(SimMount &mount, QString iniPath)
-    : mount_(mount), iniPath_(iniPath), devices_(std::move(iniPath))
+RigSerialOpener::RigSerialOpener(SimMount &mount, QString iniPath, std::optional<IndiWait> indiWait)
+    : mount_(mount), iniPath_(iniPath), devices_(std::move(iniPath)), indi_(indiWait)
 {
 }
 
@@ -33,6 +33,8 @@ SerialOpening RigSerialOpener::open(int16_t commPort)
         return SerialOpening::failure(
             QStringLiteral("Comm port %1 names no serial port; use 0 for the simulated mount or 1 and up for a serial device.")
                 .arg(commPort));
+    if (const QString entry = serialDeviceFor(commPort, iniPath_); isIndiUrl(entry))
+        return indi_.open(entry);
     return devices_.open(commPort);
 }
 

@@ -1,6 +1,7 @@
 #include "serial_devices.h"
 
 #include "file_rewrite.h"
+#include "indi_address.h"
 #include "ini_lines.h"
 
 #include <QFile>
@@ -53,13 +54,29 @@ QStringList availableSerialDevices()
     return devices;
 }
 
+QStringList indiMountEntries(const QString &iniPath)
+{
+    constexpr int16_t kLastPortLooked = 99; // comm port numbers people write
+    const QByteArray text = iniText(iniPath);
+    QStringList entries;
+    for (int16_t port = 1; port <= kLastPortLooked; ++port) {
+        const QString value = iniValue(text, kGroup, keyFor(port)).value_or(QString()).trimmed();
+        if (isIndiUrl(value) && !entries.contains(value))
+            entries.append(value);
+    }
+    return entries;
+}
+
 QString describeCommPort(int16_t commPort, const QString &iniPath)
 {
     if (commPort == kSimulatedMountPort)
         return QStringLiteral("the simulated mount");
     if (commPort < 0)
         return QStringLiteral("comm port %1 (no such port)").arg(commPort);
-    return serialDeviceFor(commPort, iniPath);
+    const QString device = serialDeviceFor(commPort, iniPath);
+    if (const ResultOf<IndiAddress> indi = parseIndiUrl(device); indi.ok())
+        return QStringLiteral("INDI mount \"%1\" at %2").arg(indi.value().device, indi.value().server.text());
+    return device;
 }
 
 } // namespace orvane

@@ -18,6 +18,8 @@ QString serialDeviceFor(int16_t commPort, const QString &iniPath);
 bool setSerialDeviceFor(int16_t commPort, const QString &device, const QString &iniPath);
 // The serial devices the system has now, USB adapters included (/dev/ttyUSB0, ...).
 QStringList availableSerialDevices();
+// The INDI mounts orvane.ini names under any comm port ("indi://host:port/Device").
+QStringList indiMountEntries(const QString &iniPath);
 // For the user: "the simulated mount", "/dev/ttyUSB0" ...
 QString describeCommPort(int16_t commPort, const QString &iniPath);
 
