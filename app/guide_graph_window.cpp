@@ -93,7 +93,7 @@ void GuideGraphWindow::guideStep(const GuideStep &step)
     GuideChart::Points points;
     chart_->addPoints(points, t, step);
     chart_->append(points);
-    starText_->setText(step.starFound ? QStringLiteral("Star SNR %1").arg(step.snr, 0, 'f', 1)
+    starText_->setText(step.starFound ? QStringLiteral("Star peak %1, SNR %2").arg(step.starPeak, 0, 'f', 0).arg(step.snr, 0, 'f', 1)
                                       : QStringLiteral("Star lost"));
     latestMinutes_ = t;
     if (t > chart_->timeMax())
@@ -117,7 +117,7 @@ void GuideGraphWindow::clear()
     haveStart_ = false;
     latestMinutes_ = 0;
     chart_->resetRanges();
-    starText_->setText(QStringLiteral("Star SNR -"));
+    starText_->setText(QStringLiteral("Star peak -, SNR -"));
     replot();
     showStats();
 }

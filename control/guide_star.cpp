@@ -5,6 +5,7 @@
 #include "move_decision.h"
 #include "numbers.h"
 #include "star_measurement.h"
+#include "star_profile.h"
 
 #include <cmath>
 
@@ -33,13 +34,15 @@ void Rig::MeasureGuideStar()
     const SequenceState &seq = c_.sequence;
     GuidingState &g = c_.guiding;
     // The box stays on the mark; the star is held at the lock position within it.
-    const StarMeasurement m = g.Algorithm->measure(viewOf(c_.picture.surface()), seq.StarX + g.LockDX,
-                                                   seq.StarY + g.LockDY, c_.settings.GuideBoxSize, g.MinStarSnr);
+    const PixelView view = viewOf(c_.picture.surface());
+    const double lockX = seq.StarX + g.LockDX, lockY = seq.StarY + g.LockDY; // pixels
+    const StarMeasurement m = g.Algorithm->measure(view, lockX, lockY, c_.settings.GuideBoxSize, g.MinStarSnr);
     g.DriftX = float(m.driftX);
     g.DriftY = float(m.driftY);
     g.StarFound = m.found;
     g.StarSnr = m.snr;
     g.StarMass = m.found ? m.mass : 0;
+    g.StarPeak = m.found ? peakAbove(view, lockX + m.driftX, lockY + m.driftY, m.background) : 0;
 }
 
 void Rig::lockOnMark()

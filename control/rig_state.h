@@ -71,6 +71,7 @@ struct GuidingState {
     std::optional<CalibrationRecord> Axes;     // orvane.ini [calibration]; none: picture axes at PixPerSec
     double MarkDX = 0, MarkDY = 0;             // pixels: the star's own centre at marking, from the mark
     double LockDX = 0, LockDY = 0;             // pixels: where the star is held, from the mark (centre + dither)
+    double StarPeak = 0;                       // grey levels of the star's brightest pixel above background, last step
     double StarMass = 0;                       // light of the star above background at the last step (0: not weighed)
     // The corrections the last step started. Two-axis ways: x is the
     // DirLeft/DirRight axis, y DirUp/DirDown, and MoveDirX/MoveDirY say which still

@@ -139,4 +139,14 @@ std::optional<StarProfile> starProfile(const PixelView &picture, double x, doubl
     return StarProfile{kFwhmPerSigma * sigma, int(std::lround(peak)), roundnessOf(xx, yy, xy, sigma), cx, cy};
 }
 
+double peakAbove(const PixelView &picture, double x, double y, double background)
+{
+    const int cx = pixelIndex(x), cy = pixelIndex(y);
+    double brightest = 0;
+    for (int dy = -1; dy <= 1; ++dy)
+        for (int dx = -1; dx <= 1; ++dx)
+            brightest = std::max(brightest, grey(picture.pixel(cx + dx, cy + dy)) - background);
+    return brightest;
+}
+
 } // namespace orvane

@@ -38,4 +38,8 @@ struct StarProfile {
 // background.
 std::optional<StarProfile> starProfile(const PixelView &picture, double x, double y, int boxSize);
 
+// The brightest grey level within a pixel of (x, y), less `background`: the
+// star's peak as a guide step reports it (0 where nothing rises above).
+double peakAbove(const PixelView &picture, double x, double y, double background);
+
 } // namespace orvane

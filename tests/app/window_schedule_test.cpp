@@ -262,6 +262,13 @@ TEST(WindowsDuringARun, GuideGraphOpenedMidRunPlotsEachStepAndKeepsTheTimes)
         EXPECT_TRUE(graph->findChild<QLabel *>(label)->text().contains(
             QStringLiteral("total %1 px").arg(rms, 0, 'f', 2))) << label;
 
+    // The last step's star: its peak above background, as measured, and its SNR.
+    const GuideStep &last = recorder.steps.back();
+    ASSERT_TRUE(last.starFound);
+    EXPECT_GT(last.starPeak, 10);
+    EXPECT_EQ(graph->findChild<QLabel *>("starSnr")->text(),
+              QStringLiteral("Star peak %1, SNR %2").arg(last.starPeak, 0, 'f', 0).arg(last.snr, 0, 'f', 1));
+
     // Another scale draws the kept steps anew.
     graph->findChild<QComboBox *>("scale")->setCurrentIndex(0);
     EXPECT_EQ(graph->dxTrace().count(), found);
