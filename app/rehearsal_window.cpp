@@ -9,6 +9,7 @@
 
 #include <QBuffer>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDateTime>
 #include <QDir>
 #include <QDoubleSpinBox>
@@ -77,17 +78,16 @@ RehearsalWindow::RehearsalWindow(MainWindow &main, QWidget *parent) : QWidget(pa
     field(cloudStart_, "cloudStart", QStringLiteral("first after"), QStringLiteral(" s"), 0, 1000000, 0);
     field(cloudEvery_, "cloudEvery", QStringLiteral("again every"), QStringLiteral(" s (0: once)"), 0, 1000000, 0);
     // The simulated mount has one guide rate and no mirror or letter table of its own yet.
-    const QString notYet = QStringLiteral("The simulated mount cannot do this yet; it moves as an unmirrored mount "
-                                          "with the letters n, s, e and w.");
     mirrored_ = new QCheckBox(QStringLiteral("Mirrored axis"), this);
     mirrored_->setObjectName(QStringLiteral("mirrored"));
-    mirrored_->setEnabled(false);
-    mirrored_->setToolTip(notYet);
+    mirrored_->setToolTip(QStringLiteral("A star diagonal: the picture's declination axis is flipped"));
     fields->addRow(QString(), mirrored_);
-    letters_ = new QLineEdit(QStringLiteral("n s e w"), this);
+    letters_ = new QComboBox(this);
     letters_->setObjectName(QStringLiteral("mountLetters"));
-    letters_->setEnabled(false);
-    letters_->setToolTip(notYet);
+    letters_->setAccessibleName(QStringLiteral("Mount's letters"));
+    letters_->setToolTip(QStringLiteral("How the mount takes the letters it is sent"));
+    for (const char *mapping : {"as sent", "n and s swapped", "e and w swapped", "both pairs swapped"})
+        letters_->addItem(QLatin1String(mapping));
     fields->addRow(QStringLiteral("Mount's letters"), letters_);
     preset_ = new QLabel(this);
     preset_->setObjectName(QStringLiteral("preset"));
@@ -182,6 +182,8 @@ void RehearsalWindow::presetFromSettings()
     cloudEvery_->setValue(sky.cloudEveryS);
     guideRate_->setValue(mount.guideRatePxPerSec);
     cameraAngle_->setValue(foldedDeg(mount.cameraAngleDeg));
+    mirrored_->setChecked(mount.mirrored);
+    letters_->setCurrentIndex(int(mount.swapNS) + 2 * int(mount.swapEW));
     if (const auto calibration = readCalibration(ini)) {
         // The right-ascension letters move the star along the camera's turned x axis.
         guideRate_->setValue(calibration->xRatePxPerSec);
@@ -214,6 +216,9 @@ RehearsalPlan RehearsalWindow::plan() const
     p.sky.cloudEveryS = cloudEvery_->value();
     p.mount.guideRatePxPerSec = guideRate_->value();
     p.mount.cameraAngleDeg = cameraAngle_->value();
+    p.mount.mirrored = mirrored_->isChecked();
+    p.mount.swapNS = (letters_->currentIndex() & 1) != 0;
+    p.mount.swapEW = (letters_->currentIndex() & 2) != 0;
     p.camera = SimCameraOptions::fromIni(parts.iniPath);
     p.camera.sensor.psfSigmaPx = seeing_->value() / kFwhmPerSigma;
     return p;

@@ -19,7 +19,7 @@
 class QCheckBox;
 class QDoubleSpinBox;
 class QLabel;
-class QLineEdit;
+class QComboBox;
 class QPlainTextEdit;
 class QProgressBar;
 class QPushButton;
@@ -72,7 +72,7 @@ private:
     QDoubleSpinBox *seeing_ = nullptr, *guideRate_ = nullptr, *cameraAngle_ = nullptr;
     QDoubleSpinBox *cloudLength_ = nullptr, *cloudStart_ = nullptr, *cloudEvery_ = nullptr;
     QCheckBox *mirrored_ = nullptr;
-    QLineEdit *letters_ = nullptr;
+    QComboBox *letters_ = nullptr; // how the mount maps the letters it is sent
     QLabel *preset_ = nullptr, *progressText_ = nullptr, *saved_ = nullptr;
     QPushButton *start_ = nullptr, *stop_ = nullptr;
     QProgressBar *progressBar_ = nullptr;
