@@ -21,14 +21,7 @@ constexpr double kKeptMinutes = 60;          // the longest scale: steps kept fo
 
 QString statsText(const char *what, const DriftStats &s)
 {
-    return QStringLiteral("%1: RMS x %2 px, y %3 px, total %4 px; peak %5 px; %6 steps, %7 without the star")
-        .arg(QLatin1String(what))
-        .arg(s.rmsXPx(), 0, 'f', 2)
-        .arg(s.rmsYPx(), 0, 'f', 2)
-        .arg(s.rmsTotalPx(), 0, 'f', 2)
-        .arg(s.peakPx(), 0, 'f', 2)
-        .arg(s.steps())
-        .arg(s.lostSteps());
+    return QStringLiteral("%1: RMS %2").arg(QLatin1String(what), driftFigures(s));
 }
 
 } // namespace

@@ -45,14 +45,7 @@ QString reportText(const RehearsalPlan &plan, const RehearsalRun &run, const Reh
     for (const QString &refusal : run.refusals)
         out << "The sequence refused to start: " << refusal << "\n";
 
-    const DriftStats &g = f.guiding;
-    out << QStringLiteral("Guided RMS: x %1 px, y %2 px, total %3 px; peak %4 px; %5 steps, %6 without the star\n")
-               .arg(g.rmsXPx(), 0, 'f', 2)
-               .arg(g.rmsYPx(), 0, 'f', 2)
-               .arg(g.rmsTotalPx(), 0, 'f', 2)
-               .arg(g.peakPx(), 0, 'f', 2)
-               .arg(g.steps())
-               .arg(g.lostSteps());
+    out << "Guided RMS: " << driftFigures(f.guiding) << "\n";
     out << "Frames that would be spoiled: ";
     if (f.spoiled.empty())
         out << "none";

@@ -32,4 +32,15 @@ double DriftStats::rmsTotalPx() const
     return measured_ > 0 ? std::sqrt((sumDx2_ + sumDy2_) / measured_) : 0;
 }
 
+QString driftFigures(const DriftStats &s)
+{
+    return QStringLiteral("x %1 px, y %2 px, total %3 px; peak %4 px; %5 steps, %6 without the star")
+        .arg(s.rmsXPx(), 0, 'f', 2)
+        .arg(s.rmsYPx(), 0, 'f', 2)
+        .arg(s.rmsTotalPx(), 0, 'f', 2)
+        .arg(s.peakPx(), 0, 'f', 2)
+        .arg(s.steps())
+        .arg(s.lostSteps());
+}
+
 } // namespace orvane

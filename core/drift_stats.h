@@ -6,6 +6,8 @@
 
 #include "guide_events.h"
 
+#include <QString>
+
 #include <cstdint>
 
 namespace orvane {
@@ -30,5 +32,9 @@ private:
     double sumDy2_ = 0; // px²
     double peakPx_ = 0;
 };
+
+// "x 0.52 px, y 0.41 px, total 0.66 px; peak 1.80 px; 120 steps, 2 without the star":
+// the figures as the guide graph and a rehearsal report print them.
+QString driftFigures(const DriftStats &stats);
 
 } // namespace orvane

@@ -19,20 +19,43 @@
 
 using namespace orvane;
 
+namespace {
+
+// The main window on the simulated sky and mount, its settings in a folder of its own.
+struct WindowOnTheSky : test::TestRig {
+    explicit WindowOnTheSky(SimMountOptions mount = {})
+        : test::TestRig({.startMs = 20000, .camera = test::RigCamera::SimulatedSky,
+                         .link = test::RigLink::SimulatedMount, .mount = mount})
+    {
+    }
+    // Loads the default settings and closes what start-up opened; false when loading failed.
+    bool open()
+    {
+        if (!test::writeAll(dir.filePath("orvane.cfg"), test::readAll(ORVANE_DEFAULT_CFG)))
+            return false;
+        window = test::windowOn(*this, files, dir.path());
+        if (!window->load())
+            return false;
+        state.SaveDir = dir.path();
+        for (QDialog *d : test::openDialogs<QDialog>(window.get()))
+            d->reject();
+        return true;
+    }
+    QTemporaryDir dir;
+    test::NoFiles files;
+    std::unique_ptr<MainWindow> window;
+};
+
+} // namespace
+
 TEST(CalibrationWindow, CalibratesFromTheGuideMenuAndApplies)
 {
     SimMountOptions swapped;
     swapped.swapNS = true;
-    test::TestRig rig({.startMs = 20000, .camera = test::RigCamera::SimulatedSky,
-                       .link = test::RigLink::SimulatedMount, .mount = swapped});
-    QTemporaryDir dir;
-    test::NoFiles files;
-    ASSERT_TRUE(test::writeAll(dir.filePath("orvane.cfg"), test::readAll(ORVANE_DEFAULT_CFG)));
-    auto window = test::windowOn(rig, files, dir.path());
-    ASSERT_TRUE(window->load());
-    rig.state.SaveDir = dir.path();
-    for (QDialog *d : test::openDialogs<QDialog>(window.get()))
-        d->reject();
+    WindowOnTheSky rig(swapped);
+    ASSERT_TRUE(rig.open());
+    QTemporaryDir &dir = rig.dir;
+    MainWindow *window = rig.window.get();
     QAction *calibrate = window->findChild<QAction *>("calibrate");
     ASSERT_TRUE(calibrate);
     QMenu *guide = qobject_cast<QMenu *>(calibrate->parent());
@@ -84,16 +107,10 @@ TEST(CalibrationWindow, CalibratesFromTheGuideMenuAndApplies)
 
 TEST(CalibrationWindow, AGuidedStartWithoutCalibrationPointsAtTheCommandOnce)
 {
-    test::TestRig rig({.startMs = 20000, .camera = test::RigCamera::SimulatedSky,
-                       .link = test::RigLink::SimulatedMount});
-    QTemporaryDir dir;
-    test::NoFiles files;
-    ASSERT_TRUE(test::writeAll(dir.filePath("orvane.cfg"), test::readAll(ORVANE_DEFAULT_CFG)));
-    auto window = test::windowOn(rig, files, dir.path());
-    ASSERT_TRUE(window->load());
-    rig.state.SaveDir = dir.path();
-    for (QDialog *d : test::openDialogs<QDialog>(window.get()))
-        d->reject();
+    WindowOnTheSky rig;
+    ASSERT_TRUE(rig.open());
+    QTemporaryDir &dir = rig.dir;
+    MainWindow *window = rig.window.get();
     window->findChild<QCheckBox *>("Check2")->setChecked(true);
     auto *start = window->findChild<QPushButton *>("Command1");
     const QString advice = "This mount was never calibrated";
