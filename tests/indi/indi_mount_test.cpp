@@ -9,6 +9,8 @@
 #include "indi_mount.h"
 #include "rig_serial_opener.h"
 
+#include <QDateTime>
+
 #include <cmath>
 
 namespace orvane::test {
@@ -19,11 +21,22 @@ constexpr double kSiderealArcsecPerS = 15.041; // the sky's turn, arc-seconds of
 constexpr double kGuideRate = 0.5;             // the simulator's GUIDE_RATE, times sidereal
 const QByteArray kStopAll = ":Qn#:Qs#:Qe#:Qw#"; // the guide sequence's stop-all
 
+// The simulator stands at longitude 0 on the computer's clock: its sidereal time, hours.
+double siderealHoursAtGreenwich()
+{
+    const QDateTime j2000(QDate(2000, 1, 1), QTime(12, 0), Qt::UTC);
+    const double days = double(j2000.msecsTo(QDateTime::currentDateTimeUtc())) / 86400000.0;
+    return std::fmod(18.697374558 + 24.06570982441908 * days, 24.0);
+}
+
 class IndiMountTest : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(IndiTestServer::installed()) << "indi-bin is missing: run tools/bootstrap"; }
 
-    // Opens the simulator's mount, unparked, tracking, synced to RA 5 h, Dec 20 degrees.
+    // Opens the simulator's mount, unparked, tracking, synced to Dec 20 degrees
+    // two hours west of the meridian: the simulated mount turns its declination
+    // axis over with the hour angle, so a fixed RA would test a different side
+    // of the pier at each time of day.
     std::shared_ptr<IndiMount> openScope(IndiTestServer &server)
     {
         const SerialOpening opened = mounts.open(server.url(kScope));
@@ -35,7 +48,7 @@ protected:
         s.sendSwitch(kScope, QStringLiteral("TELESCOPE_PARK"), QStringLiteral("UNPARK"));
         s.sendSwitch(kScope, QStringLiteral("TELESCOPE_TRACK_STATE"), QStringLiteral("TRACK_ON"));
         s.sendSwitch(kScope, QStringLiteral("ON_COORD_SET"), QStringLiteral("SYNC"));
-        s.sendNumbers(kScope, QStringLiteral("EQUATORIAL_EOD_COORD"), {{QStringLiteral("RA"), 5.0}, {QStringLiteral("DEC"), 20.0}});
+        s.sendNumbers(kScope, QStringLiteral("EQUATORIAL_EOD_COORD"), {{QStringLiteral("RA"), std::fmod(siderealHoursAtGreenwich() + 22.0, 24.0)}, {QStringLiteral("DEC"), 20.0}});
         EXPECT_TRUE(waitUntil(clock, pump, 5000, [&] { return std::abs(coord(s, "DEC") - 20.0) < 1e-6; }));
         return mount;
     }
