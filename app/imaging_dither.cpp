@@ -30,6 +30,7 @@ bool ImagingSequence::ditherAndSettle(int32_t guideMs)
     const double oldX = g.LockDX, oldY = g.LockDY;
     g.LockDX = g.MarkDX + shift.dxPx;
     g.LockDY = g.MarkDY + shift.dyPx;
+    g.Tracker.restart(); // the next measurement is from the new lock position
     tell(GuideEvent::Dither, ditherText(g.LockDX - oldX, g.LockDY - oldY, seq.StarX + g.LockDX, seq.StarY + g.LockDY));
     tell(GuideEvent::SettlingBegins);
     panel_.showActivity(QStringLiteral("settling after dithering"));

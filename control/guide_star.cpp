@@ -49,6 +49,7 @@ void Rig::lockOnMark()
 {
     GuidingState &g = c_.guiding;
     g.MarkDX = g.MarkDY = g.LockDX = g.LockDY = 0;
+    g.Tracker.reset();
     if (!g.Algorithm->twoAxis)
         return; // the box way holds the star on the whole pixel marked
     const SequenceState &seq = c_.sequence;

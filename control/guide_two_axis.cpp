@@ -20,12 +20,17 @@ void Rig::startTwoAxisMoves()
     g.MoveDirY = 0;
     g.MoveClock = c_.clock.now();
     if (!g.StarFound) {
+        g.Tracker.restart(); // the star may come back anywhere in the box
         c_.panel.showDrift(QStringLiteral("-"), QStringLiteral("-"));
         return;
     }
     const CalibrationRecord axes = g.Axes.value_or(pictureAxes(s.PixPerSec));
-    const MoveTuning tuning{g.Options.aggressiveness, g.Options.minMovePx, g.Options.maxMoveMs};
-    g.Planned = projectMoves(g.DriftX, g.DriftY, axes, {s.DirUp, s.DirDown, s.DirLeft, s.DirRight}, tuning);
+    // A share of where the star is, and the whole of the drift the next step will bring.
+    const QPointF place = g.Tracker.update(QPointF(g.DriftX, g.DriftY));
+    const QPointF toCorrect = g.Options.aggressiveness * place + g.Tracker.driftPerStepPx();
+    const MoveTuning tuning{1.0, g.Options.minMovePx, g.Options.maxMoveMs};
+    g.Planned = projectMoves(toCorrect.x(), toCorrect.y(), axes, {s.DirUp, s.DirDown, s.DirLeft, s.DirRight}, tuning);
+    g.Tracker.corrected(plannedShiftPx(g.Planned, axes));
     if (pulse) {
         QByteArray command; // both pulses in one write: they start together
         for (const AxisMove *axis : {&g.Planned.x, &g.Planned.y})

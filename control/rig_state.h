@@ -4,6 +4,7 @@
 
 #include "frame_format.h"
 #include "calibration_record.h"
+#include "drift_tracker.h"
 #include "guide_algorithm.h"
 #include "guiding_settings.h"
 #include "projected_moves.h"
@@ -77,6 +78,7 @@ struct GuidingState {
     // DirLeft/DirRight axis, y DirUp/DirDown, and MoveDirX/MoveDirY say which still
     // run, each for its ms from MoveClock. The box way fills one axis for the record.
     ProjectedMoves Planned;
+    DriftTracker Tracker; // two-axis ways: the star's place through the seeing
 
     // Chooses the way of measuring by name; an unknown name keeps the current one.
     void chooseAlgorithm(const QString &name)

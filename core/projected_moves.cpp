@@ -62,4 +62,13 @@ ProjectedMoves projectMoves(double driftX, double driftY, const CalibrationRecor
     return moves;
 }
 
+QPointF plannedShiftPx(const ProjectedMoves &moves, const CalibrationRecord &axes)
+{
+    // dir -1 sends the axis's positive letter: the star moves along +u (+v).
+    const double p = -moves.x.dir * moves.x.ms * axes.xRatePxPerSec / 1000.0;
+    const double q = -moves.y.dir * moves.y.ms * axes.yRatePxPerSec / 1000.0;
+    return {p * std::cos(radians(axes.xAngleDeg)) + q * std::cos(radians(axes.yAngleDeg)),
+            p * std::sin(radians(axes.xAngleDeg)) + q * std::sin(radians(axes.yAngleDeg))};
+}
+
 } // namespace orvane

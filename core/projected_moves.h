@@ -7,6 +7,7 @@
 #include "calibration_record.h"
 #include "move_decision.h"
 
+#include <QPointF>
 #include <QString>
 
 #include <cstdint>
@@ -40,5 +41,9 @@ CalibrationRecord pictureAxes(double pixPerSec);
 // position) back. Nothing moves when the axes are (nearly) parallel or a rate is not above 0.
 ProjectedMoves projectMoves(double driftX, double driftY, const CalibrationRecord &axes, const DirectionTexts &texts,
                             const MoveTuning &tuning);
+
+// Where the planned moves are to carry the star on the picture, pixels (each
+// axis at its calibrated rate for its ms).
+QPointF plannedShiftPx(const ProjectedMoves &moves, const CalibrationRecord &axes);
 
 } // namespace orvane

@@ -8,8 +8,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
-#include <numbers>
 
 namespace orvane {
 namespace {
@@ -24,19 +22,6 @@ CalibrationRecord axesAt(double xAngleDeg, double yAngleDeg, double xRate, doubl
     r.xRatePxPerSec = xRate;
     r.yRatePxPerSec = yRate;
     return r;
-}
-
-// Where the moves take the star: each letter moves it along its axis at its rate.
-QPointF starMovedBy(const ProjectedMoves &m, const CalibrationRecord &a)
-{
-    const auto along = [](double deg, double px) {
-        const double r = deg * std::numbers::pi / 180;
-        return QPointF(std::cos(r) * px, std::sin(r) * px);
-    };
-    // DirRight (w) and DirUp (n) move the star along +axis; dir -1 means that letter.
-    const double xPx = -m.x.dir * m.x.ms / 1000.0 * a.xRatePxPerSec;
-    const double yPx = -m.y.dir * m.y.ms / 1000.0 * a.yRatePxPerSec;
-    return along(a.xAngleDeg, xPx) + along(a.yAngleDeg, yPx);
 }
 
 TEST(ProjectedMoves, BothAxesTogetherBringTheStarBackWhateverTheCameraAngle)
@@ -56,7 +41,7 @@ TEST(ProjectedMoves, BothAxesTogetherBringTheStarBackWhateverTheCameraAngle)
     const MoveTuning tuning{0.7, 0.2, 5000};
     for (const Case &c : cases) {
         const ProjectedMoves m = projectMoves(c.dx, c.dy, c.axes, kLetters, tuning);
-        const QPointF moved = starMovedBy(m, c.axes);
+        const QPointF moved = plannedShiftPx(m, c.axes);
         EXPECT_NEAR(moved.x(), -0.7 * c.dx, 0.02) << c.what;
         EXPECT_NEAR(moved.y(), -0.7 * c.dy, 0.02) << c.what;
     }
