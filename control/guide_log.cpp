@@ -1,5 +1,6 @@
 #include "guide_log.h"
 
+#include "projected_moves.h"
 #include "serial_devices.h"
 
 #include <QDir>
@@ -131,7 +132,7 @@ void GuideLog::guideEvent(GuideEvent event, uint32_t timeMs, const QString &text
         beganMs_ = timeMs;
         steps_ = 0;
         const QString mount = c_.comm.CommPort() == kSimulatedMountPort ? QStringLiteral("simulated") : c_.comm.device();
-        write(guideLogRunHeader({localAt(timeMs), mount, double(c_.settings.PixPerSec)}));
+        write(guideLogRunHeader({localAt(timeMs), mount, c_.guiding.Axes.value_or(pictureAxes(c_.settings.PixPerSec))}));
         return;
     }
     if (!inRun_)

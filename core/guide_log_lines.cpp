@@ -46,13 +46,15 @@ QStringList guideLogOpening(const QString &program, const QDateTime &local)
 
 QStringList guideLogRunHeader(const GuideRunFacts &f)
 {
-    const QString rate = QString::number(f.guideRatePxPerS, 'f', 3);
+    const auto number = [](double v, int decimals) { return QString::number(v, 'f', decimals); };
     // The program knows neither the optics nor where the mount points.
     return {QStringLiteral("Guiding Begins at %1").arg(guideLogStamp(f.begins)),
             QStringLiteral("Pixel scale = N/A arc-sec/px, Binning = 1, Focal length = N/A mm"),
             QStringLiteral("RA = N/A hr, Dec = N/A deg, Hour angle = N/A hr, Pier side = Unknown, Rotator pos = N/A, "
                            "Alt = N/A deg, Az = N/A deg"),
-            QStringLiteral("Mount = %1, xAngle = 0.0, xRate = %2, yAngle = 90.0, yRate = %2").arg(f.mount, rate),
+            QStringLiteral("Mount = %1, xAngle = %2, xRate = %3, yAngle = %4, yRate = %5")
+                .arg(f.mount, number(f.axes.xAngleDeg, 1), number(f.axes.xRatePxPerSec, 3), number(f.axes.yAngleDeg, 1),
+                     number(f.axes.yRatePxPerSec, 3)),
             QStringLiteral("Frame,Time,mount,dx,dy,RARawDistance,DECRawDistance,RAGuideDistance,DECGuideDistance,"
                            "RADuration,RADirection,DECDuration,DECDirection,XStep,YStep,StarMass,SNR,ErrorCode")};
 }

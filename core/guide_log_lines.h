@@ -5,6 +5,8 @@
 
 #include "guide_events.h"
 
+#include "calibration_record.h"
+
 #include <QDateTime>
 #include <QString>
 #include <QStringList>
@@ -28,7 +30,7 @@ QStringList guideLogOpening(const QString &program, const QDateTime &local);
 struct GuideRunFacts {
     QDateTime begins;       // local time
     QString mount;          // "simulated" or the serial device
-    double guideRatePxPerS; // pixels per second at guide rate, on both axes
+    CalibrationRecord axes; // the guide axes on the picture: calibrated, or the picture's own at PixPerSec
 };
 // The section's opening lines, ending with the column header.
 QStringList guideLogRunHeader(const GuideRunFacts &facts);

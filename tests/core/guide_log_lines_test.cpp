@@ -37,6 +37,13 @@ TEST(GuideLogLines, RowsPutEachMoveUnderTheMountAxisItsLettersDrive)
         EXPECT_EQ(row.count(u',') + 1, kGuideLogColumns) << c.row;
     }
     EXPECT_EQ(guideLogRunHeader({}).last().count(u',') + 1, kGuideLogColumns);
+    CalibrationRecord turned; // a calibrated camera turned 33 degrees, RA at half the Dec rate
+    turned.xAngleDeg = 33.04;
+    turned.xRatePxPerSec = 2.5;
+    turned.yAngleDeg = 123.0;
+    turned.yRatePxPerSec = 5.0;
+    EXPECT_EQ(guideLogRunHeader({{}, QStringLiteral("COM3"), turned})[3],
+              "Mount = COM3, xAngle = 33.0, xRate = 2.500, yAngle = 123.0, yRate = 5.000");
 }
 
 TEST(GuideLogLines, ANightRunsFromNoonToNoonAndNamesRoundTrip)
