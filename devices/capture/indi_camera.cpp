@@ -17,44 +17,14 @@ QString indiPortBytesNote()
                           "the read-out asks the server for an exposure as long as the exposure byte was held.");
 }
 
-// How long the exposure byte was held before each read-out.
-struct IndiCamera::PortWatch {
-    explicit PortWatch(const Settings &s) : settings(s) {}
-    const Settings &settings;
-    bool exposing = false;
-    uint32_t sinceMs = 0;  // clock ms the exposure byte came
-    int64_t heldMs = 0;    // held since the last read-out
-    bool readoutDue = false;
-
-    void onWrite(const PortWrite &write)
-    {
-        const bool nowExposing = write.value == settings.ExposureState;
-        if (exposing && !nowExposing)
-            heldMs += std::max(0, elapsedMs(sinceMs, write.atMs));
-        if (!exposing && nowExposing)
-            sinceMs = write.atMs;
-        exposing = nowExposing;
-        if (write.value == settings.GetImageState || write.value == settings.GetGuideState)
-            readoutDue = true;
-    }
-    // The held time up to `nowMs`, from which the next read-out starts again.
-    double takeSeconds(uint32_t nowMs)
-    {
-        int64_t ms = heldMs;
-        if (exposing)
-            ms += std::max(0, elapsedMs(sinceMs, nowMs)), sinceMs = nowMs;
-        heldMs = 0;
-        readoutDue = false;
-        return double(ms) / 1000.0;
-    }
-};
-
 IndiCamera::IndiCamera(IndiServer server, QString device, Clock &clock, EventPump &pump, WinIo &port,
                        const Settings &settings, IndiCameraOptions options)
-    : server_(std::move(server)), device_(std::move(device)), clock_(clock), pump_(pump),
-      options_(options), watch_(std::make_shared<PortWatch>(settings))
+    : server_(std::move(server)), main_{std::move(device), QStringLiteral("camera")}, clock_(clock), pump_(pump),
+      options_(std::move(options)), watch_(std::make_shared<IndiExposureWatch>(settings))
 {
-    std::weak_ptr<PortWatch> watch = watch_;
+    if (!options_.guideDevice.isEmpty() && options_.guideDevice != main_.name)
+        guide_ = Device{options_.guideDevice, QStringLiteral("guide camera")};
+    std::weak_ptr<IndiExposureWatch> watch = watch_;
     port.addListener([watch](const PortWrite &write) {
         if (auto alive = watch.lock())
             alive->onWrite(write);
@@ -65,36 +35,68 @@ IndiCamera::~IndiCamera() = default;
 
 QString IndiCamera::name() const
 {
-    return QStringLiteral("%1 (INDI, %2)").arg(device_, server_.text());
+    return QStringLiteral("%1 (INDI, %2)").arg(main_.name, server_.text());
+}
+
+QString IndiCamera::usageNote() const
+{
+    if (!guide_)
+        return indiPortBytesNote();
+    return QStringLiteral("%1 Guide frames come from the guide camera \"%2\" on the same server.")
+        .arg(indiPortBytesNote(), guide_->name);
 }
 
 QString IndiCamera::dialogNote(CaptureDialog) const
 {
-    return QStringLiteral("%1 is set up on its INDI server. %2").arg(device_, indiPortBytesNote());
+    return QStringLiteral("%1 is set up on its INDI server. %2").arg(main_.name, usageNote());
+}
+
+QImage IndiCamera::fullSizeFrame() const
+{
+    const Device &shown = guideShown_ && guide_ ? *guide_ : main_;
+    return shown.full.size() == shown.shown.size() ? QImage() : shown.full;
+}
+
+bool IndiCamera::ready(const Device &device) const
+{
+    const IndiProperty *connection = session_->property(device.name, kConnection);
+    return connection && connection->switches.value(QStringLiteral("CONNECT")) &&
+           session_->property(device.name, kExposure) && session_->property(device.name, kBlob);
 }
 
 bool IndiCamera::ready() const
 {
-    if (!session_ || !session_->alive())
-        return false;
-    const IndiProperty *connection = session_->property(device_, kConnection);
-    return connection && connection->switches.value(QStringLiteral("CONNECT")) && session_->property(device_, kExposure) &&
-           session_->property(device_, kBlob);
+    return session_ && session_->alive() && ready(main_) && (!guide_ || ready(*guide_));
+}
+
+QString IndiCamera::notReadySentence(const Device &device) const
+{
+    if (!session_->devices().contains(device.name))
+        return guide_ && &device == &*guide_
+                   ? QStringLiteral("The INDI server at %1 has no device \"%2\" (the guide camera orvane.ini names).")
+                         .arg(server_.text(), device.name)
+                   : QStringLiteral("The INDI server at %1 has no device \"%2\".").arg(server_.text(), device.name);
+    const IndiProperty *connection = session_->property(device.name, kConnection);
+    if (!connection || !connection->switches.value(QStringLiteral("CONNECT")))
+        return QStringLiteral("The INDI %1 \"%2\" on %3 did not connect in time.").arg(device.role, device.name, server_.text());
+    return QStringLiteral("The INDI device \"%1\" on %2 has no %3 property: it is not a %4 Orvane can use.")
+        .arg(device.name, server_.text(), session_->property(device.name, kExposure) ? kBlob : kExposure, device.role);
 }
 
 QString IndiCamera::notReadySentence() const
 {
     if (!session_)
-        return QStringLiteral("The INDI camera \"%1\" on %2 is not connected.").arg(device_, server_.text());
+        return QStringLiteral("The INDI camera \"%1\" on %2 is not connected.").arg(main_.name, server_.text());
     if (!session_->alive())
         return session_->lostSentence();
-    if (!session_->devices().contains(device_))
-        return QStringLiteral("The INDI server at %1 has no device \"%2\".").arg(server_.text(), device_);
-    const IndiProperty *connection = session_->property(device_, kConnection);
-    if (!connection || !connection->switches.value(QStringLiteral("CONNECT")))
-        return QStringLiteral("The INDI camera \"%1\" on %2 did not connect in time.").arg(device_, server_.text());
-    return QStringLiteral("The INDI device \"%1\" on %2 has no %3 property: it is not a camera Orvane can use.")
-        .arg(device_, server_.text(), session_->property(device_, kExposure) ? kBlob : kExposure);
+    return notReadySentence(ready(main_) && guide_ ? *guide_ : main_);
+}
+
+IndiCamera::Device *IndiCamera::deviceNamed(const QString &name)
+{
+    if (name == main_.name)
+        return &main_;
+    return guide_ && name == guide_->name ? &*guide_ : nullptr;
 }
 
 Result IndiCamera::startSession()
@@ -105,7 +107,7 @@ Result IndiCamera::startSession()
     exposing_ = false;
     QObject::connect(session_.get(), &IndiSession::propertyChanged, session_.get(),
                      [this](const QString &device, const QString &name) {
-                         if (device != device_ || name != kConnection)
+                         if (!deviceNamed(device) || name != kConnection)
                              return;
                          const IndiProperty *c = session_->property(device, kConnection);
                          if (c && !c->switches.value(QStringLiteral("CONNECT")))
@@ -115,8 +117,8 @@ Result IndiCamera::startSession()
                      });
     QObject::connect(session_.get(), &IndiSession::blobArrived, session_.get(),
                      [this](const QString &device, const QString &) {
-                         if (device == device_)
-                             ++blobs_;
+                         if (Device *from = deviceNamed(device))
+                             ++from->blobs;
                      });
     QObject::connect(session_.get(), &IndiSession::lost, session_.get(), [this](const QString &sentence) {
         if (connected_)
@@ -138,18 +140,18 @@ Result IndiCamera::connect()
     return Result::success();
 }
 
-void IndiCamera::requestExposure(double seconds)
+void IndiCamera::requestExposure(Device &device, double seconds)
 {
-    lastExposureS_ = std::max(seconds, options_.shortestExposureS);
-    session_->sendNumbers(device_, kExposure, {{QStringLiteral("CCD_EXPOSURE_VALUE"), lastExposureS_}});
+    device.lastExposureS = std::max(seconds, options_.shortestExposureS);
+    session_->sendNumbers(device.name, kExposure, {{QStringLiteral("CCD_EXPOSURE_VALUE"), device.lastExposureS}});
 }
 
-std::optional<QImage> IndiCamera::takeBlob()
+std::optional<QImage> IndiCamera::takeBlob(Device &device)
 {
-    const IndiProperty *blob = session_->property(device_, kBlob);
+    const IndiProperty *blob = session_->property(device.name, kBlob);
     if (!blob || blob->blob.isEmpty())
         return std::nullopt;
-    const QString where = QStringLiteral("The INDI camera \"%1\" on %2").arg(device_, server_.text());
+    const QString where = QStringLiteral("The INDI %1 \"%2\" on %3").arg(device.role, device.name, server_.text());
     if (!blob->blobFormat.startsWith(QStringLiteral(".fits")) || !looksLikeFits(blob->blob)) {
         tellProblem(QStringLiteral("%1 sent a frame that is not a FITS image (format \"%2\").").arg(where, blob->blobFormat));
         return std::nullopt;
@@ -159,20 +161,22 @@ std::optional<QImage> IndiCamera::takeBlob()
         tellProblem(QStringLiteral("%1 sent a FITS frame Orvane cannot read: %2").arg(where, fits.error()));
         return std::nullopt;
     }
-    full_ = fitsDisplayImage(fits.value()).convertToFormat(QImage::Format_RGB32);
-    shown_ = full_.width() <= PictureArea::kWidth && full_.height() <= PictureArea::kHeight
-                 ? full_
-                 : full_.scaled(PictureArea::kWidth, PictureArea::kHeight, Qt::KeepAspectRatio, Qt::SmoothTransformation);
-    return shown_;
+    device.full = fitsDisplayImage(fits.value()).convertToFormat(QImage::Format_RGB32);
+    device.shown = device.full.width() <= PictureArea::kWidth && device.full.height() <= PictureArea::kHeight
+                       ? device.full
+                       : device.full.scaled(PictureArea::kWidth, PictureArea::kHeight, Qt::KeepAspectRatio,
+                                            Qt::SmoothTransformation);
+    guideShown_ = &device != &main_;
+    return device.shown;
 }
 
-std::optional<QImage> IndiCamera::awaitFrame(double seconds)
+std::optional<QImage> IndiCamera::awaitFrame(Device &device, double seconds)
 {
-    const uint64_t before = blobs_;
-    requestExposure(seconds);
-    const uint32_t until = clock_.now() + uint32_t(lastExposureS_ * 1000.0) + options_.frameTimeoutMs;
+    const uint64_t before = device.blobs;
+    requestExposure(device, seconds);
+    const uint32_t until = clock_.now() + uint32_t(device.lastExposureS * 1000.0) + options_.frameTimeoutMs;
     waiting_ = true;
-    while (blobs_ == before && session_->alive() && !reached(clock_.now(), until)) {
+    while (device.blobs == before && session_->alive() && !reached(clock_.now(), until)) {
         uint32_t wake = until;
         if (service_)
             if (const std::optional<uint32_t> due = service_->nextDueMs(); due && elapsedMs(clock_.now(), *due) < elapsedMs(clock_.now(), wake))
@@ -185,14 +189,23 @@ std::optional<QImage> IndiCamera::awaitFrame(double seconds)
     waiting_ = false;
     if (!session_->alive())
         return std::nullopt; // the loss was told as it happened
-    if (blobs_ == before) {
-        tellProblem(QStringLiteral("The INDI camera \"%1\" on %2 sent no frame within %3 s of a %4 s exposure.")
-                        .arg(device_, server_.text())
+    if (device.blobs == before) {
+        tellProblem(QStringLiteral("The INDI %1 \"%2\" on %3 sent no frame within %4 s of a %5 s exposure.")
+                        .arg(device.role, device.name, server_.text())
                         .arg(options_.frameTimeoutMs / 1000)
-                        .arg(lastExposureS_, 0, 'g', 4));
+                        .arg(device.lastExposureS, 0, 'g', 4));
         return std::nullopt;
     }
-    return takeBlob();
+    return takeBlob(device);
+}
+
+std::optional<QImage> IndiCamera::sequenceFrame()
+{
+    if (!guide_)
+        return awaitFrame(main_, watch_->takeSeconds(clock_.now()));
+    if (watch_->lastReadout() == IndiReadout::Guide)
+        return awaitFrame(*guide_, watch_->guideSeconds());
+    return awaitFrame(main_, watch_->imageSeconds());
 }
 
 std::optional<QImage> IndiCamera::copyFrame()
@@ -206,20 +219,20 @@ std::optional<QImage> IndiCamera::copyFrame()
         if (!ready())
             return std::nullopt;
     }
-    if (sequencing_) {
-        const double held = watch_->takeSeconds(clock_.now());
-        return awaitFrame(held);
-    }
+    if (sequencing_)
+        return sequenceFrame();
     // Live: show what came, and ask for the next one without waiting.
     std::optional<QImage> frame;
-    if (const IndiProperty *exposure = session_->property(device_, kExposure); exposure && exposure->state != IndiState::Busy) {
+    if (const IndiProperty *exposure = session_->property(main_.name, kExposure); exposure && exposure->state != IndiState::Busy) {
         if (exposing_)
-            frame = takeBlob();
-        requestExposure(options_.liveExposureS);
+            frame = takeBlob(main_);
+        requestExposure(main_, options_.liveExposureS);
         exposing_ = true;
     }
-    if (!frame && !shown_.isNull())
-        return shown_;
+    if (!frame && !main_.shown.isNull()) {
+        guideShown_ = false;
+        return main_.shown;
+    }
     return frame;
 }
 

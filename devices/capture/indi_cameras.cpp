@@ -43,6 +43,7 @@ IndiCameraOptions indiCameraOptionsFromIni(const QString &iniPath, QStringList &
     IndiCameraOptions o;
     readNumber(iniPath, "maxFrameMegabytes", 1, 4096, 1024.0 * 1024.0, o.maxFrameBytes, problems);
     readNumber(iniPath, "frameTimeoutS", 1, 3600, 1000.0, o.frameTimeoutMs, problems);
+    o.guideDevice = indiValue(iniPath, "guideCamera").value_or(QString()).trimmed();
     return o;
 }
 

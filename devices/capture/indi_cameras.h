@@ -3,6 +3,7 @@
 // listed at start-up beside the webcams and the simulated camera.
 //   [indi] maxFrameMegabytes = 200   a larger frame closes the connection (decoded MB)
 //   [indi] frameTimeoutS = 30        a frame may come this long after its exposure ends
+//   [indi] guideCamera = Guide Simulator   the guide read-outs come from this device
 
 #include "indi_camera.h"
 

@@ -1,7 +1,8 @@
 // The INDI camera against a real indiserver with the CCD simulator: a read-out
 // exposes for as long as the exposure byte was held and delivers the frame,
 // scaled into the picture area and kept whole; a server lost mid-exposure is
-// told once and the next read-out connects again.
+// told once and the next read-out connects again. With the guide simulator as
+// the guide camera, guide read-outs come from it and do not cut the image short.
 
 #include "indi_test_server.h"
 
@@ -22,6 +23,7 @@ namespace orvane::test {
 namespace {
 
 const QString kCcd = QStringLiteral("CCD Simulator");
+const QString kGuider = QStringLiteral("Guide Simulator");
 constexpr uint16_t kPort = 0x378; // the printer port address the bytes go to
 
 class IndiCameraTest : public ::testing::Test {
@@ -42,11 +44,27 @@ protected:
         portClock.advance(ms);
         port.SetPortVal(kPort, settings.GetImageState, 1);
     }
+    // The exposure byte held for `ms` of the port's clock, then the guide read-out byte.
+    void holdToGuideReadOut(uint32_t ms)
+    {
+        port.SetPortVal(kPort, settings.ExposureState, 1);
+        portClock.advance(ms);
+        port.SetPortVal(kPort, settings.GetGuideState, 1);
+    }
     std::unique_ptr<IndiCamera> camera(IndiTestServer &server)
     {
-        auto cam = std::make_unique<IndiCamera>(server.address(), kCcd, clock, pump, port, settings);
+        auto cam = std::make_unique<IndiCamera>(server.address(), kCcd, clock, pump, port, settings, options);
         cam->setProblemNotifier(&notices);
         return cam;
+    }
+    // Sets a property of a simulator and waits until the simulator has taken it.
+    void setNumbers(IndiCamera &cam, const QString &device, const QString &name, const QMap<QString, double> &values)
+    {
+        cam.session()->sendNumbers(device, name, values);
+        ASSERT_TRUE(waitUntil(clock, pump, 3000, [&] {
+            const IndiProperty *p = cam.session()->property(device, name);
+            return p && p->numbers == values;
+        })) << device.toStdString() << " " << name.toStdString();
     }
 
     SteadyClock clock;
@@ -55,6 +73,7 @@ protected:
     WinIo port{portClock};
     Settings settings;
     NoticeList notices;
+    IndiCameraOptions options;
 };
 
 TEST_F(IndiCameraTest, ReadOutExposesForTheHeldTimeAndShowsTheWholeFrameScaled)
@@ -76,6 +95,66 @@ TEST_F(IndiCameraTest, ReadOutExposesForTheHeldTimeAndShowsTheWholeFrameScaled)
     EXPECT_EQ(cam->fullFrame().size(), sensor);
     EXPECT_EQ(frame->size(), sensor.scaled(PictureArea::kWidth, PictureArea::kHeight, Qt::KeepAspectRatio));
     EXPECT_TRUE(notices.notices.isEmpty());
+}
+
+TEST_F(IndiCameraTest, GuideReadOutsComeFromTheGuideCameraWhenOneIsSet)
+{
+    const struct {
+        const char *what;
+        QString guideDevice;
+        QSize guideFrame;      // the CCD's 1280 x 1024 scaled, or the guider's subframe
+        double imageExposureS; // after three guide read-outs 300 ms apart and 200 ms more
+    } cases[] = {
+        {"no guide camera: the guide read-outs cut the image short", QString(), QSize(600, 480), 0.2},
+        {"guide camera: the image gets the whole held time", kGuider, QSize(320, 240), 1.1},
+    };
+    IndiTestServer server({QStringLiteral("indi_simulator_ccd"), QStringLiteral("indi_simulator_guide")});
+    ASSERT_TRUE(server.start());
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        options.guideDevice = c.guideDevice;
+        std::unique_ptr<IndiCamera> cam = camera(server);
+        const Result connected = cam->connect();
+        ASSERT_TRUE(connected.ok()) << connected.error().toStdString();
+        const QMap<QString, double> pollFast{{QStringLiteral("PERIOD_MS"), 50}}; // exposures end within 50 ms
+        setNumbers(*cam, kCcd, QStringLiteral("POLLING_PERIOD"), pollFast);
+        if (!c.guideDevice.isEmpty()) {
+            setNumbers(*cam, kGuider, QStringLiteral("POLLING_PERIOD"), pollFast);
+            setNumbers(*cam, kGuider, QStringLiteral("CCD_FRAME"),
+                       {{QStringLiteral("X"), 0}, {QStringLiteral("Y"), 0}, {QStringLiteral("WIDTH"), 320}, {QStringLiteral("HEIGHT"), 240}});
+        }
+        cam->setSequencing(true);
+        for (int step = 0; step < 3; ++step) {
+            holdToGuideReadOut(300);
+            const std::optional<QImage> frame = cam->copyFrame();
+            ASSERT_TRUE(frame.has_value()) << notices.notices.join(u'\n').toStdString();
+            EXPECT_EQ(frame->size(), c.guideFrame);
+        }
+        if (!c.guideDevice.isEmpty()) {
+            EXPECT_DOUBLE_EQ(cam->lastGuideExposureS(), 0.3);
+        }
+        holdExposure(200);
+        const std::optional<QImage> image = cam->copyFrame();
+        ASSERT_TRUE(image.has_value()) << notices.notices.join(u'\n').toStdString();
+        EXPECT_DOUBLE_EQ(cam->lastExposureS(), c.imageExposureS);
+        EXPECT_EQ(image->size(), QSize(600, 480));
+        EXPECT_EQ(cam->fullSizeFrame().size(), QSize(1280, 1024)); // what a save keeps
+        EXPECT_TRUE(notices.notices.isEmpty());
+    }
+}
+
+TEST_F(IndiCameraTest, GuideCameraTheServerDoesNotHaveIsRefusedAtConnectByName)
+{
+    IndiTestServer server({QStringLiteral("indi_simulator_ccd")});
+    ASSERT_TRUE(server.start());
+    options.guideDevice = QStringLiteral("Guide Scope 2");
+    options.connectMs = 1500;
+    std::unique_ptr<IndiCamera> cam = camera(server);
+    const Result connected = cam->connect();
+    EXPECT_EQ(connected.error(), QStringLiteral("The INDI server at %1 has no device \"Guide Scope 2\" "
+                                                "(the guide camera orvane.ini names).")
+                                     .arg(server.address().text()));
+    EXPECT_TRUE(cam->usageNote().contains(QStringLiteral("\"Guide Scope 2\"")));
 }
 
 TEST_F(IndiCameraTest, ServerLostMidExposureIsToldAndTheNextReadOutConnectsAgain)
