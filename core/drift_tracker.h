@@ -13,7 +13,7 @@ namespace orvane {
 
 class DriftTracker {
 public:
-    static constexpr double kGain = 0.5;        // share of a measurement's surprise taken into the estimate
+    static constexpr double kGain = 0.4;        // share of a measurement's surprise taken into the estimate
     static constexpr double kDriftGain = 0.01;  // share of the surprise taken into the steady drift
     static constexpr double kJumpPx = 1.5;      // pixels: a surprise this large restarts the estimate
     static constexpr double kMaxDriftPx = 2.0;  // pixels per step: the steady drift never exceeds this
