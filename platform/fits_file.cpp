@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <tuple>
 
 namespace orvane {
 
@@ -248,24 +249,31 @@ ResultOf<FitsImage> decodeFits(const QByteArray &file)
 
 QImage fitsDisplayImage(const FitsImage &image)
 {
-    const bool asStored = image.bitpix == 8 && image.bscale == 1.0 && image.bzero == 0.0;
-    double low = 0, high = 255;
-    if (!asStored && !image.stored.empty()) {
-        const auto [least, greatest] = std::minmax_element(image.stored.begin(), image.stored.end());
-        // A negative BSCALE swaps them.
-        low = std::min(image.bzero + image.bscale * *least, image.bzero + image.bscale * *greatest);
-        high = std::max(image.bzero + image.bscale * *least, image.bzero + image.bscale * *greatest);
-    }
-    const double gain = high > low ? 255.0 / (high - low) : 0.0;
-    const auto shown = [&](int32_t stored) {
-        if (asStored)
-            return stored;
-        return int(std::lround((image.bzero + image.bscale * stored - low) * gain));
-    };
-
     QImage out(image.width, image.height, QImage::Format_RGB32);
     if (out.isNull())
         return out;
+    const bool asStored = image.bitpix == 8 && image.bscale == 1.0 && image.bzero == 0.0;
+    int32_t least = 0, greatest = 0;
+    if (!image.stored.empty())
+        std::tie(least, greatest) = std::pair(*std::min_element(image.stored.begin(), image.stored.end()),
+                                              *std::max_element(image.stored.begin(), image.stored.end()));
+    double low = 0, high = 255;
+    if (!asStored && !image.stored.empty()) { // a negative BSCALE swaps them
+        low = std::min(image.bzero + image.bscale * least, image.bzero + image.bscale * greatest);
+        high = std::max(image.bzero + image.bscale * least, image.bzero + image.bscale * greatest);
+    }
+    const double gain = high > low ? 255.0 / (high - low) : 0.0;
+    const auto greyOf = [&](int32_t stored) {
+        return asStored ? std::clamp(stored, 0, 255) : int(std::lround((image.bzero + image.bscale * stored - low) * gain));
+    };
+    // 8- and 16-bit frames hold at most 65536 values: one table is cheaper than
+    // working out each of a million pixels.
+    std::vector<uint8_t> table;
+    if (int64_t(greatest) - least < (int64_t(1) << 17))
+        for (int64_t v = least; v <= greatest; ++v)
+            table.push_back(uint8_t(greyOf(int32_t(v))));
+    const auto shown = [&](int32_t stored) { return table.empty() ? greyOf(stored) : int(table[size_t(stored - least)]); };
+
     for (int y = 0; y < image.height; ++y) {
         auto *row = reinterpret_cast<QRgb *>(out.scanLine(y));
         for (int x = 0; x < image.width; ++x) {
