@@ -334,6 +334,13 @@ ResultOf<QByteArray> encodeFitsKeepingHeader(const FitsImage &image, const QStri
     char value[FLEN_VALUE] = {};
     int checksumStatus = 0;
     const bool hadChecksum = ffgkey(in.file(), "CHECKSUM", value, nullptr, &checksumStatus) == 0;
+    // What follows the primary image (extension tables and images of other
+    // programs) is carried over byte for byte.
+    LONGLONG headStart = 0, dataStart = 0, dataEnd = 0;
+    int placeStatus = 0;
+    ffghadll(in.file(), &headStart, &dataStart, &dataEnd, &placeStatus);
+    const QByteArray extensions =
+        placeStatus == 0 && dataEnd < image.file.size() ? image.file.mid(qsizetype(dataEnd)) : QByteArray();
     if (out.create(file) == 0)
         ffcphd(in.file(), out.file(), &status);
     for (const QString &line : history)
@@ -349,6 +356,7 @@ ResultOf<QByteArray> encodeFitsKeepingHeader(const FitsImage &image, const QStri
     if (!length)
         return ResultOf<QByteArray>::failure(cfitsioError(status));
     file.truncate(*length);
+    file += extensions;
     // A header cfitsio reads but copies into one it cannot read again (a card
     // with control characters in its name) must not replace a file that reads.
     const ResultOf<FitsImage> again = decodeFits(file);
