@@ -102,6 +102,10 @@ RehearsalFindings findingsOf(const RehearsalPlan &plan, const RehearsalRun &run)
     }
     bool lossExplained = swappedX || swappedY;
     const double guideS = secondsOf(plan.guide);
+    if (plan.guidingTicked && guideS > 0 && guideS >= secondsOf(plan.exposure)) {
+        f.warnings.append(QStringLiteral("the guide interval is not shorter than the exposure: no correction falls inside a frame"));
+        return f; // whatever else went wrong follows from it
+    }
     if (lostInClear > 0 && !lossExplained && wanderPerStepPx(plan.sky, guideS) >= s.GuideBoxSize / 2.0 - kMoveThresholdPx) {
         f.warnings.append(QStringLiteral("the guide interval is too long for the drift: the star leaves the box"));
         lossExplained = true;

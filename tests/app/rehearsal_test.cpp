@@ -64,6 +64,12 @@ TEST(Rehearsal, EachMistakeGivesItsWarningAndNoOther)
              p.sky.driftXPxPerMin = 40;
          },
          "the guide interval is too long for the drift: the star leaves the box"},
+        {"guide interval as long as the exposure",
+         [](RehearsalPlan &p) {
+             p.guide = "60";
+             p.frameCount = "2";
+         },
+         "the guide interval is not shorter than the exposure: no correction falls inside a frame"},
         {"clouds every minute",
          [](RehearsalPlan &p) {
              p.sky.cloudStartS = 30;
