@@ -185,30 +185,51 @@ void SimMount::planPulses()
 {
     newPulses_ = false;
     const uint32_t now = clock_.now();
+    std::array<uint32_t, 4> starts; // clock ms each pulse starts moving its axis
+    starts.fill(now);
+    takeUpPulseSlack(now, starts);
     // The sky is told the whole plan now: the velocity of the directions that
-    // pulse (at guide rate, over any continuous move) until each pulse ends.
+    // pulse (at guide rate, over any continuous move) from each start to each end.
     const std::array<bool, 4> steady = moving_;
     const double steadyRate = rate_;
     auto velocityWith = [&](uint32_t at) {
         for (size_t i = 0; i < 4; ++i)
-            moving_[i] = steady[i] || int32_t(pulseEndsMs_[i] - at) > 0;
+            moving_[i] = steady[i] || (reached(at, starts[i]) && int32_t(pulseEndsMs_[i] - at) > 0);
         rate_ = 1;
-        return velocity(true); // pulses are timed by the mount: no Dec backlash is modelled for them
+        return velocity(true); // the Dec slack is in the starts
     };
-    std::vector<uint32_t> ends;
-    for (uint32_t end : pulseEndsMs_)
-        if (int32_t(end - now) > 0)
-            ends.push_back(end);
-    std::sort(ends.begin(), ends.end(), [now](uint32_t a, uint32_t b) { return int32_t(a - now) < int32_t(b - now); });
-    std::vector<QPointF> after;
-    for (uint32_t end : ends)
-        after.push_back(velocityWith(end));
-    const QPointF fromNow = velocityWith(now);
-    sky_.setMountVelocity(fromNow.x(), fromNow.y(), now);
+    std::vector<uint32_t> changes{now};
+    for (size_t i = 0; i < 4; ++i)
+        if (int32_t(pulseEndsMs_[i] - now) > 0)
+            changes.insert(changes.end(), {starts[i], pulseEndsMs_[i]});
+    std::sort(changes.begin(), changes.end(), [now](uint32_t a, uint32_t b) { return int32_t(a - now) < int32_t(b - now); });
+    changes.erase(std::unique(changes.begin(), changes.end()), changes.end());
+    std::vector<QPointF> velocities;
+    for (uint32_t at : changes)
+        velocities.push_back(velocityWith(at));
     moving_ = steady;
     rate_ = steadyRate;
-    for (size_t i = 0; i < ends.size(); ++i)
-        sky_.setMountVelocity(after[i].x(), after[i].y(), ends[i]);
+    for (size_t i = 0; i < changes.size(); ++i)
+        sky_.setMountVelocity(velocities[i].x(), velocities[i].y(), changes[i]);
+}
+
+void SimMount::takeUpPulseSlack(uint32_t now, std::array<uint32_t, 4> &starts)
+{
+    // A Dec pulse that reverses the gears moves nothing until their slack is
+    // taken up, as a continuous drive would (a running Dec drive holds them).
+    if (decDir_ != 0)
+        return;
+    const int north = options_.swapNS ? kSouth : kNorth, south = options_.swapNS ? kNorth : kSouth;
+    const int dec = int(int32_t(pulseEndsMs_[north] - now) > 0) - int(int32_t(pulseEndsMs_[south] - now) > 0);
+    if (dec == 0)
+        return;
+    if (gearDir_ != 0 && dec != gearDir_)
+        slackLeftMs_ = std::clamp(options_.decBacklashMs - slackLeftMs_, 0.0, options_.decBacklashMs);
+    gearDir_ = dec;
+    const int index = dec > 0 ? north : south;
+    const double slackMs = std::min(slackLeftMs_, double(elapsedMs(now, pulseEndsMs_[index])));
+    starts[index] = now + uint32_t(std::lround(slackMs));
+    slackLeftMs_ -= slackMs;
 }
 
 int SimMount::decDirection() const

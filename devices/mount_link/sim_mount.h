@@ -75,6 +75,7 @@ private:
     void executePulse(const QByteArray &word);
     bool pulsing() const; // a pulse runs now
     void planPulses();
+    void takeUpPulseSlack(uint32_t now, std::array<uint32_t, 4> &starts);
     // Tells the sky of a Dec axis that engaged since the last command.
     void settleBacklash();
     // Star image velocity of the letters moving now, pixels per second; the Dec

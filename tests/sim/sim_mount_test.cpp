@@ -306,22 +306,30 @@ TEST(SimMountAxes, RatesMirrorAndSwappedLettersMoveTheStarTheirWay)
 
 TEST(SimMountAxes, DecStandsStillForItsBacklashAfterAReversal)
 {
-    SimClock clock{5000};
-    SimSky sky{5000, kStillSky};
-    SimMount mount(sky, clock, {.decBacklashMs = 600});
-    const auto driveMs = [&](const char *command, uint32_t ms) {
-        const double before = sky.offsetAt(clock.now()).y();
-        mount.receive(command);
-        clock.advance(ms);
-        mount.receive(":Q#");
-        return sky.offsetAt(clock.now()).y() - before;
-    };
-    EXPECT_NEAR(driveMs(":Mn#", 1000), 5, 1e-9);   // the gears were meshed
-    EXPECT_NEAR(driveMs(":Mn#", 1000), 5, 1e-9);   // the same way: no slack
-    EXPECT_NEAR(driveMs(":Ms#", 1000), -2, 1e-9);  // 600 ms of slack first
-    EXPECT_NEAR(driveMs(":Mn#", 400), 0, 1e-9);    // reversed again: 400 of 600 ms taken up
-    EXPECT_NEAR(driveMs(":Ms#", 1000), -3, 1e-9);  // back: only those 400 ms to cross again
-    EXPECT_NEAR(driveMs(":Mw#", 1000), 0, 1e-9);   // RA knows no backlash
+    for (const bool pulses : {false, true}) {
+        SCOPED_TRACE(pulses ? "pulses" : "move and stop");
+        SimClock clock{5000};
+        SimSky sky{5000, kStillSky};
+        SimMount mount(sky, clock, {.decBacklashMs = 600});
+        const auto driveMs = [&](char letter, uint32_t ms) {
+            const double before = sky.offsetAt(clock.now()).y();
+            if (pulses) {
+                mount.receive(QStringLiteral(":Mg%1%2#").arg(letter).arg(ms, 5, 10, QLatin1Char('0')).toLatin1());
+                clock.advance(ms + 50);
+            } else {
+                mount.receive(QByteArray(":M") + letter + '#');
+                clock.advance(ms);
+                mount.receive(":Q#");
+            }
+            return sky.offsetAt(clock.now()).y() - before;
+        };
+        EXPECT_NEAR(driveMs('n', 1000), 5, 1e-9);  // the gears were meshed
+        EXPECT_NEAR(driveMs('n', 1000), 5, 1e-9);  // the same way: no slack
+        EXPECT_NEAR(driveMs('s', 1000), -2, 1e-9); // 600 ms of slack first
+        EXPECT_NEAR(driveMs('n', 400), 0, 1e-9);   // reversed again: 400 of 600 ms taken up
+        EXPECT_NEAR(driveMs('s', 1000), -3, 1e-9); // back: only those 400 ms to cross again
+        EXPECT_NEAR(driveMs('w', 1000), 0, 1e-9);  // RA knows no backlash
+    }
 }
 
 TEST(SimMountAxes, NewKeysAreReadAndBadValuesNamed)
