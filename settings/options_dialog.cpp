@@ -116,8 +116,8 @@ OptionsDialog::OptionsDialog(Settings &settings, QString configPath, QString ini
     commDevice_->setToolTip(QStringLiteral("The serial device this comm port number names; 0 is the simulated mount."));
     testMount_ = new QPushButton(QStringLiteral("Test mount"), this);
     testMount_->setObjectName(QStringLiteral("testMount"));
-    testMount_->setToolTip(QStringLiteral("Sends the mount's presence probe on the comm port above now and shows "
-                                          "what came back within %1 ms.")
+    testMount_->setToolTip(QStringLiteral("Sends the mount's presence probe on the comm port above, to the device "
+                                          "picked beside it, now and shows what came back within %1 ms.")
                                .arg(MountProbe::kAnswerWithinMs));
     mountAnswer_ = new QLabel(this);
     mountAnswer_->setObjectName(QStringLiteral("mountAnswer"));
@@ -374,7 +374,8 @@ void OptionsDialog::testMount()
     }
     mountAnswer_->setText(QStringLiteral("Testing comm port %1 ...").arg(port));
     testMount_->setEnabled(false);
-    probe_->start(port);
+    // The device in the picker, stored or not: the one DONE would keep.
+    probe_->start(port, port > 0 && commDevice_->isEnabled() ? commDevice_->currentText() : QString());
 }
 
 void OptionsDialog::keyPressEvent(QKeyEvent *event)

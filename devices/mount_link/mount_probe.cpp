@@ -25,12 +25,12 @@ MountProbe::MountProbe(SerialOpener &opener, Clock &clock, QObject *parent)
     connect(&timer_, &QTimer::timeout, this, &MountProbe::check);
 }
 
-void MountProbe::start(int16_t commPort)
+void MountProbe::start(int16_t commPort, const QString &device)
 {
     if (running())
         return;
-    where_ = QStringLiteral("Comm port %1 (%2)").arg(commPort).arg(opener_.describe(commPort));
-    SerialOpening opened = opener_.open(commPort);
+    where_ = QStringLiteral("Comm port %1 (%2)").arg(commPort).arg(device.isEmpty() ? opener_.describe(commPort) : device);
+    SerialOpening opened = device.isEmpty() ? opener_.open(commPort) : opener_.openDevice(commPort, device);
     if (!opened) {
         finish(opened.error());
         return;

@@ -25,7 +25,8 @@ public:
 
     // Opens `commPort`, sends the probe and returns; the outcome follows through
     // `finished` (at once when the port cannot be opened or written).
-    void start(int16_t commPort);
+    // `device`, when given, is the device picked for the port but not yet stored.
+    void start(int16_t commPort, const QString &device = {});
     bool running() const { return link_ != nullptr; }
     // Looks for the answer; the timer calls it, tests too after moving the clock.
     void check();

@@ -38,6 +38,13 @@ SerialOpening RigSerialOpener::open(int16_t commPort)
     return devices_.open(commPort);
 }
 
+SerialOpening RigSerialOpener::openDevice(int16_t commPort, const QString &device)
+{
+    if (commPort <= kSimulatedMountPort || device.isEmpty())
+        return open(commPort);
+    return isIndiUrl(device) ? indi_.open(device) : QtSerialConnection::open(device);
+}
+
 QString RigSerialOpener::describe(int16_t commPort) const
 {
     return describeCommPort(commPort, iniPath_);

@@ -30,6 +30,7 @@ public:
     // `indiWait`: what an INDI opening waits with for its device (none: no wait).
     RigSerialOpener(SimMount &mount, QString iniPath, std::optional<IndiWait> indiWait = std::nullopt);
     SerialOpening open(int16_t commPort) override;
+    SerialOpening openDevice(int16_t commPort, const QString &device) override;
     QString describe(int16_t commPort) const override;
     IndiMounts &indiMounts() { return indi_; }
 

@@ -35,6 +35,13 @@ class SerialOpener {
 public:
     virtual ~SerialOpener() = default;
     virtual SerialOpening open(int16_t commPort) = 0;
+    // Opens `device` as comm port `commPort` would once orvane.ini named it (a
+    // device picked but not yet stored); openers that know no devices open the port.
+    virtual SerialOpening openDevice(int16_t commPort, const QString &device)
+    {
+        (void)device;
+        return open(commPort);
+    }
     // The device a number names, for the user ("simulated mount", "/dev/ttyUSB0").
     virtual QString describe(int16_t commPort) const = 0;
 };

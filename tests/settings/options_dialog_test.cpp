@@ -31,7 +31,13 @@ public:
     QByteArray answer;
     QByteArray written;
     int openings = 0;
+    QString device; // the device an opening by device named
 
+    SerialOpening openDevice(int16_t commPort, const QString &named) override
+    {
+        device = named;
+        return open(commPort);
+    }
     SerialOpening open(int16_t) override
     {
         ++openings;
@@ -389,7 +395,7 @@ TEST_F(OptionsDialogTest, TestMountShowsTheAnswerOrWhyThereIsNone)
     } cases[] = {
         {" 0", true, "P", 0, "Comm port 0 (test port): the mount answered \"P\"."},
         {"3", true, "", 199, "Testing comm port 3 ..."},
-        {"3", true, "", 200, "Comm port 3 (test port): no answer within 200 ms."},
+        {"3", true, "", 200, "Comm port 3 (/dev/ttyS2): no answer within 200 ms."}, // the device in the picker
         {"2", false, "", 0, "no serial devices in tests"},
         {"70000", true, "P", 0, "Comm Port cannot be tested: "},
     };
@@ -412,6 +418,19 @@ TEST_F(OptionsDialogTest, TestMountShowsTheAnswerOrWhyThereIsNone)
         EXPECT_EQ(dialog->testMountButton()->isEnabled(), c.afterMs != 199) << c.port;
     }
     EXPECT_EQ(settings, original) << "a test stores nothing";
+    EXPECT_FALSE(fileWritten());
+
+    // A device picked for the port but not yet stored is the one tested.
+    delete dialog.data();
+    open();
+    dialog->setSerialDeviceChoices({QStringLiteral("/dev/ttyUSB7")});
+    setBox(1, "3");
+    dialog->commDevicePicker()->setCurrentText(QStringLiteral("/dev/ttyUSB7"));
+    dialog->testMountButton()->click();
+    dialog->mountProbe().check();
+    EXPECT_EQ(opener.device, "/dev/ttyUSB7");
+    EXPECT_TRUE(dialog->mountAnswer()->text().startsWith("Comm port 3 (/dev/ttyUSB7): the mount answered"))
+        << dialog->mountAnswer()->text().toStdString();
     EXPECT_FALSE(fileWritten());
 
     // While a run holds the link, nothing is sent to the mount.

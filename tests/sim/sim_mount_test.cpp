@@ -204,6 +204,19 @@ TEST_F(MountBehindPtyTest, ProbeIsAnsweredWithinTheWait)
     EXPECT_EQ(comm.Input(), QByteArray("P"));
 }
 
+TEST_F(MountBehindPtyTest, ADevicePickedButNotStoredOpensForItsPort)
+{
+    ASSERT_TRUE(comm.setPortOpen(false).ok()); // one program at a time on a serial device
+    // orvane.ini does not name comm port 2; the picked device is opened all the same.
+    SerialOpening picked = opener.openDevice(2, pty.slavePath());
+    ASSERT_TRUE(picked.ok()) << picked.error().toStdString();
+    ASSERT_TRUE(picked.value()->write(QByteArray(1, '\x06')).ok());
+    EXPECT_EQ(serviceMount(), QByteArray(1, '\x06'));
+    const SerialOpening missing = opener.openDevice(2, QStringLiteral("/dev/orvane-no-such-device"));
+    ASSERT_FALSE(missing.ok());
+    EXPECT_TRUE(missing.error().contains(QStringLiteral("/dev/orvane-no-such-device"))) << missing.error().toStdString();
+}
+
 TEST_F(MountBehindPtyTest, SilentLineGivesAnEmptyInputAfterTheWait)
 {
     comm.Output(QByteArray(1, '\x06'));
