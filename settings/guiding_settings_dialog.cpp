@@ -58,7 +58,7 @@ GuidingSettingsDialog::GuidingSettingsDialog(GuidingSettings &settings, QString 
     algorithm_->setToolTip(QStringLiteral("box: the brightest run of six pixels, one axis at a time beyond 2 px; "
                                           "centroid: the star's centre to a tenth of a pixel, both axes at once"));
     form->addRow(QStringLiteral("Algorithm"), algorithm_);
-    aggressiveness_ = line("aggressiveness", "Share of the measured drift corrected at each step (centroid), above 0 up to 1");
+    aggressiveness_ = line("aggressiveness", "Share of the star's estimated drift corrected at each step (centroid), above 0 up to 1");
     minMove_ = line("minMovePx", "Pixels: a smaller correction along an axis is not sent (centroid)");
     maxMove_ = line("maxMoveMs", "ms: the longest correction on one axis at one step (centroid)");
     pulse_ = new QCheckBox(this);
