@@ -187,6 +187,18 @@ Result IndiMountConnection::write(const QByteArray &bytes)
     return Result::success();
 }
 
+void IndiMountConnection::close()
+{
+    open_ = false;
+    QObject::disconnect(lossWatch_);
+}
+
+void IndiMountConnection::watchForLoss(std::function<void(const QString &)> tell)
+{
+    QObject::disconnect(lossWatch_);
+    lossWatch_ = QObject::connect(mount_.get(), &IndiMount::lost, mount_.get(), std::move(tell));
+}
+
 QByteArray IndiMountConnection::readAll()
 {
     return std::exchange(replies_, QByteArray());

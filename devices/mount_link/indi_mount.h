@@ -66,12 +66,15 @@ private:
 class IndiMountConnection : public SerialConnection {
 public:
     explicit IndiMountConnection(std::shared_ptr<IndiMount> mount) : mount_(std::move(mount)) {}
+    ~IndiMountConnection() override { QObject::disconnect(lossWatch_); }
     Result write(const QByteArray &bytes) override;
     QByteArray readAll() override;
-    void close() override { open_ = false; }
+    void close() override;
+    void watchForLoss(std::function<void(const QString &)> tell) override;
 
 private:
     std::shared_ptr<IndiMount> mount_;
+    QMetaObject::Connection lossWatch_;
     QByteArray replies_;
     QByteArray partial_; // a command not yet ended by '#'
     bool open_ = true;

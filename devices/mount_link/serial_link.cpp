@@ -43,6 +43,7 @@ Result MSComm::setPortOpen(bool open)
         return Result::failure(opened.error());
     connection_ = std::move(opened.value());
     lossReported_ = false;
+    connection_->watchForLoss([this](const QString &sentence) { reportLoss(sentence); });
     return Result::success();
 }
 
@@ -56,10 +57,14 @@ void MSComm::Output(const QByteArray &text)
     } else if (Result sent = connection_->write(text); !sent) {
         problem = sent.error();
     }
-    if (problem.isEmpty())
-        return;
+    if (!problem.isEmpty())
+        reportLoss(problem);
+}
+
+void MSComm::reportLoss(const QString &sentence)
+{
     if (!lossReported_ && onLinkLost)
-        onLinkLost(problem);
+        onLinkLost(sentence);
     lossReported_ = true;
 }
 

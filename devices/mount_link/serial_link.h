@@ -25,6 +25,9 @@ public:
     // Everything received since the last read.
     virtual QByteArray readAll() = 0;
     virtual void close() = 0;
+    // `tell` hears, with a sentence, of a far end that goes away between sends,
+    // where the link can know it; others tell it at the next send.
+    virtual void watchForLoss(std::function<void(const QString &)> tell) { (void)tell; }
 };
 
 // An opened link, or the sentence naming the device and why it would not open.
@@ -73,6 +76,8 @@ public:
     std::function<void(const QString &)> onLinkLost;
 
 private:
+    void reportLoss(const QString &sentence);
+
     SerialOpener &opener_;
     int16_t commPort_ = 0;
     std::unique_ptr<SerialConnection> connection_;

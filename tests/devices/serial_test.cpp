@@ -175,5 +175,36 @@ TEST(SerialOpenErrors, CommPortZeroIsNotARealDevice)
     EXPECT_TRUE(opener.open(0).error().contains(QStringLiteral("Comm port 0")));
 }
 
+// A link that learns of its far end going away between sends tells it at
+// once, and the failed send that follows is not told again.
+TEST(SerialLinkLoss, ALossBetweenSendsIsToldOnceAsItHappens)
+{
+    struct Link : SerialConnection {
+        std::function<void(const QString &)> tell;
+        Result write(const QByteArray &) override { return Result::failure(QStringLiteral("The far end is gone.")); }
+        QByteArray readAll() override { return {}; }
+        void close() override {}
+        void watchForLoss(std::function<void(const QString &)> t) override { tell = std::move(t); }
+    };
+    struct Opener : SerialOpener {
+        Link *made = nullptr;
+        SerialOpening open(int16_t) override
+        {
+            auto link = std::make_unique<Link>();
+            made = link.get();
+            return std::unique_ptr<SerialConnection>(std::move(link));
+        }
+        QString describe(int16_t) const override { return QStringLiteral("a test link"); }
+    } opener;
+    MSComm comm(opener);
+    QStringList told;
+    comm.onLinkLost = [&](const QString &sentence) { told << sentence; };
+    ASSERT_TRUE(comm.setPortOpen(true).ok());
+    ASSERT_TRUE(opener.made && opener.made->tell);
+    opener.made->tell(QStringLiteral("The server closed the connection."));
+    comm.Output(":Qn#");
+    EXPECT_EQ(told, QStringList{QStringLiteral("The server closed the connection.")});
+}
+
 } // namespace
 } // namespace orvane::test

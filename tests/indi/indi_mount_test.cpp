@@ -131,13 +131,16 @@ TEST_F(IndiMountTest, LostServerIsToldAndANewServerIsReachedWithNoMotionRunning)
     ASSERT_TRUE(server->start());
     const quint16 port = server->port();
     openScope(*server);
+    QStringList told; // heard as it happens, not only at the next send
+    link->watchForLoss([&](const QString &sentence) { told << sentence; });
     ASSERT_TRUE(link->write(":RG#:Mn#").ok());
     server->stop(); // mid-move
     std::shared_ptr<IndiMount> mount = mounts.mount(server->url(kScope));
     ASSERT_TRUE(waitUntil(clock, pump, 3000, [&] { return !mount->alive(); }));
+    const QString sentence = QStringLiteral("The INDI server at 127.0.0.1:%1 closed the connection.").arg(port);
+    EXPECT_EQ(told, QStringList{sentence});
     const Result write = link->write(kStopAll);
-    EXPECT_EQ(write.error().toStdString(),
-              QStringLiteral("The INDI server at 127.0.0.1:%1 closed the connection.").arg(port).toStdString());
+    EXPECT_EQ(write.error().toStdString(), sentence.toStdString());
 
     server = std::make_unique<IndiTestServer>(QStringList{QStringLiteral("indi_simulator_telescope")}, port);
     ASSERT_TRUE(server->start());
