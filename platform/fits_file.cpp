@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
-#include <tuple>
 
 namespace orvane {
 
@@ -254,9 +253,11 @@ QImage fitsDisplayImage(const FitsImage &image)
         return out;
     const bool asStored = image.bitpix == 8 && image.bscale == 1.0 && image.bzero == 0.0;
     int32_t least = 0, greatest = 0;
-    if (!image.stored.empty())
-        std::tie(least, greatest) = std::pair(*std::min_element(image.stored.begin(), image.stored.end()),
-                                              *std::max_element(image.stored.begin(), image.stored.end()));
+    if (!image.stored.empty()) {
+        const auto [lo, hi] = std::minmax_element(image.stored.begin(), image.stored.end());
+        least = *lo;
+        greatest = *hi;
+    }
     double low = 0, high = 255;
     if (!asStored && !image.stored.empty()) { // a negative BSCALE swaps them
         low = std::min(image.bzero + image.bscale * least, image.bzero + image.bscale * greatest);
