@@ -3,8 +3,9 @@
 #include "indi_gate.h"
 
 #include <baseclient.h>
-#include <basedevice.h>
 #include <indiproperty.h>
+#include <indipropertynumber.h>
+#include <indipropertyswitch.h>
 
 #include <QMetaObject>
 
@@ -189,10 +190,11 @@ const IndiProperty *IndiSession::property(const QString &device, const QString &
     return it == properties_.cend() ? nullptr : &*it;
 }
 
+// Requests are built from the session's own copy of the property, never from
+// the library's records: its thread updates those as the server's messages come.
 void IndiSession::connectDevice(const QString &device)
 {
-    if (alive_)
-        client_->connectDevice(device.toUtf8().constData());
+    sendSwitch(device, QStringLiteral("CONNECTION"), QStringLiteral("CONNECT"));
 }
 
 void IndiSession::receiveBlobs(const QString &device)
@@ -203,33 +205,35 @@ void IndiSession::receiveBlobs(const QString &device)
 
 void IndiSession::sendNumbers(const QString &device, const QString &name, const QMap<QString, double> &values)
 {
-    if (!alive_)
+    const IndiProperty *kept = alive_ ? property(device, name) : nullptr;
+    if (!kept || kept->type != QLatin1String("number"))
         return;
-    INDI::BaseDevice dev = client_->getDevice(device.toUtf8().constData());
-    if (!dev.isValid())
-        return;
-    INDI::PropertyNumber numbers = dev.getNumber(name.toUtf8().constData());
-    if (!numbers.isValid())
-        return;
-    for (auto &n : numbers) {
-        const auto it = values.constFind(QString::fromUtf8(n.getName()));
-        n.setValue(it == values.cend() ? 0.0 : *it); // elements not named are sent as 0 (a pulse not given)
+    INDI::PropertyNumber numbers(kept->numbers.size());
+    numbers.setDeviceName(device.toUtf8().constData());
+    numbers.setName(name.toUtf8().constData());
+    size_t i = 0;
+    for (const QString &element : kept->numbers.keys()) {
+        numbers[i].setName(element.toUtf8().constData());
+        numbers[i].setValue(values.value(element, 0.0)); // elements not named are sent as 0 (a pulse not given)
+        ++i;
     }
     client_->sendNewNumber(numbers);
 }
 
 void IndiSession::sendSwitch(const QString &device, const QString &name, const QString &on)
 {
-    if (!alive_)
+    const IndiProperty *kept = alive_ ? property(device, name) : nullptr;
+    if (!kept || kept->type != QLatin1String("switch"))
         return;
-    INDI::BaseDevice dev = client_->getDevice(device.toUtf8().constData());
-    if (!dev.isValid())
-        return;
-    INDI::PropertySwitch switches = dev.getSwitch(name.toUtf8().constData());
-    if (!switches.isValid())
-        return;
-    for (auto &s : switches)
-        s.setState(QString::fromUtf8(s.getName()) == on ? ISS_ON : ISS_OFF);
+    INDI::PropertySwitch switches(kept->switches.size());
+    switches.setDeviceName(device.toUtf8().constData());
+    switches.setName(name.toUtf8().constData());
+    size_t i = 0;
+    for (const QString &element : kept->switches.keys()) {
+        switches[i].setName(element.toUtf8().constData());
+        switches[i].setState(element == on ? ISS_ON : ISS_OFF);
+        ++i;
+    }
     client_->sendNewSwitch(switches);
 }
 

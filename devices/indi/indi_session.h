@@ -54,7 +54,8 @@ public:
     QStringList cameras() const;
     const IndiProperty *property(const QString &device, const QString &name) const;
 
-    // Requests sent to the server; a lost session drops them.
+    // Requests sent to the server, built from the properties as the session
+    // last saw them; a lost session, or a property not yet seen, drops them.
     void connectDevice(const QString &device);
     void receiveBlobs(const QString &device);
     void sendNumbers(const QString &device, const QString &name, const QMap<QString, double> &values);
