@@ -74,6 +74,7 @@ SimMountOptions SimMountOptions::fromIni(const QString &iniPath, QString *proble
     options.cameraAngleDeg =
         readNumber(ini, QStringLiteral("cameraAngleDeg"), options.cameraAngleDeg, -360, 360, iniPath, problems);
     options.mirrored = readSwitch(ini, QStringLiteral("mirrored"), options.mirrored, iniPath, problems);
+    options.decSkewDeg = readNumber(ini, QStringLiteral("decSkewDeg"), options.decSkewDeg, -90, 90, iniPath, problems);
     options.decBacklashMs =
         readNumber(ini, QStringLiteral("decBacklashMs"), options.decBacklashMs, 0, 60000, iniPath, problems);
     options.swapNS = readSwitch(ini, QStringLiteral("swapNS"), options.swapNS, iniPath, problems);
@@ -244,8 +245,10 @@ QPointF SimMount::velocity(bool decEngaged) const
     // The axes' own motion, in pixels per second at camera angle 0.
     const int ra = int(moving_[options_.swapEW ? kEast : kWest]) - int(moving_[options_.swapEW ? kWest : kEast]);
     const int dec = decEngaged ? decDirection() : 0;
-    const double x = ra * kDirX[kWest] * options_.raRate();
-    double y = dec * kDirY[kNorth] * options_.decRate();
+    const double decPxPerSec = dec * kDirY[kNorth] * options_.decRate();
+    const double skew = options_.decSkewDeg * std::numbers::pi / 180.0;
+    const double x = ra * kDirX[kWest] * options_.raRate() - decPxPerSec * std::sin(skew);
+    double y = decPxPerSec * std::cos(skew);
     if (options_.mirrored)
         y = -y;
     const double angle = options_.cameraAngleDeg * std::numbers::pi / 180.0;

@@ -22,15 +22,17 @@ namespace orvane {
 struct SimMountOptions {
     double guideRatePxPerSec = 5.0; // star image speed at guide rate, pixels per second
     double cameraAngleDeg = 0.0;    // camera turned on the telescope, degrees
-    std::optional<double> raRatePxPerSec;  // along the RA axis (letters e, w); unset: guideRatePxPerSec
-    std::optional<double> decRatePxPerSec; // along the Dec axis (letters n, s); unset: guideRatePxPerSec
+    std::optional<double> raRatePxPerSec{};  // along the RA axis (letters e, w); unset: guideRatePxPerSec
+    std::optional<double> decRatePxPerSec{}; // along the Dec axis (letters n, s); unset: guideRatePxPerSec
     bool mirrored = false;          // a star diagonal: the picture's Dec axis is flipped
+    double decSkewDeg = 0;          // the Dec axis turned this far from square to the RA axis, degrees
     double decBacklashMs = 0;       // after a Dec reversal the axis stands still this long, ms
     bool swapNS = false;            // the mount moves north for 's' and south for 'n'
     bool swapEW = false;            // and east for 'w', west for 'e'
 
     // Reads group [mount] of orvane.ini (guideRatePxPerSec, raRatePxPerSec,
-    // decRatePxPerSec, cameraAngleDeg, mirrored, decBacklashMs, swapNS, swapEW);
+    // decRatePxPerSec, cameraAngleDeg, mirrored, decSkewDeg, decBacklashMs,
+    // swapNS, swapEW);
     // the two axis rates default to guideRatePxPerSec. A missing file or key
     // gives the default; a value that is not a usable number or not true/false
     // gives the default too, and `problem` (when given) receives a sentence

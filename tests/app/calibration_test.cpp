@@ -183,6 +183,8 @@ TEST(Calibration, EachFailureSaysWhatHappenedAndChangesNothing)
          "The RA axis (w, e) moves the star "},
         {"camera turned 33 on the box algorithm", {.cameraAngleDeg = 33}, {}, test::RigLink::SimulatedMount,
          "degrees anticlockwise, then calibrate again"},
+        {"axes 25 degrees from square", with([](auto &o) { o.decSkewDeg = 25; }), {}, test::RigLink::SimulatedMount,
+         "The mount's two axes move the star 2"},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);

@@ -299,6 +299,7 @@ TEST(SimMountAxes, RatesMirrorAndSwappedLettersMoveTheStarTheirWay)
         {"n and s swapped", {.swapNS = true}, {5, 0}, {0, -5}},
         {"e and w swapped", {.swapEW = true}, {-5, 0}, {0, 5}},
         {"mirrored at 90 degrees", {.cameraAngleDeg = 90, .mirrored = true}, {0, 5}, {5, 0}},
+        {"Dec 30 degrees from square", {.decSkewDeg = 30}, {5, 0}, {-2.5, 5 * std::sqrt(3.0) / 2}},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
@@ -350,6 +351,7 @@ TEST(SimMountAxes, NewKeysAreReadAndBadValuesNamed)
     QTemporaryDir dir;
     const QString ini = dir.filePath(QStringLiteral("orvane.ini"));
     ASSERT_TRUE(writeAll(ini, "[mount]\nguideRatePxPerSec=4\ndecRatePxPerSec=6\nmirrored=true\ndecBacklashMs=300\n"
+                              "decSkewDeg=12\n"
                               "swapNS=false\nswapEW=yes\n"));
     QString problem;
     const SimMountOptions read = SimMountOptions::fromIni(ini, &problem);
@@ -357,6 +359,7 @@ TEST(SimMountAxes, NewKeysAreReadAndBadValuesNamed)
     EXPECT_EQ(read.decRate(), 6.0);
     EXPECT_TRUE(read.mirrored);
     EXPECT_EQ(read.decBacklashMs, 300.0);
+    EXPECT_EQ(read.decSkewDeg, 12.0);
     EXPECT_FALSE(read.swapEW);
     EXPECT_TRUE(problem.contains(QStringLiteral("[mount] swapEW: \"yes\" is neither true nor false; using false.")))
         << problem.toStdString();
