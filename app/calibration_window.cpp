@@ -40,7 +40,7 @@ CalibrationWindow::CalibrationWindow(Calibration &calibration, Settings &setting
     result_->setTextInteractionFlags(Qt::TextSelectableByMouse);
     start_ = button(this, QStringLiteral("&Start"), "calibrationStart",
                     QStringLiteral("Drives the mount with w, e, n and s in turn, one guide exposure a step, until the "
-                                   "star has moved 15 px each way"));
+                                   "star has moved the distance Guiding settings give (Calibrate over) each way"));
     stop_ = button(this, QStringLiteral("S&top"), "calibrationStop", QStringLiteral("Stops the mount; nothing changes"));
     apply_ = button(this, QStringLiteral("&Apply"), "calibrationApply",
                     QStringLiteral("Puts the direction letters and Pixels/Sec into Options and orvane.cfg, and the "
@@ -71,9 +71,7 @@ void CalibrationWindow::start()
         result_->setText(refusal);
         return;
     }
-    CalibrationOptions options;
-    if (hooks_.exposureMs)
-        options.exposureMs = hooks_.exposureMs();
+    const CalibrationOptions options = hooks_.options ? hooks_.options() : CalibrationOptions{};
     run_ = {};
     plot_->clear();
     result_->clear();

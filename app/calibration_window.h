@@ -21,7 +21,7 @@ class CalibrationWindow : public QWidget {
 public:
     struct Hooks {
         std::function<QString()> refusal;    // why no calibration can start now; empty when one can
-        std::function<int32_t()> exposureMs; // the guide exposure of each step, ms
+        std::function<CalibrationOptions()> options; // a new calibration's exposure, distance and time limit
         std::function<QString()> applyRefusal; // why Apply cannot put the result in now; empty when it can
     };
     CalibrationWindow(Calibration &calibration, Settings &settings, QString configPath, QString iniPath, Hooks hooks,

@@ -94,14 +94,18 @@ CalibrationWindow *MainWindow::calibrationWindow()
     if (!calibrationWindow_) {
         CalibrationWindow::Hooks hooks;
         hooks.refusal = [this] { return calibrationRefusal(); };
-        hooks.exposureMs = [this] {
+        hooks.options = [this] {
+            CalibrationOptions options;
             // The guide interval the user set; a second when the box holds no usable number.
             try {
                 const int32_t ms = toInt32(numericValue(guideText()) * 1000);
-                return ms > 0 ? ms : 1000;
+                options.exposureMs = ms > 0 ? ms : 1000;
             } catch (const ConversionError &) {
-                return 1000;
+                options.exposureMs = 1000;
             }
+            options.distancePx = parts_.guiding.Options.calibrationPx;
+            options.letterLimitMs = int32_t(std::lround(parts_.guiding.Options.calibrationLimitS * 1000));
+            return options;
         };
         // Options' DONE stores every box it shows: open, it would put the old letters back.
         hooks.applyRefusal = [this] {

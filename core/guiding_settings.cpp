@@ -21,6 +21,7 @@ constexpr Key kKeys[] = {
     {"pulse", &GuidingTexts::pulse},           {"dither", &GuidingTexts::dither},
     {"ditherPx", &GuidingTexts::ditherPx},     {"settlePx", &GuidingTexts::settlePx},
     {"settleSteps", &GuidingTexts::settleSteps}, {"settleTimeoutS", &GuidingTexts::settleTimeoutS},
+    {"calibrationPx", &GuidingTexts::calibrationPx}, {"calibrationLimitS", &GuidingTexts::calibrationLimitS},
 };
 
 QString tick(bool on) { return on ? QStringLiteral("true") : QStringLiteral("false"); }
@@ -57,7 +58,7 @@ GuidingTexts guidingTexts(const GuidingSettings &s)
     return {s.algorithm,          QString::number(s.aggressiveness), QString::number(s.minMovePx),
             QString::number(s.maxMoveMs), tick(s.pulse),             tick(s.dither),
             QString::number(s.ditherPx),  QString::number(s.settlePx), QString::number(s.settleSteps),
-            QString::number(s.settleTimeoutS)};
+            QString::number(s.settleTimeoutS), QString::number(s.calibrationPx), QString::number(s.calibrationLimitS)};
 }
 
 std::optional<GuidingProblem> parseGuidingTexts(const GuidingTexts &t, GuidingSettings &out)
@@ -84,6 +85,8 @@ std::optional<GuidingProblem> parseGuidingTexts(const GuidingTexts &t, GuidingSe
         {"settlePx", t.settlePx, s.settlePx, 0, 50, true, "not a number of pixels above 0 up to 50"},
         {"settleSteps", t.settleSteps, steps, 1, 1000, false, "not a whole number of steps from 1 to 1000"},
         {"settleTimeoutS", t.settleTimeoutS, s.settleTimeoutS, 0, 3600, true, "not a number of seconds above 0 up to 3600"},
+        {"calibrationPx", t.calibrationPx, s.calibrationPx, 2, 100, false, "not a number of pixels from 2 to 100"},
+        {"calibrationLimitS", t.calibrationLimitS, s.calibrationLimitS, 1, 3600, false, "not a number of seconds from 1 to 3600"},
     };
     for (const Range &r : ranges) {
         const std::optional<double> v = number(r.text, r.low, r.high, r.lowOpen);

@@ -1,8 +1,8 @@
 #pragma once
 // How the program guides, as orvane.ini [guiding] holds it and the guiding
 // settings window edits it: the way the star is measured, how the two-axis
-// corrections are sized, whether the mount times them (pulses), and dithering
-// between saved frames.
+// corrections are sized, whether the mount times them (pulses), dithering
+// between saved frames, and how far calibration drives the star.
 
 #include <QByteArray>
 #include <QString>
@@ -24,6 +24,8 @@ struct GuidingSettings {
     double settlePx = 0.5;        // pixels: settled within this distance of the new lock position...
     int32_t settleSteps = 3;      // ...for this many guide steps in a row
     double settleTimeoutS = 60;   // seconds: after this the next exposure starts all the same
+    double calibrationPx = 15;    // pixels: calibration drives each letter until the star has moved this far...
+    double calibrationLimitS = 60; // ...or for this many seconds at most
 
     bool operator==(const GuidingSettings &) const = default;
 };
@@ -31,7 +33,7 @@ struct GuidingSettings {
 // One key of [guiding] as text, for the ini file and the window alike.
 struct GuidingTexts {
     QString algorithm, aggressiveness, minMovePx, maxMoveMs, pulse, dither, ditherPx, settlePx, settleSteps,
-        settleTimeoutS;
+        settleTimeoutS, calibrationPx, calibrationLimitS;
 };
 GuidingTexts guidingTexts(const GuidingSettings &settings);
 

@@ -25,6 +25,7 @@ constexpr Box kBoxes[] = {
     {"pulse", "Pulse guiding"},           {"dither", "Dither between frames"},
     {"ditherPx", "Dither by up to (px)"}, {"settlePx", "Settle within (px)"},
     {"settleSteps", "Settle for (steps)"}, {"settleTimeoutS", "Settle time limit (s)"},
+    {"calibrationPx", "Calibrate over (px)"}, {"calibrationLimitS", "Calibration limit (s)"},
 };
 
 QString labelOf(const QString &key)
@@ -74,6 +75,8 @@ GuidingSettingsDialog::GuidingSettingsDialog(GuidingSettings &settings, QString 
     settlePx_ = line("settlePx", "Pixels: settled once the star is this near its new place...");
     settleSteps_ = line("settleSteps", "...for this many guide steps in a row");
     settleTimeout_ = line("settleTimeoutS", "Seconds: after this the next exposure starts all the same");
+    calibrationPx_ = line("calibrationPx", "Pixels: calibration drives each letter until the star has moved this far...");
+    calibrationLimit_ = line("calibrationLimitS", "...or for this many seconds at most");
 
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
@@ -95,6 +98,8 @@ void GuidingSettingsDialog::showSettings()
     settlePx_->setText(t.settlePx);
     settleSteps_->setText(t.settleSteps);
     settleTimeout_->setText(t.settleTimeoutS);
+    calibrationPx_->setText(t.calibrationPx);
+    calibrationLimit_->setText(t.calibrationLimitS);
 }
 
 void GuidingSettingsDialog::accept()
@@ -102,7 +107,8 @@ void GuidingSettingsDialog::accept()
     const auto tick = [](const QCheckBox *box) { return box->isChecked() ? QStringLiteral("true") : QStringLiteral("false"); };
     const GuidingTexts texts{algorithm_->currentText(), aggressiveness_->text(), minMove_->text(), maxMove_->text(),
                              tick(pulse_),              tick(dither_),           ditherPx_->text(), settlePx_->text(),
-                             settleSteps_->text(),      settleTimeout_->text()};
+                             settleSteps_->text(),      settleTimeout_->text(),  calibrationPx_->text(),
+                             calibrationLimit_->text()};
     GuidingSettings chosen = settings_;
     if (const std::optional<GuidingProblem> bad = parseGuidingTexts(texts, chosen)) {
         showMessage(QStringLiteral("\"%1\" holds \"%2\", which is %3; the guiding settings were not changed.")

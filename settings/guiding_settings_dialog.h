@@ -38,7 +38,8 @@ private:
     QComboBox *algorithm_ = nullptr;
     QCheckBox *pulse_ = nullptr, *dither_ = nullptr;
     QLineEdit *aggressiveness_ = nullptr, *minMove_ = nullptr, *maxMove_ = nullptr, *ditherPx_ = nullptr,
-              *settlePx_ = nullptr, *settleSteps_ = nullptr, *settleTimeout_ = nullptr;
+              *settlePx_ = nullptr, *settleSteps_ = nullptr, *settleTimeout_ = nullptr,
+              *calibrationPx_ = nullptr, *calibrationLimit_ = nullptr;
 };
 
 } // namespace orvane

@@ -70,6 +70,7 @@ TEST(CalibrationWindow, CalibratesFromTheGuideMenuAndApplies)
     emit guide->aboutToShow();
     ASSERT_TRUE(calibrate->isEnabled());
 
+    rig.guiding.Options.calibrationPx = 10; // as Guiding settings would set it
     calibrate->trigger();
     auto *calibration = window->findChild<CalibrationWindow *>("calibrationWindow");
     ASSERT_TRUE(calibration && calibration->isVisible());
@@ -77,6 +78,12 @@ TEST(CalibrationWindow, CalibratesFromTheGuideMenuAndApplies)
     EXPECT_FALSE(apply->isEnabled());
     calibration->findChild<QPushButton *>("calibrationStart")->click(); // returns when it has ended
     ASSERT_TRUE(calibration->lastRun().ok()) << calibration->lastRun().failure.toStdString();
+    double westPx = 0; // how far the w letter drove the star
+    for (const CalibrationStep &step : calibration->lastRun().steps)
+        if (step.letter == "w")
+            westPx = std::max(westPx, std::hypot(step.offsetPx.x(), step.offsetPx.y()));
+    EXPECT_GE(westPx, 10.0);
+    EXPECT_LT(westPx, 13.0);
     const QString shown = calibration->findChild<QLabel *>("calibrationResult")->text();
     EXPECT_TRUE(shown.startsWith("Up (+y) s, Down n, Left e, Right (+x) w")) << shown.toStdString();
     EXPECT_EQ(rig.settings.DirUp, "n"); // nothing applied yet

@@ -72,6 +72,8 @@ TEST(GuidingSettings, IniKeysRoundTripAndABadValueKeepsOnlyItsDefault)
     chosen.pulse = chosen.dither = true;
     chosen.ditherPx = 4.5;
     chosen.settleSteps = 5;
+    chosen.calibrationPx = 20;
+    chosen.calibrationLimitS = 90;
     const QByteArray ini = withGuidingSettings("; mine\r\n[window]\r\nguide=true\r\n", chosen);
     EXPECT_TRUE(ini.startsWith("; mine\r\n[window]\r\nguide=true\r\n"));
     QStringList notes;
@@ -88,6 +90,7 @@ TEST(GuidingSettings, IniKeysRoundTripAndABadValueKeepsOnlyItsDefault)
         {"[guiding]\naggressiveness=0\n", "orvane.ini [guiding] aggressiveness: \"0\" is not a number above 0"},
         {"[guiding]\nmaxMoveMs=2.5\n", "orvane.ini [guiding] maxMoveMs: \"2.5\" is not a whole number"},
         {"[guiding]\npulse=yes\n", "orvane.ini [guiding] pulse: \"yes\" is not true or false"},
+        {"[guiding]\ncalibrationPx=1\n", "orvane.ini [guiding] calibrationPx: \"1\" is not a number of pixels from 2"},
     };
     for (const Case &c : cases) {
         notes.clear();
