@@ -1,13 +1,16 @@
 // Makes the pictures of docs/: the main window idle and during a guided
 // exposure, the picture display beside a stretched frame, the Options window
 // (also with a box's tooltip shown), the device and save-directory windows,
-// the guide graph during a guided run, a rehearsal's report.
+// the guide graph during a guided run, a rehearsal's report, the calibration
+// window after a calibration and the guiding settings window.
 // The main window runs on the simulated rig and a simulated clock, so every run
 // gives the same pictures.
+#include "calibration_window.h"
 #include "device_dialog.h"
 #include "directory_dialog.h"
 #include "file_chooser.h"
 #include "guide_graph_window.h"
+#include "guiding_settings_dialog.h"
 #include "main_window.h"
 #include "options_dialog.h"
 #include "picture_display_window.h"
@@ -22,6 +25,7 @@
 #include <QDir>
 #include <QDoubleSpinBox>
 #include <QEventLoop>
+#include <QLayout>
 #include <QTimer>
 #include <QLineEdit>
 #include <QPainter>
@@ -277,6 +281,34 @@ bool rehearsalReport(const QDir &out)
     return !rehearsal->running() && save(*rehearsal, out, "rehearsal-report.png");
 }
 
+// The calibration window after a calibration around the marked guide star.
+bool calibrationWindow(const QDir &out)
+{
+    SimulatedWindow w;
+    if (!w.window->load() || !w.window->rig().TakeFrame())
+        return false;
+    w.state.SaveDir = w.dir.path();
+    const QPointF star = w.simCamera->starField().guideStar() + w.sky.offsetAt(w.clock.now());
+    w.window->sequence().onPictureMouseDown(std::round(star.x()), std::round(star.y()));
+    w.window->findChild<QAction *>("calibrate")->trigger();
+    auto *calibration = w.window->findChild<CalibrationWindow *>("calibrationWindow");
+    if (!calibration)
+        return false;
+    calibration->findChild<QPushButton *>("calibrationStart")->click(); // returns when it has ended
+    calibration->layout()->activate(); // the event loop would lay out the result's lines before the next paint
+    return calibration->lastRun().ok() && save(*calibration, out, "calibration-window.png");
+}
+
+bool guidingSettingsWindow(const QDir &out)
+{
+    SimulatedWindow w;
+    if (!w.window->load())
+        return false;
+    w.window->findChild<QAction *>("guidingSettings")->trigger();
+    auto *dialog = w.window->findChild<GuidingSettingsDialog *>("GuidingSettings");
+    return dialog && save(*dialog, out, "guiding-settings.png");
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -290,7 +322,7 @@ int main(int argc, char **argv)
     const QDir out(QDir(QString::fromLocal8Bit(argv[1])).absolutePath()); // the windows change the working folder
     bool ok = true;
     for (auto make : {idleWindow, guidingWindow, pictureDisplay, optionsPlain, optionsTooltip, deviceWindow,
-                      directoryWindow, guideGraph, rehearsalReport})
+                      directoryWindow, guideGraph, rehearsalReport, calibrationWindow, guidingSettingsWindow})
         ok = make(out) && ok;
     return ok ? 0 : 1;
 }
