@@ -1,7 +1,5 @@
 #include "port_io.h"
 
-#include <cstdio>
-
 namespace orvane {
 
 WinIo::WinIo(Clock &clock, PortDriverFactory realPort)
@@ -84,18 +82,11 @@ void WinIo::fallBackToSimulatedPort(const QString &cause)
         realPort_->close();
     realPort_.reset();
     realPortGivenUp_ = true;
-    const bool newCause = cause != realPortNote_;
     realPortNote_ = cause;
+    // The window tells the cause (at start-up, when a write fails, after a retry);
+    // the port layer itself prints nothing, so a cause is never told twice.
     if (onRealPortChanged)
         onRealPortChanged();
-    if (!newCause)
-        return; // a retry that failed as before says nothing again
-    // One line per cause; the writes go on to the simulated port.
-    const QByteArray line = QStringLiteral("orvane: %1 Camera port writes go to the simulated port.\n")
-                                .arg(cause)
-                                .toLocal8Bit();
-    std::fputs(line.constData(), stderr);
-    std::fflush(stderr);
 }
 
 bool WinIo::ShutdownWinIo()

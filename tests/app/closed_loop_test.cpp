@@ -209,8 +209,9 @@ TEST(ClosedLoop, TheCloudAndTheLeastStarSnrComeFromOrvaneIni)
         QStringList notes;
         EXPECT_EQ(minStarSnrFromIni(ini, notes), c.snr) << c.text.constData();
         EXPECT_EQ(notes.size(), c.notes) << c.text.constData();
-        if (c.notes)
+        if (c.notes) {
             EXPECT_TRUE(notes.front().contains("minStarSnr")) << notes.front().toStdString();
+        }
     }
 
     QFile f(ini);

@@ -137,7 +137,7 @@ const char *const kMessages[] = {
     // printer port
     "%1 The camera lines are simulated.", "%1 The camera lines stay simulated.",
     "%1 The camera lines are simulated from now on.", "The printer port at 0x%1 works now: the camera lines are real.",
-    "orvane: %1 Camera port writes go to the simulated port.", "No printer port driver on this computer.",
+    "No printer port driver on this computer.",
     "Cannot list the printer ports: %1.", "No printer port for address %1 on this computer.",
     "The printer port %1 has no /dev/parport device — is the ppdev kernel module loaded?",
     "Permission denied opening %1 — is your user in the lp group?", "Cannot open the printer port %1: %2.",

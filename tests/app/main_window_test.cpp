@@ -321,8 +321,9 @@ TEST(MainWindow, WithoutAWebcamTheSimulatedCameraStandsInAndTheStatusBarSaysWhat
             rig.camera.addSource(std::make_unique<NamedSource>("Webcam"));
         if (c.simCamera)
             rig.camera.addSource(std::make_unique<NamedSource>("Simulated camera", true));
-        if (rig.camera.deviceCount() > 0)
+        if (rig.camera.deviceCount() > 0) {
             ASSERT_TRUE(rig.camera.setCurrentDevice(0).ok());
+        }
         ASSERT_TRUE(rig.window->load());
         EXPECT_EQ(rig.messages, c.messages);
         EXPECT_FALSE(rig.messageWhileVisible.contains(false));
@@ -406,8 +407,9 @@ TEST(MainWindow, MenusHaveTheirMnemonicsAndFileHasItsShortcuts)
         EXPECT_FALSE(seen.contains(mnemonic)) << a->text().toStdString();
         seen << mnemonic;
         for (const auto &[title, key] : keys)
-            if (a->text().remove(u'&') == QLatin1String(title))
+            if (a->text().remove(u'&') == QLatin1String(title)) {
                 EXPECT_EQ(mnemonic, key) << title;
+            }
     }
     EXPECT_EQ(rig.window->findChild<QAction *>("Save")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_S));
     EXPECT_EQ(rig.window->findChild<QAction *>("Load")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_O));

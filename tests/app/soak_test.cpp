@@ -49,13 +49,15 @@ int64_t residentBytes()
 std::vector<int64_t> exposureLengths(const std::vector<PortWrite> &writes, const Settings &s)
 {
     std::vector<int64_t> lengths;
-    std::optional<uint32_t> start;
+    bool started = false;
+    uint32_t startMs = 0;
     for (size_t i = 0; i < writes.size(); ++i) {
-        if (writes[i].value == s.ExposureState && i > 0 && writes[i - 1].value == s.GetImageState)
-            start = writes[i].atMs;
-        else if (writes[i].value == s.AmpOnState) {
-            lengths.push_back(start ? int64_t(uint32_t(writes[i].atMs - *start)) : -1);
-            start.reset();
+        if (writes[i].value == s.ExposureState && i > 0 && writes[i - 1].value == s.GetImageState) {
+            started = true;
+            startMs = writes[i].atMs;
+        } else if (writes[i].value == s.AmpOnState) {
+            lengths.push_back(started ? int64_t(uint32_t(writes[i].atMs - startMs)) : -1);
+            started = false;
         }
     }
     return lengths;

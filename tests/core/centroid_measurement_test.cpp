@@ -98,8 +98,9 @@ TEST(CentroidMeasurement, FollowsAStarAcrossTheBoxEdgeWhileItStaysInTheBox)
         sky.star(c.starX, 30.0, 70);
         const StarMeasurement m = measureCentroid(sky.view(3), 40, 30, 30, 6);
         EXPECT_EQ(m.found, c.found) << c.starX;
-        if (c.found)
+        if (c.found) {
             EXPECT_NEAR(m.driftX, c.starX - 40, 0.1) << "the disc reaches past the box edge";
+        }
     }
 }
 

@@ -9,7 +9,7 @@ namespace {
 GuideStep moved(double dx, double dy, int dirX, int dirY, const char *letter, double moveMs)
 {
     return {.timeMs = 0, .frameNumber = 1, .dxPx = dx, .dyPx = dy, .starFound = true, .snr = 12.345,
-            .dirX = int16_t(dirX), .dirY = int16_t(dirY), .direction = letter, .moveMs = moveMs};
+            .dirX = int16_t(dirX), .dirY = int16_t(dirY), .direction = letter, .moveMs = moveMs, .directionX = {}, .directionY = {}};
 }
 
 TEST(GuideLogLines, RowsPutEachMoveUnderTheMountAxisItsLettersDrive)

@@ -315,8 +315,9 @@ TEST_F(OptionsDialogTest, DirectionTextsTheFileOrTheMountCannotTakeAreRefused)
         EXPECT_EQ(settings, original) << n;
         ASSERT_EQ(messages.size(), 1) << n;
         EXPECT_EQ(dialog->focusWidget(), box(n)) << n;
-        if (n == 5 && text.startsWith(u'w'))
+        if (n == 5 && text.startsWith(u'w')) {
             EXPECT_TRUE(messages[0].contains("Right")) << messages[0].toStdString();
+        }
         setBox(n, original.DirUp);
     }
     EXPECT_EQ(messages[0], "Right (right of the direction cross): it holds the character 0xe9. A direction text "
@@ -358,8 +359,9 @@ TEST_F(OptionsDialogTest, EveryBoxExplainsItselfWithItsUnit)
     for (const auto &[n, unit] : units) {
         EXPECT_TRUE(box(n)->toolTip().contains(QLatin1String(unit))) << n << ": " << box(n)->toolTip().toStdString();
         const SettingsField &field = fieldInBox(n);
-        if (field.labelObject)
+        if (field.labelObject) {
             EXPECT_EQ(dialog->findChild<QLabel *>(field.labelObject)->toolTip(), box(n)->toolTip()) << n;
+        }
     }
 }
 
