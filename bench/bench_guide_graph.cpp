@@ -139,8 +139,8 @@ int main(int argc, char **argv)
     bench::tableRow("guided 20 s exposure, CPU, guide graph shown", format("%.2f%% of wall time", with.cpuPercent),
                     format("no graph %.2f%%", without.cpuPercent), "within 0.5 points of no graph");
     bench::tableRow("guide graph: one step added and painted, 5 min shown",
-                    format("%.2f ms mean, %.2f ms worst", step5.meanMs, step5.worstMs), "-", "under 2 ms");
+                    format("%.2f ms mean, %.2f ms worst", step5.meanMs, step5.worstMs), "-", "under 2 ms, absolute (a guide step every 1000 ms at the least)");
     bench::tableRow("guide graph: one step added and painted, 60 min shown (1000 steps)",
-                    format("%.2f ms mean, %.2f ms worst", step60.meanMs, step60.worstMs), "-", "under 2 ms");
+                    format("%.2f ms mean, %.2f ms worst", step60.meanMs, step60.worstMs), "-", "under 2 ms, absolute (a guide step every 1000 ms at the least)");
     return 0;
 }

@@ -100,9 +100,9 @@ int main(int argc, char **argv)
 
     using bench::format;
     bench::tableRow("CPU while looping 1 s frames", format("%.2f%% of a core (%d frames)", looping.percent(), loop.frames()),
-                    format("idle run %.2f%%", idle.percent()), "under 5% of a core");
+                    format("idle run %.2f%%", idle.percent()), "under 5% of a core, absolute (idle run beside it)");
     bench::tableRow("peak RSS while looping: start / 2 frames / 30 s",
                     format("%ld / %ld / %ld KiB", residentBefore, residentWarm, residentAfter), "-",
-                    "flat after the first frame");
+                    "flat after the first frame, against the start figure");
     return 0;
 }

@@ -8,11 +8,14 @@
 #include "numbers.h"
 #include "serial_devices.h"
 
+#include <QDir>
 #include <QFileInfo>
+#include <QRegularExpression>
 
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <optional>
 
 namespace orvane {
 
@@ -88,12 +91,43 @@ QStringList frameNames(const FrameFormat &format, const QString &saveDir, const 
     return names;
 }
 
+// A name is taken by anything there, a link pointing nowhere included: a
+// frame never follows a link in the save folder.
+bool nameTaken(const QString &name)
+{
+    const QFileInfo info(name);
+    return info.exists() || info.isSymLink();
+}
+
 QString takenName(const QStringList &names)
 {
     for (const QString &name : names)
-        if (QFileInfo::exists(name))
+        if (nameTaken(name))
             return name;
     return {};
+}
+
+// The highest frame number of `stem` among the BMP and FITS names in `saveDir`
+// (links and other entries count too), or nothing when there is none.
+std::optional<int64_t> highestFrameIndex(const QString &saveDir, const QString &stem)
+{
+    const QRegularExpression frameName(QStringLiteral("^%1(0-[0-9]|-?[0-9]+)\\.(bmp|fits)$")
+                                           .arg(QRegularExpression::escape(stem)));
+    std::optional<int64_t> highest;
+    const QDir dir(saveDir);
+    for (const QString &entry : dir.entryList(QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot)) {
+        const QRegularExpressionMatch match = frameName.match(entry);
+        if (!match.hasMatch())
+            continue;
+        QString digits = match.captured(1);
+        if (digits.startsWith(QStringLiteral("0-")))
+            digits.remove(0, 1);
+        bool ok = false;
+        const int64_t index = digits.toLongLong(&ok);
+        if (ok && index < std::numeric_limits<int32_t>::max() && (!highest || index > *highest))
+            highest = index;
+    }
+    return highest;
 }
 
 QString fileNames(const QStringList &paths)
@@ -139,7 +173,7 @@ Result Rig::saveFits(const QString &path, int64_t index)
         return failure(bytes.error());
     if (QFileInfo(path).isDir())
         return failure(QStringLiteral("a folder of that name is in the way"));
-    if (Result written = writeWholeFile(path, bytes.value()); !written)
+    if (Result written = writeWholeFile(path, bytes.value(), FileLinks::Refuse); !written)
         return failure(written.error());
     return Result::success();
 }
@@ -207,20 +241,29 @@ Result Rig::SaveImageFrame(bool frameDelivered)
     }
 
     // A frame never replaces a file that is there (last night's Image001.bmp,
-    // or its .fits): it takes the next number free under every name it is
-    // written under, and the Index box moves on so the frames after it follow.
+    // or its .fits) nor follows a link: the series goes on after the highest
+    // number of this stem in the folder (not in a gap among last night's
+    // frames), free under every name it is written under, and the Index box
+    // moves on so that it shows the offset the numbering now uses.
     if (const QString taken = takenName(names); !taken.isEmpty()) {
+        if (const auto highest = highestFrameIndex(c_.sequence.SaveDir, c_.panel.fileStem()); highest && *highest >= index)
+            names = namesAt(index = *highest + 1);
         while (!takenName(names).isEmpty())
             names = namesAt(++index);
         c_.panel.setFirstIndex(QString::number(index - (int64_t(c_.sequence.FrameNumber) - 1)));
-        c_.panel.notify(QStringLiteral("%1 is there already; this frame is saved as %2 and the numbering goes on from there.")
-                            .arg(QFileInfo(taken).fileName(), fileNames(names)));
+        const QString told = QFileInfo(taken).isSymLink()
+                                 ? QStringLiteral("%1 is a symbolic link, left alone; this frame is saved as %2 and the "
+                                                  "numbering goes on from there.")
+                                 : QStringLiteral("%1 is there already; this frame is saved as %2 and the numbering goes on "
+                                                  "from there.");
+        c_.panel.notify(told.arg(QFileInfo(taken).fileName(), fileNames(names)));
     }
 
     c_.panel.showActivity(QStringLiteral("saving %1").arg(fileNames(names)));
     QStringList problems, saved;
     for (const QString &path : names) {
-        const Result written = path.endsWith(QStringLiteral(".fits")) ? saveFits(path, index) : c_.picture.savePicture(path);
+        const Result written = path.endsWith(QStringLiteral(".fits")) ? saveFits(path, index)
+                                                                     : c_.picture.savePicture(path, FileLinks::Refuse);
         if (written)
             saved << path;
         else

@@ -1,11 +1,15 @@
 #include "guide_log.h"
 
+#include "file_rewrite.h"
 #include "projected_moves.h"
 #include "serial_devices.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QSettings>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace orvane {
 
@@ -81,7 +85,7 @@ void GuideLog::fail(const QString &cause)
 bool GuideLog::open(const QDateTime &now)
 {
     const QString dir = folder();
-    if (file_.isOpen() && QFileInfo(file_.fileName()).absolutePath() == QFileInfo(dir).absoluteFilePath())
+    if (file_.isOpen() && openFolder_ == QFileInfo(dir).absoluteFilePath())
         return true;
     file_.close();
     if (!QDir().mkpath(dir)) {
@@ -90,17 +94,26 @@ bool GuideLog::open(const QDateTime &now)
     }
     // Tonight's file is the newest one begun since last noon; else a new one.
     QString name = guideLogFileName(now);
-    const QStringList logs = QDir(dir).entryList({QStringLiteral("guide_log-*.txt")}, QDir::Files, QDir::Name);
+    const QStringList logs = QDir(dir).entryList({QStringLiteral("guide_log-*.txt")}, QDir::Files | QDir::System, QDir::Name);
     for (auto it = logs.rbegin(); it != logs.rend(); ++it)
         if (const auto begun = guideLogFileTime(*it); begun && sameNight(*begun, now)) {
             name = *it;
             break;
         }
-    file_.setFileName(QDir(dir).filePath(name));
-    if (!file_.open(QIODevice::WriteOnly | QIODevice::Append)) {
+    // A link or a pipe under tonight's name is told and left alone.
+    const QString path = QDir(dir).filePath(name);
+    const ResultOf<int> fd = openPlainFile(path, O_WRONLY | O_APPEND | O_CREAT);
+    if (!fd) {
+        fail(QStringLiteral("%1: %2").arg(name, fd.error()));
+        return false;
+    }
+    if (!file_.open(fd.value(), QIODevice::WriteOnly | QIODevice::Append, QFileDevice::AutoCloseHandle)) {
+        ::close(fd.value());
         fail(file_.errorString());
         return false;
     }
+    openFolder_ = QFileInfo(dir).absoluteFilePath();
+    filePath_ = path;
     return file_.size() > 0 || write(guideLogOpening(QStringLiteral("Orvane version " ORVANE_VERSION), now));
 }
 
@@ -153,9 +166,15 @@ void GuideLog::writeCalibration(const QStringList &lines)
 
 Result appendFrameRecord(const QString &saveDir, const FrameRow &row)
 {
-    QFile file(QDir(saveDir).filePath(QStringLiteral("frames.csv")));
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
+    // A link or a pipe named frames.csv is told and left alone, never waited on.
+    const ResultOf<int> fd = openPlainFile(QDir(saveDir).filePath(QStringLiteral("frames.csv")), O_WRONLY | O_APPEND | O_CREAT);
+    if (!fd)
+        return Result::failure(fd.error());
+    QFile file;
+    if (!file.open(fd.value(), QIODevice::WriteOnly | QIODevice::Append, QFileDevice::AutoCloseHandle)) {
+        ::close(fd.value());
         return Result::failure(file.errorString());
+    }
     QStringList lines;
     if (file.size() == 0)
         lines << framesCsvHeader();

@@ -34,7 +34,7 @@ public:
     void writeCalibration(const QStringList &lines);
 
     QString folder() const;                        // where tonight's log goes now
-    QString filePath() const { return file_.fileName(); } // empty until a run was logged
+    QString filePath() const { return filePath_; } // empty until a run was logged
 
 private:
     // Finds tonight's file in the folder (or begins one) and opens it to append.
@@ -46,7 +46,9 @@ private:
 
     RigContext c_;
     GuideLogOptions options_;
-    QFile file_;
+    QFile file_;           // opened on a descriptor, so it knows no name of its own
+    QString filePath_;     // the file it writes
+    QString openFolder_;   // the folder file_ was opened in
     bool inRun_ = false;
     uint32_t beganMs_ = 0; // clock ms of Guiding Begins
     int steps_ = 0;        // guide steps of the run so far

@@ -2,11 +2,13 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
+#include <atomic>
 #include <cerrno>
 #include <cstring>
+#include <set>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -14,79 +16,220 @@ namespace orvane {
 
 namespace {
 
-QString shortWrite(const QFileDevice &file, qint64 written, qint64 wanted)
+QString systemCause(int error) { return QString::fromLocal8Bit(strerror(error)); }
+
+QString shortWrite(qint64 written, qint64 wanted)
 {
-    // A short write (file size limit, full disk) sets no error of its own.
-    if (file.error() != QFileDevice::NoError)
-        return file.errorString();
-    return QStringLiteral("only %1 of %2 bytes could be written; the disk may be full")
-        .arg(qMax<qint64>(written, 0))
-        .arg(wanted);
+    return QStringLiteral("only %1 of %2 bytes could be written; the disk may be full").arg(qMax<qint64>(written, 0)).arg(wanted);
 }
 
-Result replaceByRename(const QString &path, const QByteArray &bytes)
+// Writes all of `bytes` at the descriptor's offset; the cause of a failure, or empty.
+QString writeAllTo(int fd, const QByteArray &bytes)
 {
-    QSaveFile file(path); // keeps the permissions of a file it replaces
-    if (!file.open(QIODevice::WriteOnly))
-        return Result::failure(file.errorString());
-    if (const qint64 written = file.write(bytes); written != bytes.size()) {
-        const QString cause = shortWrite(file, written, bytes.size());
-        file.cancelWriting();
-        return Result::failure(cause);
+    qint64 done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return errno == ENOSPC || errno == EFBIG || errno == EDQUOT ? shortWrite(done, bytes.size()) : systemCause(errno);
+        if (n == 0)
+            return shortWrite(done, bytes.size());
+        done += n;
     }
-    if (!file.commit())
-        return Result::failure(file.errorString());
-    return Result::success();
+    return {};
 }
 
-// Writes `bytes` from the start of the open file, cuts it there and flushes it
-// to the disk; the cause of a failure, or empty.
-QString overwrite(QFile &file, const QByteArray &bytes)
+// Writes `bytes` from the start of the file, cuts it there and flushes it to
+// the disk; the cause of a failure, or empty.
+QString overwrite(int fd, const QByteArray &bytes)
 {
-    if (!file.seek(0))
-        return file.errorString();
-    if (const qint64 written = file.write(bytes); written != bytes.size())
-        return shortWrite(file, written, bytes.size());
-    if (!file.flush() || !file.resize(bytes.size()))
-        return file.errorString();
-    if (::fsync(file.handle()) != 0)
-        return QString::fromLocal8Bit(strerror(errno));
+    if (::lseek(fd, 0, SEEK_SET) != 0)
+        return systemCause(errno);
+    if (QString cause = writeAllTo(fd, bytes); !cause.isEmpty())
+        return cause;
+    if (::ftruncate(fd, bytes.size()) != 0 || ::fsync(fd) != 0)
+        return systemCause(errno);
     return {};
 }
 
 Result writeInPlace(const QString &path, const QByteArray &bytes)
 {
     QFile file(path);
-    if (!file.open(QIODevice::ReadWrite | QIODevice::Unbuffered))
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
         return Result::failure(file.errorString());
     const QByteArray old = file.readAll();
     if (file.error() != QFileDevice::NoError)
         return Result::failure(file.errorString());
-    const QString cause = overwrite(file, bytes);
-    if (cause.isEmpty())
-        return Result::success();
-    file.unsetError();
-    if (overwrite(file, old).isEmpty())
-        return Result::failure(cause + QStringLiteral("; the file holds its old content again"));
-    return Result::failure(cause + QStringLiteral("; its old content could not be put back either, so it is cut"));
+    file.close();
+    const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+    if (fd < 0)
+        return Result::failure(systemCause(errno));
+    const QString cause = overwrite(fd, bytes);
+    Result result = Result::success();
+    if (!cause.isEmpty())
+        result = Result::failure(cause + (overwrite(fd, old).isEmpty()
+                                              ? QStringLiteral("; the file holds its old content again")
+                                              : QStringLiteral("; its old content could not be put back either, so it is cut")));
+    ::close(fd);
+    return result;
+}
+
+QByteArray tempNameBeside(const QString &path)
+{
+    static std::atomic<unsigned> counter{0};
+    const QFileInfo info(path);
+    return QFile::encodeName(info.absolutePath() + QStringLiteral("/.%1.%2-%3.new")
+                                                        .arg(info.fileName())
+                                                        .arg(::getpid())
+                                                        .arg(counter.fetch_add(1)));
+}
+
+bool syncFolder(const QByteArray &folder)
+{
+    const int fd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const bool ok = ::fsync(fd) == 0 || errno == EINVAL; // some file systems cannot flush a folder
+    ::close(fd);
+    return ok;
 }
 
 } // namespace
 
-Result writeWholeFile(const QString &path, const QByteArray &bytes)
-{
-    const QFileInfo info(path);
-    if (!info.exists())
-        return replaceByRename(path, bytes);
-    if (!info.isFile())
-        return Result::failure(QStringLiteral("it is not a plain file, so it was left alone"));
+FileRewriteBatch::~FileRewriteBatch() { discard(); }
 
-    const QString target = info.canonicalFilePath();
-    const QByteArray folder = QFile::encodeName(QFileInfo(target).absolutePath());
+void FileRewriteBatch::discard()
+{
+    for (const Staged &s : staged_) {
+        if (s.fd >= 0)
+            ::close(s.fd);
+        ::unlink(s.temp.constData());
+    }
+    staged_.clear();
+}
+
+Result FileRewriteBatch::add(const QString &path, const QByteArray &bytes)
+{
+    const QByteArray name = QFile::encodeName(path);
     struct stat st {};
-    const bool inPlace = ::stat(QFile::encodeName(target).constData(), &st) != 0 || st.st_nlink > 1
-                         || st.st_uid != ::geteuid() || ::access(folder.constData(), W_OK | X_OK) != 0;
-    return inPlace ? writeInPlace(target, bytes) : replaceByRename(target, bytes);
+    QString target = path;
+    bool replacing = false;
+    if (::lstat(name.constData(), &st) == 0) {
+        if (S_ISLNK(st.st_mode)) {
+            if (links_ == FileLinks::Refuse)
+                return Result::failure(QStringLiteral("it is a symbolic link, so it was left alone"));
+            const QFileInfo info(path);
+            if (info.exists() && !info.isFile())
+                return Result::failure(QStringLiteral("it is not a plain file, so it was left alone"));
+            if (info.exists()) {
+                target = info.canonicalFilePath();
+                if (::stat(QFile::encodeName(target).constData(), &st) != 0)
+                    return Result::failure(systemCause(errno));
+                replacing = true;
+            } else {
+                target = info.symLinkTarget(); // a dangling link chosen by the user: its target is made
+            }
+        } else if (!S_ISREG(st.st_mode)) {
+            return Result::failure(QStringLiteral("it is not a plain file, so it was left alone"));
+        } else {
+            replacing = true;
+        }
+    }
+    const QByteArray folder = QFile::encodeName(QFileInfo(target).absolutePath());
+    if (replacing && (st.st_nlink > 1 || st.st_uid != ::geteuid() || ::access(folder.constData(), W_OK | X_OK) != 0))
+        return writeInPlace(target, bytes);
+
+    Staged staged{target, tempNameBeside(target), -1};
+    staged.fd = ::open(staged.temp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
+    if (staged.fd < 0)
+        return Result::failure(systemCause(errno));
+    QString cause = writeAllTo(staged.fd, bytes);
+    if (cause.isEmpty() && replacing && ::fchmod(staged.fd, st.st_mode & 07777) != 0)
+        cause = systemCause(errno);
+    if (!cause.isEmpty()) {
+        ::close(staged.fd);
+        ::unlink(staged.temp.constData());
+        return Result::failure(cause);
+    }
+    staged_.push_back(std::move(staged));
+    return Result::success();
+}
+
+Result FileRewriteBatch::commit()
+{
+    const auto failed = [this](const Staged &s, const QString &cause) {
+        const QString sentence = QStringLiteral("%1: %2").arg(s.path, cause);
+        discard();
+        return Result::failure(sentence);
+    };
+    // Every file's data on the disk first, so that no rename can stand for a
+    // file whose bytes are not there yet.
+    for (Staged &s : staged_) {
+        if (::fsync(s.fd) != 0)
+            return failed(s, systemCause(errno));
+        ::close(s.fd);
+        s.fd = -1;
+    }
+    std::set<QByteArray> folders;
+    for (size_t i = 0; i < staged_.size(); ++i) {
+        const Staged &s = staged_[i];
+        if (::rename(s.temp.constData(), QFile::encodeName(s.path).constData()) != 0) {
+            const QString cause = systemCause(errno);
+            staged_.erase(staged_.begin(), staged_.begin() + qsizetype(i)); // those are in place already
+            return failed(s, cause);
+        }
+        folders.insert(QFile::encodeName(QFileInfo(s.path).absolutePath()));
+    }
+    staged_.clear();
+    for (const QByteArray &folder : folders)
+        if (!syncFolder(folder))
+            return Result::failure(QStringLiteral("%1: the folder could not be flushed to the disk (%2)")
+                                       .arg(QFile::decodeName(folder), systemCause(errno)));
+    return Result::success();
+}
+
+Result writeWholeFile(const QString &path, const QByteArray &bytes, FileLinks links)
+{
+    FileRewriteBatch batch(links);
+    if (Result added = batch.add(path, bytes); !added)
+        return added;
+    if (Result committed = batch.commit(); !committed) {
+        // The cause alone: the caller's sentence names the file.
+        const QString prefix = path + QStringLiteral(": ");
+        QString cause = committed.error();
+        for (const QString &name : {prefix, QFileInfo(path).canonicalFilePath() + QStringLiteral(": ")})
+            if (cause.startsWith(name))
+                cause = cause.mid(name.size());
+        return Result::failure(cause);
+    }
+    return Result::success();
+}
+
+ResultOf<int> openPlainFile(const QString &path, int flags)
+{
+    // Looked at first, so that a pipe without a reader is named for what it is;
+    // the open itself then neither follows a link nor waits.
+    struct stat seen {};
+    if (::lstat(QFile::encodeName(path).constData(), &seen) == 0) {
+        if (S_ISLNK(seen.st_mode))
+            return ResultOf<int>::failure(QStringLiteral("it is a symbolic link, so it was left alone"));
+        if (!S_ISREG(seen.st_mode))
+            return ResultOf<int>::failure(QStringLiteral("it is not a plain file, so it was left alone"));
+    }
+    const int fd = ::open(QFile::encodeName(path).constData(), flags | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        if (errno == ELOOP)
+            return ResultOf<int>::failure(QStringLiteral("it is a symbolic link, so it was left alone"));
+        return ResultOf<int>::failure(systemCause(errno));
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return ResultOf<int>::failure(QStringLiteral("it is not a plain file, so it was left alone"));
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    return fd;
 }
 
 } // namespace orvane

@@ -8,6 +8,8 @@
 
 #include <cstring>
 
+#include <fcntl.h>
+
 namespace orvane {
 
 namespace {
@@ -97,8 +99,11 @@ Result DeinterlaceBatch::run(const DeinterlaceSelection &selection)
         return Result::failure(QStringLiteral("The files were not deinterlaced: the picture area is in use by %1.").arg(user));
 
     const Reservation hold(area_, kHolder);
+    FileRewriteBatch rewrites;
     if (count == 1) {
-        if (Result r = processOne(selection.paths.front(), true); !r)
+        if (Result r = processOne(selection.paths.front(), true, rewrites); !r)
+            return r;
+        if (Result r = commitRewrites(rewrites, selection.paths.front()); !r)
             return r;
         setStatus_(QStringLiteral("Ready"));
         pump_.processEvents();
@@ -107,12 +112,48 @@ Result DeinterlaceBatch::run(const DeinterlaceSelection &selection)
     for (qsizetype i = 1; i <= count; ++i) {
         setStatus_(QStringLiteral("File ") + numberText(int64_t(i)) + u'/' + numberText(int64_t(count)));
         pump_.processEvents();
-        if (Result r = processOne(selection.paths.at(i - 1), false); !r)
+        const QString &path = selection.paths.at(i - 1);
+        if (Result r = processOne(path, false, rewrites); !r) {
+            // The files before it are rewritten all the same.
+            if (Result committed = commitRewrites(rewrites, path); !committed)
+                return committed;
             return r;
+        }
+        if (rewrites.pending() >= kFilesPerCommit)
+            if (Result r = commitRewrites(rewrites, path); !r)
+                return r;
         pump_.processEvents();
     }
+    if (Result r = commitRewrites(rewrites, selection.paths.back()); !r)
+        return r;
     setStatus_(QStringLiteral("Ready"));
     return Result::success();
+}
+
+Result DeinterlaceBatch::commitRewrites(FileRewriteBatch &rewrites, const QString &current)
+{
+    if (Result committed = rewrites.commit(); !committed) {
+        setStatus_(QStringLiteral("Stopped at ") + current);
+        return Result::failure(QStringLiteral("Cannot save the picture %1. The files before it in this part of the "
+                                              "batch keep their old content.").arg(committed.error()));
+    }
+    return Result::success();
+}
+
+QString DeinterlaceBatch::unwritableFormProblem(const QString &path)
+{
+    // Opened without waiting: a pipe under a picture's name is refused by the load.
+    const ResultOf<int> fd = openPlainFile(path, O_RDONLY);
+    if (!fd)
+        return {};
+    QFile file;
+    if (!file.open(fd.value(), QIODevice::ReadOnly, QFileDevice::AutoCloseHandle))
+        return {};
+    const QByteArray start = file.read(16);
+    if (start.startsWith("BM") || looksLikeFits(start))
+        return {};
+    return QStringLiteral("Cannot deinterlace %1: it is neither a BMP nor a FITS picture, the forms this tool "
+                          "writes back, so it was left as it is.").arg(path);
 }
 
 void DeinterlaceFitsRows(FitsImage &image)
@@ -126,24 +167,28 @@ void DeinterlaceFitsRows(FitsImage &image)
             }
 }
 
-Result DeinterlaceBatch::processOne(const QString &path, bool single)
+Result DeinterlaceBatch::processOne(const QString &path, bool single, FileRewriteBatch &rewrites)
 {
     const auto stopped = [&](const Result &failure) {
         setStatus_(QStringLiteral("Stopped at ") + path);
         return failure;
     };
+    if (const QString problem = unwritableFormProblem(path); !problem.isEmpty())
+        return stopped(Result::failure(problem));
     if (Result loaded = area_.loadPicture(path); !loaded)
         return stopped(loaded);
     if (isFitsFile(path))
-        return processFits(path, single);
+        return processFits(path, single, rewrites);
     if (single)
         setStatus_(QStringLiteral("Deinterlacing"));
     pump_.processEvents();
     DeinterlaceRows(area_);
     area_.refresh();
     area_.surfaceToPicture();
-    if (Result saved = area_.savePicture(path); !saved)
-        return stopped(saved);
+    if (QFileInfo(path).isDir())
+        return stopped(Result::failure(QStringLiteral("Cannot save the picture %1: a folder of that name is in the way.").arg(path)));
+    if (Result staged = rewrites.add(path, area_.pictureAsBmp()); !staged)
+        return stopped(Result::failure(QStringLiteral("Cannot save the picture %1: %2.").arg(path, staged.error())));
     return Result::success();
 }
 
@@ -157,7 +202,7 @@ bool DeinterlaceBatch::isFitsFile(const QString &path)
     return file.open(QIODevice::ReadOnly) && looksLikeFits(file.read(16));
 }
 
-Result DeinterlaceBatch::processFits(const QString &path, bool single)
+Result DeinterlaceBatch::processFits(const QString &path, bool single, FileRewriteBatch &rewrites)
 {
     // The picture area shows the file, as for a BMP; the rows are filled in the
     // file's own pixels, all their bits kept, and the file keeps its header.
@@ -179,7 +224,7 @@ Result DeinterlaceBatch::processFits(const QString &path, bool single)
         image.value(), {QStringLiteral("Deinterlaced: rows 4k+2 and 4k+3 copied from rows 4k+1 and 4k+4")});
     if (!bytes)
         return stopped(bytes.error());
-    if (Result written = writeWholeFile(path, bytes.value()); !written)
+    if (Result written = rewrites.add(path, bytes.value()); !written)
         return stopped(written.error());
     area_.setPicture(fitsDisplayImage(image.value()));
     return Result::success();

@@ -4,6 +4,7 @@
 // that rewrites each chosen file in place.
 
 #include "event_pump.h"
+#include "file_rewrite.h"
 #include "fits_file.h"
 #include "picture_area.h"
 #include "result.h"
@@ -45,13 +46,18 @@ QString joinPath(const QString &directory, const QString &name);
 
 // One press of "Deinterlace" after the dialog: every file in turn is loaded into
 // the picture area, filled, made the area's picture and saved back over itself
-// (a BMP whatever its extension; never half written, keeping its permissions
-// and hard links: PictureArea::savePicture). A FITS file is filled in its own
-// pixels, at its own depth, and written back as FITS under its own header.
+// as a 24-bit BMP. A FITS file is filled in its own pixels, at its own depth,
+// and written back as FITS under its own header. Only BMP and FITS files are
+// taken (by their content): anything else stops the batch, named, before it
+// is touched. The new files are written beside the
+// old ones as the batch goes and made durable together (FileRewriteBatch:
+// never half written, keeping permissions and hard links), up to
+// kFilesPerCommit at a time.
 // The batch yields to the event loop between its steps, never inside the fill.
 class DeinterlaceBatch {
 public:
     static inline const QString kHolder = QStringLiteral("the deinterlace tool");
+    static constexpr size_t kFilesPerCommit = 64; // files written before they are made durable together
 
     using StatusFunction = std::function<void(const QString &)>;
     DeinterlaceBatch(PictureArea &area, EventPump &pump, StatusFunction setStatus);
@@ -63,8 +69,11 @@ public:
     Result run(const DeinterlaceSelection &selection);
 
 private:
-    Result processOne(const QString &path, bool single);
-    Result processFits(const QString &path, bool single);
+    Result processOne(const QString &path, bool single, FileRewriteBatch &rewrites);
+    Result processFits(const QString &path, bool single, FileRewriteBatch &rewrites);
+    Result commitRewrites(FileRewriteBatch &rewrites, const QString &current);
+    // The refusal of a file in a form the tool cannot write back, or empty.
+    static QString unwritableFormProblem(const QString &path);
     static bool isFitsFile(const QString &path);
 
     PictureArea &area_;

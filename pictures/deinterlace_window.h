@@ -20,7 +20,8 @@ namespace orvane {
 class DeinterlaceWindow : public QWidget {
     Q_OBJECT
 public:
-    static inline const QString kFilter = QStringLiteral("All Files (*)");
+    // Only the forms the batch writes back.
+    static inline const QString kFilter = QStringLiteral("BMP and FITS pictures (*.bmp *.fits *.fit *.fts)");
 
     DeinterlaceWindow(PictureArea &area, EventPump &pump, FileChooser &chooser, QWidget *parent = nullptr,
                       MessageFunction message = messageBox());

@@ -2,8 +2,10 @@
 
 #include "message_box.h"
 
+#include <QCoreApplication>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QTimer>
 
 namespace orvane {
 
@@ -17,8 +19,15 @@ QFileDialog *newDialog(QWidget *parent, QFileDialog::FileMode mode, const QStrin
     dialog->setAcceptMode(QFileDialog::AcceptOpen);
     dialog->setFileMode(mode);
     dialog->setNameFilter(filter);
-    QObject::connect(dialog, &QDialog::finished, dialog, [dialog, finished](int result) {
-        finished(result == QDialog::Accepted ? dialog->selectedFiles() : QStringList());
+    // `finished` comes while the dialog still handles the key or the click that
+    // closed it (its completer's event filter is on the stack). The choice is
+    // taken now and handed on once that event has returned: what the caller does
+    // with it (a batch that pumps events, in which the closed dialog is deleted)
+    // then never pulls the dialog away under Qt's own handling.
+    QObject *context = parent ? static_cast<QObject *>(parent) : QCoreApplication::instance();
+    QObject::connect(dialog, &QDialog::finished, dialog, [dialog, context, finished](int result) {
+        const QStringList files = result == QDialog::Accepted ? dialog->selectedFiles() : QStringList();
+        QTimer::singleShot(0, context, [finished, files] { finished(files); });
     });
     return dialog;
 }

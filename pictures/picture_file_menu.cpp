@@ -38,9 +38,25 @@ void PictureFileMenu::load(QWidget *parent)
     }));
 }
 
+PictureFileMenu::SaveForm PictureFileMenu::formOfName(const QString &name)
+{
+    const QString suffix = QFileInfo(name).suffix().toLower();
+    if (suffix == QLatin1String("bmp"))
+        return SaveForm::Bmp;
+    if (suffix == QLatin1String("fits") || suffix == QLatin1String("fit") || suffix == QLatin1String("fts"))
+        return SaveForm::Fits;
+    return SaveForm::None;
+}
+
 void PictureFileMenu::save(QWidget *parent)
 {
     chooser_.chooseSaveFile(parent, kFilter, lastName_, remembering([this, parent](const QString &name) {
+        if (formOfName(name) == SaveForm::None) {
+            message_(parent, QStringLiteral("%1 was not saved: a picture is saved as BMP under a name ending in .bmp, "
+                                            "or as FITS under a name ending in .fits, .fit or .fts.")
+                                 .arg(name));
+            return;
+        }
         if (!QFileInfo::exists(name)) {
             write(parent, name);
             return;
@@ -54,7 +70,8 @@ void PictureFileMenu::save(QWidget *parent)
 
 void PictureFileMenu::write(QWidget *parent, const QString &name)
 {
-    if (const Result saved = area_.savePicture(name); !saved)
+    const Result saved = formOfName(name) == SaveForm::Fits ? area_.savePictureAsFits(name) : area_.savePicture(name);
+    if (!saved)
         message_(parent, saved.error());
 }
 

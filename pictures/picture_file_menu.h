@@ -27,12 +27,19 @@ public:
     // Refused while another holder works on the area; a cancelled dialog does nothing.
     void load(QWidget *parent);
     // Writes the area's current picture (without the marks drawn on it) to the
-    // chosen name, as typed, once the dialog closes: a 24-bit BMP at the picture's
-    // own size. A file of that name is replaced only when the user says Yes.
+    // chosen name, as typed, once the dialog closes, in the form its ending
+    // names: .bmp a 24-bit BMP at the picture's own size, .fits, .fit or .fts a
+    // FITS file (a FITS file still shown as loaded keeps its own pixels and
+    // header). Any other name is refused with a message naming the forms. A file
+    // of that name is replaced only when the user says Yes.
     void save(QWidget *parent);
 
     // The name the dialog opens on next time (empty at first).
     const QString &lastName() const { return lastName_; }
+
+    enum class SaveForm { None, Bmp, Fits };
+    // The form a name's ending asks for (any case).
+    static SaveForm formOfName(const QString &name);
 
 private:
     // The name chosen in a dialog, or empty when cancelled; it is remembered.

@@ -212,7 +212,10 @@ Result PictureArea::loadPicture(const QString &path)
         const ResultOf<FitsImage> fits = decodeFits(bytes);
         if (!fits)
             return failure(QStringLiteral("it is no FITS picture that can be shown: %1").arg(fits.error()));
-        setPicture(fitsDisplayImage(fits.value()));
+        auto loaded = std::make_shared<FitsImage>(std::move(fits.value()));
+        setPicture(fitsDisplayImage(*loaded));
+        loadedFits_ = std::move(loaded);
+        loadedFitsKey_ = picture_.cacheKey();
         return Result::success();
     }
     if (const qint64 missing = bmpBytesMissing(bytes); missing > 0)
@@ -238,7 +241,12 @@ Result PictureArea::loadPicture(const QString &path)
     return Result::success();
 }
 
-Result PictureArea::savePicture(const QString &path) const
+QByteArray PictureArea::pictureAsBmp() const
+{
+    return encodeBmp24(picture_);
+}
+
+Result PictureArea::savePicture(const QString &path, FileLinks links) const
 {
     const auto failure = [&path](const QString &cause) {
         return Result::failure(QStringLiteral("Cannot save the picture %1: %2.").arg(path, cause));
@@ -255,7 +263,30 @@ Result PictureArea::savePicture(const QString &path) const
 
     // A pipe or a device node under that name (Load refuses them too) is no
     // picture file to replace: it is left as it is.
-    if (Result written = writeWholeFile(path, bytes); !written)
+    if (Result written = writeWholeFile(path, bytes, links); !written)
+        return failure(written.error());
+    return Result::success();
+}
+
+const FitsImage *PictureArea::shownFits() const
+{
+    return loadedFits_ && picture_.cacheKey() == loadedFitsKey_ ? loadedFits_.get() : nullptr;
+}
+
+Result PictureArea::savePictureAsFits(const QString &path) const
+{
+    const auto failure = [&path](const QString &cause) {
+        return Result::failure(QStringLiteral("Cannot save the picture %1: %2.").arg(path, cause));
+    };
+    if (path.isEmpty())
+        return Result::failure(QStringLiteral("Cannot save the picture: no file name was given."));
+    if (QFileInfo(path).isDir())
+        return failure(QStringLiteral("a folder of that name is in the way"));
+    const FitsImage *fits = shownFits();
+    const ResultOf<QByteArray> bytes = fits ? encodeFitsKeepingHeader(*fits, {}) : encodeFits(picture_, false, {});
+    if (!bytes)
+        return failure(bytes.error());
+    if (Result written = writeWholeFile(path, bytes.value()); !written)
         return failure(written.error());
     return Result::success();
 }

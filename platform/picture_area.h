@@ -5,6 +5,7 @@
 // (the guide box) are not part of the current picture until the surface is made
 // the picture. Colours are colour numbers: red + 256 x green + 65536 x blue.
 
+#include "file_rewrite.h"
 #include "result.h"
 
 #include <QImage>
@@ -12,8 +13,11 @@
 #include <QString>
 
 #include <cstdint>
+#include <memory>
 
 namespace orvane {
+
+struct FitsImage;
 
 class PictureArea : public QObject {
     Q_OBJECT
@@ -56,7 +60,18 @@ public:
     // under the name exactly as given, through writeWholeFile: never half
     // written, an old file keeps its permissions and hard links, and a pipe or
     // device under that name is refused and left as it is.
-    Result savePicture(const QString &path) const;
+    // With FileLinks::Refuse a symbolic link under the name is told and left alone.
+    Result savePicture(const QString &path, FileLinks links = FileLinks::Follow) const;
+    // The bytes savePicture writes.
+    QByteArray pictureAsBmp() const;
+    // Writes the current picture as a FITS file, the same way. While the picture
+    // is still the one a FITS file was loaded as, that file's own pixels (all
+    // their bits) and header are written; any other picture becomes three 8-bit
+    // planes.
+    Result savePictureAsFits(const QString &path) const;
+    // The FITS image the current picture was loaded from, or null when the
+    // picture has been replaced since (or came from no FITS file).
+    const FitsImage *shownFits() const;
 
     // One writer at a time for batch work (the deinterlace tool): while reserved,
     // other writers stay out and tell the user why.
@@ -77,6 +92,8 @@ signals:
 
 private:
     QImage picture_;
+    std::shared_ptr<const FitsImage> loadedFits_; // with the picture it was shown as
+    qint64 loadedFitsKey_ = 0;                    // that picture's cacheKey()
     QImage surface_;
     QString holder_;
     bool sequenceWriting_ = false;

@@ -4,10 +4,13 @@
 
 #include "fault_fixture.h"
 #include "guide_log.h"
+#include "test_support.h"
 
 #include <QRegularExpression>
 
 #include <cmath>
+
+#include <sys/stat.h>
 
 using namespace orvane;
 using namespace orvane::test;
@@ -186,6 +189,29 @@ TEST(GuideLog, AFolderOrDiskThatCannotBeWrittenIsToldOnceAndGuidingGoesOn)
         EXPECT_EQ(rig.imageReadouts(), 4);
         EXPECT_TRUE(QFileInfo::exists(QDir(rig.saveDir).filePath("Image004.bmp")));
         EXPECT_GT(rig.tap.deliveredCount(kStopAll), 4); // guided all along
+    }
+}
+
+TEST(GuideLog, ALinkOrAPipeUnderTonightsLogIsToldAndLeftAlone)
+{
+    for (bool pipe : {false, true}) {
+        SCOPED_TRACE(pipe ? "a pipe" : "a link");
+        FaultRig rig(1);
+        const QString folder = QDir(rig.saveDir).filePath("guide-logs");
+        QDir().mkpath(folder);
+        const QString target = QDir(rig.saveDir).filePath("someone else's.txt");
+        ASSERT_TRUE(writeAll(target, "theirs\n"));
+        const QDateTime now = QDateTime::fromMSecsSinceEpoch(rig.clock.utcMs(rig.clock.now()));
+        const QString log = QDir(folder).filePath(guideLogFileName(now));
+        ASSERT_TRUE(pipe ? ::mkfifo(QFile::encodeName(log).constData(), 0600) == 0 : QFile::link(target, log));
+        GuideLog guideLog(rig.rig.context(), GuideLogOptions{});
+        rig.sequence.addGuideObserver(&guideLog);
+        ASSERT_TRUE(rig.run()); // returns: a pipe is never waited on
+        rig.sequence.removeGuideObserver(&guideLog);
+        EXPECT_EQ(readAll(target), "theirs\n");
+        const QString cause = pipe ? "it is not a plain file, so it was left alone" : "it is a symbolic link, so it was left alone";
+        EXPECT_EQ(rig.noticesNaming(cause), 1)
+            << rig.panel.controls.notices.join("\n").toStdString();
     }
 }
 

@@ -11,6 +11,8 @@
 #include <QImage>
 #include <QTemporaryDir>
 
+#include <sys/stat.h>
+
 namespace orvane {
 namespace {
 
@@ -44,17 +46,71 @@ TEST_F(FrameSaverTest, IndexBoxAndFrameNumberGiveThePaddedNames)
 
 TEST_F(FrameSaverTest, AFrameNeverReplacesAFileThatIsThere)
 {
-    // Last night's frames 001 and 003 are there; tonight's run starts at Index 0 again.
+    // Last night's frames 001 and 003 are there; tonight's run starts at Index 0
+    // again and goes on after the highest, never into the gap at 002.
     for (const char *name : {"Image001.bmp", "Image003.bmp"})
         ASSERT_TRUE(test::writeAll(dir.filePath(name), QByteArray("last night ") + name));
     EXPECT_EQ(saveFrames(QStringLiteral("0"), 3),
-              (QStringList{"Image001.bmp", "Image002.bmp", "Image003.bmp", "Image004.bmp", "Image005.bmp"}));
+              (QStringList{"Image001.bmp", "Image003.bmp", "Image004.bmp", "Image005.bmp", "Image006.bmp"}));
     for (const char *name : {"Image001.bmp", "Image003.bmp"})
         EXPECT_EQ(test::readAll(dir.filePath(name)), QByteArray("last night ") + name);
-    EXPECT_EQ(panel.index, "2"); // the numbering goes on from the last frame saved
-    ASSERT_EQ(panel.notices.size(), 2);
-    EXPECT_EQ(panel.notices[0], "Image001.bmp is there already; this frame is saved as Image002.bmp and the "
+    EXPECT_EQ(panel.index, "3"); // the offset the numbering now uses: the next frame is 3 + its number
+    ASSERT_EQ(panel.notices.size(), 1);
+    EXPECT_EQ(panel.notices[0], "Image001.bmp is there already; this frame is saved as Image004.bmp and the "
                                 "numbering goes on from there.");
+}
+
+TEST_F(FrameSaverTest, ASeriesGoesOnAfterItsHighestNumberWhateverGapsItHas)
+{
+    // Last night's 001-010 without 005, another stem's higher numbers and a
+    // FITS of this stem; the highest of this stem under either name counts.
+    for (int i = 1; i <= 10; ++i) {
+        if (i != 5) {
+            ASSERT_TRUE(test::writeAll(dir.filePath(QStringLiteral("Image%1.bmp").arg(i, 3, 10, QLatin1Char('0'))), "old"));
+        }
+    }
+    ASSERT_TRUE(test::writeAll(dir.filePath("Image012.fits"), "old"));
+    ASSERT_TRUE(test::writeAll(dir.filePath("Dark099.bmp"), "old"));
+    ASSERT_TRUE(test::writeAll(dir.filePath("Image777.txt"), "old"));
+    const QStringList names = saveFrames(QStringLiteral("0"), 2);
+    EXPECT_FALSE(names.contains("Image005.bmp"));
+    EXPECT_TRUE(names.contains("Image013.bmp") && names.contains("Image014.bmp")) << names.join(u' ').toStdString();
+    EXPECT_EQ(panel.index, "12");
+}
+
+TEST_F(FrameSaverTest, ALinkUnderAFrameNameIsToldAndLeftAlone)
+{
+    // A link pointing nowhere: saving through it would make the file it names.
+    const QString target = dir.filePath("elsewhere.bmp");
+    ASSERT_TRUE(QFile::link(target, dir.filePath("Image001.bmp")));
+    const QStringList names = saveFrames(QStringLiteral("0"), 1);
+    EXPECT_FALSE(QFileInfo::exists(target));
+    EXPECT_TRUE(QFileInfo(dir.filePath("Image001.bmp")).isSymLink());
+    EXPECT_TRUE(names.contains("Image002.bmp"));
+    ASSERT_EQ(panel.notices.size(), 1);
+    EXPECT_EQ(panel.notices[0], "Image001.bmp is a symbolic link, left alone; this frame is saved as Image002.bmp and "
+                                "the numbering goes on from there.");
+}
+
+TEST_F(FrameSaverTest, FramesCsvThatIsALinkOrAPipeIsToldAndNeverWaitedOn)
+{
+    const QString csv = dir.filePath("frames.csv");
+    const QString target = dir.filePath("target.txt");
+    ASSERT_TRUE(test::writeAll(target, "mine\n"));
+    ASSERT_TRUE(QFile::link(target, csv));
+    saveFrames(QStringLiteral("0"), 1);
+    EXPECT_EQ(test::readAll(target), "mine\n");
+    ASSERT_EQ(panel.notices.size(), 1);
+    EXPECT_EQ(panel.notices[0], "frames.csv in " + dir.path() + " cannot be written: it is a symbolic link, so it was "
+                                "left alone. The frames themselves are saved.");
+
+    ASSERT_TRUE(QFile::remove(csv));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(csv).constData(), 0600), 0);
+    panel.notices.clear();
+    state.FrameNumber = 3; // returns at once: a pipe without a reader would block an open for writing
+    EXPECT_TRUE(rig.SaveImageFrame().ok());
+    ASSERT_EQ(panel.notices.size(), 1);
+    EXPECT_TRUE(panel.notices[0].contains("it is not a plain file, so it was left alone")) << panel.notices[0].toStdString();
 }
 
 TEST_F(FrameSaverTest, NumbersGrowPastThreeDigits)

@@ -3,6 +3,7 @@
 // the status at every step and the hold on the picture area.
 
 #include "deinterlace.h"
+#include "deinterlace_window.h"
 #include "picture_test_support.h"
 #include "test_support.h"
 
@@ -206,8 +207,9 @@ TEST_F(DeinterlaceBatchTest, ThreeFilesShowTheirNumbersAndYieldBetweenSteps)
 
 TEST_F(DeinterlaceBatchTest, OtherExtensionIsWrittenBackAsBmpUnderItsName)
 {
+    // A BMP by its content under another name; a PNG is refused (see below).
     const QImage frame = noisePicture(640, 480, 41);
-    ASSERT_TRUE(frame.save(file("frame.png"), "PNG"));
+    ASSERT_TRUE(frame.save(file("frame.png"), "BMP"));
     ASSERT_TRUE(run({file("frame.png")}).ok());
     const QByteArray bytes = readAll(file("frame.png"));
     EXPECT_EQ(bytes.left(2), "BM");
@@ -294,6 +296,30 @@ TEST_F(DeinterlaceBatchTest, RefusedWhileSomeoneElseHoldsTheArea)
     EXPECT_TRUE(result.error().contains(QStringLiteral("the imaging sequence")));
     EXPECT_EQ(readAll(file("1.bmp")), before);
     EXPECT_EQ(area.holder(), QStringLiteral("the imaging sequence"));
+}
+
+} // namespace
+} // namespace orvane
+
+namespace orvane {
+namespace {
+
+TEST_F(DeinterlaceBatchTest, OnlyFormsTheToolWritesBackAreTakenAndTheRestIsNamed)
+{
+    // A PNG, even named .bmp, would come back as a BMP under its own name.
+    makeFrame(QStringLiteral("1.bmp"), 81);
+    for (const char *name : {"photo.png", "photo.bmp"}) {
+        ASSERT_TRUE(test::noisePicture(640, 480, 82).save(file(name), "PNG"));
+        const QByteArray before = readAll(file(name));
+        const Result result = run({file("1.bmp"), file(name)});
+        ASSERT_FALSE(result.ok()) << name;
+        EXPECT_EQ(result.error(), "Cannot deinterlace " + file(name) +
+                                      ": it is neither a BMP nor a FITS picture, the forms this tool writes back, so it "
+                                      "was left as it is.");
+        EXPECT_EQ(readAll(file(name)), before) << name;
+        EXPECT_EQ(status, QStringLiteral("Stopped at ") + file(name));
+    }
+    EXPECT_EQ(DeinterlaceWindow::kFilter, QStringLiteral("BMP and FITS pictures (*.bmp *.fits *.fit *.fts)"));
 }
 
 } // namespace

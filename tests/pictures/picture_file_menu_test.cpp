@@ -1,6 +1,7 @@
 // File > Load and File > Save: the dialog they share, the name it remembers,
 // cancel, failures told by a message, and Load waiting while the area is held.
 
+#include "fits_file.h"
 #include "picture_file_menu.h"
 #include "picture_test_support.h"
 #include "test_support.h"
@@ -37,7 +38,7 @@ TEST_F(PictureFileMenuTest, LoadThenSaveUnderAnotherNameWritesABmpCopy)
 {
     const QImage loaded = noisePicture(640, 480, 1);
     ASSERT_TRUE(loaded.save(file("in.png"), "PNG"));
-    chooser.singleReplies = {file("in.png"), file("copy")};
+    chooser.singleReplies = {file("in.png"), file("copy.bmp")};
 
     menu.load(nullptr);
     menu.save(nullptr);
@@ -47,10 +48,10 @@ TEST_F(PictureFileMenuTest, LoadThenSaveUnderAnotherNameWritesABmpCopy)
     EXPECT_TRUE(questions.isEmpty()) << "a new name is written without a question";
     // Each dialog opens on the name chosen last.
     EXPECT_EQ(chooser.initialNames, (QStringList{QString(), file("in.png")}));
-    EXPECT_EQ(menu.lastName(), file("copy"));
+    EXPECT_EQ(menu.lastName(), file("copy.bmp"));
     EXPECT_TRUE(messages.isEmpty());
-    EXPECT_EQ(test::readAll(file("copy")).size(), 921654);
-    EXPECT_TRUE(samePixels(QImage(file("copy"), "BMP"), loaded));
+    EXPECT_EQ(test::readAll(file("copy.bmp")).size(), 921654);
+    EXPECT_TRUE(samePixels(QImage(file("copy.bmp"), "BMP"), loaded));
 }
 
 TEST_F(PictureFileMenuTest, CancelDoesNothing)
@@ -146,6 +147,60 @@ TEST(QtFileChooserTest, SaveIsASaveDialogAndLoadAnOpenOne)
         EXPECT_EQ(d->windowModality(), Qt::WindowModal);
         d->reject();
     }
+}
+
+TEST_F(PictureFileMenuTest, SaveWritesTheFormTheNameSaysAndRefusesOtherEndings)
+{
+    // A 16-bit FITS frame as loaded: saved as FITS it keeps all its bits and
+    // its header, even over its own name; as BMP it becomes the 8-bit picture shown.
+    // Written card by card as another program would: 16-bit, BZERO 32768.
+    QByteArray frame;
+    for (const char *card : {"SIMPLE  =                    T", "BITPIX  =                   16",
+                             "NAXIS   =                    2", "NAXIS1  =                   64",
+                             "NAXIS2  =                   48", "BZERO   =                32768",
+                             "OBSERVER= 'A. Person'", "END"})
+        frame += QByteArray(card).leftJustified(80, ' ');
+    frame = frame.leftJustified(2880, ' ');
+    std::vector<int32_t> values;
+    for (int i = 0; i < 64 * 48; ++i) {
+        values.push_back((i * 37) % 65536 - 32768);
+        frame += char((values.back() >> 8) & 0xFF);
+        frame += char(values.back() & 0xFF);
+    }
+    frame = frame.leftJustified(2880 * 4, '\0');
+    ASSERT_TRUE(test::writeAll(file("m31.fits"), frame));
+    answerYes = true;
+    chooser.singleReplies = {file("m31.fits"), file("m31.fits"), file("copy.FIT"), file("copy.fts"), file("view.bmp"),
+                             file("view.png"), file("view")};
+    menu.load(nullptr);
+    for (int i = 0; i < 6; ++i)
+        menu.save(nullptr);
+    EXPECT_EQ(questions, QStringList{file("m31.fits") + " exists already. Replace it?"});
+    for (const char *name : {"m31.fits", "copy.FIT", "copy.fts"}) {
+        const ResultOf<FitsImage> saved = decodeFits(test::readAll(file(name)));
+        ASSERT_TRUE(saved.ok()) << name;
+        EXPECT_EQ(saved.value().bitpix, 16) << name;
+        EXPECT_EQ(saved.value().stored, values) << name;
+        EXPECT_TRUE(test::readAll(file(name)).contains("OBSERVER= 'A. Person'")) << name;
+    }
+    EXPECT_TRUE(test::readAll(file("view.bmp")).startsWith("BM"));
+    EXPECT_TRUE(samePixels(QImage(file("view.bmp"), "BMP"), area.picture()));
+    EXPECT_FALSE(QFileInfo::exists(file("view.png")));
+    EXPECT_FALSE(QFileInfo::exists(file("view")));
+    ASSERT_EQ(messages.size(), 2);
+    EXPECT_EQ(messages[0], file("view.png") + " was not saved: a picture is saved as BMP under a name ending in .bmp, "
+                                              "or as FITS under a name ending in .fits, .fit or .fts.");
+
+    // Another picture shown since: FITS of what is shown, three 8-bit planes.
+    const QImage other = noisePicture(320, 240, 9);
+    area.setPicture(other);
+    chooser.singleReplies = {file("other.fits")};
+    menu.save(nullptr);
+    const ResultOf<FitsImage> saved = decodeFits(test::readAll(file("other.fits")));
+    ASSERT_TRUE(saved.ok());
+    EXPECT_EQ(saved.value().bitpix, 8);
+    EXPECT_EQ(saved.value().planes, 3);
+    EXPECT_TRUE(samePixels(fitsDisplayImage(saved.value()), other));
 }
 
 } // namespace
