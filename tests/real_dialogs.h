@@ -16,6 +16,8 @@
 #include <QPushButton>
 #include <QTest>
 
+#include <gtest/gtest.h>
+
 #include <functional>
 
 namespace orvane::test {
@@ -77,10 +79,15 @@ inline void doubleClickEntry(QFileDialog *dialog, const QModelIndex &entry)
 }
 
 // Types `text` into the name field as keys, then presses `key` there (none: Key_unknown).
+// The field is given the keyboard focus first, as a user's click would: Qt
+// lets a typed name replace the entry selected in the list only then.
 inline void typeAndPress(QFileDialog *dialog, const QString &text, Qt::Key key)
 {
     QLineEdit *field = nameField(dialog);
+    dialog->activateWindow();
+    EXPECT_TRUE(QTest::qWaitForWindowActive(dialog, 2000));
     field->setFocus();
+    EXPECT_TRUE(field->hasFocus());
     field->selectAll();
     QTest::keyClicks(field, text);
     if (key != Qt::Key_unknown)

@@ -127,11 +127,13 @@ protected:
                          }};
 };
 
-// Open problem: the save dialog driven this way writes no file yet; see the report.
-TEST_F(RealPictureMenuDialogTest, DISABLED_LoadByDoubleClickThenSaveByTypedNameAndReturn)
+// The save dialog opens on the last name used, selected in its list: a name
+// typed over it is what is written, whether Return or the Save button ends it.
+TEST_F(RealPictureMenuDialogTest, LoadByDoubleClickThenSaveByTypedNameWithReturnOrTheSaveButton)
 {
     const QImage picture = noisePicture(640, 480, 5);
     ASSERT_TRUE(picture.save(file("in.bmp"), "BMP"));
+    const QByteArray original = test::readAll(file("in.bmp"));
     menu.load(&parent);
     QModelIndex entry;
     QFileDialog *open = dialogShowing(&parent, QStringLiteral("in.bmp"), &entry);
@@ -139,19 +141,31 @@ TEST_F(RealPictureMenuDialogTest, DISABLED_LoadByDoubleClickThenSaveByTypedNameA
     test::doubleClickEntry(open, entry);
     ASSERT_TRUE(test::waitUntil([&] { return test::samePixels(area.picture(), picture); }));
 
-    menu.save(&parent);
-    QFileDialog *save = dialogShowing(&parent, QStringLiteral("in.bmp"));
-    ASSERT_TRUE(save);
-    test::typeAndPress(save, QStringLiteral("out.bmp"), Qt::Key_Return);
-    ASSERT_TRUE(test::waitUntil([&] { return QFileInfo::exists(file("out.bmp")); })) << messages.join(u'\n').toStdString();
+    for (const QString &name : {QStringLiteral("out.bmp"), QStringLiteral("out.fits")}) {
+        const bool button = name.endsWith(QLatin1String(".fits"));
+        menu.save(&parent);
+        QFileDialog *save = dialogShowing(&parent, QStringLiteral("in.bmp"));
+        ASSERT_TRUE(save);
+        test::typeAndPress(save, name, button ? Qt::Key_unknown : Qt::Key_Return);
+        if (button)
+            QTest::mouseClick(test::acceptButton(save), Qt::LeftButton);
+        ASSERT_TRUE(test::waitUntil([&] { return QFileInfo::exists(file(name)); })) << name.toStdString();
+        EXPECT_EQ(menu.lastName(), file(name));
+    }
     EXPECT_TRUE(test::samePixels(QImage(file("out.bmp"), "BMP"), picture));
+    EXPECT_TRUE(test::readAll(file("out.fits")).startsWith("SIMPLE  =                    T"));
+    EXPECT_EQ(test::readAll(file("in.bmp")), original) << "the selected name is not the one written";
 
-    // Return in the save dialog's name field over the same name: asked, then replaced.
+    // Return over the same name: asked, then replaced.
+    ASSERT_TRUE(QFile::remove(file("out.bmp")) && QFile::copy(file("in.bmp"), file("out.bmp")));
+    area.setPicture(noisePicture(640, 480, 7));
     menu.save(&parent);
-    save = dialogShowing(&parent, QStringLiteral("out.bmp"));
+    QFileDialog *save = dialogShowing(&parent, QStringLiteral("out.fits"));
     ASSERT_TRUE(save);
     test::typeAndPress(save, QStringLiteral("out.bmp"), Qt::Key_Return);
     ASSERT_TRUE(test::waitUntil([&] { return !questions.isEmpty(); }));
+    EXPECT_EQ(questions, QStringList{QStringLiteral("%1 exists already. Replace it?").arg(file("out.bmp"))});
+    EXPECT_TRUE(test::samePixels(QImage(file("out.bmp"), "BMP"), noisePicture(640, 480, 7)));
     EXPECT_TRUE(messages.isEmpty()) << messages.join(u'\n').toStdString();
 }
 
