@@ -377,6 +377,7 @@ void ImagingSequence::endSequence()
     rig_.writePort(c.settings.GetImageState);
     panel_.setStartCaption(QStringLiteral("Start"));
     panel_.setStatus(QStringLiteral("Ready"));
+    rig_.showNextFirstIndex();
     // An open link means this run guided: a correction it started may still be
     // running even if guiding was unticked since, and must not outlive the run.
     // A link that never opened has nothing to stop; a send on it would only add

@@ -176,6 +176,8 @@ void MainWindow::buildControls()
 
     connect(command1_, &QPushButton::clicked, this, &MainWindow::onStartStop);
     connect(command2_, &QPushButton::clicked, this, &MainWindow::showDirectoryDialog);
+    // The Index box follows the series of the File Name in the save folder.
+    connect(text2_, &QLineEdit::editingFinished, this, [this] { rig_->showNextFirstIndex(); });
     statusBar()->setObjectName(QStringLiteral("notices"));
     simulatedParts_ = new QLabel(statusBar());
     simulatedParts_->setObjectName(QStringLiteral("simulatedParts"));
@@ -363,6 +365,7 @@ void MainWindow::recallWindow()
                        .arg(kept, parts_.sequence.SaveDir));
     }
     saveFolder_->refresh();
+    rig_->showNextFirstIndex();
     windowRecalled_ = true;
 }
 
@@ -392,6 +395,7 @@ DirectoryDialog *MainWindow::form3()
         form3_ = new DirectoryDialog(parts_.sequence.SaveDir, this);
         form3_->setWindowFlag(Qt::Window);
         saveFolder_->follow(form3_);
+        connect(form3_, &DirectoryDialog::saveFolderChosen, this, [this] { rig_->showNextFirstIndex(); });
     }
     return form3_;
 }

@@ -204,6 +204,17 @@ void Rig::recordFrame(const QString &fileName)
     }
 }
 
+void Rig::showNextFirstIndex()
+{
+    const QString stem = c_.panel.fileStem();
+    if (!fileStemProblem(stem).isEmpty())
+        return;
+    // The first frame of a run is numbered Index + 1.
+    if (const auto highest = highestFrameIndex(c_.sequence.SaveDir, stem);
+        highest && *highest >= firstIndexValue(c_.panel.firstIndex()) + 1)
+        c_.panel.setFirstIndex(QString::number(*highest));
+}
+
 Result Rig::SaveImageFrame(bool frameDelivered)
 {
     savedFrame_.clear();

@@ -98,6 +98,11 @@ public:
     // takes the next number free under every name it is written under.
     // Each saved frame gets its row in frames.csv in the save directory.
     Result SaveImageFrame(bool frameDelivered = true);
+    // Raises the Index box so that the next Start's first frame takes the
+    // number after the highest of this File Name in the save folder; an Index
+    // already past that series is left as typed. Called when a run ends and
+    // when the folder or the File Name changes.
+    void showNextFirstIndex();
     // The file names (without folder) the last SaveImageFrame wrote; empty when it wrote none.
     const QString &savedFrame() const { return savedFrame_; }
     // The picture as a FITS frame with its header, under `path`; `index` is the

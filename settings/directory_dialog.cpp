@@ -238,6 +238,7 @@ void DirectoryDialog::Command1Click()
         return;
     }
     saveDir_ = chosen;
+    emit saveFolderChosen(chosen);
     close();
 }
 

@@ -75,6 +75,11 @@ public:
     // The kernel is asked (access), so no file is ever made there to find out.
     static QString saveDirectoryProblem(const QString &dir);
 
+signals:
+    // OK took `folder` as SaveDir.
+    void saveFolderChosen(const QString &folder);
+
+public:
     QComboBox *Drive1 = nullptr;
     DirectoryList *Dir1 = nullptr;
     QPushButton *Command1 = nullptr;

@@ -2,7 +2,9 @@
 // on the picture and commands from the menus, on the simulated clock.
 #include "main_window.h"
 
+#include "directory_dialog.h"
 #include "sequence_fixture.h"
+#include "test_support.h"
 
 #include <QAction>
 #include <QApplication>
@@ -15,6 +17,7 @@
 #include <QRegularExpression>
 #include <QStatusBar>
 #include <QTemporaryDir>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -192,4 +195,47 @@ TEST(WindowOnTheSky, LoopRefusesAFrameWithoutLength)
     EXPECT_TRUE(w.messages[0].startsWith("\"Exposure sec\" holds 0;")) << w.messages[0].toStdString();
     EXPECT_TRUE(w.port.writes().empty());
     EXPECT_FALSE(w.child<QAction>("Loop")->isChecked());
+}
+
+// After a run, and when the File Name or the save folder changes, the Index box
+// shows the number the next Start goes on from: the highest of that File Name
+// in the folder, so a second run neither meets a taken name nor fills a gap.
+TEST(WindowOnTheSky, TheIndexBoxFollowsTheSeriesInTheSaveFolder)
+{
+    SkyWindow w;
+    QDir folder(w.dir.path());
+    ASSERT_TRUE(folder.mkdir("night2"));
+    for (const char *name : {"Flat040.fits", "Flat007.bmp", "night2/Flat012.bmp", "night2/Flat090.txt"})
+        ASSERT_TRUE(test::writeAll(folder.filePath(name), "x"));
+    auto *index = w.child<QLineEdit>("Text3");
+    w.child<QLineEdit>("Text1")->setText("1");
+    w.child<QLineEdit>("Text5")->setText("2");
+    w.child<QCheckBox>("Check1")->setChecked(true);
+    const auto runTwoFrames = [&] { w.child<QPushButton>("Command1")->click(); };
+
+    runTwoFrames();
+    EXPECT_EQ(index->text(), "2");
+    runTwoFrames();
+    EXPECT_EQ(index->text(), "4");
+    EXPECT_EQ(folder.entryList({"Image*"}), (QStringList{"Image001.bmp", "Image002.bmp", "Image003.bmp", "Image004.bmp"}));
+    EXPECT_TRUE(w.window->notices().isEmpty()) << w.window->notices().join("\n").toStdString();
+
+    auto *stem = w.child<QLineEdit>("Text2");
+    stem->setText("Flat");
+    QTest::keyClick(stem, Qt::Key_Return);
+    EXPECT_EQ(index->text(), "40"); // the FITS frames count as well
+    stem->setText("Image");
+    QTest::keyClick(stem, Qt::Key_Return);
+    EXPECT_EQ(index->text(), "40"); // never lowered: a number past the series stays as typed
+
+    stem->setText("Flat");
+    index->setText("0");
+    w.child<QPushButton>("Command2")->click();
+    auto *folderWindow = w.window->findChild<DirectoryDialog *>();
+    ASSERT_NE(folderWindow, nullptr);
+    folderWindow->pathEdit->setText(folder.filePath("night2"));
+    folderWindow->Command1Click();
+    EXPECT_EQ(w.state.SaveDir, folder.filePath("night2"));
+    EXPECT_EQ(index->text(), "12");
+    EXPECT_TRUE(w.messages.isEmpty()) << w.messages.join("; ").toStdString();
 }
