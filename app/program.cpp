@@ -91,9 +91,11 @@ void Program::addCaptureDevices()
     // Real webcams first; the simulated camera stands in when there is none.
     for (auto &webcam : findV4l2Cameras())
         camera_.addSource(std::move(webcam));
-    // Cameras on the INDI server orvane.ini names follow ([indi] cameraServer).
+    // Cameras on the INDI server orvane.ini names follow ([indi] cameraServer);
+    // INDI mounts keep to the same limits on what a server may send.
+    const IndiCameraOptions indi = indiCameraOptionsFromIni(iniPath_, setupNotes_);
+    opener_.indiMounts().setLimits(indi.limits);
     if (const std::optional<IndiServer> server = indiCameraServerFromIni(iniPath_, setupNotes_)) {
-        const IndiCameraOptions indi = indiCameraOptionsFromIni(iniPath_, setupNotes_);
         for (auto &camera : findIndiCameras(*server, indi, clock_, pump_, port_, settings_, setupNotes_))
             camera_.addSource(std::move(camera));
     }

@@ -4,6 +4,8 @@
 
 #include <QFile>
 
+#include <cmath>
+
 namespace orvane {
 
 namespace {
@@ -18,6 +20,25 @@ std::optional<QString> indiValue(const QString &iniPath, const char *key)
     return iniValue(file.readAll(), QStringLiteral("indi"), QString::fromLatin1(key));
 }
 
+// The line (from 1) of `key` in [indi], for telling; 0 when it cannot be found.
+int indiLine(const QString &iniPath, const char *key)
+{
+    QFile file(iniPath);
+    if (!file.open(QIODevice::ReadOnly))
+        return 0;
+    const QList<QByteArray> lines = file.readAll().split('\n');
+    bool inIndi = false;
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        const QByteArray line = lines[i].trimmed();
+        if (line.startsWith('['))
+            inIndi = line.startsWith("[indi]");
+        else if (inIndi && line.startsWith(key) && line.mid(qsizetype(qstrlen(key))).trimmed().startsWith('='))
+            return int(i + 1);
+    }
+    return 0;
+}
+
+// A finite number from `least` to `most`, times `scale`; else the default stays and is told.
 template <typename T>
 void readNumber(const QString &iniPath, const char *key, double least, double most, double scale, T &into, QStringList &problems)
 {
@@ -26,11 +47,14 @@ void readNumber(const QString &iniPath, const char *key, double least, double mo
         return;
     bool ok = false;
     const double value = text->trimmed().toDouble(&ok);
-    if (!ok || value < least || value > most) {
-        problems << QStringLiteral("%1 [indi] %2: \"%3\" is not a number from %4 to %5; the default is used.")
-                        .arg(iniPath, QString::fromLatin1(key), *text)
+    if (!ok || !std::isfinite(value) || value < least || value > most) {
+        problems << QStringLiteral("%1 line %2: [indi] %3=%4 is not a number from %5 to %6; %7 is used.")
+                        .arg(iniPath)
+                        .arg(indiLine(iniPath, key))
+                        .arg(QString::fromLatin1(key), *text)
                         .arg(least)
-                        .arg(most);
+                        .arg(most)
+                        .arg(double(into) / scale);
         return;
     }
     into = T(value * scale);
@@ -38,11 +62,30 @@ void readNumber(const QString &iniPath, const char *key, double least, double mo
 
 } // namespace
 
+// Every [indi] number, read here alone.
 IndiCameraOptions indiCameraOptionsFromIni(const QString &iniPath, QStringList &problems)
 {
+    constexpr double kMb = 1024.0 * 1024.0;
     IndiCameraOptions o;
-    readNumber(iniPath, "maxFrameMegabytes", 1, 4096, 1024.0 * 1024.0, o.maxFrameBytes, problems);
+    IndiLimits &l = o.limits;
+    readNumber(iniPath, "maxFrameMegabytes", 1, 4096, kMb, l.maxBlobBytes, problems);
     readNumber(iniPath, "frameTimeoutS", 1, 3600, 1000.0, o.frameTimeoutMs, problems);
+    readNumber(iniPath, "maxMessageMegabytes", 2, 8192, kMb, l.maxMessageBytes, problems);
+    readNumber(iniPath, "maxMegabytesPerSecond", 1, 4096, kMb, l.maxBytesPerSecond, problems);
+    readNumber(iniPath, "maxProperties", 10, 1000000, 1.0, l.maxProperties, problems);
+    // A frame comes in one message, base64 (4 bytes for 3) and its wrapping included.
+    const int64_t frameMessageBytes = l.maxBlobBytes / 3 * 4 + (1 << 20);
+    const bool messageGiven = indiValue(iniPath, "maxMessageMegabytes").has_value();
+    if (l.maxMessageBytes < frameMessageBytes && messageGiven) {
+        problems << QStringLiteral("%1: [indi] maxMessageMegabytes=%2 is less than a frame of maxFrameMegabytes=%3 needs "
+                                   "as sent; %4 is used.")
+                        .arg(iniPath)
+                        .arg(double(l.maxMessageBytes) / kMb)
+                        .arg(double(l.maxBlobBytes) / kMb)
+                        .arg(std::ceil(double(frameMessageBytes) / kMb));
+    }
+    if (l.maxMessageBytes < frameMessageBytes)
+        l.maxMessageBytes = int64_t(std::ceil(double(frameMessageBytes) / kMb) * kMb);
     o.guideDevice = indiValue(iniPath, "guideCamera").value_or(QString()).trimmed();
     return o;
 }
@@ -65,7 +108,7 @@ std::vector<std::unique_ptr<CaptureSource>> findIndiCameras(const IndiServer &se
                                                             const Settings &settings, QStringList &problems,
                                                             uint32_t withinMs)
 {
-    IndiSession lister(server, options.maxFrameBytes);
+    IndiSession lister(server, options.limits);
     std::vector<std::unique_ptr<CaptureSource>> found;
     if (Result started = lister.start(); !started) {
         problems << started.error();
