@@ -52,9 +52,9 @@ void readNumber(const QString &iniPath, const char *key, double least, double mo
                         .arg(iniPath)
                         .arg(indiLine(iniPath, key))
                         .arg(QString::fromLatin1(key), *text)
-                        .arg(least)
-                        .arg(most)
-                        .arg(double(into) / scale);
+                        .arg(least, 0, 'g', 10)
+                        .arg(most, 0, 'g', 10)
+                        .arg(double(into) / scale, 0, 'g', 10);
         return;
     }
     into = T(value * scale);
