@@ -87,7 +87,7 @@ MainWindow::MainWindow(MainWindowParts parts, QWidget *parent) : QMainWindow(par
 
     showMessageBox = [this](const QString &text, QMessageBox::Icon icon) { openMessageBox(this, icon, text); };
     connect(&parts_.picture, &PictureArea::reservationChanged, this, &MainWindow::updateStartButton);
-    connect(&parts_.camera, &EzVidCap::deviceChanged, this, &MainWindow::updateSimulatedParts);
+    connect(&parts_.camera, &CaptureDevices::deviceChanged, this, &MainWindow::updateSimulatedParts);
     parts_.port.onRealPortChanged = [this] {
         // A real port lost while in use (a write failed) is told here; a retry tells its own outcome.
         const bool real = parts_.port.realPortInUse();
@@ -288,11 +288,11 @@ void MainWindow::onLoop()
 
 void MainWindow::connectCamera()
 {
-    EzVidCap &cam = parts_.camera;
+    CaptureDevices &cam = parts_.camera;
     cam.setObjectName(QStringLiteral("ezVidCap1"));
-    connect(&cam, &EzVidCap::yieldRequested, this, [this] { parts_.pump.processEvents(); });
-    connect(&cam, &EzVidCap::frameEvent, this, [this](const FrameHeader &header) { lastFrameHeader_ = header; });
-    connect(&cam, &EzVidCap::preRoll, this, [this] {
+    connect(&cam, &CaptureDevices::yieldRequested, this, [this] { parts_.pump.processEvents(); });
+    connect(&cam, &CaptureDevices::frameEvent, this, [this](const FrameHeader &header) { lastFrameHeader_ = header; });
+    connect(&cam, &CaptureDevices::preRoll, this, [this] {
         askOkCancel(kPreRollText, [this](bool go) {
             if (go)
                 parts_.camera.preRollGo();
@@ -305,7 +305,7 @@ void MainWindow::connectCamera()
 
 bool MainWindow::load()
 {
-    WinIo &port = parts_.port;
+    CameraLines &port = parts_.port;
     if (!port.InitializeWinIo()) {
         (void)port.ShutdownWinIo();
         (void)port.InitializeWinIo();
@@ -326,9 +326,9 @@ bool MainWindow::load()
     repaint();
 
     // Said once the window shows; the simulated camera, when listed, stands in.
-    if (!form1()->fillDeviceList() || !parts_.camera.hasRealDevice())
+    if (!deviceDialog()->fillDeviceList() || !parts_.camera.hasRealDevice())
         showMessageBox(QStringLiteral("No Video Capture Device!"), QMessageBox::Information);
-    parts_.sequence.SaveDir = form3()->currentPath();
+    parts_.sequence.SaveDir = directoryDialog()->currentPath();
     recallWindow();
     for (const QString &note : guideLogNotes_)
         notify(note);
@@ -356,8 +356,8 @@ void MainWindow::recallWindow()
     text3_->setText(values.index);
     const QString kept = values.saveFolder;
     if (kept != parts_.sequence.SaveDir && !kept.isEmpty()) {
-        if (QFileInfo(kept).isDir() && form3()->Dir1->setPath(kept))
-            parts_.sequence.SaveDir = form3()->currentPath();
+        if (QFileInfo(kept).isDir() && directoryDialog()->Dir1->setPath(kept))
+            parts_.sequence.SaveDir = directoryDialog()->currentPath();
         else
             notify(QStringLiteral("The save folder %1 of last time is not there any more; frames are saved in %2.")
                        .arg(kept, parts_.sequence.SaveDir));
@@ -377,52 +377,52 @@ Result MainWindow::rememberWindow()
     return written;
 }
 
-DeviceDialog *MainWindow::form1()
+DeviceDialog *MainWindow::deviceDialog()
 {
-    if (!form1_) {
-        form1_ = new DeviceDialog(parts_.camera, this, this);
-        form1_->setWindowFlag(Qt::Window);
+    if (!deviceDialog_) {
+        deviceDialog_ = new DeviceDialog(parts_.camera, this, this);
+        deviceDialog_->setWindowFlag(Qt::Window);
     }
-    return form1_;
+    return deviceDialog_;
 }
 
-DirectoryDialog *MainWindow::form3()
+DirectoryDialog *MainWindow::directoryDialog()
 {
-    if (!form3_) {
-        form3_ = new DirectoryDialog(parts_.sequence.SaveDir, this);
-        form3_->setWindowFlag(Qt::Window);
-        saveFolder_->follow(form3_);
+    if (!directoryDialog_) {
+        directoryDialog_ = new DirectoryDialog(parts_.sequence.SaveDir, this);
+        directoryDialog_->setWindowFlag(Qt::Window);
+        saveFolder_->follow(directoryDialog_);
     }
-    return form3_;
+    return directoryDialog_;
 }
 
-OptionsDialog *MainWindow::form2()
+OptionsDialog *MainWindow::optionsDialog()
 {
-    if (!form2_) {
-        form2_ = new OptionsDialog(parts_.settings, parts_.configPath, parts_.iniPath, parts_.comm, parts_.clock, this);
-        form2_->setWindowFlag(Qt::Window);
-        connect(form2_, &OptionsDialog::applied, this, [this] {
+    if (!optionsDialog_) {
+        optionsDialog_ = new OptionsDialog(parts_.settings, parts_.configPath, parts_.iniPath, parts_.comm, parts_.clock, this);
+        optionsDialog_->setWindowFlag(Qt::Window);
+        connect(optionsDialog_, &OptionsDialog::applied, this, [this] {
             if (parts_.port.hasRealPortDriver() && uint16_t(parts_.settings.PortAddress) != triedPortAddress_)
                 retryPrinterPort();
             updateSimulatedParts();
         });
     }
-    return form2_;
+    return optionsDialog_;
 }
 
-DeinterlaceWindow *MainWindow::hello()
+DeinterlaceWindow *MainWindow::deinterlaceWindow()
 {
-    if (!hello_) {
-        hello_ = new DeinterlaceWindow(parts_.picture, parts_.pump, parts_.files, this);
-        hello_->setWindowFlag(Qt::Window);
+    if (!deinterlaceWindow_) {
+        deinterlaceWindow_ = new DeinterlaceWindow(parts_.picture, parts_.pump, parts_.files, this);
+        deinterlaceWindow_->setWindowFlag(Qt::Window);
     }
-    return hello_;
+    return deinterlaceWindow_;
 }
 
 void MainWindow::showDeviceDialog()
 {
-    const bool fresh = !form1_;
-    DeviceDialog *dialog = form1();
+    const bool fresh = !deviceDialog_;
+    DeviceDialog *dialog = deviceDialog();
     if (fresh)
         dialog->fillDeviceList();
     dialog->show();
@@ -431,15 +431,15 @@ void MainWindow::showDeviceDialog()
 
 void MainWindow::showDirectoryDialog()
 {
-    form3()->show();
-    form3()->raise();
+    directoryDialog()->show();
+    directoryDialog()->raise();
 }
 
 void MainWindow::showOptions()
 {
-    form2()->show();
-    form2()->raise();
-    form2()->activateWindow();
+    optionsDialog()->show();
+    optionsDialog()->raise();
+    optionsDialog()->activateWindow();
 }
 
 HelpWindow *MainWindow::helpWindow()
@@ -489,8 +489,8 @@ void MainWindow::showAbout()
 
 void MainWindow::showDeinterlace()
 {
-    hello()->show();
-    hello()->raise();
+    deinterlaceWindow()->show();
+    deinterlaceWindow()->raise();
 }
 
 void MainWindow::onStartStop()

@@ -109,7 +109,7 @@ CalibrationWindow *MainWindow::calibrationWindow()
         };
         // Options' DONE stores every box it shows: open, it would put the old letters back.
         hooks.applyRefusal = [this] {
-            return form2_ && form2_->isVisible()
+            return optionsDialog_ && optionsDialog_->isVisible()
                        ? QStringLiteral("Options is open: close it first, so that its DONE does not put the old "
                                         "letters back; then Apply.")
                        : QString();

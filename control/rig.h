@@ -27,9 +27,9 @@ struct RigContext {
     GuidingState &guiding;
     Clock &clock;
     EventPump &pump;
-    WinIo &port;
-    MSComm &comm;
-    EzVidCap &camera;
+    CameraLines &port;
+    MountLink &comm;
+    CaptureDevices &camera;
     PictureArea &picture;
     ControlPanel &panel;
 };
