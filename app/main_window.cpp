@@ -80,7 +80,7 @@ MainWindow::MainWindow(MainWindowParts parts, QWidget *parent) : QMainWindow(par
     calibration_->writeLog = [this](const QStringList &lines) { guideLog_->writeCalibration(lines); };
     buildLoopCommand();
     fileMenu_ = std::make_unique<PictureFileMenu>(parts_.picture, parts_.files);
-    picture1_->onMouseDown = [this](double x, double y) { sequence_->onPictureMouseDown(x, y); };
+    picture1_->onMouseDown = [this](double x, double y) { sequence_->onPictureMouseDown(x, y, frameLoop_->running()); };
     parts_.comm.onLinkLost = [this](const QString &sentence) { notify(sentence); };
     parts_.camera.setProblemNotifier(this);
     connectCamera();
@@ -226,6 +226,7 @@ void MainWindow::buildMenus()
         ->setObjectName(QStringLiteral("showPictureDisplay"));
     addSaveFormatCommand();
     addGuideCommands();
+    buildMessages();
 }
 
 QMenu *MainWindow::menuBeforeHelp(const QString &title)
@@ -624,7 +625,7 @@ void MainWindow::setFirstIndex(const QString &text) { text3_->setText(text); }
 void MainWindow::notify(const QString &sentence)
 {
     notices_.append(sentence);
-    statusBar()->showMessage(sentence);
+    told(sentence);
     std::cerr << "orvane: " << sentence.toStdString() << std::endl;
 }
 void MainWindow::frameSaved(const QString &path) { saveFolder_->showSaved(path); }
@@ -654,6 +655,6 @@ void MainWindow::askOkCancel(const QString &text, std::function<void(bool ok)> a
 }
 void MainWindow::showMessage(const QString &text) { showMessageBox(text, QMessageBox::Warning); }
 void MainWindow::showPlainMessage(const QString &text) { showMessageBox(text, QMessageBox::NoIcon); }
-void MainWindow::tell(const QString &text) { statusBar()->showMessage(text); }
+void MainWindow::tell(const QString &text) { told(text); }
 
 } // namespace orvane

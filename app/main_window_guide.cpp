@@ -14,6 +14,18 @@
 
 namespace orvane {
 
+namespace {
+
+// A window asked for again comes to the front, open or not.
+void bringUp(QWidget *window)
+{
+    window->show();
+    window->raise();
+    window->activateWindow();
+}
+
+} // namespace
+
 QMenu *MainWindow::guideMenu()
 {
     return menuBeforeHelp(QStringLiteral("Guide"));
@@ -22,12 +34,10 @@ QMenu *MainWindow::guideMenu()
 void MainWindow::addGuideCommands()
 {
     guideMenu()->addAction(QStringLiteral("Guide graph"), this, [this] {
-        guideGraphWindow()->show();
-        guideGraphWindow()->raise();
+        bringUp(guideGraphWindow());
     })->setObjectName(QStringLiteral("showGuideGraph"));
     QAction *rehearse = guideMenu()->addAction(QStringLiteral("Rehearse\u2026"), this, [this] {
-        rehearsalWindow()->show();
-        rehearsalWindow()->raise();
+        bringUp(rehearsalWindow());
     });
     rehearse->setObjectName(QStringLiteral("showRehearsal"));
     rehearse->setToolTip(QStringLiteral("Run tonight's plan on the simulated rig, fast, and see how it would go"));
@@ -39,12 +49,10 @@ void MainWindow::addGuideCommands()
             guidingSettings_->applied = [&guiding] { guiding.chooseAlgorithm(guiding.Options.algorithm); };
         }
         guidingSettings_->showSettings();
-        guidingSettings_->show();
-        guidingSettings_->raise();
+        bringUp(guidingSettings_);
     })->setObjectName(QStringLiteral("guidingSettings"));
     calibrate_ = guideMenu()->addAction(QStringLiteral("Calibrate…"), this, [this] {
-        calibrationWindow()->show();
-        calibrationWindow()->raise();
+        bringUp(calibrationWindow());
     });
     calibrate_->setObjectName(QStringLiteral("calibrate"));
     calibrate_->setToolTip(QStringLiteral("Measures which letter moves the marked star which way, and how fast"));
@@ -120,7 +128,10 @@ CalibrationWindow *MainWindow::calibrationWindow()
         // Two-axis guiding projects its corrections onto the axes just measured, from the next run on.
         connect(calibrationWindow_, &CalibrationWindow::applied, this,
                 [this] { parts_.guiding.Axes = readCalibration(parts_.iniPath); });
+        connect(calibrationWindow_, &CalibrationWindow::started, this,
+                [this] { showActivity(QStringLiteral("Calibrating: the mount moves the star (Guide > Calibrate…)")); });
         connect(calibrationWindow_, &CalibrationWindow::finished, this, [this] {
+            showActivity({});
             if (closeWhenStopped_)
                 close();
         });

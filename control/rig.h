@@ -83,8 +83,9 @@ public:
     // a fraction of a pixel with a two-axis way, on the marked pixel with the box way.
     void lockOnMark();
     // The star a click at (x, y) (pixels) means on the current picture, found as
-    // a guide step would find it; nothing when no star stands out there.
-    std::optional<StarPlace> starNear(int x, int y) const;
+    // a guide step would find it (nothing when no star stands out there), and the
+    // signal-to-noise of the brightest spot either way.
+    StarSearch starNear(int x, int y) const;
     // Width and peak of the star in the guide box around the mark on the current
     // picture; nothing when the guide search finds no star there.
     std::optional<StarProfile> markedStarProfile() const;
