@@ -87,7 +87,7 @@ MainWindow::MainWindow(MainWindowParts parts, QWidget *parent) : QMainWindow(par
 
     showMessageBox = [this](const QString &text, QMessageBox::Icon icon) { openMessageBox(this, icon, text); };
     connect(&parts_.picture, &PictureArea::reservationChanged, this, &MainWindow::updateStartButton);
-    connect(&parts_.camera, &EzVidCap::deviceChanged, this, &MainWindow::updateSimulatedParts);
+    connect(&parts_.camera, &CaptureDevices::deviceChanged, this, &MainWindow::updateSimulatedParts);
     parts_.port.onRealPortChanged = [this] {
         // A real port lost while in use (a write failed) is told here; a retry tells its own outcome.
         const bool real = parts_.port.realPortInUse();
@@ -258,42 +258,13 @@ void MainWindow::addSaveFormatCommand()
     })->setObjectName(QStringLiteral("saveFormat"));
 }
 
-void MainWindow::buildLoopCommand()
-{
-    loop_ = imagingMenu()->addAction(QStringLiteral("Loop"), this, &MainWindow::onLoop);
-    loop_->setObjectName(QStringLiteral("Loop"));
-    loop_->setCheckable(true);
-    loop_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L));
-    starProfile_ = new QLabel(statusBar());
-    starProfile_->setObjectName(QStringLiteral("starProfile"));
-    starProfile_->hide();
-    statusBar()->addPermanentWidget(starProfile_);
-    frameLoop_->showStarProfile = [this](const QString &text) {
-        starProfile_->setText(text);
-        starProfile_->setVisible(!text.isEmpty());
-    };
-}
-
-void MainWindow::onLoop()
-{
-    if (calibration_->running()) { // the camera is calibrating
-        loop_->setChecked(false);
-        return;
-    }
-    // Returns at once when it only asks a running loop to end.
-    frameLoop_->onLoopCommand();
-    loop_->setChecked(frameLoop_->running());
-    if (closeWhenStopped_ && !frameLoop_->running())
-        close();
-}
-
 void MainWindow::connectCamera()
 {
-    EzVidCap &cam = parts_.camera;
+    CaptureDevices &cam = parts_.camera;
     cam.setObjectName(QStringLiteral("ezVidCap1"));
-    connect(&cam, &EzVidCap::yieldRequested, this, [this] { parts_.pump.processEvents(); });
-    connect(&cam, &EzVidCap::frameEvent, this, [this](const FrameHeader &header) { lastFrameHeader_ = header; });
-    connect(&cam, &EzVidCap::preRoll, this, [this] {
+    connect(&cam, &CaptureDevices::yieldRequested, this, [this] { parts_.pump.processEvents(); });
+    connect(&cam, &CaptureDevices::frameEvent, this, [this](const FrameHeader &header) { lastFrameHeader_ = header; });
+    connect(&cam, &CaptureDevices::preRoll, this, [this] {
         askOkCancel(kPreRollText, [this](bool go) {
             if (go)
                 parts_.camera.preRollGo();
@@ -306,7 +277,7 @@ void MainWindow::connectCamera()
 
 bool MainWindow::load()
 {
-    WinIo &port = parts_.port;
+    CameraLines &port = parts_.port;
     if (!port.InitializeWinIo()) {
         (void)port.ShutdownWinIo();
         (void)port.InitializeWinIo();
@@ -327,9 +298,9 @@ bool MainWindow::load()
     repaint();
 
     // Said once the window shows; the simulated camera, when listed, stands in.
-    if (!form1()->fillDeviceList() || !parts_.camera.hasRealDevice())
+    if (!deviceDialog()->fillDeviceList() || !parts_.camera.hasRealDevice())
         showMessageBox(QStringLiteral("No Video Capture Device!"), QMessageBox::Information);
-    parts_.sequence.SaveDir = form3()->currentPath();
+    parts_.sequence.SaveDir = directoryDialog()->currentPath();
     recallWindow();
     for (const QString &note : guideLogNotes_)
         notify(note);
@@ -357,8 +328,8 @@ void MainWindow::recallWindow()
     text3_->setText(values.index);
     const QString kept = values.saveFolder;
     if (kept != parts_.sequence.SaveDir && !kept.isEmpty()) {
-        if (QFileInfo(kept).isDir() && form3()->Dir1->setPath(kept))
-            parts_.sequence.SaveDir = form3()->currentPath();
+        if (QFileInfo(kept).isDir() && directoryDialog()->Dir1->setPath(kept))
+            parts_.sequence.SaveDir = directoryDialog()->currentPath();
         else
             notify(QStringLiteral("The save folder %1 of last time is not there any more; frames are saved in %2.")
                        .arg(kept, parts_.sequence.SaveDir));
@@ -376,122 +347,6 @@ Result MainWindow::rememberWindow()
         return Result::failure(QStringLiteral("The window's entries were not kept in %1: %2.")
                                    .arg(parts_.iniPath, written.error()));
     return written;
-}
-
-DeviceDialog *MainWindow::form1()
-{
-    if (!form1_) {
-        form1_ = new DeviceDialog(parts_.camera, this, this);
-        form1_->setWindowFlag(Qt::Window);
-    }
-    return form1_;
-}
-
-DirectoryDialog *MainWindow::form3()
-{
-    if (!form3_) {
-        form3_ = new DirectoryDialog(parts_.sequence.SaveDir, this);
-        form3_->setWindowFlag(Qt::Window);
-        saveFolder_->follow(form3_);
-    }
-    return form3_;
-}
-
-OptionsDialog *MainWindow::form2()
-{
-    if (!form2_) {
-        form2_ = new OptionsDialog(parts_.settings, parts_.configPath, parts_.iniPath, parts_.comm, parts_.clock, this);
-        form2_->setWindowFlag(Qt::Window);
-        connect(form2_, &OptionsDialog::applied, this, [this] {
-            if (parts_.port.hasRealPortDriver() && uint16_t(parts_.settings.PortAddress) != triedPortAddress_)
-                retryPrinterPort();
-            updateSimulatedParts();
-        });
-    }
-    return form2_;
-}
-
-DeinterlaceWindow *MainWindow::hello()
-{
-    if (!hello_) {
-        hello_ = new DeinterlaceWindow(parts_.picture, parts_.pump, parts_.files, this);
-        hello_->setWindowFlag(Qt::Window);
-    }
-    return hello_;
-}
-
-void MainWindow::showDeviceDialog()
-{
-    const bool fresh = !form1_;
-    DeviceDialog *dialog = form1();
-    if (fresh)
-        dialog->fillDeviceList();
-    dialog->show();
-    dialog->raise();
-}
-
-void MainWindow::showDirectoryDialog()
-{
-    form3()->show();
-    form3()->raise();
-}
-
-void MainWindow::showOptions()
-{
-    form2()->show();
-    form2()->raise();
-    form2()->activateWindow();
-}
-
-HelpWindow *MainWindow::helpWindow()
-{
-    if (!help_)
-        help_ = new HelpWindow(parts_.configPath, parts_.iniPath, this);
-    return help_;
-}
-
-void MainWindow::showHelp()
-{
-    helpWindow()->show();
-    helpWindow()->raise();
-    helpWindow()->activateWindow();
-}
-
-PictureDisplayWindow *MainWindow::pictureDisplayWindow()
-{
-    if (!pictureDisplay_) {
-        pictureDisplay_ = new PictureDisplayWindow(*display_, this);
-        pictureDisplay_->zoomView()->mark = [this]() -> std::optional<QPoint> {
-            const SequenceState &seq = parts_.sequence;
-            return seq.StarMarked ? std::optional(QPoint(seq.StarX, seq.StarY)) : std::nullopt;
-        };
-        connect(picture1_, &PictureView::pressed, pictureDisplay_->zoomView(), qOverload<>(&QWidget::update));
-    }
-    return pictureDisplay_;
-}
-
-void MainWindow::showPictureDisplay()
-{
-    pictureDisplayWindow()->show();
-    pictureDisplayWindow()->raise();
-    pictureDisplayWindow()->activateWindow();
-}
-
-void MainWindow::showAbout()
-{
-    // The text stays as it is; its Help button leads to the page the text names.
-    QMessageBox *box = openMessageBox(this, QMessageBox::NoIcon, kAboutText, QMessageBox::Ok | QMessageBox::Help,
-                                      [this](QMessageBox::StandardButton pressed) {
-                                          if (pressed == QMessageBox::Help)
-                                              showHelp();
-                                      });
-    box->setObjectName(QStringLiteral("aboutBox"));
-}
-
-void MainWindow::showDeinterlace()
-{
-    hello()->show();
-    hello()->raise();
 }
 
 void MainWindow::onStartStop()
@@ -607,54 +462,5 @@ void MainWindow::closeEvent(QCloseEvent *event)
             w->close();
     event->accept();
 }
-
-// --- SequencePanel ---
-
-bool MainWindow::guidingTicked() const { return check2_->isChecked(); }
-bool MainWindow::lineDoublingTicked() const { return check3_->isChecked(); }
-QString MainWindow::status() const { return text6_->text(); }
-void MainWindow::setStatus(const QString &text) { text6_->setText(text); }
-void MainWindow::showDrift(const QString &dx, const QString &dy)
-{
-    text7_->setText(dx);
-    text8_->setText(dy);
-}
-QString MainWindow::fileStem() const { return text2_->text(); }
-QString MainWindow::firstIndex() const { return text3_->text(); }
-void MainWindow::setFirstIndex(const QString &text) { text3_->setText(text); }
-void MainWindow::notify(const QString &sentence)
-{
-    notices_.append(sentence);
-    told(sentence);
-    std::cerr << "orvane: " << sentence.toStdString() << std::endl;
-}
-void MainWindow::frameSaved(const QString &path) { saveFolder_->showSaved(path); }
-void MainWindow::showActivity(const QString &text)
-{
-    runProgress_->setText(text);
-    runProgress_->setVisible(!text.isEmpty());
-    runProgress_->repaint(); // the mount probe waits without events: show it now
-}
-QString MainWindow::exposureText() const { return text1_->text(); }
-QString MainWindow::guideText() const { return text4_->text(); }
-QString MainWindow::frameCountText() const { return text5_->text(); }
-bool MainWindow::saveTicked() const { return check1_->isChecked(); }
-void MainWindow::setStartCaption(const QString &caption) { command1_->setText(caption); }
-void MainWindow::setProgressMax(int32_t max)
-{
-    // A range of 0..0 would make the bar a busy indicator; an empty bar says it better.
-    progressBar1_->setRange(0, max > 0 ? max : 1);
-    progressBar1_->setValue(0);
-}
-void MainWindow::setProgressValue(int32_t value) { progressBar1_->setValue(std::clamp(value, 0, progressBar1_->maximum())); }
-void MainWindow::beep() { QApplication::beep(); }
-void MainWindow::askOkCancel(const QString &text, std::function<void(bool ok)> answered)
-{
-    openMessageBox(this, QMessageBox::NoIcon, text, QMessageBox::Ok | QMessageBox::Cancel,
-                   [answered](QMessageBox::StandardButton button) { answered(button == QMessageBox::Ok); });
-}
-void MainWindow::showMessage(const QString &text) { showMessageBox(text, QMessageBox::Warning); }
-void MainWindow::showPlainMessage(const QString &text) { showMessageBox(text, QMessageBox::NoIcon); }
-void MainWindow::tell(const QString &text) { told(text); }
 
 } // namespace orvane

@@ -52,9 +52,9 @@ struct MainWindowParts {
     GuidingState &guiding;
     Clock &clock;
     EventPump &pump;
-    WinIo &port;
-    MSComm &comm;
-    EzVidCap &camera;
+    CameraLines &port;
+    MountLink &comm;
+    CaptureDevices &camera;
     PictureArea &picture;
     FileChooser &files;
     QString configPath; // orvane.cfg in the settings folder
@@ -125,10 +125,10 @@ public:
     void stopAndClose();
 
     // The other windows, created on first use (Form1 and Form3 at start-up).
-    DeviceDialog *form1();
-    DirectoryDialog *form3();
-    OptionsDialog *form2();
-    DeinterlaceWindow *hello();
+    DeviceDialog *deviceDialog();
+    DirectoryDialog *directoryDialog();
+    OptionsDialog *optionsDialog();
+    DeinterlaceWindow *deinterlaceWindow();
     // Help > Orvane help (F1), created on first use.
     HelpWindow *helpWindow();
     // Imaging > Picture display, created on first use.
@@ -223,10 +223,10 @@ private:
     SaveFolderLabel *saveFolder_ = nullptr;
     QLabel *runProgress_ = nullptr; // what a run does now; hidden between runs
 
-    QPointer<DeviceDialog> form1_;
-    QPointer<OptionsDialog> form2_;
-    QPointer<DirectoryDialog> form3_;
-    QPointer<DeinterlaceWindow> hello_;
+    QPointer<DeviceDialog> deviceDialog_;
+    QPointer<OptionsDialog> optionsDialog_;
+    QPointer<DirectoryDialog> directoryDialog_;
+    QPointer<DeinterlaceWindow> deinterlaceWindow_;
     QPointer<HelpWindow> help_;
     QPointer<PictureDisplayWindow> pictureDisplay_;
     QPointer<SaveFormatDialog> saveFormat_;

@@ -8,6 +8,7 @@
 #include "guiding_settings_dialog.h"
 #include "numbers.h"
 #include "options_dialog.h"
+#include "program.h"
 #include "rehearsal_window.h"
 
 #include <QMenu>
@@ -85,8 +86,28 @@ void MainWindow::adviseCalibration()
 
 RehearsalWindow *MainWindow::rehearsalWindow()
 {
-    if (!rehearsal_)
-        rehearsal_ = new RehearsalWindow(*this, this);
+    if (!rehearsal_) {
+        RehearsalSource source;
+        source.tonight = [this] {
+            RehearsalPlan p;
+            p.settings = parts_.settings;
+            p.guiding = parts_.guiding;
+            p.saveFormat = parts_.sequence.SaveFormat;
+            p.exposure = exposureText();
+            p.guide = guideText();
+            p.frameCount = frameCountText();
+            p.fileStem = fileStem();
+            p.guidingTicked = guidingTicked();
+            p.lineDoubling = lineDoublingTicked();
+            return p;
+        };
+        source.rigBusy = [this] { return sequence_->running() || frameLoop_->running(); };
+        source.skyFromIni = [this] { return skyMotionFromIni(parts_.iniPath); };
+        source.guideLogFolder = [this] { return guideLogFolder(); };
+        source.picture = &parts_.picture;
+        source.iniPath = parts_.iniPath;
+        rehearsal_ = new RehearsalWindow(std::move(source), this);
+    }
     return rehearsal_;
 }
 
@@ -117,7 +138,7 @@ CalibrationWindow *MainWindow::calibrationWindow()
         };
         // Options' DONE stores every box it shows: open, it would put the old letters back.
         hooks.applyRefusal = [this] {
-            return form2_ && form2_->isVisible()
+            return optionsDialog_ && optionsDialog_->isVisible()
                        ? QStringLiteral("Options is open: close it first, so that its DONE does not put the old "
                                         "letters back; then Apply.")
                        : QString();

@@ -43,9 +43,9 @@ private:
     SimSky sky_;
     SimMount mount_;
     RigSerialOpener opener_;
-    MSComm comm_{opener_};
-    WinIo port_;
-    EzVidCap camera_;
+    MountLink comm_{opener_};
+    CameraLines port_;
+    CaptureDevices camera_;
     PictureArea picture_;
     QtFileChooser files_;
     QStringList setupNotes_; // problems with orvane.ini, told once the window shows

@@ -96,7 +96,7 @@ int main(int argc, char **argv)
     }
 
     SimClock portClock;
-    WinIo port{portClock};
+    CameraLines port{portClock};
     Settings settings;
     settings.ExposureState = 3;
     settings.GetImageState = 0;

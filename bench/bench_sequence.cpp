@@ -73,7 +73,7 @@ Figures runOnce(bool busy)
     const SequenceState &state = parts.state;
     const SimSky &sky = parts.sky;
     const SimCamera *simCamera = parts.simCamera;
-    const WinIo &port = parts.port;
+    const CameraLines &port = parts.port;
     ImagingSequence &sequence = parts.sequence;
     PlainSequencePanel &panel = parts.panel;
     panel.controls.guiding = true;

@@ -6,7 +6,7 @@
 
 namespace orvane {
 
-QStringList simulatedParts(const EzVidCap &camera, const Settings &settings, const WinIo &port)
+QStringList simulatedParts(const CaptureDevices &camera, const Settings &settings, const CameraLines &port)
 {
     QStringList simulated;
     if (camera.simulatedInUse())

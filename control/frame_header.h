@@ -18,7 +18,7 @@ namespace orvane {
 
 // The parts of the rig simulated now, as the user reads them ("camera",
 // "mount", "printer port"); empty when all are real.
-QStringList simulatedParts(const EzVidCap &camera, const Settings &settings, const WinIo &port);
+QStringList simulatedParts(const CaptureDevices &camera, const Settings &settings, const CameraLines &port);
 
 // ISO 8601 UTC with milliseconds, "2024-03-09T21:00:01.250", as DATE-OBS holds it.
 QString isoUtc(int64_t utcMs);

@@ -18,13 +18,13 @@ namespace orvane {
 
 namespace {
 
-QString cameraName(const EzVidCap &camera)
+QString cameraName(const CaptureDevices &camera)
 {
     const CaptureSource *source = camera.sourceInUse();
     return source ? source->name() : QStringLiteral("none");
 }
 
-QString mountName(const MSComm &comm)
+QString mountName(const MountLink &comm)
 {
     return comm.CommPort() == kSimulatedMountPort ? QStringLiteral("simulated") : comm.device();
 }

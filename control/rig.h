@@ -20,16 +20,16 @@
 
 namespace orvane {
 
-// Everything the procedures reach. All references outlive the Rig.
+// Everything the procedures reach, each part by its role. All references outlive the Rig.
 struct RigContext {
     Settings &settings;
     SequenceState &sequence;
     GuidingState &guiding;
     Clock &clock;
     EventPump &pump;
-    WinIo &port;
-    MSComm &comm;
-    EzVidCap &camera;
+    CameraLines &port;
+    MountLink &comm;
+    CaptureDevices &camera;
     PictureArea &picture;
     ControlPanel &panel;
 };
@@ -110,7 +110,7 @@ public:
     // Port write of one byte to the configured address.
     void writePort(uint8_t value) { c_.port.SetPortVal(uint16_t(c_.settings.PortAddress), value, 1); }
 
-private:
+private: // the two-axis moves are in guide_two_axis.cpp, recordBoxMove in guide_star.cpp
     void startTwoAxisMoves();
     void updateTwoAxisMoves();
     std::optional<uint32_t> nextTwoAxisCheckMs() const;

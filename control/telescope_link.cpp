@@ -1,5 +1,5 @@
 // The mount's commands. Each goes out as one write of its bytes, nothing appended;
-// MSComm drops a send on a closed or lost link and reports the loss once.
+// MountLink drops a send on a closed or lost link and reports the loss once.
 
 #include "rig.h"
 

@@ -10,7 +10,7 @@
 
 namespace orvane {
 
-DeviceDialog::DeviceDialog(EzVidCap &camera, Notifier *notifier, QWidget *parent)
+DeviceDialog::DeviceDialog(CaptureDevices &camera, Notifier *notifier, QWidget *parent)
     : QWidget(parent, Qt::Window), camera_(camera), notifier_(notifier)
 {
     setObjectName(QStringLiteral("Form1"));

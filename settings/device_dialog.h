@@ -14,14 +14,14 @@ class QPushButton;
 
 namespace orvane {
 
-class EzVidCap;
+class CaptureDevices;
 
 class DeviceDialog : public QWidget {
     Q_OBJECT
 public:
     // A refusal of the chosen device is told to `notifier` (if any) as one sentence;
     // the window has closed by then, so it is a non-blocking notice.
-    explicit DeviceDialog(EzVidCap &camera, Notifier *notifier = nullptr, QWidget *parent = nullptr);
+    explicit DeviceDialog(CaptureDevices &camera, Notifier *notifier = nullptr, QWidget *parent = nullptr);
 
     // The devices' names in the capture layer's order (entry i = device i), with the
     // device in use selected. With no device at all the list holds "<none>",
@@ -38,7 +38,7 @@ public:
 private:
     QString deviceLabel(int32_t index) const;
 
-    EzVidCap &camera_;
+    CaptureDevices &camera_;
     Notifier *notifier_;
 };
 

@@ -94,7 +94,7 @@ QPushButton *button(const char *objectName, const char *caption)
 
 } // namespace
 
-OptionsDialog::OptionsDialog(Settings &settings, QString configPath, QString iniPath, MSComm &comm, Clock &clock,
+OptionsDialog::OptionsDialog(Settings &settings, QString configPath, QString iniPath, MountLink &comm, Clock &clock,
                              QWidget *parent)
     : QWidget(parent, Qt::Window), settings_(settings), configPath_(std::move(configPath)),
       iniPath_(std::move(iniPath)), comm_(comm), probe_(std::make_unique<MountProbe>(comm.opener(), clock))

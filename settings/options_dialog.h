@@ -24,7 +24,7 @@ class QPushButton;
 
 namespace orvane {
 
-class MSComm;
+class MountLink;
 class MountProbe;
 
 class OptionsDialog : public QWidget {
@@ -33,7 +33,7 @@ public:
     // `configPath` is orvane.cfg, `iniPath` orvane.ini (which serial device each
     // comm port number names). The boxes are filled from `settings` at once.
     // `clock` times the mount test, whose link `comm`'s opener opens.
-    OptionsDialog(Settings &settings, QString configPath, QString iniPath, MSComm &comm, Clock &clock,
+    OptionsDialog(Settings &settings, QString configPath, QString iniPath, MountLink &comm, Clock &clock,
                   QWidget *parent = nullptr);
     ~OptionsDialog() override;
 
@@ -84,7 +84,7 @@ private:
     Settings &settings_;
     const QString configPath_;
     const QString iniPath_;
-    MSComm &comm_;
+    MountLink &comm_;
     QLineEdit *boxes_[kBoxes + 1] = {}; // [1..kBoxes]
     QComboBox *commDevice_ = nullptr;
     QPushButton *testMount_ = nullptr;

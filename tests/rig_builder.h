@@ -148,7 +148,7 @@ struct RigOptions {
     SkyMotion sky{};
     SimMountOptions mount{};        // the simulated mount's rates, angle, mirror, backlash, letters
     QString iniPath{};              // orvane.ini of the simulated mount's link
-    PortDriverFactory realPort{};   // the printer port driver WinIo tries first
+    PortDriverFactory realPort{};   // the printer port driver CameraLines tries first
     Clock *clock = nullptr;         // another clock (real time in benchmarks); null: `clock`
     EventPump *pump = nullptr;      // another pump; null: `pump`
 };
@@ -203,13 +203,13 @@ public:
     FarEndPump pump{clock};
     Clock &time = options_.clock ? *options_.clock : clock;            // the clock the rig runs on
     EventPump &events = options_.pump ? *options_.pump : pump;         // the pump the rig runs on
-    WinIo port{time, options_.realPort};
+    CameraLines port{time, options_.realPort};
     SimSky sky{time.now(), options_.sky};
     SimMount mount{sky, time, options_.mount};
     RecordingSerialOpener opener;
     RigSerialOpener mountLink{mount, options_.iniPath};
-    MSComm comm{link_};
-    EzVidCap camera;
+    MountLink comm{link_};
+    CaptureDevices camera;
     PictureArea picture;
     Panel panel;
     Rig rig{RigContext{settings, state, guiding, time, events, port, comm, camera, picture, panel}};

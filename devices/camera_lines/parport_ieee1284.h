@@ -41,7 +41,7 @@ private:
     std::unique_ptr<Handle> handle_;
 };
 
-// The factory WinIo takes for the running program.
+// The factory CameraLines takes for the running program.
 std::unique_ptr<PortDriver> makeIeee1284Port();
 
 } // namespace orvane

@@ -2,25 +2,25 @@
 
 namespace orvane {
 
-WinIo::WinIo(Clock &clock, PortDriverFactory realPort)
+CameraLines::CameraLines(Clock &clock, PortDriverFactory realPort)
     : clock_(clock), realPortFactory_(std::move(realPort))
 {
 }
 
-WinIo::~WinIo()
+CameraLines::~CameraLines()
 {
     if (realPort_)
         realPort_->close();
 }
 
-bool WinIo::InitializeWinIo()
+bool CameraLines::InitializeWinIo()
 {
     initialized_ = true;
     realPortGivenUp_ = false; // a new start tries the real port again
     return true;
 }
 
-bool WinIo::SetPortVal(uint16_t address, uint32_t value, int sizeBytes)
+bool CameraLines::SetPortVal(uint16_t address, uint32_t value, int sizeBytes)
 {
     (void)sizeBytes; // the camera lines take one byte
     const PortWrite write{address, static_cast<uint8_t>(value & 0xFF), clock_.now()};
@@ -46,7 +46,7 @@ bool WinIo::SetPortVal(uint16_t address, uint32_t value, int sizeBytes)
     return true;
 }
 
-bool WinIo::retryRealPort(uint16_t address)
+bool CameraLines::retryRealPort(uint16_t address)
 {
     if (!realPortFactory_)
         return false;
@@ -57,7 +57,7 @@ bool WinIo::retryRealPort(uint16_t address)
     return realPort_ != nullptr;
 }
 
-void WinIo::openRealPort(uint16_t address)
+void CameraLines::openRealPort(uint16_t address)
 {
     if (realPort_)
         realPort_->close();
@@ -76,7 +76,7 @@ void WinIo::openRealPort(uint16_t address)
         onRealPortChanged();
 }
 
-void WinIo::fallBackToSimulatedPort(const QString &cause)
+void CameraLines::fallBackToSimulatedPort(const QString &cause)
 {
     if (realPort_)
         realPort_->close();
@@ -89,7 +89,7 @@ void WinIo::fallBackToSimulatedPort(const QString &cause)
         onRealPortChanged();
 }
 
-bool WinIo::ShutdownWinIo()
+bool CameraLines::ShutdownWinIo()
 {
     if (realPort_)
         realPort_->close();

@@ -1,6 +1,6 @@
 #pragma once
 // The printer-port layer the camera's exposure, read-out and amplifier lines hang
-// on. WinIo keeps the names of the port-I/O calls the program was written for.
+// on. CameraLines keeps the names of the port-I/O calls the program was written for.
 // Every byte written is recorded and shown to the listeners (the simulated camera
 // watches them); a real port, when one could be opened, gets the byte as well.
 
@@ -34,11 +34,11 @@ public:
 // Creates the real port driver for an address, or nullptr when the machine has none.
 using PortDriverFactory = std::function<std::unique_ptr<PortDriver>()>;
 
-class WinIo {
+class CameraLines {
 public:
     // Without a factory the layer is the simulated port alone.
-    explicit WinIo(Clock &clock, PortDriverFactory realPort = {});
-    ~WinIo();
+    explicit CameraLines(Clock &clock, PortDriverFactory realPort = {});
+    ~CameraLines();
 
     // Starts the driver. The simulated port always works, so this is true unless
     // the layer is shut down and started again in a broken state.

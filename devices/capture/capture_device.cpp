@@ -2,30 +2,30 @@
 
 namespace orvane {
 
-EzVidCap::~EzVidCap()
+CaptureDevices::~CaptureDevices()
 {
     if (CaptureSource *in = source(current_))
         in->disconnect();
 }
 
-void EzVidCap::addSource(std::unique_ptr<CaptureSource> source)
+void CaptureDevices::addSource(std::unique_ptr<CaptureSource> source)
 {
     source->setProblemNotifier(problems_);
     sources_.push_back(std::move(source));
 }
 
-QString EzVidCap::deviceName(int32_t index) const
+QString CaptureDevices::deviceName(int32_t index) const
 {
     const CaptureSource *s = source(index);
     return s ? s->name() : QString();
 }
 
-CaptureSource *EzVidCap::source(int32_t index) const
+CaptureSource *CaptureDevices::source(int32_t index) const
 {
     return index >= 0 && index < deviceCount() ? sources_[size_t(index)].get() : nullptr;
 }
 
-bool EzVidCap::hasRealDevice() const
+bool CaptureDevices::hasRealDevice() const
 {
     for (const auto &s : sources_)
         if (!s->simulated())
@@ -33,13 +33,13 @@ bool EzVidCap::hasRealDevice() const
     return false;
 }
 
-bool EzVidCap::simulatedInUse() const
+bool CaptureDevices::simulatedInUse() const
 {
     const CaptureSource *in = source(current_);
     return in && in->simulated();
 }
 
-Result EzVidCap::setCurrentDevice(int32_t index)
+Result CaptureDevices::setCurrentDevice(int32_t index)
 {
     CaptureSource *next = source(index);
     if (!next)
@@ -56,14 +56,14 @@ Result EzVidCap::setCurrentDevice(int32_t index)
     return connected;
 }
 
-void EzVidCap::setSequencing(bool on)
+void CaptureDevices::setSequencing(bool on)
 {
     sequencing_ = on;
     if (CaptureSource *in = source(current_))
         in->setSequencing(on);
 }
 
-std::optional<QImage> EzVidCap::copyFrame(WaitService *service)
+std::optional<QImage> CaptureDevices::copyFrame(WaitService *service)
 {
     CaptureSource *in = source(current_);
     if (!in)
@@ -74,7 +74,7 @@ std::optional<QImage> EzVidCap::copyFrame(WaitService *service)
     return frame;
 }
 
-void EzVidCap::setProblemNotifier(Notifier *notifier)
+void CaptureDevices::setProblemNotifier(Notifier *notifier)
 {
     problems_ = notifier;
     for (auto &s : sources_)

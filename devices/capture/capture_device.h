@@ -1,7 +1,7 @@
 #pragma once
 // The video capture layer: a list of capture devices (real webcams, the
 // simulated camera), the one in use, and the copy of its current frame; the
-// window layer shows the devices' dialogs. EzVidCap keeps the operations and events of the capture control the
+// window layer shows the devices' dialogs. CaptureDevices keeps the operations and events of the capture control the
 // program was written for; the frame copy hands the frame to the caller
 // directly instead of through the system clipboard.
 
@@ -78,11 +78,11 @@ private:
 // six the data address, buffer length, bytes used, capture time, user data and flags.
 using FrameHeader = std::array<uint32_t, 11>;
 
-class EzVidCap : public QObject {
+class CaptureDevices : public QObject {
     Q_OBJECT
 public:
-    EzVidCap() = default;
-    ~EzVidCap() override;
+    CaptureDevices() = default;
+    ~CaptureDevices() override;
 
     void addSource(std::unique_ptr<CaptureSource> source);
 

@@ -17,7 +17,7 @@ QString indiPortBytesNote()
                           "the read-out asks the server for an exposure as long as the exposure byte was held.");
 }
 
-IndiCamera::IndiCamera(IndiServer server, QString device, Clock &clock, EventPump &pump, WinIo &port,
+IndiCamera::IndiCamera(IndiServer server, QString device, Clock &clock, EventPump &pump, CameraLines &port,
                        const Settings &settings, IndiCameraOptions options)
     : server_(std::move(server)), main_{std::move(device), QStringLiteral("camera")}, clock_(clock), pump_(pump),
       options_(std::move(options)), watch_(std::make_shared<IndiExposureWatch>(settings))

@@ -39,7 +39,7 @@ struct IndiCameraOptions {
 
 class IndiCamera : public CaptureSource {
 public:
-    IndiCamera(IndiServer server, QString device, Clock &clock, EventPump &pump, WinIo &port,
+    IndiCamera(IndiServer server, QString device, Clock &clock, EventPump &pump, CameraLines &port,
                const Settings &settings, IndiCameraOptions options = {});
     ~IndiCamera() override;
 

@@ -61,7 +61,7 @@ std::optional<IndiServer> indiCameraServerFromIni(const QString &iniPath, QStrin
 }
 
 std::vector<std::unique_ptr<CaptureSource>> findIndiCameras(const IndiServer &server, const IndiCameraOptions &options,
-                                                            Clock &clock, EventPump &pump, WinIo &port,
+                                                            Clock &clock, EventPump &pump, CameraLines &port,
                                                             const Settings &settings, QStringList &problems,
                                                             uint32_t withinMs)
 {

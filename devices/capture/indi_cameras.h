@@ -24,7 +24,7 @@ std::optional<IndiServer> indiCameraServerFromIni(const QString &iniPath, QStrin
 // each camera there. A server that cannot be reached or has no camera adds a
 // sentence to `problems`.
 std::vector<std::unique_ptr<CaptureSource>> findIndiCameras(const IndiServer &server, const IndiCameraOptions &options,
-                                                            Clock &clock, EventPump &pump, WinIo &port,
+                                                            Clock &clock, EventPump &pump, CameraLines &port,
                                                             const Settings &settings, QStringList &problems,
                                                             uint32_t withinMs = 3000);
 

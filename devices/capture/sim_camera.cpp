@@ -71,7 +71,7 @@ struct SimCamera::PortWatch {
     }
 };
 
-SimCamera::SimCamera(Clock &clock, WinIo &port, const Settings &settings, const SimSky &sky,
+SimCamera::SimCamera(Clock &clock, CameraLines &port, const Settings &settings, const SimSky &sky,
                      SimCameraOptions options)
     : clock_(clock), sky_(sky), options_(std::move(options)),
       field_(options_.seed, options_.starsInFrame, options_.hotPixels),

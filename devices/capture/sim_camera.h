@@ -48,7 +48,7 @@ public:
     // The camera watches every write to `port` and reads the state bytes from
     // `settings` at each write (the Options dialog may change them). `sky` is
     // moved by the simulated mount. All references outlive the camera.
-    SimCamera(Clock &clock, WinIo &port, const Settings &settings, const SimSky &sky,
+    SimCamera(Clock &clock, CameraLines &port, const Settings &settings, const SimSky &sky,
               SimCameraOptions options = {});
     ~SimCamera() override;
 

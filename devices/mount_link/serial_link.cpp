@@ -21,13 +21,13 @@ QString readableCommand(const QByteArray &text)
 
 } // namespace
 
-MSComm::~MSComm()
+MountLink::~MountLink()
 {
     if (connection_)
         connection_->close();
 }
 
-Result MSComm::setPortOpen(bool open)
+Result MountLink::setPortOpen(bool open)
 {
     if (!open) {
         if (connection_)
@@ -47,7 +47,7 @@ Result MSComm::setPortOpen(bool open)
     return Result::success();
 }
 
-void MSComm::Output(const QByteArray &text)
+void MountLink::Output(const QByteArray &text)
 {
     QString problem;
     if (!connection_) {
@@ -61,14 +61,14 @@ void MSComm::Output(const QByteArray &text)
         reportLoss(problem);
 }
 
-void MSComm::reportLoss(const QString &sentence)
+void MountLink::reportLoss(const QString &sentence)
 {
     if (!lossReported_ && onLinkLost)
         onLinkLost(sentence);
     lossReported_ = true;
 }
 
-QByteArray MSComm::Input()
+QByteArray MountLink::Input()
 {
     return connection_ ? connection_->readAll() : QByteArray();
 }

@@ -1,5 +1,5 @@
 #pragma once
-// The serial link to the mount. MSComm keeps the member names of the serial
+// The serial link to the mount. MountLink keeps the member names of the serial
 // control the program was written for (CommPort, PortOpen, Output, Input).
 // Comm port 0 is the built-in simulated mount; N >= 1 names the device that
 // orvane.ini maps to N, else /dev/ttyS(N-1).
@@ -49,10 +49,10 @@ public:
     virtual QString describe(int16_t commPort) const = 0;
 };
 
-class MSComm {
+class MountLink {
 public:
-    explicit MSComm(SerialOpener &opener) : opener_(opener) {}
-    ~MSComm();
+    explicit MountLink(SerialOpener &opener) : opener_(opener) {}
+    ~MountLink();
 
     void setCommPort(int16_t port) { commPort_ = port; } // takes effect at the next opening
     int16_t CommPort() const { return commPort_; }

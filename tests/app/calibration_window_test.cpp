@@ -107,7 +107,7 @@ TEST(CalibrationWindow, CalibratesFromTheGuideMenuAndApplies)
     apply->click();
     EXPECT_EQ(rig.settings.DirUp, "n");
     EXPECT_TRUE(calibration->findChild<QLabel *>("calibrationResult")->text().contains("Options is open"));
-    window->form2()->close();
+    window->optionsDialog()->close();
     apply->click();
     EXPECT_EQ(rig.settings.DirUp, "s");
     EXPECT_EQ(rig.settings.DirDown, "n");

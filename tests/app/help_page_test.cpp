@@ -208,7 +208,8 @@ const char *const kMessages[] = {
 QStringList sourceLiterals()
 {
     QStringList literals;
-    for (const char *folder : {"app", "control", "core", "devices", "pictures", "platform", "settings", "ui"}) {
+    for (const char *folder : {"app", "control", "core", "devices", "display", "guiding", "pictures", "platform",
+                               "rehearsal", "sequence", "settings", "ui"}) {
         QDirIterator files(QStringLiteral(ORVANE_SOURCE_DIR "/%1").arg(QLatin1String(folder)), {"*.cpp", "*.h"},
                            QDir::Files, QDirIterator::Subdirectories);
         while (files.hasNext()) {

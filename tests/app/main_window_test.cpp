@@ -118,7 +118,7 @@ TEST(MainWindow, NoCaptureDeviceListsNoneAndSaysSoOnceTheWindowShows)
     WindowRig rig;
     ASSERT_TRUE(test::writeAll(rig.dir.filePath("orvane.cfg"), settingsFile(1, 2)));
     ASSERT_TRUE(rig.window->load());
-    QComboBox *list = rig.window->form1()->cbDriver;
+    QComboBox *list = rig.window->deviceDialog()->cbDriver;
     ASSERT_EQ(list->count(), 1);
     EXPECT_EQ(list->itemText(0), "<none>");
     EXPECT_EQ(list->currentIndex(), 0);
@@ -135,12 +135,12 @@ TEST(MainWindow, DevicesAreListedInOrderWithTheCurrentOneSelected)
         rig.camera.addSource(std::make_unique<NamedSource>(name));
     ASSERT_TRUE(rig.camera.setCurrentDevice(1).ok());
     ASSERT_TRUE(rig.window->load());
-    QComboBox *list = rig.window->form1()->cbDriver;
+    QComboBox *list = rig.window->deviceDialog()->cbDriver;
     ASSERT_EQ(list->count(), 3);
     EXPECT_EQ(list->itemText(2), "C");
     EXPECT_EQ(list->currentIndex(), 1);
     EXPECT_TRUE(rig.messages.isEmpty());
-    EXPECT_FALSE(rig.window->form1()->isVisible()); // created hidden
+    EXPECT_FALSE(rig.window->deviceDialog()->isVisible()); // created hidden
     EXPECT_EQ(rig.state.SaveDir, QDir::currentPath());
 }
 
@@ -362,12 +362,12 @@ TEST(MainWindow, TheSimulatedPartsLabelFollowsDeviceOptionsAndPort)
     ASSERT_TRUE(rig.window->load());
     EXPECT_EQ(rig.simulatedShown(), "hidden");
 
-    rig.window->form1()->cbDriver->setCurrentIndex(1);
-    rig.window->form1()->Command1Click();
+    rig.window->deviceDialog()->cbDriver->setCurrentIndex(1);
+    rig.window->deviceDialog()->Command1Click();
     EXPECT_EQ(rig.simulatedShown(), "Simulated: camera");
 
-    rig.window->form2()->box(1)->setText("0");
-    rig.window->form2()->Command1Click();
+    rig.window->optionsDialog()->box(1)->setText("0");
+    rig.window->optionsDialog()->Command1Click();
     EXPECT_EQ(rig.simulatedShown(), "Simulated: camera, mount");
 
     portWorks = false;
@@ -394,8 +394,8 @@ TEST(MainWindow, ThePrinterPortIsTriedAgainAtOptionsDoneAndAtStart)
 
         portWorks = true;
         if (byOptions) {
-            rig.window->form2()->box(7)->setText("2");
-            rig.window->form2()->Command1Click();
+            rig.window->optionsDialog()->box(7)->setText("2");
+            rig.window->optionsDialog()->Command1Click();
         } else {
             rig.window->findChild<QPushButton *>("Command1")->click();
         }
@@ -463,7 +463,7 @@ TEST(MainWindow, EveryControlOfEveryWindowHasAnAccessibleName)
     WindowRig rig;
     MainWindow &w = *rig.window;
     const std::pair<const char *, QWidget *> windows[] = {
-        {"main window", &w}, {"Options", w.form2()}, {"save folder", w.form3()}, {"deinterlace", w.hello()}};
+        {"main window", &w}, {"Options", w.optionsDialog()}, {"save folder", w.directoryDialog()}, {"deinterlace", w.deinterlaceWindow()}};
     for (const auto &[title, window] : windows) {
         const QList<QWidget *> controls = controlsOf(window);
         EXPECT_GE(controls.size(), 3) << title;
@@ -523,8 +523,8 @@ TEST(MainWindow, ARestartShowsTheEntriesAndSaveFolderOfLastTime)
     for (const char *tick : {"Check1", "Check2", "Check3"})
         w.findChild<QCheckBox *>(tick)->setChecked(true);
     w.findChild<QPushButton *>("Command2")->click(); // the folder window
-    ASSERT_TRUE(w.form3()->Dir1->setPath(folder).ok());
-    w.form3()->Command1Click();
+    ASSERT_TRUE(w.directoryDialog()->Dir1->setPath(folder).ok());
+    w.directoryDialog()->Command1Click();
     auto *label = w.findChild<QLabel *>("saveFolder");
     EXPECT_EQ(label->text(), "Saving to " + folder); // follows the folder window
     EXPECT_EQ(label->toolTip(), folder);

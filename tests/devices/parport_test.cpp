@@ -65,7 +65,7 @@ protected:
         return [this] { return std::make_unique<FakePort>(log); };
     }
     // Writes the bytes and returns what the layer printed on stderr meanwhile.
-    std::string writeAll(WinIo &io, const std::vector<uint8_t> &bytes, uint16_t address = 888)
+    std::string writeAll(CameraLines &io, const std::vector<uint8_t> &bytes, uint16_t address = 888)
     {
         ::testing::internal::CaptureStderr();
         for (uint8_t b : bytes)
@@ -79,7 +79,7 @@ protected:
 
 TEST_F(PortLayer, ARealPortGetsEveryByteAndTheRecordKeepsThem)
 {
-    WinIo io(clock, factory());
+    CameraLines io(clock, factory());
     ASSERT_TRUE(io.InitializeWinIo());
     EXPECT_EQ(writeAll(io, {2, 3, 0xFF}), "");
     EXPECT_EQ(log.opens, std::vector<uint16_t>{888});
@@ -90,7 +90,7 @@ TEST_F(PortLayer, ARealPortGetsEveryByteAndTheRecordKeepsThem)
 
 TEST_F(PortLayer, OnlyTheLowByteOfAValueIsWritten)
 {
-    WinIo io(clock, factory());
+    CameraLines io(clock, factory());
     ASSERT_TRUE(io.InitializeWinIo());
     EXPECT_TRUE(io.SetPortVal(632, 0x1234, 1));
     EXPECT_EQ(log.written, std::vector<uint8_t>{0x34});
@@ -101,7 +101,7 @@ TEST_F(PortLayer, OnlyTheLowByteOfAValueIsWritten)
 TEST_F(PortLayer, NoPermissionFallsBackWithOneLineAndTheWritesGoOn)
 {
     log.openError = QStringLiteral("Permission denied opening /dev/parport0 — is your user in the lp group?");
-    WinIo io(clock, factory());
+    CameraLines io(clock, factory());
     std::vector<uint8_t> seen;
     io.addListener([&](const PortWrite &w) { seen.push_back(w.value); });
     int changes = 0;
@@ -121,7 +121,7 @@ TEST_F(PortLayer, NoPermissionFallsBackWithOneLineAndTheWritesGoOn)
 
 TEST_F(PortLayer, NoPortDriverFallsBackAsWell)
 {
-    WinIo io(clock, [] { return std::unique_ptr<PortDriver>(); });
+    CameraLines io(clock, [] { return std::unique_ptr<PortDriver>(); });
     ASSERT_TRUE(io.InitializeWinIo());
     EXPECT_EQ(writeAll(io, {2, 3}), "");
     EXPECT_EQ(io.writes().size(), 2u);
@@ -131,7 +131,7 @@ TEST_F(PortLayer, NoPortDriverFallsBackAsWell)
 TEST_F(PortLayer, AFailedWriteIsReportedOnceAndTheSimulatedPortCarriesOn)
 {
     log.failWritesAfter = 2;
-    WinIo io(clock, factory());
+    CameraLines io(clock, factory());
     int changes = 0;
     io.onRealPortChanged = [&] { ++changes; };
     ASSERT_TRUE(io.InitializeWinIo());
@@ -149,7 +149,7 @@ TEST_F(PortLayer, AFailedWriteIsReportedOnceAndTheSimulatedPortCarriesOn)
 
 TEST_F(PortLayer, AChangedAddressReopensTheRealPortAndARestartRetries)
 {
-    WinIo io(clock, factory());
+    CameraLines io(clock, factory());
     ASSERT_TRUE(io.InitializeWinIo());
     EXPECT_EQ(writeAll(io, {2}, 888), "");
     EXPECT_EQ(writeAll(io, {3}, 632), "");
@@ -170,7 +170,7 @@ TEST_F(PortLayer, AChangedAddressReopensTheRealPortAndARestartRetries)
 TEST_F(PortLayer, ARetryOpensTheRealPortOnceItWorks)
 {
     log.openError = QStringLiteral("No printer port for address 0x378 on this computer.");
-    WinIo io(clock, factory());
+    CameraLines io(clock, factory());
     ASSERT_TRUE(io.InitializeWinIo());
     writeAll(io, {2, 3});
     EXPECT_FALSE(io.realPortInUse());
@@ -186,7 +186,7 @@ TEST_F(PortLayer, ARetryOpensTheRealPortOnceItWorks)
 
 TEST_F(PortLayer, WithoutAFactoryTheLayerIsTheRecordingPortAlone)
 {
-    WinIo io(clock);
+    CameraLines io(clock);
     ASSERT_TRUE(io.InitializeWinIo());
     EXPECT_EQ(writeAll(io, {2, 3}), "");
     ASSERT_EQ(io.writes().size(), 2u);

@@ -1,4 +1,4 @@
-// The QSerialPort adapter and MSComm on a pseudo-terminal: exact bytes on the
+// The QSerialPort adapter and MountLink on a pseudo-terminal: exact bytes on the
 // wire, replies, a silent line, a vanished far end, and devices that will not open.
 
 #include "pty_pair.h"
@@ -30,7 +30,7 @@ protected:
     QTemporaryDir dir;
     QString iniPath = dir.filePath(QStringLiteral("orvane.ini"));
     QtSerialOpener opener{iniPath};
-    MSComm comm{opener};
+    MountLink comm{opener};
     QStringList losses;
 };
 
@@ -136,7 +136,7 @@ TEST(SerialOpenErrors, MissingDeviceNamesTheDeviceAndTheCause)
     const QString missing = dir.filePath(QStringLiteral("ttyUSB9"));
     ASSERT_TRUE(setSerialDeviceFor(2, missing, ini));
     QtSerialOpener opener(ini);
-    MSComm comm(opener);
+    MountLink comm(opener);
     comm.setCommPort(2);
     const Result opened = comm.setPortOpen(true);
     ASSERT_FALSE(opened.ok());
@@ -196,7 +196,7 @@ TEST(SerialLinkLoss, ALossBetweenSendsIsToldOnceAsItHappens)
         }
         QString describe(int16_t) const override { return QStringLiteral("a test link"); }
     } opener;
-    MSComm comm(opener);
+    MountLink comm(opener);
     QStringList told;
     comm.onLinkLost = [&](const QString &sentence) { told << sentence; };
     ASSERT_TRUE(comm.setPortOpen(true).ok());

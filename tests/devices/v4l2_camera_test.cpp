@@ -221,7 +221,7 @@ TEST_F(V4l2CameraTest, ARefusedModeLeavesTheStreamRunning)
 
 TEST_F(V4l2CameraTest, TheCaptureLayerHandsFramesAndProblemsThrough)
 {
-    EzVidCap layer;
+    CaptureDevices layer;
     layer.setProblemNotifier(&told); // reaches the devices listed later too
     layer.addSource(std::make_unique<V4l2Camera>(fake, QStringLiteral("/dev/video0"), QStringLiteral("Fake Webcam"), clock));
     ASSERT_TRUE(layer.setCurrentDevice(0).ok());

@@ -62,7 +62,7 @@ TEST(IndiCameraFaults, BadOrMissingFrameIsToldAndGivesNoPicture)
         SteadyClock clock;
         QtEventPump pump{clock};
         SimClock portClock;
-        WinIo port{portClock};
+        CameraLines port{portClock};
         Settings settings;
         settings.ExposureState = 3;
         settings.GetImageState = 0;

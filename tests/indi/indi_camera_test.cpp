@@ -70,7 +70,7 @@ protected:
     SteadyClock clock;
     QtEventPump pump{clock};
     SimClock portClock;
-    WinIo port{portClock};
+    CameraLines port{portClock};
     Settings settings;
     NoticeList notices;
     IndiCameraOptions options;

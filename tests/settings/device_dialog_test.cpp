@@ -68,7 +68,7 @@ protected:
     }
     static void runDeferredDeletes() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
 
-    EzVidCap camera;
+    CaptureDevices camera;
     std::vector<FakeSource *> sources;
     QPointer<DeviceDialog> dialog;
     NoticeList told;
@@ -91,7 +91,7 @@ TEST_F(DeviceDialogTest, ListsTheDevicesInOrderWithTheOneInUseSelected)
 
 TEST_F(DeviceDialogTest, WithoutDevicesTheListHoldsNoneAndTheFillSaysSo)
 {
-    EzVidCap empty;
+    CaptureDevices empty;
     NoticeList alone;
     DeviceDialog lonely(empty, &alone);
     EXPECT_FALSE(lonely.fillDeviceList());
@@ -157,7 +157,7 @@ TEST_F(DeviceDialogTest, NothingSelectedIsRefusedLikeAnyOtherIndex)
 
 TEST_F(DeviceDialogTest, ARefusalWithNoPreviousDeviceLeavesNoneInUse)
 {
-    EzVidCap fresh;
+    CaptureDevices fresh;
     fresh.addSource(std::make_unique<FakeSource>("Only", true));
     NoticeList refusal;
     DeviceDialog window(fresh, &refusal);

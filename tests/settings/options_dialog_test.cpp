@@ -98,7 +98,7 @@ protected:
     Settings settings;
     Settings original;
     ScriptedOpener opener;
-    MSComm comm{opener};
+    MountLink comm{opener};
     SimClock clock{5000};
     QPointer<OptionsDialog> dialog;
     QStringList messages;

@@ -112,7 +112,7 @@ struct Bench {
     QPointF guideStarAt(uint32_t ms) const { return camera.starField().guideStar() + sky.offsetAt(ms); }
 
     SimClock clock{0};
-    WinIo port{clock};
+    CameraLines port{clock};
     SimSky sky;
     SimCamera camera;
 };
@@ -239,7 +239,7 @@ TEST(SimCamera, FollowsStateBytesChangedByTheOptions)
 {
     Settings settings = Bench::settings();
     SimClock clock(0);
-    WinIo port(clock);
+    CameraLines port(clock);
     SimSky sky(0, stillSky());
     SimCamera camera(clock, port, settings, sky);
     settings.ExposureState = 7; // changed after the camera was made

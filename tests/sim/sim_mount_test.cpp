@@ -148,7 +148,7 @@ TEST(SimMountOptionsTest, ReadsTheMountGroupOfTheIniFile)
 TEST_F(SimMountTest, CommPortZeroReachesTheMountInProcess)
 {
     RigSerialOpener opener(mount, QString{});
-    MSComm comm(opener);
+    MountLink comm(opener);
     comm.setCommPort(0);
     ASSERT_TRUE(comm.setPortOpen(true).ok());
     comm.Output(QByteArray(1, '\x06'));
@@ -191,7 +191,7 @@ protected:
     QString ini = dir.filePath(QStringLiteral("orvane.ini"));
     SimMount otherMount{sky, clock}; // comm port 0 would reach this one
     RigSerialOpener opener{otherMount, ini};
-    MSComm comm{opener};
+    MountLink comm{opener};
     SimEventPump pump{clock};
 };
 

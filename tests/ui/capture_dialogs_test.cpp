@@ -14,7 +14,7 @@ namespace {
 TEST(CaptureDialogs, SimulatedCameraShowsItsNoteInABox)
 {
     SimClock clock;
-    WinIo port(clock);
+    CameraLines port(clock);
     Settings settings;
     SimSky sky(clock.now());
     SimCamera camera(clock, port, settings, sky);

@@ -223,7 +223,7 @@ bool optionsTooltip(const QDir &out) { return optionsWindow(out, "options-toolti
 
 bool deviceWindow(const QDir &out)
 {
-    EzVidCap camera;
+    CaptureDevices camera;
     for (const char *name : {"Cam A", "Cam B", "Sim camera"})
         camera.addSource(std::make_unique<NamedSource>(QString::fromLatin1(name)));
     (void)camera.setCurrentDevice(0);

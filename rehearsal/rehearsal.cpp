@@ -82,12 +82,12 @@ struct RehearsalRig {
     GuidingState guiding;
     SimClock clock{kStartMs};
     SimEventPump pump{clock};
-    WinIo port{clock}; // no real printer port: the bytes go to the simulated camera only
+    CameraLines port{clock}; // no real printer port: the bytes go to the simulated camera only
     SimSky sky;
     SimMount mount;
     RigSerialOpener opener{mount, QString()};
-    MSComm comm{opener};
-    EzVidCap camera;
+    MountLink comm{opener};
+    CaptureDevices camera;
     PictureArea picture;
     RehearsalPanel panel;
     QTemporaryDir frames;

@@ -20,7 +20,7 @@ constexpr int kLostStepsBeforeAlarm = 3;  // guide steps in a row without a star
 int64_t sinceMs(uint32_t from, uint32_t now) { return int64_t(uint32_t(now - from)); }
 
 // Which device the presence probe tried, at what speed, and why no mount was found.
-QString probeFailure(const MSComm &comm, const QString &cause)
+QString probeFailure(const MountLink &comm, const QString &cause)
 {
     return QStringLiteral("No mount found on comm port %1 (%2, %3 baud): %4")
         .arg(comm.CommPort())
