@@ -17,7 +17,9 @@ namespace {
 // As written in the code; %1, %2 ... stand for what the message names.
 const char *const kMessages[] = {
     // marking, looping, closing, remembering, saving in two formats
-    "No star here", "Guide star marked at %1, %2", "A sequence is running. Stop it and close Orvane?",
+    "No star here: the brightest spot in the guide box stands %1 times above its noise, and [guide] minStarSnr "
+    "asks for %2. A longer \"Guide sec\" or a lower minStarSnr helps; click the same place again to mark it anyway.",
+    "Guide star marked at %1, %2", "Calibrating: the mount moves the star (Guide > Calibrate…)", "A sequence is running. Stop it and close Orvane?",
     "No star in the guide box", "The picture area is in use by %1; loop when it has finished.",
     "The loop stopped: %1", "No mount found on comm port %1 (%2, %3 baud): %4",
     "The image frame was saved as %1 only. %2", "Cannot save the FITS frame %1: %2.",
@@ -201,7 +203,8 @@ const char *const kMessages[] = {
 QStringList sourceLiterals()
 {
     QStringList literals;
-    for (const char *folder : {"app", "control", "core", "devices", "pictures", "platform", "settings", "ui"}) {
+    for (const char *folder : {"app", "control", "core", "devices", "display", "guiding", "pictures", "platform",
+                               "rehearsal", "sequence", "settings", "ui"}) {
         QDirIterator files(QStringLiteral(ORVANE_SOURCE_DIR "/%1").arg(QLatin1String(folder)), {"*.cpp", "*.h"},
                            QDir::Files, QDirIterator::Subdirectories);
         while (files.hasNext()) {
