@@ -1,8 +1,6 @@
 #include "indi_cameras.h"
 
-#include "ini_lines.h"
-
-#include <QFile>
+#include "ini_values.h"
 
 #include <cmath>
 
@@ -12,52 +10,11 @@ namespace {
 
 constexpr uint32_t kQuietMs = 300; // no new device for this long: the list is complete
 
-std::optional<QString> indiValue(const QString &iniPath, const char *key)
-{
-    QFile file(iniPath);
-    if (!file.open(QIODevice::ReadOnly))
-        return std::nullopt;
-    return iniValue(file.readAll(), QStringLiteral("indi"), QString::fromLatin1(key));
-}
-
-// The line (from 1) of `key` in [indi], for telling; 0 when it cannot be found.
-int indiLine(const QString &iniPath, const char *key)
-{
-    QFile file(iniPath);
-    if (!file.open(QIODevice::ReadOnly))
-        return 0;
-    const QList<QByteArray> lines = file.readAll().split('\n');
-    bool inIndi = false;
-    for (qsizetype i = 0; i < lines.size(); ++i) {
-        const QByteArray line = lines[i].trimmed();
-        if (line.startsWith('['))
-            inIndi = line.startsWith("[indi]");
-        else if (inIndi && line.startsWith(key) && line.mid(qsizetype(qstrlen(key))).trimmed().startsWith('='))
-            return int(i + 1);
-    }
-    return 0;
-}
-
-// A finite number from `least` to `most`, times `scale`; else the default stays and is told.
 template <typename T>
-void readNumber(const QString &iniPath, const char *key, double least, double most, double scale, T &into, QStringList &problems)
+void readNumber(IniValues &ini, const char *key, double scale, T &into)
 {
-    const std::optional<QString> text = indiValue(iniPath, key);
-    if (!text)
-        return;
-    bool ok = false;
-    const double value = text->trimmed().toDouble(&ok);
-    if (!ok || !std::isfinite(value) || value < least || value > most) {
-        problems << QStringLiteral("%1 line %2: [indi] %3=%4 is not a number from %5 to %6; %7 is used.")
-                        .arg(iniPath)
-                        .arg(indiLine(iniPath, key))
-                        .arg(QString::fromLatin1(key), *text)
-                        .arg(least, 0, 'g', 10)
-                        .arg(most, 0, 'g', 10)
-                        .arg(double(into) / scale, 0, 'g', 10);
-        return;
-    }
-    into = T(value * scale);
+    if (const std::optional<double> value = ini.number("indi", key, QString::number(double(into) / scale)))
+        into = T(*value * scale);
 }
 
 } // namespace
@@ -66,34 +23,35 @@ void readNumber(const QString &iniPath, const char *key, double least, double mo
 IndiCameraOptions indiCameraOptionsFromIni(const QString &iniPath, QStringList &problems)
 {
     constexpr double kMb = 1024.0 * 1024.0;
+    IniValues ini = IniValues::read(iniPath, problems);
     IndiCameraOptions o;
     IndiLimits &l = o.limits;
-    readNumber(iniPath, "maxFrameMegabytes", 1, 4096, kMb, l.maxBlobBytes, problems);
-    readNumber(iniPath, "frameTimeoutS", 1, 3600, 1000.0, o.frameTimeoutMs, problems);
-    readNumber(iniPath, "maxMessageMegabytes", 2, 8192, kMb, l.maxMessageBytes, problems);
-    readNumber(iniPath, "maxMegabytesPerSecond", 1, 4096, kMb, l.maxBytesPerSecond, problems);
-    readNumber(iniPath, "maxProperties", 10, 1000000, 1.0, l.maxProperties, problems);
+    readNumber(ini, "maxFrameMegabytes", kMb, l.maxBlobBytes);
+    readNumber(ini, "frameTimeoutS", 1000.0, o.frameTimeoutMs);
+    readNumber(ini, "maxMessageMegabytes", kMb, l.maxMessageBytes);
+    readNumber(ini, "maxMegabytesPerSecond", kMb, l.maxBytesPerSecond);
+    readNumber(ini, "maxProperties", 1.0, l.maxProperties);
     // A frame comes in one message, base64 (4 bytes for 3) and its wrapping included.
     const int64_t frameMessageBytes = l.maxBlobBytes / 3 * 4 + (1 << 20);
-    const bool messageGiven = indiValue(iniPath, "maxMessageMegabytes").has_value();
-    if (l.maxMessageBytes < frameMessageBytes && messageGiven) {
-        problems << QStringLiteral("%1: [indi] maxMessageMegabytes=%2 is less than a frame of maxFrameMegabytes=%3 needs "
-                                   "as sent; %4 is used.")
-                        .arg(iniPath)
-                        .arg(double(l.maxMessageBytes) / kMb)
-                        .arg(double(l.maxBlobBytes) / kMb)
-                        .arg(std::ceil(double(frameMessageBytes) / kMb));
-    }
-    if (l.maxMessageBytes < frameMessageBytes)
+    if (l.maxMessageBytes < frameMessageBytes) {
+        if (ini.text("indi", "maxMessageMegabytes"))
+            problems << QStringLiteral("%1: [indi] maxMessageMegabytes=%2 is less than a frame of maxFrameMegabytes=%3 "
+                                       "needs as sent; %4 is used.")
+                            .arg(iniPath)
+                            .arg(double(l.maxMessageBytes) / kMb)
+                            .arg(double(l.maxBlobBytes) / kMb)
+                            .arg(std::ceil(double(frameMessageBytes) / kMb));
         l.maxMessageBytes = int64_t(std::ceil(double(frameMessageBytes) / kMb) * kMb);
-    o.guideDevice = indiValue(iniPath, "guideCamera").value_or(QString()).trimmed();
+    }
+    o.guideDevice = ini.text("indi", "guideCamera").value_or(QString());
     return o;
 }
 
 std::optional<IndiServer> indiCameraServerFromIni(const QString &iniPath, QStringList &problems)
 {
-    const std::optional<QString> text = indiValue(iniPath, "cameraServer");
-    if (!text || text->trimmed().isEmpty())
+    IniValues ini = IniValues::read(iniPath, problems);
+    const std::optional<QString> text = ini.text("indi", "cameraServer");
+    if (!text || text->isEmpty())
         return std::nullopt;
     ResultOf<IndiServer> server = parseIndiServer(*text, iniPath + QStringLiteral(" [indi] cameraServer"));
     if (!server.ok()) {
