@@ -108,9 +108,9 @@ TEST(IndiCameraIni, LimitsAreReadAndBadValuesAreToldWithFileLineKeyAndTheValueUs
     const IndiCameraOptions o = indiCameraOptionsFromIni(file.fileName(), problems);
     const QString path = file.fileName();
     EXPECT_EQ(problems.join("\n").toStdString(), (QStringList{
-                            path + QStringLiteral(" line 4: [indi] maxFrameMegabytes=nan is not a number from 1 to 4096; 200 is used."),
-                            path + QStringLiteral(" line 5: [indi] frameTimeoutS=inf is not a number from 1 to 3600; 30 is used."),
-                            path + QStringLiteral(" line 8: [indi] maxProperties=0 is not a number from 10 to 1000000; 10000 is used."),
+                            path + QStringLiteral(" line 4: [indi] maxFrameMegabytes: \"nan\" is not a number from 1 to 4096; using 200."),
+                            path + QStringLiteral(" line 5: [indi] frameTimeoutS: \"inf\" is not a number from 1 to 3600; using 30."),
+                            path + QStringLiteral(" line 8: [indi] maxProperties: \"0\" is not a whole number from 10 to 1000000; using 10000."),
                             path + QStringLiteral(": [indi] maxMessageMegabytes=40 is less than a frame of maxFrameMegabytes=200 "
                                                   "needs as sent; 268 is used."),
                         }).join("\n").toStdString());
