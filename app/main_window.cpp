@@ -80,7 +80,7 @@ MainWindow::MainWindow(MainWindowParts parts, QWidget *parent) : QMainWindow(par
     calibration_->writeLog = [this](const QStringList &lines) { guideLog_->writeCalibration(lines); };
     buildLoopCommand();
     fileMenu_ = std::make_unique<PictureFileMenu>(parts_.picture, parts_.files);
-    picture1_->onMouseDown = [this](double x, double y) { sequence_->onPictureMouseDown(x, y); };
+    picture1_->onMouseDown = [this](double x, double y) { sequence_->onPictureMouseDown(x, y, frameLoop_->running()); };
     parts_.comm.onLinkLost = [this](const QString &sentence) { notify(sentence); };
     parts_.camera.setProblemNotifier(this);
     connectCamera();
@@ -228,6 +228,7 @@ void MainWindow::buildMenus()
         ->setObjectName(QStringLiteral("showPictureDisplay"));
     addSaveFormatCommand();
     addGuideCommands();
+    buildMessages();
 }
 
 QMenu *MainWindow::menuBeforeHelp(const QString &title)
@@ -257,35 +258,6 @@ void MainWindow::addSaveFormatCommand()
         saveFormat_->show();
         saveFormat_->raise();
     })->setObjectName(QStringLiteral("saveFormat"));
-}
-
-void MainWindow::buildLoopCommand()
-{
-    loop_ = imagingMenu()->addAction(QStringLiteral("Loop"), this, &MainWindow::onLoop);
-    loop_->setObjectName(QStringLiteral("Loop"));
-    loop_->setCheckable(true);
-    loop_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L));
-    starProfile_ = new QLabel(statusBar());
-    starProfile_->setObjectName(QStringLiteral("starProfile"));
-    starProfile_->hide();
-    statusBar()->addPermanentWidget(starProfile_);
-    frameLoop_->showStarProfile = [this](const QString &text) {
-        starProfile_->setText(text);
-        starProfile_->setVisible(!text.isEmpty());
-    };
-}
-
-void MainWindow::onLoop()
-{
-    if (calibration_->running()) { // the camera is calibrating
-        loop_->setChecked(false);
-        return;
-    }
-    // Returns at once when it only asks a running loop to end.
-    frameLoop_->onLoopCommand();
-    loop_->setChecked(frameLoop_->running());
-    if (closeWhenStopped_ && !frameLoop_->running())
-        close();
 }
 
 void MainWindow::connectCamera()
@@ -378,123 +350,6 @@ Result MainWindow::rememberWindow()
         return Result::failure(QStringLiteral("The window's entries were not kept in %1: %2.")
                                    .arg(parts_.iniPath, written.error()));
     return written;
-}
-
-DeviceDialog *MainWindow::deviceDialog()
-{
-    if (!deviceDialog_) {
-        deviceDialog_ = new DeviceDialog(parts_.camera, this, this);
-        deviceDialog_->setWindowFlag(Qt::Window);
-    }
-    return deviceDialog_;
-}
-
-DirectoryDialog *MainWindow::directoryDialog()
-{
-    if (!directoryDialog_) {
-        directoryDialog_ = new DirectoryDialog(parts_.sequence.SaveDir, this);
-        directoryDialog_->setWindowFlag(Qt::Window);
-        saveFolder_->follow(directoryDialog_);
-        connect(directoryDialog_, &DirectoryDialog::saveFolderChosen, this, [this] { rig_->showNextFirstIndex(); });
-    }
-    return directoryDialog_;
-}
-
-OptionsDialog *MainWindow::optionsDialog()
-{
-    if (!optionsDialog_) {
-        optionsDialog_ = new OptionsDialog(parts_.settings, parts_.configPath, parts_.iniPath, parts_.comm, parts_.clock, this);
-        optionsDialog_->setWindowFlag(Qt::Window);
-        connect(optionsDialog_, &OptionsDialog::applied, this, [this] {
-            if (parts_.port.hasRealPortDriver() && uint16_t(parts_.settings.PortAddress) != triedPortAddress_)
-                retryPrinterPort();
-            updateSimulatedParts();
-        });
-    }
-    return optionsDialog_;
-}
-
-DeinterlaceWindow *MainWindow::deinterlaceWindow()
-{
-    if (!deinterlaceWindow_) {
-        deinterlaceWindow_ = new DeinterlaceWindow(parts_.picture, parts_.pump, parts_.files, this);
-        deinterlaceWindow_->setWindowFlag(Qt::Window);
-    }
-    return deinterlaceWindow_;
-}
-
-void MainWindow::showDeviceDialog()
-{
-    const bool fresh = !deviceDialog_;
-    DeviceDialog *dialog = deviceDialog();
-    if (fresh)
-        dialog->fillDeviceList();
-    dialog->show();
-    dialog->raise();
-}
-
-void MainWindow::showDirectoryDialog()
-{
-    directoryDialog()->show();
-    directoryDialog()->raise();
-}
-
-void MainWindow::showOptions()
-{
-    optionsDialog()->show();
-    optionsDialog()->raise();
-    optionsDialog()->activateWindow();
-}
-
-HelpWindow *MainWindow::helpWindow()
-{
-    if (!help_)
-        help_ = new HelpWindow(parts_.configPath, parts_.iniPath, this);
-    return help_;
-}
-
-void MainWindow::showHelp()
-{
-    helpWindow()->show();
-    helpWindow()->raise();
-    helpWindow()->activateWindow();
-}
-
-PictureDisplayWindow *MainWindow::pictureDisplayWindow()
-{
-    if (!pictureDisplay_) {
-        pictureDisplay_ = new PictureDisplayWindow(*display_, this);
-        pictureDisplay_->zoomView()->mark = [this]() -> std::optional<QPoint> {
-            const SequenceState &seq = parts_.sequence;
-            return seq.StarMarked ? std::optional(QPoint(seq.StarX, seq.StarY)) : std::nullopt;
-        };
-        connect(picture1_, &PictureView::pressed, pictureDisplay_->zoomView(), qOverload<>(&QWidget::update));
-    }
-    return pictureDisplay_;
-}
-
-void MainWindow::showPictureDisplay()
-{
-    pictureDisplayWindow()->show();
-    pictureDisplayWindow()->raise();
-    pictureDisplayWindow()->activateWindow();
-}
-
-void MainWindow::showAbout()
-{
-    // The text stays as it is; its Help button leads to the page the text names.
-    QMessageBox *box = openMessageBox(this, QMessageBox::NoIcon, kAboutText, QMessageBox::Ok | QMessageBox::Help,
-                                      [this](QMessageBox::StandardButton pressed) {
-                                          if (pressed == QMessageBox::Help)
-                                              showHelp();
-                                      });
-    box->setObjectName(QStringLiteral("aboutBox"));
-}
-
-void MainWindow::showDeinterlace()
-{
-    deinterlaceWindow()->show();
-    deinterlaceWindow()->raise();
 }
 
 void MainWindow::onStartStop()
@@ -610,54 +465,5 @@ void MainWindow::closeEvent(QCloseEvent *event)
             w->close();
     event->accept();
 }
-
-// --- SequencePanel ---
-
-bool MainWindow::guidingTicked() const { return check2_->isChecked(); }
-bool MainWindow::lineDoublingTicked() const { return check3_->isChecked(); }
-QString MainWindow::status() const { return text6_->text(); }
-void MainWindow::setStatus(const QString &text) { text6_->setText(text); }
-void MainWindow::showDrift(const QString &dx, const QString &dy)
-{
-    text7_->setText(dx);
-    text8_->setText(dy);
-}
-QString MainWindow::fileStem() const { return text2_->text(); }
-QString MainWindow::firstIndex() const { return text3_->text(); }
-void MainWindow::setFirstIndex(const QString &text) { text3_->setText(text); }
-void MainWindow::notify(const QString &sentence)
-{
-    notices_.append(sentence);
-    statusBar()->showMessage(sentence);
-    std::cerr << "orvane: " << sentence.toStdString() << std::endl;
-}
-void MainWindow::frameSaved(const QString &path) { saveFolder_->showSaved(path); }
-void MainWindow::showActivity(const QString &text)
-{
-    runProgress_->setText(text);
-    runProgress_->setVisible(!text.isEmpty());
-    runProgress_->repaint(); // the mount probe waits without events: show it now
-}
-QString MainWindow::exposureText() const { return text1_->text(); }
-QString MainWindow::guideText() const { return text4_->text(); }
-QString MainWindow::frameCountText() const { return text5_->text(); }
-bool MainWindow::saveTicked() const { return check1_->isChecked(); }
-void MainWindow::setStartCaption(const QString &caption) { command1_->setText(caption); }
-void MainWindow::setProgressMax(int32_t max)
-{
-    // A range of 0..0 would make the bar a busy indicator; an empty bar says it better.
-    progressBar1_->setRange(0, max > 0 ? max : 1);
-    progressBar1_->setValue(0);
-}
-void MainWindow::setProgressValue(int32_t value) { progressBar1_->setValue(std::clamp(value, 0, progressBar1_->maximum())); }
-void MainWindow::beep() { QApplication::beep(); }
-void MainWindow::askOkCancel(const QString &text, std::function<void(bool ok)> answered)
-{
-    openMessageBox(this, QMessageBox::NoIcon, text, QMessageBox::Ok | QMessageBox::Cancel,
-                   [answered](QMessageBox::StandardButton button) { answered(button == QMessageBox::Ok); });
-}
-void MainWindow::showMessage(const QString &text) { showMessageBox(text, QMessageBox::Warning); }
-void MainWindow::showPlainMessage(const QString &text) { showMessageBox(text, QMessageBox::NoIcon); }
-void MainWindow::tell(const QString &text) { statusBar()->showMessage(text); }
 
 } // namespace orvane

@@ -6,6 +6,7 @@
 #include "frame_loop.h"
 #include "guide_log.h"
 #include "imaging_sequence.h"
+#include "night_messages.h"
 #include "picture_view.h"
 #include "rig.h"
 #include "sequence_panel.h"
@@ -42,6 +43,7 @@ class GuideGraphWindow;
 class CalibrationWindow;
 class Calibration;
 class RehearsalWindow;
+class MessagesWindow;
 
 // Everything the window works with; all of it outlives the window.
 struct MainWindowParts {
@@ -139,6 +141,9 @@ public:
     Calibration &calibration() { return *calibration_; }
     // Guide > Rehearse..., created on first use.
     RehearsalWindow *rehearsalWindow();
+    // Help > Messages..., created on first use: every sentence told tonight.
+    MessagesWindow *messagesWindow();
+    const NightMessages &messages() const { return messages_; }
     // The parts the window works with (a rehearsal copies the settings and guiding state).
     const MainWindowParts &parts() const { return parts_; }
     // Where tonight's guide log goes (and a rehearsal's report beside it).
@@ -180,6 +185,11 @@ private:
     void showHelp();
     // The About box (window-modal, returns at once), with a Help button beside OK.
     void showAbout();
+    // Help > Messages..., the status line's tooltip and click (main_window_messages.cpp).
+    void buildMessages();
+    void showMessages();
+    // Every sentence of the status line goes through here: shown, and kept for the night.
+    void told(const QString &sentence);
     void updateStartButton();
     void updateSimulatedParts();
     // Tries the real printer port again and says in one notice whether it works now.
@@ -224,6 +234,8 @@ private:
     QPointer<CalibrationWindow> calibrationWindow_;
     QPointer<RehearsalWindow> rehearsal_;
     QPointer<GuidingSettingsDialog> guidingSettings_;
+    QPointer<MessagesWindow> messagesWindow_;
+    NightMessages messages_;
 
     QStringList notices_;
     FrameHeader lastFrameHeader_{};

@@ -8,11 +8,24 @@
 #include "guiding_settings_dialog.h"
 #include "numbers.h"
 #include "options_dialog.h"
+#include "program.h"
 #include "rehearsal_window.h"
 
 #include <QMenu>
 
 namespace orvane {
+
+namespace {
+
+// A window asked for again comes to the front, open or not.
+void bringUp(QWidget *window)
+{
+    window->show();
+    window->raise();
+    window->activateWindow();
+}
+
+} // namespace
 
 QMenu *MainWindow::guideMenu()
 {
@@ -22,12 +35,10 @@ QMenu *MainWindow::guideMenu()
 void MainWindow::addGuideCommands()
 {
     guideMenu()->addAction(QStringLiteral("Guide graph"), this, [this] {
-        guideGraphWindow()->show();
-        guideGraphWindow()->raise();
+        bringUp(guideGraphWindow());
     })->setObjectName(QStringLiteral("showGuideGraph"));
     QAction *rehearse = guideMenu()->addAction(QStringLiteral("Rehearse\u2026"), this, [this] {
-        rehearsalWindow()->show();
-        rehearsalWindow()->raise();
+        bringUp(rehearsalWindow());
     });
     rehearse->setObjectName(QStringLiteral("showRehearsal"));
     rehearse->setToolTip(QStringLiteral("Run tonight's plan on the simulated rig, fast, and see how it would go"));
@@ -39,12 +50,10 @@ void MainWindow::addGuideCommands()
             guidingSettings_->applied = [&guiding] { guiding.chooseAlgorithm(guiding.Options.algorithm); };
         }
         guidingSettings_->showSettings();
-        guidingSettings_->show();
-        guidingSettings_->raise();
+        bringUp(guidingSettings_);
     })->setObjectName(QStringLiteral("guidingSettings"));
     calibrate_ = guideMenu()->addAction(QStringLiteral("Calibrate…"), this, [this] {
-        calibrationWindow()->show();
-        calibrationWindow()->raise();
+        bringUp(calibrationWindow());
     });
     calibrate_->setObjectName(QStringLiteral("calibrate"));
     calibrate_->setToolTip(QStringLiteral("Measures which letter moves the marked star which way, and how fast"));
@@ -77,8 +86,28 @@ void MainWindow::adviseCalibration()
 
 RehearsalWindow *MainWindow::rehearsalWindow()
 {
-    if (!rehearsal_)
-        rehearsal_ = new RehearsalWindow(*this, this);
+    if (!rehearsal_) {
+        RehearsalSource source;
+        source.tonight = [this] {
+            RehearsalPlan p;
+            p.settings = parts_.settings;
+            p.guiding = parts_.guiding;
+            p.saveFormat = parts_.sequence.SaveFormat;
+            p.exposure = exposureText();
+            p.guide = guideText();
+            p.frameCount = frameCountText();
+            p.fileStem = fileStem();
+            p.guidingTicked = guidingTicked();
+            p.lineDoubling = lineDoublingTicked();
+            return p;
+        };
+        source.rigBusy = [this] { return sequence_->running() || frameLoop_->running(); };
+        source.skyFromIni = [this] { return skyMotionFromIni(parts_.iniPath); };
+        source.guideLogFolder = [this] { return guideLogFolder(); };
+        source.picture = &parts_.picture;
+        source.iniPath = parts_.iniPath;
+        rehearsal_ = new RehearsalWindow(std::move(source), this);
+    }
     return rehearsal_;
 }
 
@@ -120,7 +149,10 @@ CalibrationWindow *MainWindow::calibrationWindow()
         // Two-axis guiding projects its corrections onto the axes just measured, from the next run on.
         connect(calibrationWindow_, &CalibrationWindow::applied, this,
                 [this] { parts_.guiding.Axes = readCalibration(parts_.iniPath); });
+        connect(calibrationWindow_, &CalibrationWindow::started, this,
+                [this] { showActivity(QStringLiteral("Calibrating: the mount moves the star (Guide > Calibrate…)")); });
         connect(calibrationWindow_, &CalibrationWindow::finished, this, [this] {
+            showActivity({});
             if (closeWhenStopped_)
                 close();
         });

@@ -5,77 +5,77 @@
 #include "device_access.h"
 #include "calibration_record.h"
 #include "guiding_settings.h"
+#include "ini_values.h"
 #include "parport_ieee1284.h"
 #include "sim_camera.h"
 #include "v4l2_devices.h"
 
 #include <QDir>
 #include <QFile>
-#include <QSettings>
 
 #include <cmath>
 
 namespace orvane {
 
+SkyMotion skyMotionFromIni(const QString &iniPath, QStringList &notes)
+{
+    IniValues ini = IniValues::read(iniPath, notes);
+    SkyMotion motion;
+    for (auto [key, value] : {std::pair{"driftXPxPerMin", &motion.driftXPxPerMin},
+                              std::pair{"driftYPxPerMin", &motion.driftYPxPerMin},
+                              std::pair{"periodicErrorPx", &motion.periodicErrorPx},
+                              std::pair{"periodicErrorPeriodS", &motion.periodicErrorPeriodS},
+                              std::pair{"cloudStartS", &motion.cloudStartS},
+                              std::pair{"cloudLengthS", &motion.cloudLengthS},
+                              std::pair{"cloudEveryS", &motion.cloudEveryS}})
+        *value = ini.number("sky", key, QString::number(*value)).value_or(*value);
+    return motion;
+}
+
 SkyMotion skyMotionFromIni(const QString &iniPath)
 {
-    const QSettings ini(iniPath, QSettings::IniFormat);
-    SkyMotion motion;
-    motion.driftXPxPerMin = ini.value("sky/driftXPxPerMin", motion.driftXPxPerMin).toDouble();
-    motion.driftYPxPerMin = ini.value("sky/driftYPxPerMin", motion.driftYPxPerMin).toDouble();
-    motion.periodicErrorPx = ini.value("sky/periodicErrorPx", motion.periodicErrorPx).toDouble();
-    motion.periodicErrorPeriodS = ini.value("sky/periodicErrorPeriodS", motion.periodicErrorPeriodS).toDouble();
-    motion.cloudStartS = ini.value("sky/cloudStartS", motion.cloudStartS).toDouble();
-    motion.cloudLengthS = ini.value("sky/cloudLengthS", motion.cloudLengthS).toDouble();
-    motion.cloudEveryS = ini.value("sky/cloudEveryS", motion.cloudEveryS).toDouble();
-    return motion;
+    QStringList unused;
+    return skyMotionFromIni(iniPath, unused);
 }
 
 double minStarSnrFromIni(const QString &iniPath, QStringList &notes)
 {
-    const QSettings ini(iniPath, QSettings::IniFormat);
-    const QVariant stored = ini.value(QStringLiteral("guide/minStarSnr"));
-    if (!stored.isValid())
-        return kDefaultMinStarSnr;
-    bool ok = false;
-    const double snr = stored.toString().trimmed().toDouble(&ok);
-    if (!ok || !std::isfinite(snr) || snr <= 0) {
-        notes.append(QStringLiteral("%1 [guide] minStarSnr: \"%2\" is not a number above 0; guiding uses %3.")
-                         .arg(iniPath, stored.toString())
-                         .arg(kDefaultMinStarSnr));
-        return kDefaultMinStarSnr;
-    }
-    return snr;
+    IniValues ini = IniValues::read(iniPath, notes);
+    return ini.number("guide", "minStarSnr", QString::number(kDefaultMinStarSnr)).value_or(kDefaultMinStarSnr);
 }
 
 namespace {
+// The file read once at start: a file that cannot be read, and a group or a key
+// written twice, are told here; each key's reader tells its own value.
+QString checkedIniPath(const QString &iniPath, QStringList &notes)
+{
+    const IniFileText file = readIniFile(iniPath);
+    if (!file.problem.isEmpty())
+        notes.append(file.problem);
+    notes.append(iniLayoutProblems(file.text, iniPath));
+    return iniPath;
+}
+
 SimMountOptions mountOptions(const QString &iniPath, QStringList &notes)
 {
-    QString problem;
-    SimMountOptions options = SimMountOptions::fromIni(iniPath, &problem);
-    if (!problem.isEmpty())
-        notes.append(problem);
-    return options;
+    return SimMountOptions::fromIni(iniPath, notes);
 }
 } // namespace
 
 Program::Program(const QString &settingsFolder)
     : configPath_(QDir(settingsFolder).filePath(QStringLiteral("orvane.cfg"))),
-      iniPath_(QDir(settingsFolder).filePath(QStringLiteral("orvane.ini"))),
-      sky_(clock_.now(), skyMotionFromIni(iniPath_)),
+      iniPath_(checkedIniPath(QDir(settingsFolder).filePath(QStringLiteral("orvane.ini")), setupNotes_)),
+      sky_(clock_.now(), skyMotionFromIni(iniPath_, setupNotes_)),
       mount_(sky_, clock_, mountOptions(iniPath_, setupNotes_)),
       opener_(mount_, iniPath_, IndiWait{clock_, pump_}),
       port_(clock_, [] { return makeIeee1284Port(); })
 {
     guiding_.MinStarSnr = minStarSnrFromIni(iniPath_, setupNotes_);
-    QFile ini(iniPath_);
-    if (ini.open(QIODevice::ReadOnly)) {
-        const QByteArray text = ini.readAll();
-        sequence_.SaveFormat = frameFormatFromIni(text, iniPath_, setupNotes_);
-        guiding_.Options = guidingSettingsFromIni(text, iniPath_, setupNotes_);
-        guiding_.chooseAlgorithm(guiding_.Options.algorithm);
-    }
-    guiding_.Axes = readCalibration(iniPath_);
+    const QByteArray text = readIniFile(iniPath_).text;
+    sequence_.SaveFormat = frameFormatFromIni(text, iniPath_, setupNotes_);
+    guiding_.Options = guidingSettingsFromIni(text, iniPath_, setupNotes_);
+    guiding_.chooseAlgorithm(guiding_.Options.algorithm);
+    guiding_.Axes = readCalibration(iniPath_, &setupNotes_);
     addCaptureDevices();
     window_ = std::make_unique<MainWindow>(MainWindowParts{settings_, sequence_, guiding_, clock_, pump_, port_, comm_,
                                                            camera_, picture_, files_, configPath_, iniPath_});
@@ -91,9 +91,11 @@ void Program::addCaptureDevices()
     // Real webcams first; the simulated camera stands in when there is none.
     for (auto &webcam : findV4l2Cameras())
         camera_.addSource(std::move(webcam));
-    // Cameras on the INDI server orvane.ini names follow ([indi] cameraServer).
+    // Cameras on the INDI server orvane.ini names follow ([indi] cameraServer);
+    // INDI mounts keep to the same limits on what a server may send.
+    const IndiCameraOptions indi = indiCameraOptionsFromIni(iniPath_, setupNotes_);
+    opener_.indiMounts().setLimits(indi.limits);
     if (const std::optional<IndiServer> server = indiCameraServerFromIni(iniPath_, setupNotes_)) {
-        const IndiCameraOptions indi = indiCameraOptionsFromIni(iniPath_, setupNotes_);
         for (auto &camera : findIndiCameras(*server, indi, clock_, pump_, port_, settings_, setupNotes_))
             camera_.addSource(std::move(camera));
     }

@@ -14,7 +14,9 @@
 
 namespace orvane {
 
-// orvane.ini's [sky] group: how the simulated sky drifts.
+// orvane.ini's [sky] group: how the simulated sky drifts. A value that is not a
+// number in its range keeps the default and adds a note (none kept without `notes`).
+SkyMotion skyMotionFromIni(const QString &iniPath, QStringList &notes);
 SkyMotion skyMotionFromIni(const QString &iniPath);
 // orvane.ini's [guide] minStarSnr: the least signal-to-noise ratio of a guide
 // star. A value that is not a number above 0 keeps the default and adds a note.
@@ -33,6 +35,9 @@ public:
 private:
     void addCaptureDevices();
 
+    // Problems with orvane.ini, told once the window shows. First of all
+    // the members: the readers of orvane.ini behind the ones below add to it.
+    QStringList setupNotes_;
     QString configPath_;
     QString iniPath_;
     Settings settings_;
@@ -48,7 +53,6 @@ private:
     CaptureDevices camera_;
     PictureArea picture_;
     QtFileChooser files_;
-    QStringList setupNotes_; // problems with orvane.ini, told once the window shows
     std::unique_ptr<MainWindow> window_;
 };
 

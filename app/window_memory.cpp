@@ -3,7 +3,6 @@
 #include "file_rewrite.h"
 #include "ini_lines.h"
 
-#include <QFile>
 
 namespace orvane {
 
@@ -32,10 +31,7 @@ constexpr TickKey kTickKeys[] = {
 
 void readWindowMemory(const QString &iniPath, WindowMemory &values)
 {
-    QFile file(iniPath);
-    if (!file.open(QIODevice::ReadOnly))
-        return;
-    const QByteArray text = file.readAll();
+    const QByteArray text = readIniFile(iniPath).text;
     for (const TextKey &k : kTextKeys)
         if (const auto stored = iniValue(text, kGroup, QLatin1String(k.key)))
             values.*k.value = *stored;
@@ -48,10 +44,10 @@ void readWindowMemory(const QString &iniPath, WindowMemory &values)
 
 Result writeWindowMemory(const QString &iniPath, const WindowMemory &values)
 {
-    QFile existing(iniPath);
-    if (existing.exists() && !existing.open(QIODevice::ReadOnly))
-        return Result::failure(QStringLiteral("%1 cannot be read: %2.").arg(iniPath, existing.errorString()));
-    const QByteArray before = existing.isOpen() ? existing.readAll() : QByteArray();
+    const IniFileText existing = readIniFile(iniPath);
+    if (!existing.problem.isEmpty())
+        return Result::failure(QStringLiteral("%1 cannot be read: %2.").arg(iniPath, existing.cause));
+    const QByteArray &before = existing.text;
     QByteArray after = before;
     for (const TextKey &k : kTextKeys)
         after = withIniValue(after, kGroup, QLatin1String(k.key), values.*k.value);

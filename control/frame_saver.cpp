@@ -68,12 +68,12 @@ QString frameFileName(const QString &saveDir, const QString &stem, int64_t index
 
 QString fileStemProblem(const QString &stem)
 {
-    // A separator or ".." would put the frames outside the save folder, or into a
-    // folder that is not there.
-    for (const QString &part : {QStringLiteral("/"), QStringLiteral("..")})
-        if (stem.contains(part))
-            return QStringLiteral("\"File Name\" holds %1; a file name may not hold \"%2\", so that the frames "
-                                  "stay in the save folder.").arg(stem, part);
+    // A separator would put the frames outside the save folder, or into a folder
+    // that is not there; without one, ".." is never a path part ("..001.bmp" is a
+    // file in the folder like any other).
+    if (stem.contains(u'/'))
+        return QStringLiteral("\"File Name\" holds %1; a file name may not hold \"/\", so that the frames "
+                              "stay in the save folder.").arg(stem);
     return {};
 }
 

@@ -1,12 +1,12 @@
 #include "guide_log.h"
 
 #include "file_rewrite.h"
+#include "ini_values.h"
 #include "projected_moves.h"
 #include "serial_devices.h"
 
 #include <QDir>
 #include <QFileInfo>
-#include <QSettings>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -41,15 +41,10 @@ QByteArray linesText(const QStringList &lines)
 
 GuideLogOptions guideLogOptionsFromIni(const QString &iniPath, QStringList &notes)
 {
-    const QSettings ini(iniPath, QSettings::IniFormat);
+    IniValues ini = IniValues::read(iniPath, notes);
     GuideLogOptions options;
-    options.folder = ini.value(QStringLiteral("guidelog/folder")).toString().trimmed();
-    const QString enabled = ini.value(QStringLiteral("guidelog/enabled"), QStringLiteral("true")).toString().trimmed();
-    if (enabled == QLatin1String("false"))
-        options.enabled = false;
-    else if (enabled != QLatin1String("true"))
-        notes.append(QStringLiteral("%1 [guidelog] enabled: \"%2\" is neither true nor false; the guide log is written.")
-                         .arg(iniPath, enabled));
+    options.folder = ini.text("guidelog", "folder").value_or(QString());
+    options.enabled = ini.truth("guidelog", "enabled", QStringLiteral("true (the guide log is written)")).value_or(true);
     return options;
 }
 

@@ -69,7 +69,7 @@ void Rig::DrawGuideBox()
     c_.picture.drawBox(seq.StarX - half, seq.StarY + half, seq.StarX + half, seq.StarY - half, kBoxColour);
 }
 
-std::optional<StarPlace> Rig::starNear(int x, int y) const
+StarSearch Rig::starNear(int x, int y) const
 {
     const QImage picture = currentPicture(c_.picture);
     return orvane::starNear(viewOf(picture), x, y, c_.settings.GuideBoxSize, c_.guiding.MinStarSnr,

@@ -47,7 +47,7 @@ void Rig::startTwoAxisMoves()
         g.MoveDirX = g.Planned.x.dir;
         g.MoveDirY = g.Planned.y.dir;
     }
-    c_.panel.showDrift(numberText(double(g.DriftX)), numberText(double(g.DriftY)));
+    c_.panel.showDrift(hundredthsText(g.DriftX), hundredthsText(g.DriftY));
 }
 
 void Rig::updateTwoAxisMoves()

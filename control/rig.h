@@ -20,7 +20,7 @@
 
 namespace orvane {
 
-// Everything the procedures reach. All references outlive the Rig.
+// Everything the procedures reach, each part by its role. All references outlive the Rig.
 struct RigContext {
     Settings &settings;
     SequenceState &sequence;
@@ -83,8 +83,9 @@ public:
     // a fraction of a pixel with a two-axis way, on the marked pixel with the box way.
     void lockOnMark();
     // The star a click at (x, y) (pixels) means on the current picture, found as
-    // a guide step would find it; nothing when no star stands out there.
-    std::optional<StarPlace> starNear(int x, int y) const;
+    // a guide step would find it (nothing when no star stands out there), and the
+    // signal-to-noise of the brightest spot either way.
+    StarSearch starNear(int x, int y) const;
     // Width and peak of the star in the guide box around the mark on the current
     // picture; nothing when the guide search finds no star there.
     std::optional<StarProfile> markedStarProfile() const;
@@ -114,7 +115,7 @@ public:
     // Port write of one byte to the configured address.
     void writePort(uint8_t value) { c_.port.SetPortVal(uint16_t(c_.settings.PortAddress), value, 1); }
 
-private:
+private: // the two-axis moves are in guide_two_axis.cpp, recordBoxMove in guide_star.cpp
     void startTwoAxisMoves();
     void updateTwoAxisMoves();
     std::optional<uint32_t> nextTwoAxisCheckMs() const;

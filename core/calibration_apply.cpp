@@ -3,6 +3,8 @@
 #include "config_file.h"
 #include "file_rewrite.h"
 
+#include "ini_lines.h"
+
 #include <QFile>
 
 namespace orvane {
@@ -21,12 +23,11 @@ Result applyCalibration(Settings &settings, const QString &configPath, const QSt
 
     // The ini file first, kept as it was so that a settings file that cannot be
     // written takes the record back out again.
-    QFile ini(iniPath);
-    const bool iniExisted = ini.exists();
-    if (iniExisted && !ini.open(QIODevice::ReadOnly))
-        return Result::failure(QStringLiteral("%1 cannot be read: %2.").arg(iniPath, ini.errorString()));
-    const QByteArray iniBefore = iniExisted ? ini.readAll() : QByteArray();
-    ini.close();
+    const bool iniExisted = QFile::exists(iniPath);
+    const IniFileText ini = readIniFile(iniPath);
+    if (!ini.cause.isEmpty())
+        return Result::failure(QStringLiteral("%1 cannot be read: %2.").arg(iniPath, ini.cause));
+    const QByteArray &iniBefore = ini.text;
     if (Result written = writeCalibration(iniPath, record); !written)
         return written;
     try {

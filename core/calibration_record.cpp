@@ -1,7 +1,9 @@
 #include "calibration_record.h"
 
 #include "file_rewrite.h"
+#include "calibration_solve.h"
 #include "ini_lines.h"
+#include "ini_values.h"
 
 #include <QFile>
 
@@ -16,14 +18,13 @@ const QString kGroup = QStringLiteral("calibration");
 struct NumberKey {
     const char *key;
     double CalibrationRecord::*value;
-    bool positive; // a rate: must be above 0
 };
 
 constexpr NumberKey kNumberKeys[] = {
-    {"xAngleDeg", &CalibrationRecord::xAngleDeg, false},
-    {"xRatePxPerSec", &CalibrationRecord::xRatePxPerSec, true},
-    {"yAngleDeg", &CalibrationRecord::yAngleDeg, false},
-    {"yRatePxPerSec", &CalibrationRecord::yRatePxPerSec, true},
+    {"xAngleDeg", &CalibrationRecord::xAngleDeg },
+    {"xRatePxPerSec", &CalibrationRecord::xRatePxPerSec },
+    {"yAngleDeg", &CalibrationRecord::yAngleDeg },
+    {"yRatePxPerSec", &CalibrationRecord::yRatePxPerSec },
 };
 
 } // namespace
@@ -36,31 +37,58 @@ double CalibrationRecord::orthogonalityErrorDeg() const
     return std::fabs(between - 90);
 }
 
-std::optional<CalibrationRecord> readCalibration(const QString &iniPath)
+std::optional<CalibrationRecord> readCalibration(const QString &iniPath, QStringList *notes)
 {
-    QFile file(iniPath);
-    if (!file.open(QIODevice::ReadOnly))
-        return std::nullopt;
-    const QByteArray text = file.readAll();
+    QStringList told;
+    IniValues ini = IniValues::read(iniPath, told);
+    if (!ini.has("calibration", "xAngleDeg") && !ini.has("calibration", "xRatePxPerSec") &&
+        !ini.has("calibration", "yAngleDeg") && !ini.has("calibration", "yRatePxPerSec"))
+        return std::nullopt; // never calibrated
+    const QString instead = QStringLiteral("no calibration (guiding uses Options)");
     CalibrationRecord record;
     for (const NumberKey &k : kNumberKeys) {
-        const auto stored = iniValue(text, kGroup, QLatin1String(k.key));
-        bool ok = false;
-        const double value = stored ? stored->trimmed().toDouble(&ok) : 0.0;
-        if (!ok || !std::isfinite(value) || (k.positive && value <= 0))
+        const std::optional<double> value = ini.number("calibration", k.key, instead);
+        if (!value) {
+            if (!ini.has("calibration", k.key))
+                ini.refuse("calibration", k.key, QStringLiteral("missing"), instead);
+            if (notes)
+                notes->append(told);
             return std::nullopt;
-        record.*k.value = value;
+        }
+        record.*k.value = *value;
     }
-    record.when = iniValue(text, kGroup, QStringLiteral("when")).value_or(QString()).trimmed();
+    // Refused as the calibration window refuses the moves it measured.
+    const CalibrationLimits limits;
+    const bool xSlower = record.xRatePxPerSec < record.yRatePxPerSec;
+    const double ratio = xSlower ? record.yRatePxPerSec / record.xRatePxPerSec
+                                 : record.xRatePxPerSec / record.yRatePxPerSec;
+    if (record.orthogonalityErrorDeg() > limits.maxSquareErrorDeg)
+        ini.refuse("calibration", "yAngleDeg",
+                   QStringLiteral("%1 degrees away from a right angle to xAngleDeg (at most %2 will guide)")
+                       .arg(record.orthogonalityErrorDeg(), 0, 'f', 1)
+                       .arg(limits.maxSquareErrorDeg),
+                   instead);
+    else if (ratio > limits.maxRateRatio)
+        ini.refuse("calibration", xSlower ? "xRatePxPerSec" : "yRatePxPerSec",
+                   QStringLiteral("%1 times slower than the other axis (at most %2 times will guide)")
+                       .arg(ratio, 0, 'g', 3)
+                       .arg(limits.maxRateRatio),
+                   instead);
+    if (!told.isEmpty()) {
+        if (notes)
+            notes->append(told);
+        return std::nullopt;
+    }
+    record.when = ini.text("calibration", "when").value_or(QString());
     return record;
 }
 
 Result writeCalibration(const QString &iniPath, const CalibrationRecord &record)
 {
-    QFile existing(iniPath);
-    if (existing.exists() && !existing.open(QIODevice::ReadOnly))
-        return Result::failure(QStringLiteral("%1 cannot be read: %2.").arg(iniPath, existing.errorString()));
-    const QByteArray before = existing.isOpen() ? existing.readAll() : QByteArray();
+    const IniFileText existing = readIniFile(iniPath);
+    if (!existing.problem.isEmpty())
+        return Result::failure(QStringLiteral("%1 cannot be read: %2.").arg(iniPath, existing.cause));
+    const QByteArray &before = existing.text;
     QByteArray after = before;
     for (const NumberKey &k : kNumberKeys)
         after = withIniValue(after, kGroup, QLatin1String(k.key), QString::number(record.*k.value, 'g', 8));

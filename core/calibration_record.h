@@ -11,6 +11,7 @@
 #include "result.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 
@@ -29,9 +30,11 @@ struct CalibrationRecord {
     bool operator==(const CalibrationRecord &) const = default;
 };
 
-// The record in the ini file, or nothing when the file has none or a key is
-// missing or is not a number (a rate must be above 0).
-std::optional<CalibrationRecord> readCalibration(const QString &iniPath);
+// The record in the ini file, or nothing when the file has none, or when a key
+// is missing, is not a number in its range or the axes are such as the
+// calibration window refuses (more than 10 degrees from square, one axis over 3
+// times slower than the other): then a sentence naming the key goes to `notes`.
+std::optional<CalibrationRecord> readCalibration(const QString &iniPath, QStringList *notes = nullptr);
 
 // Writes the five keys of [calibration], leaving every other line as it was.
 Result writeCalibration(const QString &iniPath, const CalibrationRecord &record);

@@ -2,6 +2,7 @@
 
 #include "guide_algorithm.h"
 #include "ini_lines.h"
+#include "ini_values.h"
 
 #include <cmath>
 
@@ -26,17 +27,18 @@ constexpr Key kKeys[] = {
 
 QString tick(bool on) { return on ? QStringLiteral("true") : QStringLiteral("false"); }
 
-GuidingProblem problem(const char *key, const QString &text, const QString &rule)
+GuidingProblem problem(const char *key, const QString &text)
 {
-    return {QLatin1String(key), text.trimmed(), rule};
+    return {QLatin1String(key), text.trimmed(), iniRule(iniKey("guiding", key))};
 }
 
-// A number in (low, high] (lowOpen) or [low, high]; nothing when the text is not one.
-std::optional<double> number(const QString &text, double low, double high, bool lowOpen)
+// A number in the key's range (ini_keys.cpp); nothing when the text is not one.
+std::optional<double> number(const QString &text, const IniKey &key)
 {
     bool ok = false;
     const double v = text.trimmed().toDouble(&ok);
-    if (!ok || !std::isfinite(v) || v > high || v < low || (lowOpen && v == low))
+    if (!ok || !std::isfinite(v) || v > key.high || v < key.low || (key.lowOpen && v == key.low) ||
+        (key.type == IniType::Whole && v != std::floor(v)))
         return std::nullopt;
     return v;
 }
@@ -66,42 +68,35 @@ std::optional<GuidingProblem> parseGuidingTexts(const GuidingTexts &t, GuidingSe
     GuidingSettings s = out;
     const GuideAlgorithm *way = findGuideAlgorithm(t.algorithm.trimmed());
     if (!way)
-        return problem("algorithm", t.algorithm, QStringLiteral("not box or centroid"));
+        return problem("algorithm", t.algorithm);
     s.algorithm = QLatin1String(way->name);
     struct Range {
         const char *key;
         const QString &text;
         double &value;
-        double low, high;
-        bool lowOpen;
-        const char *rule;
     };
     double maxMove = 0, steps = 0;
     const Range ranges[] = {
-        {"aggressiveness", t.aggressiveness, s.aggressiveness, 0, 1, true, "not a number above 0 up to 1"},
-        {"minMovePx", t.minMovePx, s.minMovePx, 0, 100, false, "not a number of pixels from 0 to 100"},
-        {"maxMoveMs", t.maxMoveMs, maxMove, 1, 99999, false, "not a whole number of ms from 1 to 99999"},
-        {"ditherPx", t.ditherPx, s.ditherPx, 0, 50, true, "not a number of pixels above 0 up to 50"},
-        {"settlePx", t.settlePx, s.settlePx, 0, 50, true, "not a number of pixels above 0 up to 50"},
-        {"settleSteps", t.settleSteps, steps, 1, 1000, false, "not a whole number of steps from 1 to 1000"},
-        {"settleTimeoutS", t.settleTimeoutS, s.settleTimeoutS, 0, 3600, true, "not a number of seconds above 0 up to 3600"},
-        {"calibrationPx", t.calibrationPx, s.calibrationPx, 2, 100, false, "not a number of pixels from 2 to 100"},
-        {"calibrationLimitS", t.calibrationLimitS, s.calibrationLimitS, 1, 3600, false, "not a number of seconds from 1 to 3600"},
+        {"aggressiveness", t.aggressiveness, s.aggressiveness}, {"minMovePx", t.minMovePx, s.minMovePx},
+        {"maxMoveMs", t.maxMoveMs, maxMove},                    {"ditherPx", t.ditherPx, s.ditherPx},
+        {"settlePx", t.settlePx, s.settlePx},                   {"settleSteps", t.settleSteps, steps},
+        {"settleTimeoutS", t.settleTimeoutS, s.settleTimeoutS}, {"calibrationPx", t.calibrationPx, s.calibrationPx},
+        {"calibrationLimitS", t.calibrationLimitS, s.calibrationLimitS},
     };
+    // The ranges are the key table's, so the window and the file agree.
     for (const Range &r : ranges) {
-        const std::optional<double> v = number(r.text, r.low, r.high, r.lowOpen);
-        const bool whole = &r.value == &maxMove || &r.value == &steps;
-        if (!v || (whole && *v != std::floor(*v)))
-            return problem(r.key, r.text, QLatin1String(r.rule));
+        const std::optional<double> v = number(r.text, iniKey("guiding", r.key));
+        if (!v)
+            return problem(r.key, r.text);
         r.value = *v;
     }
     s.maxMoveMs = int32_t(maxMove);
     s.settleSteps = int32_t(steps);
     const std::optional<bool> pulse = truth(t.pulse), dither = truth(t.dither);
     if (!pulse)
-        return problem("pulse", t.pulse, QStringLiteral("not true or false"));
+        return problem("pulse", t.pulse);
     if (!dither)
-        return problem("dither", t.dither, QStringLiteral("not true or false"));
+        return problem("dither", t.dither);
     s.pulse = *pulse;
     s.dither = *dither;
     out = s;
@@ -114,14 +109,14 @@ GuidingSettings guidingSettingsFromIni(const QByteArray &iniText, const QString 
     GuidingSettings s;
     // Each key alone: one bad value costs only itself.
     for (const Key &k : kKeys) {
-        const std::optional<QString> stored = iniValue(iniText, kGroup, QLatin1String(k.name));
+        const std::optional<IniEntry> stored = iniEntry(iniText, kGroup, QLatin1String(k.name));
         if (!stored)
             continue;
         GuidingTexts texts = guidingTexts(s);
-        texts.*k.text = *stored;
+        texts.*k.text = stored->value;
         if (const std::optional<GuidingProblem> bad = parseGuidingTexts(texts, s))
-            notes.append(QStringLiteral("%1 [guiding] %2: \"%3\" is %4; guiding keeps %5.")
-                             .arg(iniPath, bad->key, bad->text, bad->rule, guidingTexts(defaults).*k.text));
+            notes.append(iniRefusal(iniPath, stored->line, kGroup, bad->key, stored->value, bad->rule,
+                                    guidingTexts(defaults).*k.text));
     }
     return s;
 }

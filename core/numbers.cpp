@@ -143,4 +143,9 @@ QString numberText(double value)
     return value >= 0 || std::isnan(value) ? QStringLiteral(" ") + digits : digits;
 }
 
+QString hundredthsText(double value)
+{
+    return numberText(std::round(value * 100) / 100);
+}
+
 } // namespace orvane

@@ -39,4 +39,7 @@ QString numberText(int64_t value);
 // 3 -> " 3", -1.5 -> "-1.5".
 QString numberText(double value);
 
+// As numberText, to at most two decimals (a sub-pixel drift: 0.123456 -> " 0.12").
+QString hundredthsText(double value);
+
 } // namespace orvane

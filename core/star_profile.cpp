@@ -63,13 +63,13 @@ double roundnessOf(double xx, double yy, double xy, double sigma)
 
 } // namespace
 
-std::optional<StarPlace> starNear(const PixelView &picture, double clickX, double clickY, int boxSize, double minSnr,
-                                  StarMeasurer measure)
+StarSearch starNear(const PixelView &picture, double clickX, double clickY, int boxSize, double minSnr,
+                    StarMeasurer measure)
 {
     const StarMeasurement m = measure(picture, clickX, clickY, boxSize, minSnr);
     if (!m.found)
-        return std::nullopt;
-    return StarPlace{m.runX, m.runY};
+        return {std::nullopt, m.snr};
+    return {StarPlace{m.runX, m.runY}, m.snr};
 }
 
 std::optional<StarProfile> starProfile(const PixelView &picture, double x, double y, int boxSize)

@@ -14,11 +14,16 @@ struct StarPlace {
     int y = 0;
 };
 
-// The star a click at (clickX, clickY) (pixels) means: the centre that `measure`
-// finds in the box of side boxSize pixels around the click, so the first guide
-// step after marking measures no drift; nothing when no star stands out there.
-std::optional<StarPlace> starNear(const PixelView &picture, double clickX, double clickY, int boxSize, double minSnr,
-                                  StarMeasurer measure);
+// What a click at (clickX, clickY) (pixels) finds: the star's centre that `measure`
+// finds in the box of side boxSize pixels around the click, so the first guide step
+// after marking measures no drift, or nothing when no star stands out there; and
+// either way how far the brightest spot there stood above the noise.
+struct StarSearch {
+    std::optional<StarPlace> star;
+    double snr = 0; // the brightest run's signal-to-noise, found or not
+};
+StarSearch starNear(const PixelView &picture, double clickX, double clickY, int boxSize, double minSnr,
+                    StarMeasurer measure);
 
 struct StarProfile {
     double fwhm = 0; // pixels: full width at half maximum above the box's background

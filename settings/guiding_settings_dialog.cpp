@@ -1,6 +1,7 @@
 #include "guiding_settings_dialog.h"
 
 #include "file_rewrite.h"
+#include "ini_lines.h"
 #include "message_box.h"
 
 #include <QCheckBox>
@@ -119,13 +120,11 @@ void GuidingSettingsDialog::accept()
     if (applied)
         applied();
 
-    QFile file(iniPath_);
-    QByteArray text;
-    if (file.exists() && file.open(QIODevice::ReadOnly))
-        text = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
+    const IniFileText file = readIniFile(iniPath_);
+    const QByteArray &text = file.text;
+    if (!file.cause.isEmpty()) {
         showMessage(QStringLiteral("The guiding settings were not stored in %1: %2. They hold until the program ends.")
-                        .arg(iniPath_, file.errorString()));
+                        .arg(iniPath_, file.cause));
     } else if (const Result written = writeWholeFile(iniPath_, withGuidingSettings(text, settings_)); !written) {
         showMessage(QStringLiteral("The guiding settings were not stored in %1: %2. They hold until the program ends.")
                         .arg(iniPath_, written.error()));

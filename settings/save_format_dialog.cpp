@@ -1,6 +1,7 @@
 #include "save_format_dialog.h"
 
 #include "file_rewrite.h"
+#include "ini_lines.h"
 #include "message_box.h"
 
 #include <QButtonGroup>
@@ -52,13 +53,11 @@ void SaveFormatDialog::accept()
             format_.format = SaveFormat(i);
     format_.planes = planes_[1]->isChecked() ? SavePlanes::Mono : SavePlanes::Colour;
 
-    QFile file(iniPath_);
-    QByteArray text;
-    if (file.exists() && file.open(QIODevice::ReadOnly))
-        text = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
+    const IniFileText file = readIniFile(iniPath_);
+    const QByteArray &text = file.text;
+    if (!file.cause.isEmpty()) {
         showMessage(QStringLiteral("The save format was not stored in %1: %2. Frames are saved as chosen until "
-                                   "the program ends.").arg(iniPath_, file.errorString()));
+                                   "the program ends.").arg(iniPath_, file.cause));
     } else if (const Result written = writeWholeFile(iniPath_, withSaveFormat(text, format_)); !written) {
         showMessage(QStringLiteral("The save format was not stored in %1: %2. Frames are saved as chosen until "
                                    "the program ends.").arg(iniPath_, written.error()));

@@ -103,7 +103,7 @@ Result IndiCamera::startSession()
 {
     if (session_ && session_->alive())
         return Result::success();
-    session_ = std::make_unique<IndiSession>(server_, options_.maxFrameBytes);
+    session_ = std::make_unique<IndiSession>(server_, options_.limits);
     exposing_ = false;
     QObject::connect(session_.get(), &IndiSession::propertyChanged, session_.get(),
                      [this](const QString &device, const QString &name) {

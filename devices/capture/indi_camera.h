@@ -29,7 +29,7 @@ namespace orvane {
 QString indiPortBytesNote();
 
 struct IndiCameraOptions {
-    int64_t maxFrameBytes = 200ll << 20; // a frame larger than this closes the connection, bytes
+    IndiLimits limits;                    // what the server may send; limits.maxBlobBytes is the frame's
     uint32_t frameTimeoutMs = 30000;      // a frame may come this long after its exposure ends
     uint32_t connectMs = 3000;            // the device's connection and properties, events served
     double liveExposureS = 1.0;           // outside a sequence

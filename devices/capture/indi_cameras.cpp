@@ -1,8 +1,8 @@
 #include "indi_cameras.h"
 
-#include "ini_lines.h"
+#include "ini_values.h"
 
-#include <QFile>
+#include <cmath>
 
 namespace orvane {
 
@@ -10,47 +10,48 @@ namespace {
 
 constexpr uint32_t kQuietMs = 300; // no new device for this long: the list is complete
 
-std::optional<QString> indiValue(const QString &iniPath, const char *key)
-{
-    QFile file(iniPath);
-    if (!file.open(QIODevice::ReadOnly))
-        return std::nullopt;
-    return iniValue(file.readAll(), QStringLiteral("indi"), QString::fromLatin1(key));
-}
-
 template <typename T>
-void readNumber(const QString &iniPath, const char *key, double least, double most, double scale, T &into, QStringList &problems)
+void readNumber(IniValues &ini, const char *key, double scale, T &into)
 {
-    const std::optional<QString> text = indiValue(iniPath, key);
-    if (!text)
-        return;
-    bool ok = false;
-    const double value = text->trimmed().toDouble(&ok);
-    if (!ok || value < least || value > most) {
-        problems << QStringLiteral("%1 [indi] %2: \"%3\" is not a number from %4 to %5; the default is used.")
-                        .arg(iniPath, QString::fromLatin1(key), *text)
-                        .arg(least)
-                        .arg(most);
-        return;
-    }
-    into = T(value * scale);
+    if (const std::optional<double> value = ini.number("indi", key, QString::number(double(into) / scale)))
+        into = T(*value * scale);
 }
 
 } // namespace
 
+// Every [indi] number, read here alone.
 IndiCameraOptions indiCameraOptionsFromIni(const QString &iniPath, QStringList &problems)
 {
+    constexpr double kMb = 1024.0 * 1024.0;
+    IniValues ini = IniValues::read(iniPath, problems);
     IndiCameraOptions o;
-    readNumber(iniPath, "maxFrameMegabytes", 1, 4096, 1024.0 * 1024.0, o.maxFrameBytes, problems);
-    readNumber(iniPath, "frameTimeoutS", 1, 3600, 1000.0, o.frameTimeoutMs, problems);
-    o.guideDevice = indiValue(iniPath, "guideCamera").value_or(QString()).trimmed();
+    IndiLimits &l = o.limits;
+    readNumber(ini, "maxFrameMegabytes", kMb, l.maxBlobBytes);
+    readNumber(ini, "frameTimeoutS", 1000.0, o.frameTimeoutMs);
+    readNumber(ini, "maxMessageMegabytes", kMb, l.maxMessageBytes);
+    readNumber(ini, "maxMegabytesPerSecond", kMb, l.maxBytesPerSecond);
+    readNumber(ini, "maxProperties", 1.0, l.maxProperties);
+    // A frame comes in one message, base64 (4 bytes for 3) and its wrapping included.
+    const int64_t frameMessageBytes = l.maxBlobBytes / 3 * 4 + (1 << 20);
+    if (l.maxMessageBytes < frameMessageBytes) {
+        if (ini.text("indi", "maxMessageMegabytes"))
+            problems << QStringLiteral("%1: [indi] maxMessageMegabytes=%2 is less than a frame of maxFrameMegabytes=%3 "
+                                       "needs as sent; %4 is used.")
+                            .arg(iniPath)
+                            .arg(double(l.maxMessageBytes) / kMb)
+                            .arg(double(l.maxBlobBytes) / kMb)
+                            .arg(std::ceil(double(frameMessageBytes) / kMb));
+        l.maxMessageBytes = int64_t(std::ceil(double(frameMessageBytes) / kMb) * kMb);
+    }
+    o.guideDevice = ini.text("indi", "guideCamera").value_or(QString());
     return o;
 }
 
 std::optional<IndiServer> indiCameraServerFromIni(const QString &iniPath, QStringList &problems)
 {
-    const std::optional<QString> text = indiValue(iniPath, "cameraServer");
-    if (!text || text->trimmed().isEmpty())
+    IniValues ini = IniValues::read(iniPath, problems);
+    const std::optional<QString> text = ini.text("indi", "cameraServer");
+    if (!text || text->isEmpty())
         return std::nullopt;
     ResultOf<IndiServer> server = parseIndiServer(*text, iniPath + QStringLiteral(" [indi] cameraServer"));
     if (!server.ok()) {
@@ -65,7 +66,7 @@ std::vector<std::unique_ptr<CaptureSource>> findIndiCameras(const IndiServer &se
                                                             const Settings &settings, QStringList &problems,
                                                             uint32_t withinMs)
 {
-    IndiSession lister(server, options.maxFrameBytes);
+    IndiSession lister(server, options.limits);
     std::vector<std::unique_ptr<CaptureSource>> found;
     if (Result started = lister.start(); !started) {
         problems << started.error();

@@ -1,7 +1,7 @@
 #include "sim_camera.h"
 
 #include <QFileInfo>
-#include <QSettings>
+#include "ini_values.h"
 
 #include <algorithm>
 #include <cmath>
@@ -180,28 +180,13 @@ QString SimCamera::dialogNote(CaptureDialog which) const
 
 namespace {
 
-// Reads one number of the [camera] group; keeps `value` and notes why when the
-// text is not a number in [low, high].
+// Reads one number of the [camera] group; keeps `value` when the key is absent
+// or its value is refused (and told).
 template <typename T>
-void readNumber(QSettings &ini, const QString &path, const char *key, T &value, double low, double high,
-                QStringList &problems)
+void readNumber(IniValues &ini, const char *key, T &value)
 {
-    const QVariant stored = ini.value(QLatin1String(key));
-    if (!stored.isValid())
-        return;
-    bool ok = false;
-    const double number = stored.toString().trimmed().toDouble(&ok);
-    if (!ok || !std::isfinite(number)) {
-        problems << QStringLiteral("%1 [camera] %2: \"%3\" is not a number; the simulated camera uses %4.")
-                        .arg(path, QLatin1String(key), stored.toString()).arg(double(value));
-        return;
-    }
-    if (number < low || number > high) {
-        problems << QStringLiteral("%1 [camera] %2: %3 is outside %4 to %5; the simulated camera uses %6.")
-                        .arg(path, QLatin1String(key)).arg(number).arg(low).arg(high).arg(double(value));
-        return;
-    }
-    value = std::is_integral_v<T> ? T(std::llround(number)) : T(number);
+    if (const std::optional<double> number = ini.number("camera", key, QString::number(double(value))))
+        value = std::is_integral_v<T> ? T(std::llround(*number)) : T(*number);
 }
 
 } // namespace
@@ -209,39 +194,25 @@ void readNumber(QSettings &ini, const QString &path, const char *key, T &value, 
 SimCameraOptions SimCameraOptions::fromIni(const QString &iniPath)
 {
     SimCameraOptions o;
-    if (!QFileInfo::exists(iniPath))
-        return o;
-    QSettings ini(iniPath, QSettings::IniFormat);
-    ini.beginGroup(QStringLiteral("camera"));
-    const QVariant enabled = ini.value(QStringLiteral("enabled"));
-    if (enabled.isValid()) {
-        const QString text = enabled.toString().trimmed().toLower();
-        if (text == QLatin1String("true") || text == QLatin1String("1"))
-            o.enabled = true;
-        else if (text == QLatin1String("false") || text == QLatin1String("0"))
-            o.enabled = false;
-        else
-            o.problems << QStringLiteral("%1 [camera] enabled: \"%2\" is neither true nor false; the simulated camera stays on.")
-                              .arg(iniPath, enabled.toString());
-    }
+    IniValues ini = IniValues::read(iniPath, o.problems);
+    o.enabled = ini.truth("camera", "enabled", QStringLiteral("true")).value_or(o.enabled);
     double peak60 = o.guideStarPeakPer60s();
     double fwhm = o.sensor.psfSigmaPx * 2.3548;
-    readNumber(ini, iniPath, "seed", o.seed, 0, 4294967295.0, o.problems);
-    readNumber(ini, iniPath, "stars", o.starsInFrame, 0, 2000, o.problems);
-    readNumber(ini, iniPath, "hotPixels", o.hotPixels, 0, 1000, o.problems);
-    readNumber(ini, iniPath, "guideExposureS", o.guideExposureS, 0, 3600, o.problems);
-    readNumber(ini, iniPath, "sampleStepMs", o.sampleStepMs, 10, 60000, o.problems);
-    readNumber(ini, iniPath, "maxSamples", o.maxSamples, 1, 10000, o.problems);
-    readNumber(ini, iniPath, "guideStarPeak60s", peak60, 0, 100000, o.problems);
-    readNumber(ini, iniPath, "seeingFwhmPx", fwhm, 0.7, 20, o.problems);
-    readNumber(ini, iniPath, "jitterPx", o.sensor.jitterPx, 0, 20, o.problems);
-    readNumber(ini, iniPath, "biasAdu", o.sensor.biasAdu, 0, 255, o.problems);
-    readNumber(ini, iniPath, "darkAduPerSecond", o.sensor.darkAduPerSecond, 0, 1000, o.problems);
-    readNumber(ini, iniPath, "readNoiseAdu", o.sensor.readNoiseAdu, 0, 100, o.problems);
-    readNumber(ini, iniPath, "shotNoiseFactor", o.sensor.shotNoiseFactor, 0, 100, o.problems);
+    readNumber(ini, "seed", o.seed);
+    readNumber(ini, "stars", o.starsInFrame);
+    readNumber(ini, "hotPixels", o.hotPixels);
+    readNumber(ini, "guideExposureS", o.guideExposureS);
+    readNumber(ini, "sampleStepMs", o.sampleStepMs);
+    readNumber(ini, "maxSamples", o.maxSamples);
+    readNumber(ini, "guideStarPeak60s", peak60);
+    readNumber(ini, "seeingFwhmPx", fwhm);
+    readNumber(ini, "jitterPx", o.sensor.jitterPx);
+    readNumber(ini, "biasAdu", o.sensor.biasAdu);
+    readNumber(ini, "darkAduPerSecond", o.sensor.darkAduPerSecond);
+    readNumber(ini, "readNoiseAdu", o.sensor.readNoiseAdu);
+    readNumber(ini, "shotNoiseFactor", o.sensor.shotNoiseFactor);
     o.sensor.peakAduPerSecond = peak60 / 60.0;
     o.sensor.psfSigmaPx = fwhm / 2.3548;
-    ini.endGroup();
     return o;
 }
 

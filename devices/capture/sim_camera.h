@@ -33,7 +33,7 @@ struct SimCameraOptions {
     int maxSamples = 240;         // longer exposures are sampled more coarsely
     SensorModel sensor;
 
-    // The [camera] group of orvane.ini (QSettings ini). A missing file or key
+    // The [camera] group of orvane.ini. A missing file or key
     // keeps the default; a value that is not a number, or out of range, keeps the
     // default and leaves a sentence naming the file, key and cause in `problems`.
     static SimCameraOptions fromIni(const QString &iniPath);

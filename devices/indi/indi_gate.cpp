@@ -21,7 +21,8 @@ void ackAtOnce(const QAbstractSocket &socket)
         (void)::setsockopt(int(fd), IPPROTO_TCP, TCP_QUICKACK, &on, sizeof on); // best effort: only speed is at stake
 }
 
-constexpr qint64 kReadChunkBytes = 1 << 20; // read from the server at most this much at a time
+constexpr qint64 kReadChunkBytes = 1 << 20;  // read from the server at most this much at a time
+constexpr qint64 kLibraryBacklogBytes = 4 << 20; // no more read while the library has this much unread
 
 QString causeOf(QAbstractSocket::SocketError error, const QString &text)
 {
@@ -40,9 +41,10 @@ QString causeOf(QAbstractSocket::SocketError error, const QString &text)
 }
 } // namespace
 
-IndiGate::IndiGate(IndiServer server, int64_t maxBlobBytes, QObject *parent)
-    : QObject(parent), server_(std::move(server)), guard_(maxBlobBytes)
+IndiGate::IndiGate(IndiServer server, IndiLimits limits, QObject *parent)
+    : QObject(parent), server_(std::move(server)), guard_(limits)
 {
+    since_.start();
     upstream_.setReadBufferSize(kReadChunkBytes); // the kernel holds back the rest
     connect(&listener_, &QTcpServer::newConnection, this, &IndiGate::onLibraryConnected);
     connect(&upstream_, &QTcpSocket::connected, this, [this] {
@@ -72,9 +74,28 @@ ResultOf<quint16> IndiGate::listen()
     return listener_.serverPort();
 }
 
+bool IndiGate::sendToServer(const QByteArray &message)
+{
+    if (failed_ || upstream_.state() != QAbstractSocket::ConnectedState)
+        return false;
+    upstream_.write(message);
+    upstream_.flush(); // into the kernel now, not at the next pass of events
+    return true;
+}
+
 void IndiGate::close()
 {
     listener_.close();
+    if (upstream_.state() == QAbstractSocket::ConnectedState) {
+        upstream_.flush();
+        // The end of what was sent follows it; the server's unread bytes are read
+        // away so closing does not reset the connection and drop the last send.
+        const int fd = int(upstream_.socketDescriptor());
+        (void)::shutdown(fd, SHUT_WR);
+        char sink[4096];
+        for (int reads = 0; reads < 256 && ::recv(fd, sink, sizeof sink, MSG_DONTWAIT) > 0; ++reads) {
+        }
+    }
     upstream_.abort();
     if (library_)
         library_->abort();
@@ -104,15 +125,22 @@ void IndiGate::onLibraryConnected()
             pendingToServer_ += bytes;
     });
     connect(socket, &QTcpSocket::disconnected, this, [this] { upstream_.abort(); });
+    // Reading resumes as the library catches up: a fast server waits in the kernel, not in memory.
+    connect(socket, &QTcpSocket::bytesWritten, this, [this] {
+        if (upstream_.bytesAvailable() > 0)
+            onServerData();
+    });
     upstream_.connectToHost(server_.host, server_.port);
 }
 
 void IndiGate::onServerData()
 {
+    if (failed_ || (library_ && library_->bytesToWrite() > kLibraryBacklogBytes))
+        return;
     const QByteArray bytes = upstream_.readAll();
     ackAtOnce(upstream_);
     fromServer_ += bytes.size();
-    if (const std::optional<QString> fault = guard_.feed(bytes)) {
+    if (const std::optional<QString> fault = guard_.feed(bytes, since_.elapsed())) {
         fail(*fault + QStringLiteral("; Orvane closed the connection"));
         return;
     }

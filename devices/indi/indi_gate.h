@@ -9,6 +9,7 @@
 #include "indi_stream_guard.h"
 #include "result.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QPointer>
 #include <QTcpServer>
@@ -19,13 +20,18 @@ namespace orvane {
 class IndiGate : public QObject {
     Q_OBJECT
 public:
-    IndiGate(IndiServer server, int64_t maxBlobBytes, QObject *parent = nullptr);
+    IndiGate(IndiServer server, IndiLimits limits, QObject *parent = nullptr);
     ~IndiGate() override;
 
     // Opens the loopback side; the port the library is to connect to follows.
     ResultOf<quint16> listen();
-    // Closes both sides without a word (the program ends the session).
+    // Closes both sides without a word (the program ends the session). What
+    // was sent to the server is handed to the kernel first and the server's
+    // side is ended after it, so a last command (a stop) still goes out.
     void close();
+    // Writes one message to the server at once (not through the library), so
+    // the moment of sending is now; false when the server is not connected.
+    bool sendToServer(const QByteArray &message);
     qint64 bytesFromServer() const { return fromServer_; }
 
 signals:
@@ -42,6 +48,7 @@ private:
 
     IndiServer server_;
     IndiStreamGuard guard_;
+    QElapsedTimer since_; // the guard's steady clock
     QTcpServer listener_;
     QPointer<QTcpSocket> library_; // the client library's side
     QTcpSocket upstream_;          // the server's side

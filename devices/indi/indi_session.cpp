@@ -4,10 +4,12 @@
 
 #include <baseclient.h>
 #include <indiproperty.h>
-#include <indipropertynumber.h>
-#include <indipropertyswitch.h>
 
 #include <QMetaObject>
+
+#include <condition_variable>
+#include <numeric>
+#include <mutex>
 
 namespace orvane {
 
@@ -66,12 +68,55 @@ IndiProperty copyOf(INDI::Property p)
     return out;
 }
 
+// Roughly what a copy holds, bytes.
+qint64 sizeOf(const IndiProperty &p)
+{
+    constexpr qint64 kPerElementBytes = 96;
+    return 256 + p.blob.size() + kPerElementBytes * (p.numbers.size() + p.switches.size() + p.texts.size()) +
+           std::accumulate(p.texts.cbegin(), p.texts.cend(), qint64(0), [](qint64 sum, const QString &t) { return sum + 2 * t.size(); });
+}
+
+QByteArray attribute(const QString &text) { return text.toHtmlEscaped().toUtf8(); }
+
 } // namespace
+
+// Copies handed to the GUI thread and not yet taken: the library's thread waits
+// while they hold more than kMaxBytes, so it reads no more from its socket, the
+// gate reads no more from the server, and the server waits (memory stays bounded).
+struct IndiSession::Backlog {
+    static constexpr qint64 kMaxBytes = 32 << 20;
+    std::mutex mutex;
+    std::condition_variable drained;
+    qint64 bytes = 0;
+    bool closing = false;
+
+    bool admit(qint64 size)
+    {
+        std::unique_lock lock(mutex);
+        drained.wait(lock, [&] { return closing || bytes == 0 || bytes + size <= kMaxBytes; });
+        if (closing)
+            return false;
+        bytes += size;
+        return true;
+    }
+    void taken(qint64 size)
+    {
+        const std::lock_guard lock(mutex);
+        bytes -= size;
+        drained.notify_all();
+    }
+    void close()
+    {
+        const std::lock_guard lock(mutex);
+        closing = true;
+        drained.notify_all();
+    }
+};
 
 // The library's side: runs on the library's thread and only posts copies.
 class IndiSession::Client : public INDI::BaseClient {
 public:
-    explicit Client(IndiSession &session) : session_(session) {}
+    Client(IndiSession &session, std::shared_ptr<Backlog> backlog) : session_(session), backlog_(std::move(backlog)) {}
 
 protected:
     void newProperty(INDI::Property p) override { post(copyOf(p), false); }
@@ -92,19 +137,26 @@ protected:
 private:
     void post(IndiProperty p, bool blob)
     {
-        QMetaObject::invokeMethod(&session_, [s = &session_, p = std::move(p), blob]() mutable { s->take(std::move(p), blob); },
-                                  Qt::QueuedConnection);
+        const qint64 size = sizeOf(p);
+        if (!backlog_->admit(size))
+            return;
+        QMetaObject::invokeMethod(&session_, [s = &session_, b = backlog_, p = std::move(p), blob, size]() mutable {
+            b->taken(size);
+            s->take(std::move(p), blob);
+        }, Qt::QueuedConnection);
     }
     IndiSession &session_;
+    std::shared_ptr<Backlog> backlog_;
 };
 
-IndiSession::IndiSession(IndiServer server, int64_t maxBlobBytes, QObject *parent)
-    : QObject(parent), server_(std::move(server)), maxBlobBytes_(maxBlobBytes)
+IndiSession::IndiSession(IndiServer server, IndiLimits limits, QObject *parent)
+    : QObject(parent), server_(std::move(server)), limits_(limits), backlog_(std::make_shared<Backlog>())
 {
 }
 
 IndiSession::~IndiSession()
 {
+    backlog_->close(); // the library's thread waits no more for the GUI thread
     // The gate goes first, so the library's thread sees its socket end and stops at once.
     if (gate_)
         gate_->close();
@@ -115,14 +167,14 @@ IndiSession::~IndiSession()
 
 Result IndiSession::start()
 {
-    gate_ = std::make_unique<IndiGate>(server_, maxBlobBytes_);
+    gate_ = std::make_unique<IndiGate>(server_, limits_);
     connect(gate_.get(), &IndiGate::failed, this, [this](const QString &cause) {
         loseWith(QStringLiteral("The INDI server at %1 %2.").arg(server_.text(), cause));
     });
     const ResultOf<quint16> port = gate_->listen();
     if (!port.ok())
         return Result::failure(port.error());
-    client_ = std::make_unique<Client>(*this);
+    client_ = std::make_unique<Client>(*this, backlog_);
     client_->setServer("127.0.0.1", port.value());
     client_->setConnectionTimeout(1, 0); // the loopback gate answers at once
     if (!client_->connectServer())
@@ -203,38 +255,39 @@ void IndiSession::receiveBlobs(const QString &device)
         client_->setBLOBMode(B_ALSO, device.toUtf8().constData(), nullptr);
 }
 
+void IndiSession::send(const QByteArray &message)
+{
+    if (alive_ && gate_)
+        (void)gate_->sendToServer(message);
+}
+
 void IndiSession::sendNumbers(const QString &device, const QString &name, const QMap<QString, double> &values)
 {
     const IndiProperty *kept = alive_ ? property(device, name) : nullptr;
     if (!kept || kept->type != QLatin1String("number"))
         return;
-    INDI::PropertyNumber numbers(kept->numbers.size());
-    numbers.setDeviceName(device.toUtf8().constData());
-    numbers.setName(name.toUtf8().constData());
-    size_t i = 0;
-    for (const QString &element : kept->numbers.keys()) {
-        numbers[i].setName(element.toUtf8().constData());
-        numbers[i].setValue(values.value(element, 0.0)); // elements not named are sent as 0 (a pulse not given)
-        ++i;
-    }
-    client_->sendNewNumber(numbers);
+    QByteArray xml = "<newNumberVector device=\"" + attribute(device) + "\" name=\"" + attribute(name) + "\">\n";
+    for (const QString &element : kept->numbers.keys()) // elements not named are sent as 0 (a pulse not given)
+        xml += "  <oneNumber name=\"" + attribute(element) + "\">" + QByteArray::number(values.value(element, 0.0), 'g', 17) +
+               "</oneNumber>\n";
+    send(xml + "</newNumberVector>\n");
 }
 
 void IndiSession::sendSwitch(const QString &device, const QString &name, const QString &on)
 {
     const IndiProperty *kept = alive_ ? property(device, name) : nullptr;
-    if (!kept || kept->type != QLatin1String("switch"))
+    if (kept)
+        sendSwitch(*kept, on);
+}
+
+void IndiSession::sendSwitch(const IndiProperty &kept, const QString &on)
+{
+    if (kept.type != QLatin1String("switch"))
         return;
-    INDI::PropertySwitch switches(kept->switches.size());
-    switches.setDeviceName(device.toUtf8().constData());
-    switches.setName(name.toUtf8().constData());
-    size_t i = 0;
-    for (const QString &element : kept->switches.keys()) {
-        switches[i].setName(element.toUtf8().constData());
-        switches[i].setState(element == on ? ISS_ON : ISS_OFF);
-        ++i;
-    }
-    client_->sendNewSwitch(switches);
+    QByteArray xml = "<newSwitchVector device=\"" + attribute(kept.device) + "\" name=\"" + attribute(kept.name) + "\">\n";
+    for (const QString &element : kept.switches.keys())
+        xml += "  <oneSwitch name=\"" + attribute(element) + "\">" + (element == on ? "On" : "Off") + "</oneSwitch>\n";
+    send(xml + "</newSwitchVector>\n");
 }
 
 qint64 IndiSession::bytesFromServer() const

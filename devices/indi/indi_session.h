@@ -6,6 +6,7 @@
 // network: callers look at the state and wait on the program's event pump.
 
 #include "indi_address.h"
+#include "indi_stream_guard.h"
 #include "result.h"
 
 #include <QHash>
@@ -37,8 +38,11 @@ struct IndiProperty {
 class IndiSession : public QObject {
     Q_OBJECT
 public:
-    // A frame larger than `maxBlobBytes` (decoded bytes) closes the connection.
-    IndiSession(IndiServer server, int64_t maxBlobBytes, QObject *parent = nullptr);
+    // A server that passes one of `limits` is told and its connection closed.
+    IndiSession(IndiServer server, IndiLimits limits, QObject *parent = nullptr);
+    // A frame larger than `maxBlobBytes` (decoded bytes) closes the connection; other limits as by default.
+    IndiSession(IndiServer server, int64_t maxBlobBytes, QObject *parent = nullptr)
+        : IndiSession(std::move(server), IndiLimits{.maxBlobBytes = maxBlobBytes}, parent) {}
     ~IndiSession() override;
 
     // Starts connecting; the outcome comes as properties arriving, or `lost`.
@@ -56,11 +60,15 @@ public:
 
     // Requests sent to the server, built from the properties as the session
     // last saw them; a lost session, or a property not yet seen, drops them.
+    // Each goes to the server at once, in the call: the moment it was sent is now.
     void connectDevice(const QString &device);
     void receiveBlobs(const QString &device);
     void sendNumbers(const QString &device, const QString &name, const QMap<QString, double> &values);
     // Turns `on` on and every other element of the property off; an empty `on` turns all off.
     void sendSwitch(const QString &device, const QString &name, const QString &on);
+    // As sendSwitch, from a copy the caller kept: a property the server has
+    // since deleted can still be asked (a driver may still act on it).
+    void sendSwitch(const IndiProperty &kept, const QString &on);
     qint64 bytesFromServer() const;
 
 signals:
@@ -72,12 +80,15 @@ signals:
 private:
     class Client;
     friend class Client;
+    struct Backlog;
     void take(IndiProperty property, bool blob);
     void drop(const QString &device, const QString &name);
     void loseWith(const QString &sentence);
+    void send(const QByteArray &message);
 
     IndiServer server_;
-    int64_t maxBlobBytes_;
+    IndiLimits limits_;
+    std::shared_ptr<Backlog> backlog_;
     std::unique_ptr<IndiGate> gate_;
     std::unique_ptr<Client> client_;
     QHash<QString, IndiProperty> properties_; // key: device + '\n' + name

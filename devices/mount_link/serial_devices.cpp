@@ -4,7 +4,6 @@
 #include "indi_address.h"
 #include "ini_lines.h"
 
-#include <QFile>
 #include <QSerialPortInfo>
 
 namespace orvane {
@@ -13,11 +12,7 @@ namespace {
 const QString kGroup = QStringLiteral("serial");
 QString keyFor(int16_t commPort) { return QStringLiteral("port%1").arg(commPort); }
 
-QByteArray iniText(const QString &iniPath)
-{
-    QFile file(iniPath);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
+QByteArray iniText(const QString &iniPath) { return readIniFile(iniPath).text; }
 } // namespace
 
 QString serialDeviceFor(int16_t commPort, const QString &iniPath)
@@ -33,10 +28,10 @@ bool setSerialDeviceFor(int16_t commPort, const QString &device, const QString &
     if (commPort <= 0)
         return false;
     // The user's own lines, comments and other groups stay as they are.
-    QFile existing(iniPath);
-    if (existing.exists() && !existing.open(QIODevice::ReadOnly))
+    const IniFileText existing = readIniFile(iniPath);
+    if (!existing.problem.isEmpty())
         return false;
-    const QByteArray before = existing.isOpen() ? existing.readAll() : QByteArray();
+    const QByteArray &before = existing.text;
     const QString wanted = device.trimmed();
     const QByteArray after = withIniValue(before, kGroup, keyFor(commPort),
                                           wanted.isEmpty() ? std::nullopt : std::optional(wanted));

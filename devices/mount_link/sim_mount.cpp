@@ -1,6 +1,6 @@
 #include "sim_mount.h"
 
-#include <QSettings>
+#include "ini_values.h"
 
 #include <algorithm>
 #include <cmath>
@@ -27,60 +27,37 @@ int directionIndex(char letter)
     return -1;
 }
 
-double readNumber(const QSettings &ini, const QString &key, double fallback, double low, double high,
-                  const QString &iniPath, QStringList &problems)
-{
-    const QVariant value = ini.value(QStringLiteral("mount/") + key);
-    if (!value.isValid())
-        return fallback;
-    bool ok = false;
-    const double number = value.toString().trimmed().toDouble(&ok);
-    if (ok && std::isfinite(number) && number >= low && number <= high)
-        return number;
-    problems.append(QStringLiteral("%1 [mount] %2: \"%3\" is not a number from %4 to %5; using %6.")
-                        .arg(iniPath, key, value.toString())
-                        .arg(low)
-                        .arg(high)
-                        .arg(fallback));
-    return fallback;
-}
-
-bool readSwitch(const QSettings &ini, const QString &key, bool fallback, const QString &iniPath, QStringList &problems)
-{
-    const QVariant value = ini.value(QStringLiteral("mount/") + key);
-    if (!value.isValid())
-        return fallback;
-    const QString text = value.toString().trimmed();
-    if (text == QLatin1String("true") || text == QLatin1String("false"))
-        return text == QLatin1String("true");
-    problems.append(QStringLiteral("%1 [mount] %2: \"%3\" is neither true nor false; using %4.")
-                        .arg(iniPath, key, value.toString(), fallback ? QStringLiteral("true") : QStringLiteral("false")));
-    return fallback;
-}
-
 } // namespace
 
 SimMountOptions SimMountOptions::fromIni(const QString &iniPath, QString *problem)
 {
-    SimMountOptions options;
     QStringList problems;
-    const QSettings ini(iniPath, QSettings::IniFormat);
-    options.guideRatePxPerSec =
-        readNumber(ini, QStringLiteral("guideRatePxPerSec"), options.guideRatePxPerSec, 0, 1000, iniPath, problems);
-    for (auto [key, rate] : {std::pair{"raRatePxPerSec", &SimMountOptions::raRatePxPerSec},
-                             std::pair{"decRatePxPerSec", &SimMountOptions::decRatePxPerSec}})
-        if (ini.contains(QStringLiteral("mount/") + QLatin1String(key)))
-            options.*rate = readNumber(ini, QLatin1String(key), options.guideRatePxPerSec, 0, 1000, iniPath, problems);
-    options.cameraAngleDeg =
-        readNumber(ini, QStringLiteral("cameraAngleDeg"), options.cameraAngleDeg, -360, 360, iniPath, problems);
-    options.mirrored = readSwitch(ini, QStringLiteral("mirrored"), options.mirrored, iniPath, problems);
-    options.decSkewDeg = readNumber(ini, QStringLiteral("decSkewDeg"), options.decSkewDeg, -90, 90, iniPath, problems);
-    options.decBacklashMs =
-        readNumber(ini, QStringLiteral("decBacklashMs"), options.decBacklashMs, 0, 60000, iniPath, problems);
-    options.swapNS = readSwitch(ini, QStringLiteral("swapNS"), options.swapNS, iniPath, problems);
-    options.swapEW = readSwitch(ini, QStringLiteral("swapEW"), options.swapEW, iniPath, problems);
+    SimMountOptions options = fromIni(iniPath, problems);
     if (problem)
         *problem = problems.join(QLatin1Char(' '));
+    return options;
+}
+
+SimMountOptions SimMountOptions::fromIni(const QString &iniPath, QStringList &problems)
+{
+    SimMountOptions options;
+    IniValues ini = IniValues::read(iniPath, problems);
+    const auto number = [&](const char *key, double &into) {
+        into = ini.number("mount", key, QString::number(into)).value_or(into);
+    };
+    const auto tick = [&](const char *key, bool &into) {
+        into = ini.truth("mount", key, into ? QStringLiteral("true") : QStringLiteral("false")).value_or(into);
+    };
+    number("guideRatePxPerSec", options.guideRatePxPerSec);
+    // Each axis follows guideRatePxPerSec unless it has a rate of its own.
+    options.raRatePxPerSec = ini.number("mount", "raRatePxPerSec", QString::number(options.guideRatePxPerSec));
+    options.decRatePxPerSec = ini.number("mount", "decRatePxPerSec", QString::number(options.guideRatePxPerSec));
+    number("cameraAngleDeg", options.cameraAngleDeg);
+    tick("mirrored", options.mirrored);
+    number("decSkewDeg", options.decSkewDeg);
+    number("decBacklashMs", options.decBacklashMs);
+    tick("swapNS", options.swapNS);
+    tick("swapEW", options.swapEW);
     return options;
 }
 

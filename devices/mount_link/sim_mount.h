@@ -38,6 +38,8 @@ struct SimMountOptions {
     // gives the default too, and `problem` (when given) receives a sentence
     // naming the file, the key and the value.
     static SimMountOptions fromIni(const QString &iniPath, QString *problem = nullptr);
+    // As above, one sentence per refused value.
+    static SimMountOptions fromIni(const QString &iniPath, QStringList &problems);
 
     double raRate() const { return raRatePxPerSec.value_or(guideRatePxPerSec); }   // pixels per second
     double decRate() const { return decRatePxPerSec.value_or(guideRatePxPerSec); } // pixels per second

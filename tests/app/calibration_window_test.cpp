@@ -75,8 +75,21 @@ TEST(CalibrationWindow, CalibratesFromTheGuideMenuAndApplies)
     auto *calibration = window->findChild<CalibrationWindow *>("calibrationWindow");
     ASSERT_TRUE(calibration && calibration->isVisible());
     auto *apply = calibration->findChild<QPushButton *>("calibrationApply");
+    auto *stop = calibration->findChild<QPushButton *>("calibrationStop");
     EXPECT_FALSE(apply->isEnabled());
+    EXPECT_FALSE(stop->isEnabled());
+    // While it drives the mount, Stop is offered and the main window says a calibration runs.
+    bool stopOffered = false;
+    QString activity;
+    rig.pump.at(rig.clock.now() + 1500, [&] {
+        stopOffered = stop->isEnabled();
+        activity = window->findChild<QLabel *>("runProgress")->text();
+    });
     calibration->findChild<QPushButton *>("calibrationStart")->click(); // returns when it has ended
+    EXPECT_TRUE(stopOffered);
+    EXPECT_TRUE(activity.startsWith("Calibrating")) << activity.toStdString();
+    EXPECT_FALSE(stop->isEnabled());
+    EXPECT_TRUE(window->findChild<QLabel *>("runProgress")->text().isEmpty());
     ASSERT_TRUE(calibration->lastRun().ok()) << calibration->lastRun().failure.toStdString();
     double westPx = 0; // how far the w letter drove the star
     for (const CalibrationStep &step : calibration->lastRun().steps)

@@ -17,7 +17,9 @@ namespace {
 // As written in the code; %1, %2 ... stand for what the message names.
 const char *const kMessages[] = {
     // marking, looping, closing, remembering, saving in two formats
-    "No star here", "Guide star marked at %1, %2", "A sequence is running. Stop it and close Orvane?",
+    "No star here: the brightest spot in the guide box stands %1 times above its noise, and [guide] minStarSnr "
+    "asks for %2. A longer \"Guide sec\" or a lower minStarSnr helps; click the same place again to mark it anyway.",
+    "Guide star marked at %1, %2", "Calibrating: the mount moves the star (Guide > Calibrate…)", "A sequence is running. Stop it and close Orvane?",
     "No star in the guide box", "The picture area is in use by %1; loop when it has finished.",
     "The loop stopped: %1", "No mount found on comm port %1 (%2, %3 baud): %4",
     "The image frame was saved as %1 only. %2", "Cannot save the FITS frame %1: %2.",
@@ -54,14 +56,15 @@ const char *const kMessages[] = {
     "The settings file %1 cannot be written: %2.", "only %1 of %2 bytes could be written; the disk may be full",
     "; the file holds its old content again", "; its old content could not be put back either, so it is cut",
     "it is not a plain file, so it was left alone",
-    "%1 [guide] minStarSnr: \"%2\" is not a number above 0; guiding uses %3.",
-    "%1 [guidelog] enabled: \"%2\" is neither true nor false; the guide log is written.",
-    "%1 [mount] %2: \"%3\" is not a number from %4 to %5; using %6.",
-    "%1 [camera] %2: \"%3\" is not a number; the simulated camera uses %4.",
-    "%1 [camera] %2: %3 is outside %4 to %5; the simulated camera uses %6.",
-    "%1 [camera] enabled: \"%2\" is neither true nor false; the simulated camera stays on.",
-    "%1 [display] %2: \"%3\" %4; the display uses its default.", "is neither true nor false",
-    "is not a whole number from %1 to %2", "does not lie above blackPoint (%1)", "is not fit, 1, 2 or 4",
+    "%1: [%2] %3: %4 is %5; using %6.", "%1 line %2", "not a number%1 from %2 to %3",
+    "not a number%1 above %2 up to %3", "not a whole number%1 from %2 to %3", "neither true nor false",
+    "not %1 or %2", "not one of %1", "not above blackPoint (%1)", "none (FITS frames leave it out)",
+    "%1 line %2: [%3] appears a second time (first at line %4); its keys are read as if they stood in the first.",
+    "%1 line %2: [%3] %4 appears a second time (first at line %5); the value on line %2 is used.",
+    "%1 cannot be read: %2; every orvane.ini key keeps its default.", "it is a folder",
+    "it holds %1 bytes, more than a settings file can",
+    "%1 degrees away from a right angle to xAngleDeg (at most %2 will guide)",
+    "%1 times slower than the other axis (at most %2 times will guide)", "no calibration (guiding uses Options)",
     "The picture display settings could not be kept in %1: %2.",
     // Options
     "%1 cannot be stored: %2. Enter %3.", "a whole number from %1 to %2",
@@ -129,7 +132,13 @@ const char *const kMessages[] = {
     "%1 Guide frames come from the guide camera \"%2\" on the same server.",
     "%1 is set up on its INDI server. %2", "%1 sent a frame that is not a FITS image (format \"%2\").",
     "%1 sent a FITS frame Orvane cannot read: %2", "The INDI %1 \"%2\" on %3 sent no frame within %4 s of a %5 s exposure.",
-    "%1 [indi] %2: \"%3\" is not a number from %4 to %5; the default is used.",
+    "%1: [indi] maxMessageMegabytes=%2 is less than a frame of maxFrameMegabytes=%3 needs as sent; %4 is used.",
+    "sent more than %1 updates the INDI client library cannot place (of properties or elements never defined, or without a state)", "sent a property without a device or a name",
+    "defined more than %1 properties, the limit of [indi] maxProperties",
+    "defined more than %1 property elements, %2 for each of [indi] maxProperties",
+    "sent more than %1 per second for too long, over the limit of [indi] maxMegabytesPerSecond",
+    "sent a message larger than %1, the limit of [indi] maxMessageMegabytes",
+    "The INDI device \"%1\" on %2 deleted %3 while the mount moved %4; Orvane sent the stop to it%5.",
     "%1 \"%2\" names no INDI server: write host:port, e.g. 127.0.0.1:7624.",
     "%1 \"%2\" has no TCP port number (1 to 65535) after the colon.",
     "\"%1\" names no INDI device: write indi://host:port/Device Name.",
@@ -160,10 +169,6 @@ const char *const kMessages[] = {
     "A new folder needs a name.", "Cannot make the folder \"%1\": a name cannot be \".\" or \"..\" or hold \"/\".",
     "%1 exists already. Replace it?",
     // guiding settings, dithering
-    "%1 [guiding] %2: \"%3\" is %4; guiding keeps %5.", "not box or centroid", "not a number above 0 up to 1",
-    "not a number of pixels from 0 to 100", "not a whole number of ms from 1 to 99999",
-    "not a number of pixels above 0 up to 50", "not a whole number of steps from 1 to 1000",
-    "not a number of seconds above 0 up to 3600", "not true or false",
     "\"%1\" holds \"%2\", which is %3; the guiding settings were not changed.",
     "The guiding settings were not stored in %1: %2. They hold until the program ends.",
     "The star did not settle within %1 px of its dithered place in %2 s; the next exposure starts all the same.",
@@ -193,7 +198,6 @@ const char *const kMessages[] = {
     "\nApplied: the direction letters and Pixels/Sec are in Options and orvane.cfg, the axes in orvane.ini.",
     "This mount was never calibrated: guiding uses the direction letters and Pixels/Sec of Options. Guide > "
     "Calibrate… measures them with the star marked.",
-    "%1 [mount] %2: \"%3\" is neither true nor false; using %4.",
     // deinterlace
     "%1Files selected %2", "Deinterlacing", "File %1/%2", "Stopped at %1",
     "The files were not deinterlaced: the picture area is in use by %1.",
@@ -206,7 +210,8 @@ const char *const kMessages[] = {
 QStringList sourceLiterals()
 {
     QStringList literals;
-    for (const char *folder : {"app", "control", "core", "devices", "pictures", "platform", "settings", "ui"}) {
+    for (const char *folder : {"app", "control", "core", "devices", "display", "guiding", "pictures", "platform",
+                               "rehearsal", "sequence", "settings", "ui"}) {
         QDirIterator files(QStringLiteral(ORVANE_SOURCE_DIR "/%1").arg(QLatin1String(folder)), {"*.cpp", "*.h"},
                            QDir::Files, QDirIterator::Subdirectories);
         while (files.hasNext()) {

@@ -332,7 +332,10 @@ TEST_F(SequenceTest, AFileNameThatLeavesTheSaveFolderIsRefused)
     state.SaveDir = dir.filePath("frames");
     ASSERT_TRUE(QDir().mkpath(state.SaveDir));
     panel.save = true;
-    for (const char *stem : {"../Image", "sub/Image", "/tmp/Image", ".."}) {
+    // ".." is refused only as a path part: "..001.bmp" is a file in the folder.
+    EXPECT_TRUE(fileStemProblem("..").isEmpty());
+    EXPECT_TRUE(fileStemProblem("M31..Ha").isEmpty());
+    for (const char *stem : {"../Image", "sub/Image", "/tmp/Image"}) {
         panel.messages.clear();
         panel.controls.stem = stem;
         sequence.onCommand1Click();

@@ -6,6 +6,7 @@
 #include "options_dialog.h"
 #include "file_chooser.h"
 #include "help_window.h"
+#include "messages_window.h"
 #include "nested_loop_watch.h"
 #include "save_format_dialog.h"
 #include "sequence_fixture.h"
@@ -14,6 +15,9 @@
 #include <QAbstractScrollArea>
 #include <QAccessible>
 #include <QCheckBox>
+#include <QClipboard>
+#include <QListWidget>
+#include <QMouseEvent>
 #include <QComboBox>
 #include <QDir>
 #include <QLabel>
@@ -211,18 +215,18 @@ TEST(MainWindow, SaveFormatIsChosenModelessAndStoredInTheIniKeepingTheUsersLines
     EXPECT_TRUE(told[0].startsWith("The save format was not stored in " + ini)) << told[0].toStdString();
 }
 
-TEST(MainWindow, AClickMarksTheStarBesideItAndNothingOnEmptySky)
+TEST(MainWindow, AClickMarksTheStarBesideItAndASecondClickMarksEmptySkyAnyWay)
 {
     struct Case {
         const char *what;
         bool star; // a star centred by the guide search on (100, 50)
         double clickX, clickY;
         int markX, markY, marked;
-        const char *told;
+        const char *toldStart;
     };
     const Case cases[] = {
         {"beside a star", true, 102.5, 51.5, 100, 50, 1, ""}, // told only during a run
-        {"on empty sky", false, 10.5, 11.5, 7, 8, 0, "No star here"},
+        {"on empty sky", false, 10.5, 11.5, 7, 8, 0, "No star here: the brightest spot in the guide box stands "},
     };
     for (const Case &c : cases) {
         WindowRig rig;
@@ -233,7 +237,23 @@ TEST(MainWindow, AClickMarksTheStarBesideItAndNothingOnEmptySky)
         EXPECT_EQ(rig.state.StarX, c.markX) << c.what;
         EXPECT_EQ(rig.state.StarY, c.markY) << c.what;
         EXPECT_EQ(rig.state.StarMarked, c.marked) << c.what;
-        EXPECT_EQ(rig.window->statusBar()->currentMessage(), c.told) << c.what;
+        const QString told = rig.window->statusBar()->currentMessage();
+        if (c.star) {
+            EXPECT_TRUE(told.isEmpty()) << told.toStdString();
+            continue;
+        }
+        EXPECT_TRUE(told.startsWith(c.toldStart)) << told.toStdString();
+        // The sentence says what helps, and the status line's tooltip holds it whole.
+        EXPECT_TRUE(told.contains("[guide] minStarSnr asks for 6")) << told.toStdString();
+        EXPECT_TRUE(told.contains("\"Guide sec\"")) << told.toStdString();
+        EXPECT_EQ(rig.window->statusBar()->toolTip(), told);
+        // A click far from the refused one is refused again; one near it marks that point.
+        rig.window->sequence().onPictureMouseDown(40, 40);
+        EXPECT_EQ(rig.state.StarMarked, 0);
+        rig.window->sequence().onPictureMouseDown(42, 38);
+        EXPECT_EQ(rig.state.StarMarked, 1);
+        EXPECT_EQ(rig.state.StarX, 42);
+        EXPECT_EQ(rig.state.StarY, 38);
     }
 }
 
@@ -598,4 +618,70 @@ TEST(MainWindow, AMountNotFoundIsToldWithTheDeviceTheSpeedAndTheLikelyCause)
         EXPECT_EQ(rig.window->statusBar()->currentMessage(), c.notice);
         EXPECT_NE(err.find(c.notice.toStdString()), std::string::npos) << err;
     }
+}
+
+TEST(MainWindow, TheNightsMessagesAreKeptWholeWithTheirTimeToReadAndCopy)
+{
+    WindowRig rig;
+    MainWindow &w = *rig.window;
+    const QString longSentence = QStringLiteral("A sentence far wider than the window: ") + QString(300, u'x');
+    w.notify("First notice.");
+    rig.clock.advance(61000);
+    w.notify(longSentence);
+    EXPECT_EQ(w.statusBar()->toolTip(), longSentence); // whole, where the line clips it
+
+    // A click on the status line opens the list; Help > Messages... brings it up again.
+    QMouseEvent release(QEvent::MouseButtonRelease, QPointF(5, 5), QPointF(5, 5), Qt::LeftButton, Qt::NoButton,
+                        Qt::NoModifier);
+    QApplication::sendEvent(w.statusBar(), &release);
+    auto *window = w.findChild<QWidget *>("messagesWindow");
+    ASSERT_TRUE(window && window->isVisible());
+    window->close();
+    w.findChild<QAction *>("showMessages")->trigger();
+    EXPECT_TRUE(window->isVisible());
+
+    auto *list = window->findChild<QListWidget *>("messages");
+    w.notify("Told while the list is open.");
+    ASSERT_EQ(list->count(), 3);
+    const QString first = NightMessages::lineOf(w.messages().entries().front());
+    EXPECT_EQ(list->item(0)->text(), first);
+    EXPECT_TRUE(first.endsWith("  First notice.")) << first.toStdString();
+    EXPECT_EQ(list->item(1)->text().mid(8), "  " + longSentence);
+    EXPECT_NE(list->item(1)->text().left(8), first.left(8)); // a minute later
+
+    window->findChild<QPushButton *>("copyMessages")->click();
+    EXPECT_EQ(QApplication::clipboard()->text(), w.messages().allLines());
+    list->item(2)->setSelected(true);
+    list->item(0)->setSelected(true);
+    window->findChild<QPushButton *>("copyMessages")->click();
+    EXPECT_EQ(QApplication::clipboard()->text(), first + "\n" + list->item(2)->text() + "\n");
+}
+
+TEST(MainWindow, AStoppedGuidedRunLeavesNoCorrectionForTheNextRunAndAnUnsavedNameMayHoldASlash)
+{
+    WindowRig rig;
+    ASSERT_TRUE(test::writeAll(rig.dir.filePath("orvane.cfg"), settingsFile(1, 2)));
+    rig.useCamera(std::make_unique<test::DarkCamera>());
+    ASSERT_TRUE(rig.window->load());
+    MainWindow &w = *rig.window;
+    rig.state.SaveDir = rig.dir.path();
+    // What a guided run stopped mid-correction left behind.
+    rig.guiding.MoveDirX = 1;
+    rig.guiding.Planned.x = {1, "w", 900, 2.5};
+    w.findChild<QLineEdit *>("Text1")->setText("1");
+    w.findChild<QLineEdit *>("Text5")->setText("1");
+    w.findChild<QLineEdit *>("Text2")->setText("m31/test");
+    w.findChild<QCheckBox *>("Check1")->setChecked(false);
+    w.findChild<QPushButton *>("Command1")->click();
+    EXPECT_TRUE(rig.messages.isEmpty()) << rig.messages.join("; ").toStdString();
+    for (const QString &notice : w.notices())
+        EXPECT_FALSE(notice.contains("was not sent")) << notice.toStdString();
+    EXPECT_EQ(rig.guiding.MoveDirX, 0);
+    EXPECT_EQ(rig.guiding.Planned.x.dir, 0);
+
+    // Saving under that name is refused before anything starts.
+    w.findChild<QCheckBox *>("Check1")->setChecked(true);
+    w.findChild<QPushButton *>("Command1")->click();
+    ASSERT_EQ(rig.messages.size(), 1);
+    EXPECT_TRUE(rig.messages[0].contains("may not hold \"/\"")) << rig.messages[0].toStdString();
 }

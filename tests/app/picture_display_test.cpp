@@ -221,7 +221,7 @@ TEST(PictureDisplay, ChoicesStayAcrossRestartsAndBadStoredOnesAreNamed)
     EXPECT_EQ(bad.in<QComboBox>("zoom")->currentText(), "Fit");
     const QStringList notices = bad.window->notices();
     for (const char *key : {"autoStretch: \"maybe\"", "whitePoint: \"30\"", "zoom: \"3\""})
-        EXPECT_EQ(notices.filter(QString(ini + " [display] ") + key).size(), 1) << key;
+        EXPECT_EQ(notices.filter(ini + " line ").filter(QString("[display] ") + key).size(), 1) << key;
     bad.in<QCheckBox>("autoStretch")->setChecked(false);
     EXPECT_TRUE(test::readAll(ini).startsWith("; mine\n[display]\nautoStretch=false\n"));
 }

@@ -20,10 +20,10 @@ TEST(FrameFormat, ReadFromIniWithDefaultsAndClearRefusals)
         {"[save]\nformat = FITS\nplanes=mono\n", SaveFormat::Fits, SavePlanes::Mono, nullptr},
         {"[save]\nformat=both ; and BMP\n", SaveFormat::Both, SavePlanes::Colour, nullptr},
         {"[save]\nformat=jpeg\n", SaveFormat::Bmp, SavePlanes::Colour,
-         "orvane.ini [save] format: \"jpeg\" is not one of bmp, fits, both; frames are saved as bmp."},
-        {"[save]\nplanes=grey\n", SaveFormat::Bmp, SavePlanes::Colour, "[save] planes: \"grey\" is not one of colour, mono"},
+         "orvane.ini line 2: [save] format: \"jpeg\" is not one of bmp, fits, both; using bmp."},
+        {"[save]\nplanes=grey\n", SaveFormat::Bmp, SavePlanes::Colour, "[save] planes: \"grey\" is not colour or mono"},
         {"[fits]\nsiteLat=95\n", SaveFormat::Bmp, SavePlanes::Colour,
-         "[fits] siteLat: \"95\" is not a number of degrees between -90 and 90"},
+         "[fits] siteLat: \"95\" is not a number of degrees from -90 to 90; using none (FITS frames leave it out)."},
         {"[fits]\nsiteLong=east\n", SaveFormat::Bmp, SavePlanes::Colour, "[fits] siteLong: \"east\" is not a number"},
     };
     for (const auto &c : cases) {

@@ -66,4 +66,9 @@ TEST(NumberText, PutsABlankInPlaceOfThePlusSign)
     EXPECT_EQ(numberText(-0.0), " 0");
     EXPECT_EQ(numberText(1.5), " 1.5");
     EXPECT_EQ(numberText(1234567.0), " 1234567");
+    // A sub-pixel drift shows at most two decimals.
+    EXPECT_EQ(hundredthsText(0.123456), " 0.12");
+    EXPECT_EQ(hundredthsText(-1.006), "-1.01");
+    EXPECT_EQ(hundredthsText(-0.004), " 0");
+    EXPECT_EQ(hundredthsText(2.0), " 2");
 }

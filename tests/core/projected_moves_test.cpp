@@ -86,11 +86,11 @@ TEST(GuidingSettings, IniKeysRoundTripAndABadValueKeepsOnlyItsDefault)
     };
     const Case cases[] = {
         {"[guiding]\nalgorithm=brightest-run\n", nullptr}, // an older name of box
-        {"[guiding]\nalgorithm=fast\n", "orvane.ini [guiding] algorithm: \"fast\" is not box or centroid"},
-        {"[guiding]\naggressiveness=0\n", "orvane.ini [guiding] aggressiveness: \"0\" is not a number above 0"},
-        {"[guiding]\nmaxMoveMs=2.5\n", "orvane.ini [guiding] maxMoveMs: \"2.5\" is not a whole number"},
-        {"[guiding]\npulse=yes\n", "orvane.ini [guiding] pulse: \"yes\" is not true or false"},
-        {"[guiding]\ncalibrationPx=1\n", "orvane.ini [guiding] calibrationPx: \"1\" is not a number of pixels from 2"},
+        {"[guiding]\nalgorithm=fast\n", "orvane.ini line 2: [guiding] algorithm: \"fast\" is not box or centroid"},
+        {"[guiding]\naggressiveness=0\n", "orvane.ini line 2: [guiding] aggressiveness: \"0\" is not a number above 0"},
+        {"[guiding]\nmaxMoveMs=2.5\n", "orvane.ini line 2: [guiding] maxMoveMs: \"2.5\" is not a whole number"},
+        {"[guiding]\npulse=yes\n", "orvane.ini line 2: [guiding] pulse: \"yes\" is neither true nor false"},
+        {"[guiding]\ncalibrationPx=1\n", "orvane.ini line 2: [guiding] calibrationPx: \"1\" is not a number of pixels from 2"},
     };
     for (const Case &c : cases) {
         notes.clear();

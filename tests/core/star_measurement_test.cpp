@@ -145,8 +145,13 @@ TEST(StarMarkTest, AClickBesideAStarMarksWhereTheGuideSearchFindsIt)
         picture.noise(5, 15, 3);
         if (c.starThere)
             picture.star(30, 20);
-        const auto place = starNear(picture.view(), c.clickX, c.clickY, 20, 6, measureStar);
+        const StarSearch search = starNear(picture.view(), c.clickX, c.clickY, 20, 6, measureStar);
+        const auto &place = search.star;
         ASSERT_EQ(place.has_value(), c.starThere) << c.what;
+        if (c.starThere)
+            EXPECT_GE(search.snr, 6) << c.what;
+        else
+            EXPECT_LT(search.snr, 6) << c.what; // how faint the best spot was, to tell the user
         if (!place)
             continue;
         // The first guide step from the new mark measures no drift at all.

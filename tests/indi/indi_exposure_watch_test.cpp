@@ -96,5 +96,30 @@ TEST(IndiCameraIni, GuideCameraIsReadTrimmedAndAbsentMeansNone)
     }
 }
 
+TEST(IndiCameraIni, LimitsAreReadAndBadValuesAreToldWithFileLineKeyAndTheValueUsed)
+{
+    QTemporaryDir dir;
+    QFile file(dir.filePath(QStringLiteral("orvane.ini")));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("[serial]\nport1=/dev/ttyUSB0\n[indi]\nmaxFrameMegabytes=nan\nframeTimeoutS = inf\nmaxMessageMegabytes=40\n"
+               "maxMegabytesPerSecond=5\nmaxProperties=0\n");
+    file.close();
+    QStringList problems;
+    const IndiCameraOptions o = indiCameraOptionsFromIni(file.fileName(), problems);
+    const QString path = file.fileName();
+    EXPECT_EQ(problems.join("\n").toStdString(), (QStringList{
+                            path + QStringLiteral(" line 4: [indi] maxFrameMegabytes: \"nan\" is not a number from 1 to 4096; using 200."),
+                            path + QStringLiteral(" line 5: [indi] frameTimeoutS: \"inf\" is not a number from 1 to 3600; using 30."),
+                            path + QStringLiteral(" line 8: [indi] maxProperties: \"0\" is not a whole number from 10 to 1000000; using 10000."),
+                            path + QStringLiteral(": [indi] maxMessageMegabytes=40 is less than a frame of maxFrameMegabytes=200 "
+                                                  "needs as sent; 268 is used."),
+                        }).join("\n").toStdString());
+    EXPECT_EQ(o.limits.maxBlobBytes, 200ll << 20);
+    EXPECT_EQ(o.frameTimeoutMs, 30000u);
+    EXPECT_EQ(o.limits.maxMessageBytes, 268ll << 20);
+    EXPECT_EQ(o.limits.maxBytesPerSecond, 5ll << 20);
+    EXPECT_EQ(o.limits.maxProperties, 10000);
+}
+
 } // namespace
 } // namespace orvane::test

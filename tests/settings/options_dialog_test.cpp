@@ -497,7 +497,7 @@ TEST_F(OptionsDialogTest, APickChangesOnlyItsOwnLineOfTheIniFile)
         QByteArray expected;
     } steps[] = {
         {"2", "/dev/ttyACM0", head + "port2=/dev/ttyACM0\r\n" + tail},
-        {"1", "/dev/ttyS0", QByteArray(head).replace("port1 = /dev/ttyUSB0", "port1=/dev/ttyS0") +
+        {"1", "/dev/ttyS0", QByteArray(head).replace("port1 = /dev/ttyUSB0", "port1 = /dev/ttyS0") +
                                 "port2=/dev/ttyACM0\r\n" + tail},
     };
     EXPECT_EQ(serialDeviceFor(1, iniPath), "/dev/ttyUSB0");

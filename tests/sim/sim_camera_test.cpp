@@ -313,8 +313,8 @@ TEST(SimCameraOptions, ReadsTheCameraGroupAndNamesBadValues)
     for (const QString &problem : o.problems)
         EXPECT_TRUE(problem.startsWith(path)) << problem.toStdString();
     const QString all = o.problems.join(QLatin1Char('\n'));
-    EXPECT_TRUE(all.contains(QStringLiteral("readNoiseAdu: \"abc\" is not a number")));
-    EXPECT_TRUE(all.contains(QStringLiteral("hotPixels: -3 is outside")));
+    EXPECT_TRUE(all.contains(QStringLiteral(" line 6: [camera] readNoiseAdu: \"abc\" is not a number from 0 to 100; using 1.5.")));
+    EXPECT_TRUE(all.contains(QStringLiteral(" line 7: [camera] hotPixels: \"-3\" is not a number from 0 to 1000; using 5.")));
 }
 
 } // namespace

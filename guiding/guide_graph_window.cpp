@@ -63,7 +63,34 @@ GuideGraphWindow::GuideGraphWindow(ImagingSequence &sequence, QWidget *parent)
     layout->addLayout(controls);
 
     clear();
+    replayRun();
     sequence_.addGuideObserver(this);
+}
+
+void GuideGraphWindow::replayRun()
+{
+    const std::deque<GuideStep> &steps = sequence_.runSteps();
+    if (steps.empty())
+        return;
+    haveStart_ = true;
+    startMs_ = steps.front().timeMs;
+    for (const GuideStep &step : steps) {
+        const double t = (step.timeMs - startMs_) / 60000.0; // minutes
+        run_.add(step); // the run counts from its start; "since opened" from now
+        history_.push_back({t, step});
+        latestMinutes_ = t;
+    }
+    while (history_.front().minutes < latestMinutes_ - kKeptMinutes)
+        history_.pop_front();
+    showStar(steps.back());
+    replot();
+    showStats();
+}
+
+void GuideGraphWindow::showStar(const GuideStep &step)
+{
+    starText_->setText(step.starFound ? QStringLiteral("Star peak %1, SNR %2").arg(step.starPeak, 0, 'f', 0).arg(step.snr, 0, 'f', 1)
+                                      : QStringLiteral("Star lost"));
 }
 
 GuideGraphWindow::~GuideGraphWindow()
@@ -86,8 +113,7 @@ void GuideGraphWindow::guideStep(const GuideStep &step)
     GuideChart::Points points;
     chart_->addPoints(points, t, step);
     chart_->append(points);
-    starText_->setText(step.starFound ? QStringLiteral("Star peak %1, SNR %2").arg(step.starPeak, 0, 'f', 0).arg(step.snr, 0, 'f', 1)
-                                      : QStringLiteral("Star lost"));
+    showStar(step);
     latestMinutes_ = t;
     if (t > chart_->timeMax())
         followTime();

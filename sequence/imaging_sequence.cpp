@@ -29,6 +29,14 @@ QString probeFailure(const MountLink &comm, const QString &cause)
         .arg(cause);
 }
 
+// No correction is under way: neither a direction to stop nor a planned move.
+void forgetCorrections(GuidingState &g)
+{
+    g.MoveDirX = 0;
+    g.MoveDirY = 0;
+    g.Planned = {};
+}
+
 } // namespace
 
 ImagingSequence::ImagingSequence(Rig &rig, SequencePanel &panel)
@@ -65,25 +73,38 @@ void ImagingSequence::requestStop()
     rig_.context().sequence.SequenceRunning = 0;
 }
 
-void ImagingSequence::onPictureMouseDown(double x, double y)
+void ImagingSequence::onPictureMouseDown(double x, double y, bool looping)
 {
     SequenceState &seq = rig_.context().sequence;
     auto toPixel = [](double v) {
         return int16_t(std::clamp(roundHalfEven(v), double(std::numeric_limits<int16_t>::min()),
                                   double(std::numeric_limits<int16_t>::max())));
     };
+    const int16_t clickX = toPixel(x), clickY = toPixel(y);
     // The mark goes on the star itself, where the guide steps will measure it,
     // so the first step does not pull the star to wherever the click landed.
-    const std::optional<StarPlace> star = rig_.starNear(toPixel(x), toPixel(y));
-    if (!star) {
-        panel_.tell(QStringLiteral("No star here"));
+    const StarSearch search = rig_.starNear(clickX, clickY);
+    StarPlace place;
+    if (search.star) {
+        place = *search.star;
+    } else if (refusedClick_ && std::abs(refusedClick_->x - clickX) <= kSameClickPx &&
+               std::abs(refusedClick_->y - clickY) <= kSameClickPx) {
+        place = {clickX, clickY}; // asked twice: the user sees a star the measure does not
+    } else {
+        refusedClick_ = StarPlace{clickX, clickY};
+        panel_.tell(QStringLiteral("No star here: the brightest spot in the guide box stands %1 times above its "
+                                   "noise, and [guide] minStarSnr asks for %2. A longer \"Guide sec\" or a lower "
+                                   "minStarSnr helps; click the same place again to mark it anyway.")
+                        .arg(search.snr, 0, 'f', 1)
+                        .arg(rig_.context().guiding.MinStarSnr, 0, 'g', 3));
         return;
     }
-    seq.StarX = toPixel(star->x);
-    seq.StarY = toPixel(star->y);
+    refusedClick_.reset();
+    seq.StarX = int16_t(place.x);
+    seq.StarY = int16_t(place.y);
     seq.StarMarked = 1;
     rig_.lockOnMark();
-    if (inRun_)
+    if (inRun_ || looping)
         panel_.tell(QStringLiteral("Guide star marked at %1, %2").arg(seq.StarX).arg(seq.StarY));
     tell(GuideEvent::StarMarked, QStringLiteral("%1, %2").arg(seq.StarX).arg(seq.StarY));
 }
@@ -126,6 +147,9 @@ void ImagingSequence::tellGuideStep()
         step.moveXMs = g.Planned.x.dir != 0 ? step.moveMs : 0;
         step.moveYMs = g.Planned.y.dir != 0 ? step.moveMs : 0;
     }
+    runSteps_.push_back(step);
+    if (runSteps_.size() > kKeptRunSteps)
+        runSteps_.pop_front();
     for (GuideObserver *observer : observers_)
         observer->guideStep(step);
 }
@@ -179,13 +203,16 @@ void ImagingSequence::run()
                                     !lasts(guideMs, "Guide sec", panel_.guideText(), "a guide interval"))) ||
         !readCount(panel_.frameCountText(), frameCount))
         return;
-    if (const QString problem = fileStemProblem(panel_.fileStem()); !problem.isEmpty()) {
+    // The name matters only to frames that are saved; ticking Save later is
+    // checked again at each save.
+    if (const QString problem = fileStemProblem(panel_.fileStem()); panel_.saveTicked() && !problem.isEmpty()) {
         panel_.showMessage(problem);
         return;
     }
 
     c.camera.setSequencing(true);
     lostSteps_ = 0;
+    forgetCorrections(c.guiding); // a stopped run's last correction is not this run's
     c.sequence.SequenceRunning = 1;
     panel_.setStartCaption(QStringLiteral("Stop"));
     c.sequence.FrameNumber = 1;
@@ -199,6 +226,7 @@ void ImagingSequence::run()
             goOn = prepareGuiding(guideMs);
             guided = goOn && c.sequence.SequenceRunning == 1;
             if (guided)
+                runSteps_.clear();
                 tell(GuideEvent::GuidingBegins);
         }
         if (goOn) {
@@ -386,6 +414,7 @@ void ImagingSequence::endSequence()
         rig_.sendStopAll();
     if (c.comm.PortOpen())
         (void)c.comm.setPortOpen(false);
+    forgetCorrections(c.guiding); // the mount is stopped: nothing is moving any more
     c.camera.setSequencing(false);
     c.sequence.SequenceRunning = 0;
     panel_.showActivity({});

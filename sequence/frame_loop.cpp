@@ -99,7 +99,9 @@ bool FrameLoop::takeFrame(int32_t exposureMs)
     rig_.writePort(c.settings.GetImageState); // at rest, as after a one-frame run
     if (delivered) { // else the picture is an older one, already told of
         ++frames_;
-        tellStarProfile();
+        tellStarProfile(); // measured before the box is drawn over the picture
+        if (c.sequence.StarMarked != 0)
+            rig_.DrawGuideBox();
     }
     return true;
 }

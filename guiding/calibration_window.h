@@ -38,6 +38,7 @@ public:
     QString resultText() const;
 
 signals:
+    void started();  // a calibration begins to drive the mount
     void applied();  // the settings record and orvane.cfg hold the calibration now
     void finished(); // a calibration ended (done, failed or stopped)
 

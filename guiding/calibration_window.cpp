@@ -83,7 +83,11 @@ void CalibrationWindow::start()
                                .arg(step.step)
                                .arg(std::hypot(step.offsetPx.x(), step.offsetPx.y()), 0, 'f', 1));
     };
-    updateButtons();
+    // The calibration counts as running only inside run(): Stop must be offered from its first move.
+    start_->setEnabled(false);
+    apply_->setEnabled(false);
+    stop_->setEnabled(true);
+    emit started();
     run_ = calibration_.run(options); // events run meanwhile: Stop and closing are heard
     when_ = QDateTime::fromMSecsSinceEpoch(run_.beganUtcMs, Qt::UTC).toString(Qt::ISODate);
     calibration_.onStep = nullptr;

@@ -10,7 +10,9 @@
 
 #include "dither.h"
 
+#include <deque>
 #include <functional>
+#include <optional>
 #include <vector>
 
 namespace orvane {
@@ -22,14 +24,21 @@ public:
     // The Command1 click: Stop while a run is going on, else a whole run.
     void onCommand1Click();
     // The Picture1 mouse-down, whatever the button: marks the guide star found
-    // in the guide box around the click, or says there is none and keeps the old mark.
-    void onPictureMouseDown(double x, double y);
+    // in the guide box around the click, or says how faint the best spot was and
+    // keeps the old mark; a second click within kSameClickPx of a refused one
+    // marks that point. During a run or a loop (`looping`) the new mark is told.
+    void onPictureMouseDown(double x, double y, bool looping = false);
+    static constexpr int kSameClickPx = 3;
 
     bool running() const { return inRun_; }
     // Those told of every guide step and guiding event (the guide log, the guide graph);
     // each must outlive the sequence or be removed first.
     void addGuideObserver(GuideObserver *observer) { observers_.push_back(observer); }
     void removeGuideObserver(GuideObserver *observer) { std::erase(observers_, observer); }
+    // The guide steps of the current (or last) guided run from its start, for a
+    // window opened mid-run; the oldest go beyond kKeptRunSteps (a day at 1 s steps).
+    const std::deque<GuideStep> &runSteps() const { return runSteps_; }
+    static constexpr std::size_t kKeptRunSteps = 86400;
     // Asks a running sequence to end (its end steps still run); e.g. the window closing.
     void requestStop();
     // The shifts of dithering come from this seed from now on (tests, benchmarks).
@@ -71,6 +80,8 @@ private:
     SequencePanel &panel_;
     bool inRun_ = false;
     std::vector<GuideObserver *> observers_;
+    std::deque<GuideStep> runSteps_;
+    std::optional<StarPlace> refusedClick_; // the last click that found no star, until one marks
     int lostSteps_ = 0; // guide steps in a row without a star, up to the alarm count
     DitherRandom dither_; // seeded from the clock at construction
 };

@@ -1,7 +1,7 @@
 #include "picture_display.h"
 
 #include "file_rewrite.h"
-#include "ini_lines.h"
+#include "ini_values.h"
 
 #include <QFile>
 
@@ -11,11 +11,7 @@ namespace {
 
 const QString kGroup = QStringLiteral("display");
 
-QByteArray iniText(const QString &iniPath)
-{
-    QFile file(iniPath);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
+QByteArray iniText(const QString &iniPath) { return readIniFile(iniPath).text; }
 
 QString zoomText(int zoom) { return zoom == kZoomFit ? QStringLiteral("fit") : QString::number(zoom); }
 
@@ -24,49 +20,18 @@ QString zoomText(int zoom) { return zoom == kZoomFit ? QStringLiteral("fit") : Q
 DisplaySettings readDisplaySettings(const QString &iniPath, QStringList &problems)
 {
     DisplaySettings s;
-    const QByteArray text = iniText(iniPath);
-    const auto value = [&](const char *key) { return iniValue(text, kGroup, QLatin1String(key)); };
-    const auto refuse = [&](const char *key, const QString &stored, const QString &cause) {
-        problems << QStringLiteral("%1 [display] %2: \"%3\" %4; the display uses its default.")
-                        .arg(iniPath, QLatin1String(key), stored, cause);
-    };
-    if (const auto on = value("autoStretch")) {
-        const QString word = on->trimmed().toLower();
-        if (word == QLatin1String("true") || word == QLatin1String("1"))
-            s.autoStretch = true;
-        else if (word == QLatin1String("false") || word == QLatin1String("0"))
-            s.autoStretch = false;
-        else
-            refuse("autoStretch", *on, QStringLiteral("is neither true nor false"));
-    }
-    const auto level = [&](const char *key, int least, int most, int &into) {
-        const auto stored = value(key);
-        if (!stored)
-            return;
-        bool number = false;
-        const int v = stored->trimmed().toInt(&number);
-        if (!number || v < least || v > most)
-            refuse(key, *stored, QStringLiteral("is not a whole number from %1 to %2").arg(least).arg(most));
-        else
-            into = v;
-    };
+    IniValues ini(iniText(iniPath), iniPath, problems);
+    s.autoStretch = ini.truth("display", "autoStretch", QStringLiteral("true")).value_or(s.autoStretch);
     StretchPoints manual;
-    level("blackPoint", 0, 254, manual.black);
-    level("whitePoint", 1, 255, manual.white);
+    manual.black = int(ini.whole("display", "blackPoint", QString::number(manual.black)).value_or(manual.black));
+    manual.white = int(ini.whole("display", "whitePoint", QString::number(manual.white)).value_or(manual.white));
     if (manual.white > manual.black)
         s.manual = manual;
     else
-        refuse("whitePoint", QString::number(manual.white),
-               QStringLiteral("does not lie above blackPoint (%1)").arg(manual.black));
-    if (const auto zoom = value("zoom")) {
-        const QString word = zoom->trimmed().toLower();
-        if (word == QLatin1String("fit"))
-            s.zoom = kZoomFit;
-        else if (word == QLatin1String("1") || word == QLatin1String("2") || word == QLatin1String("4"))
-            s.zoom = word.toInt();
-        else
-            refuse("zoom", *zoom, QStringLiteral("is not fit, 1, 2 or 4"));
-    }
+        ini.refuse("display", "whitePoint", QStringLiteral("not above blackPoint (%1)").arg(manual.black),
+                   QStringLiteral("%1 and %2").arg(s.manual.black).arg(s.manual.white));
+    if (const std::optional<int> zoom = ini.word("display", "zoom", QStringLiteral("fit")))
+        s.zoom = *zoom == 0 ? kZoomFit : QString::fromLatin1(iniKey("display", "zoom").words).split(u'|')[*zoom].toInt();
     return s;
 }
 

@@ -3,8 +3,9 @@
 // dx and dy at each guide step over the last 1, 5, 15 or 60 minutes, the
 // corrections sent as bars (planned ms, one colour per direction letter), the
 // steps that lost the star, and the RMS of this run and since the window
-// opened. It follows the sequence from its creation on, shown or not, and
-// keeps the last run after it ends until Clear.
+// opened. Opened mid-run it shows the run from its start; it follows the
+// sequence from its creation on, shown or not, and keeps the last run after it
+// ends until Clear.
 
 #include "drift_stats.h"
 #include "guide_chart.h"
@@ -54,6 +55,9 @@ private:
     // The series anew from the steps kept (a new scale, Clear).
     void replot();
     void showStats();
+    // A window opened mid-run: the run's steps so far, counted in "This run".
+    void replayRun();
+    void showStar(const GuideStep &step);
 
     ImagingSequence &sequence_;
     DriftStats run_;

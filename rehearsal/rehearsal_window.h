@@ -12,6 +12,7 @@
 #include <QTimer>
 #include <QWidget>
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <thread>
@@ -27,12 +28,25 @@ class QPushButton;
 namespace orvane {
 
 class GuideChart;
-class MainWindow;
+class PictureArea;
+
+// What the window takes from the program: tonight's plan as the main window holds
+// it, and whether the real rig is busy. Each part outlives the window.
+struct RehearsalSource {
+    // The settings, guiding state, save format and entries as they stand; the sky,
+    // mount and camera of the plan are the window's own fields.
+    std::function<RehearsalPlan()> tonight;
+    std::function<bool()> rigBusy;             // a sequence or the loop runs
+    std::function<SkyMotion()> skyFromIni;     // orvane.ini's [sky], as the simulated rig reads it
+    std::function<QString()> guideLogFolder;   // where the report is saved
+    PictureArea *picture = nullptr;            // held while a rehearsal runs
+    QString iniPath;                           // orvane.ini
+};
 
 class RehearsalWindow : public QWidget {
     Q_OBJECT
 public:
-    explicit RehearsalWindow(MainWindow &main, QWidget *parent = nullptr);
+    explicit RehearsalWindow(RehearsalSource source, QWidget *parent = nullptr);
     ~RehearsalWindow() override; // a running rehearsal is stopped and waited for
 
     void start();
@@ -59,7 +73,7 @@ private:
     void plotRun(const RehearsalRun &run);
     void saveReport(const QString &text);
 
-    MainWindow &main_;
+    RehearsalSource source_;
     std::thread worker_;
     std::shared_ptr<RehearsalProgress> progress_;
     std::optional<RehearsalPlan> running_; // the plan being rehearsed

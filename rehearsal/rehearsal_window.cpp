@@ -3,8 +3,7 @@
 #include "calibration_record.h"
 #include "file_rewrite.h"
 #include "guide_chart.h"
-#include "main_window.h"
-#include "program.h"
+#include "picture_area.h"
 #include "rehearsal_findings.h"
 
 #include <QBuffer>
@@ -55,7 +54,8 @@ double tickMinutes(double spanMinutes)
 
 } // namespace
 
-RehearsalWindow::RehearsalWindow(MainWindow &main, QWidget *parent) : QWidget(parent, Qt::Window), main_(main)
+RehearsalWindow::RehearsalWindow(RehearsalSource source, QWidget *parent)
+    : QWidget(parent, Qt::Window), source_(std::move(source))
 {
     setObjectName(QStringLiteral("rehearsal"));
     setWindowTitle(QStringLiteral("Rehearse tonight's run"));
@@ -149,7 +149,7 @@ RehearsalWindow::~RehearsalWindow()
     if (worker_.joinable()) {
         progress_->stop = true;
         worker_.join();
-        main_.parts().picture.release();
+        source_.picture->release();
     }
 }
 
@@ -168,8 +168,8 @@ QDoubleSpinBox *RehearsalWindow::addField(const char *name, const QString &label
 
 void RehearsalWindow::presetFromSettings()
 {
-    const QString ini = main_.parts().iniPath;
-    const SkyMotion sky = skyMotionFromIni(ini);
+    const QString ini = source_.iniPath;
+    const SkyMotion sky = source_.skyFromIni();
     const SimMountOptions mount = SimMountOptions::fromIni(ini);
     const SimCameraOptions camera = SimCameraOptions::fromIni(ini);
     driftX_->setValue(sky.driftXPxPerMin);
@@ -196,17 +196,7 @@ void RehearsalWindow::presetFromSettings()
 
 RehearsalPlan RehearsalWindow::plan() const
 {
-    const MainWindowParts &parts = main_.parts();
-    RehearsalPlan p;
-    p.settings = parts.settings;
-    p.guiding = parts.guiding;
-    p.saveFormat = parts.sequence.SaveFormat;
-    p.exposure = main_.exposureText();
-    p.guide = main_.guideText();
-    p.frameCount = main_.frameCountText();
-    p.fileStem = main_.fileStem();
-    p.guidingTicked = main_.guidingTicked();
-    p.lineDoubling = main_.lineDoublingTicked();
+    RehearsalPlan p = source_.tonight();
     p.sky.driftXPxPerMin = driftX_->value();
     p.sky.driftYPxPerMin = driftY_->value();
     p.sky.periodicErrorPx = periodicError_->value();
@@ -219,7 +209,7 @@ RehearsalPlan RehearsalWindow::plan() const
     p.mount.mirrored = mirrored_->isChecked();
     p.mount.swapNS = (letters_->currentIndex() & 1) != 0;
     p.mount.swapEW = (letters_->currentIndex() & 2) != 0;
-    p.camera = SimCameraOptions::fromIni(parts.iniPath);
+    p.camera = SimCameraOptions::fromIni(source_.iniPath);
     p.camera.sensor.psfSigmaPx = seeing_->value() / kFwhmPerSigma;
     return p;
 }
@@ -228,8 +218,8 @@ void RehearsalWindow::start()
 {
     if (running())
         return;
-    PictureArea &picture = main_.parts().picture;
-    if (main_.sequence().running() || main_.frameLoop().running() || picture.reserved()) {
+    PictureArea &picture = *source_.picture;
+    if (source_.rigBusy() || picture.reserved()) {
         saved_->setText(QStringLiteral("A sequence, the loop or a batch is running; rehearse when it has finished."));
         return;
     }
@@ -270,7 +260,7 @@ void RehearsalWindow::finish(RehearsalRun run)
     worker_.join();
     ticker_.stop();
     showProgress();
-    main_.parts().picture.release();
+    source_.picture->release();
     start_->setEnabled(true);
     stop_->setEnabled(false);
     const RehearsalFindings findings = findingsOf(*running_, run);
@@ -305,7 +295,7 @@ void RehearsalWindow::saveReport(const QString &text)
 {
     savedText_.clear();
     savedPicture_.clear();
-    const QString folder = main_.guideLogFolder();
+    const QString folder = source_.guideLogFolder();
     const QString stem = QDir(folder).filePath(
         QStringLiteral("rehearsal-%1").arg(QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-ddThh-mm-ss"))));
     QByteArray png;
