@@ -80,6 +80,17 @@ struct WindowRig : test::TestRig {
             icons.append(icon);
         };
     }
+    // Start-up from an orvane.cfg of printer port 1 on a dark camera, frames saved in `dir`.
+    bool loadOnDarkCamera()
+    {
+        if (!test::writeAll(dir.filePath("orvane.cfg"), settingsFile(1, 2)))
+            return false;
+        useCamera(std::make_unique<test::DarkCamera>());
+        if (!window->load())
+            return false;
+        state.SaveDir = dir.path();
+        return true;
+    }
     QTemporaryDir dir;
     NoFiles files;
     std::unique_ptr<MainWindow> window;
@@ -562,11 +573,8 @@ TEST(MainWindow, AWindowThatCouldNotStartLeavesTheKeptEntriesAlone)
 TEST(MainWindow, TheStatusBarFollowsTheRunAndForgetsTheLastRunsNotices)
 {
     WindowRig rig;
-    ASSERT_TRUE(test::writeAll(rig.dir.filePath("orvane.cfg"), settingsFile(1, 2)));
-    rig.useCamera(std::make_unique<test::DarkCamera>());
-    ASSERT_TRUE(rig.window->load());
+    ASSERT_TRUE(rig.loadOnDarkCamera());
     MainWindow &w = *rig.window;
-    rig.state.SaveDir = rig.dir.path();
     w.findChild<QLineEdit *>("Text1")->setText("3");
     w.findChild<QLineEdit *>("Text5")->setText("2");
     w.findChild<QCheckBox *>("Check1")->setChecked(true);
@@ -660,11 +668,8 @@ TEST(MainWindow, TheNightsMessagesAreKeptWholeWithTheirTimeToReadAndCopy)
 TEST(MainWindow, AStoppedGuidedRunLeavesNoCorrectionForTheNextRunAndAnUnsavedNameMayHoldASlash)
 {
     WindowRig rig;
-    ASSERT_TRUE(test::writeAll(rig.dir.filePath("orvane.cfg"), settingsFile(1, 2)));
-    rig.useCamera(std::make_unique<test::DarkCamera>());
-    ASSERT_TRUE(rig.window->load());
+    ASSERT_TRUE(rig.loadOnDarkCamera());
     MainWindow &w = *rig.window;
-    rig.state.SaveDir = rig.dir.path();
     // What a guided run stopped mid-correction left behind.
     rig.guiding.MoveDirX = 1;
     rig.guiding.Planned.x = {1, "w", 900, 2.5};
