@@ -57,11 +57,15 @@ protected:
         cam->setProblemNotifier(&notices);
         return cam;
     }
-    // Sets a property of a simulator and waits until the simulator has taken it.
+    // Sets a property of a simulator and waits until the simulator has taken it. A device
+    // that has just connected may not have defined the property yet: a request is built
+    // from the property, so it waits for the definition first.
     void setNumbers(IndiCamera &cam, const QString &device, const QString &name, const QMap<QString, double> &values)
     {
+        ASSERT_TRUE(waitUntil(clock, pump, 10000, [&] { return cam.session()->property(device, name) != nullptr; }))
+            << device.toStdString() << " " << name.toStdString() << " never defined";
         cam.session()->sendNumbers(device, name, values);
-        ASSERT_TRUE(waitUntil(clock, pump, 3000, [&] {
+        ASSERT_TRUE(waitUntil(clock, pump, 10000, [&] {
             const IndiProperty *p = cam.session()->property(device, name);
             return p && p->numbers == values;
         })) << device.toStdString() << " " << name.toStdString();
