@@ -33,6 +33,15 @@ public:
         listener_.listen(QHostAddress::LocalHost, 0);
         QObject::connect(&listener_, &QTcpServer::newConnection, this, [this] { accept(); });
     }
+    // The sockets outlive the pipes (they are children of this and of the listener):
+    // their last signals, at their own destruction, must reach no pipe.
+    ~DelayRelay() override
+    {
+        for (const auto &pipe : pipes_)
+            for (QTcpSocket *socket : {pipe->from.data(), pipe->to.data()})
+                if (socket)
+                    QObject::disconnect(socket, nullptr, this, nullptr);
+    }
     quint16 port() const { return listener_.serverPort(); }
     qint64 nowMs() const { return clock_.elapsed(); }
     void setDelayMs(int ms) { delayMs_ = ms; }
@@ -62,10 +71,11 @@ private:
         QTcpSocket *program = listener_.nextPendingConnection();
         auto *server = new QTcpSocket(this);
         server->connectToHost(QHostAddress::LocalHost, serverPort_);
-        up_ = std::make_unique<Pipe>();
-        down_ = std::make_unique<Pipe>();
-        link(*up_, program, server, true);
-        link(*down_, server, program, false);
+        // Pipes of earlier connections stay: their sockets may still signal.
+        pipes_.push_back(std::make_unique<Pipe>());
+        link(*pipes_.back(), program, server, true);
+        pipes_.push_back(std::make_unique<Pipe>());
+        link(*pipes_.back(), server, program, false);
     }
     void link(Pipe &pipe, QTcpSocket *from, QTcpSocket *to, bool fromProgram)
     {
@@ -139,7 +149,7 @@ private:
     int delayMs_;
     QElapsedTimer clock_;
     QTcpServer listener_;
-    std::unique_ptr<Pipe> up_, down_;
+    std::vector<std::unique_ptr<Pipe>> pipes_;
     QString text_;
     std::vector<OnSpan> ns_, we_;
     int commands_ = 0;

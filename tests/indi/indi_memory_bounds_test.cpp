@@ -17,6 +17,13 @@
 namespace orvane::test {
 namespace {
 
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kSanitized = true;
+#else
+constexpr bool kSanitized = false;
+#endif
+
+
 constexpr int64_t kMb = 1 << 20;
 constexpr int64_t kMarginMb = 64;
 
@@ -161,8 +168,12 @@ TEST(IndiMemoryBounds, FloodingServersAreToldInOneSentenceAndCutOffWithinTheirLi
                                         .arg(server.port())
                                         .arg(c.fault)
                                         .toStdString());
-        EXPECT_LT(grownMb, c.limits.maxMessageBytes / kMb + kMarginMb);
-        EXPECT_LT(longestGapMs, 500u);
+        // AddressSanitizer keeps freed memory in quarantine (256 MB) and slows every
+        // allocation, so there the bound on memory is left to the normal build.
+        if (!kSanitized) {
+            EXPECT_LT(grownMb, c.limits.maxMessageBytes / kMb + kMarginMb);
+        }
+        EXPECT_LT(longestGapMs, kSanitized ? 1500u : 500u);
         std::printf("%s: peak grew %lld MB, longest gap of the event loop %u ms, %.1f MB read\n", c.what, (long long)grownMb,
                     longestGapMs, double(session.bytesFromServer()) / double(kMb));
     }

@@ -8,6 +8,9 @@
 #include "indi_session.h"
 
 #include <QProcess>
+
+#include <csignal>
+#include <sys/prctl.h>
 #include <QStandardPaths>
 #include <QStringList>
 #include <QTcpServer>
@@ -44,7 +47,12 @@ public:
                                           QStringLiteral("/tmp/orvane-indi-test-%1").arg(port_)} +
                               drivers_);
         process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        process_.setChildProcessModifier([] { ::setpgid(0, 0); });
+        // Its own process group; and it ends with the test even when the test dies
+        // (a crash must not leave a server holding ctest's output open).
+        process_.setChildProcessModifier([] {
+            ::setpgid(0, 0);
+            ::prctl(PR_SET_PDEATHSIG, SIGTERM);
+        });
         process_.start();
         if (!process_.waitForStarted(5000))
             return false;
