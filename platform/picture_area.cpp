@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 
 namespace orvane {
 
@@ -246,7 +247,14 @@ QByteArray PictureArea::pictureAsBmp() const
     return encodeBmp24(picture_);
 }
 
-Result PictureArea::savePicture(const QString &path, FileLinks links) const
+namespace {
+
+// Writes the picture file made by `encode` under `path`, whole or not at all; the
+// sentence names the file and the cause. The whole file is made in memory first,
+// so that a failure to write it is a failure of the file alone and carries the
+// system's reason. A pipe or a device node under that name (Load refuses them
+// too) is no picture file to replace: it is left as it is.
+Result savePictureFile(const QString &path, const std::function<ResultOf<QByteArray>()> &encode, FileLinks links)
 {
     const auto failure = [&path](const QString &cause) {
         return Result::failure(QStringLiteral("Cannot save the picture %1: %2.").arg(path, cause));
@@ -255,17 +263,21 @@ Result PictureArea::savePicture(const QString &path, FileLinks links) const
         return Result::failure(QStringLiteral("Cannot save the picture: no file name was given."));
     if (QFileInfo(path).isDir())
         return failure(QStringLiteral("a folder of that name is in the way"));
-    // The whole file is made in memory first, so that a failure to write it is
-    // a failure of the file alone and carries the system's reason. Every
-    // picture (indexed, grey, with alpha) comes out as a 24-bit uncompressed
-    // BMP: 54 header bytes, then rows of 3 bytes a pixel, each padded to 4 bytes.
-    const QByteArray bytes = encodeBmp24(picture_);
-
-    // A pipe or a device node under that name (Load refuses them too) is no
-    // picture file to replace: it is left as it is.
-    if (Result written = writeWholeFile(path, bytes, links); !written)
+    const ResultOf<QByteArray> bytes = encode();
+    if (!bytes)
+        return failure(bytes.error());
+    if (Result written = writeWholeFile(path, bytes.value(), links); !written)
         return failure(written.error());
     return Result::success();
+}
+
+} // namespace
+
+Result PictureArea::savePicture(const QString &path, FileLinks links) const
+{
+    // Every picture (indexed, grey, with alpha) comes out as a 24-bit uncompressed
+    // BMP: 54 header bytes, then rows of 3 bytes a pixel, each padded to 4 bytes.
+    return savePictureFile(path, [this] { return ResultOf<QByteArray>(encodeBmp24(picture_)); }, links);
 }
 
 const FitsImage *PictureArea::shownFits() const
@@ -275,20 +287,10 @@ const FitsImage *PictureArea::shownFits() const
 
 Result PictureArea::savePictureAsFits(const QString &path) const
 {
-    const auto failure = [&path](const QString &cause) {
-        return Result::failure(QStringLiteral("Cannot save the picture %1: %2.").arg(path, cause));
-    };
-    if (path.isEmpty())
-        return Result::failure(QStringLiteral("Cannot save the picture: no file name was given."));
-    if (QFileInfo(path).isDir())
-        return failure(QStringLiteral("a folder of that name is in the way"));
-    const FitsImage *fits = shownFits();
-    const ResultOf<QByteArray> bytes = fits ? encodeFitsKeepingHeader(*fits, {}) : encodeFits(picture_, false, {});
-    if (!bytes)
-        return failure(bytes.error());
-    if (Result written = writeWholeFile(path, bytes.value()); !written)
-        return failure(written.error());
-    return Result::success();
+    return savePictureFile(path, [this] {
+        const FitsImage *fits = shownFits(); // a loaded FITS frame keeps its own data and header
+        return fits ? encodeFitsKeepingHeader(*fits, {}) : encodeFits(picture_, false, {});
+    }, FileLinks::Follow);
 }
 
 } // namespace orvane
