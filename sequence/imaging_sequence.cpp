@@ -225,9 +225,10 @@ void ImagingSequence::run()
         if (panel_.guidingTicked()) {
             goOn = prepareGuiding(guideMs);
             guided = goOn && c.sequence.SequenceRunning == 1;
-            if (guided)
+            if (guided) {
                 runSteps_.clear();
                 tell(GuideEvent::GuidingBegins);
+            }
         }
         if (goOn) {
             // The count is read again here: it may have been edited while the star was marked.

@@ -58,17 +58,22 @@ protected:
         return cam;
     }
     // Sets a property of a simulator and waits until the simulator has taken it. A device
-    // that has just connected may not have defined the property yet: a request is built
-    // from the property, so it waits for the definition first.
+    // that has just connected may not have defined the property yet (a request is built
+    // from the property), or may still load its saved configuration over it: the request
+    // goes again until the values stand.
     void setNumbers(IndiCamera &cam, const QString &device, const QString &name, const QMap<QString, double> &values)
     {
         ASSERT_TRUE(waitUntil(clock, pump, 10000, [&] { return cam.session()->property(device, name) != nullptr; }))
             << device.toStdString() << " " << name.toStdString() << " never defined";
-        cam.session()->sendNumbers(device, name, values);
-        ASSERT_TRUE(waitUntil(clock, pump, 10000, [&] {
+        const auto taken = [&] {
             const IndiProperty *p = cam.session()->property(device, name);
             return p && p->numbers == values;
-        })) << device.toStdString() << " " << name.toStdString();
+        };
+        for (int tries = 0; tries < 5 && !taken(); ++tries) {
+            cam.session()->sendNumbers(device, name, values);
+            (void)waitUntil(clock, pump, 2000, taken);
+        }
+        ASSERT_TRUE(taken()) << device.toStdString() << " " << name.toStdString();
     }
 
     SteadyClock clock;
