@@ -9,6 +9,8 @@
 #include <cstring>
 
 #include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace orvane {
 
@@ -140,20 +142,25 @@ Result DeinterlaceBatch::commitRewrites(FileRewriteBatch &rewrites, const QStrin
     return Result::success();
 }
 
-QString DeinterlaceBatch::unwritableFormProblem(const QString &path)
+QByteArray DeinterlaceBatch::readWhole(const QString &path)
 {
-    // Opened without waiting: a pipe under a picture's name is refused by the load.
-    const ResultOf<int> fd = openPlainFile(path, O_RDONLY);
-    if (!fd)
+    // Opened without waiting, so a pipe under a picture's name is never read;
+    // anything but a plain file of a picture's size is left to the picture
+    // area's load, which names the cause.
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
         return {};
     QFile file;
-    if (!file.open(fd.value(), QIODevice::ReadOnly, QFileDevice::AutoCloseHandle))
+    if (!file.open(fd, QIODevice::ReadOnly | QIODevice::Unbuffered, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
         return {};
-    const QByteArray start = file.read(16);
-    if (start.startsWith("BM") || looksLikeFits(start))
+    }
+    struct stat st {};
+    constexpr qint64 kLargestPicture = qint64(64) << 20; // bytes; a 640 x 480 frame is under 1 MiB
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > kLargestPicture)
         return {};
-    return QStringLiteral("Cannot deinterlace %1: it is neither a BMP nor a FITS picture, the forms this tool "
-                          "writes back, so it was left as it is.").arg(path);
+    QByteArray bytes = file.readAll();
+    return file.error() == QFileDevice::NoError ? bytes : QByteArray();
 }
 
 void DeinterlaceFitsRows(FitsImage &image)
@@ -173,20 +180,23 @@ Result DeinterlaceBatch::processOne(const QString &path, bool single, FileRewrit
         setStatus_(QStringLiteral("Stopped at ") + path);
         return failure;
     };
-    if (const QString problem = unwritableFormProblem(path); !problem.isEmpty())
-        return stopped(Result::failure(problem));
-    if (Result loaded = area_.loadPicture(path); !loaded)
+    // The file is read once: its first bytes say its form, and the same bytes
+    // are shown and filled.
+    const QByteArray bytes = readWhole(path);
+    if (!bytes.isEmpty() && !bytes.startsWith("BM") && !looksLikeFits(bytes))
+        return stopped(Result::failure(
+            QStringLiteral("Cannot deinterlace %1: it is neither a BMP nor a FITS picture, the forms this tool "
+                           "writes back, so it was left as it is.").arg(path)));
+    if (Result loaded = bytes.isEmpty() ? area_.loadPicture(path) : area_.loadPictureBytes(path, bytes); !loaded)
         return stopped(loaded);
-    if (isFitsFile(path))
-        return processFits(path, single, rewrites);
+    if (looksLikeFits(bytes))
+        return processFits(path, bytes, single, rewrites);
     if (single)
         setStatus_(QStringLiteral("Deinterlacing"));
     pump_.processEvents();
     DeinterlaceRows(area_);
     area_.refresh();
     area_.surfaceToPicture();
-    if (QFileInfo(path).isDir())
-        return stopped(Result::failure(QStringLiteral("Cannot save the picture %1: a folder of that name is in the way.").arg(path)));
     if (Result staged = rewrites.add(path, area_.pictureAsBmp()); !staged)
         return stopped(Result::failure(QStringLiteral("Cannot save the picture %1: %2.").arg(path, staged.error())));
     return Result::success();
@@ -196,13 +206,8 @@ Result DeinterlaceBatch::processOne(const QString &path, bool single, FileRewrit
 
 namespace orvane {
 
-bool DeinterlaceBatch::isFitsFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) && looksLikeFits(file.read(16));
-}
-
-Result DeinterlaceBatch::processFits(const QString &path, bool single, FileRewriteBatch &rewrites)
+Result DeinterlaceBatch::processFits(const QString &path, const QByteArray &bytes, bool single,
+                                     FileRewriteBatch &rewrites)
 {
     // The picture area shows the file, as for a BMP; the rows are filled in the
     // file's own pixels, all their bits kept, and the file keeps its header.
@@ -210,21 +215,18 @@ Result DeinterlaceBatch::processFits(const QString &path, bool single, FileRewri
         setStatus_(QStringLiteral("Stopped at ") + path);
         return Result::failure(QStringLiteral("Cannot save the picture %1: %2.").arg(path, cause));
     };
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return stopped(file.errorString());
-    ResultOf<FitsImage> image = decodeFits(file.readAll());
+    ResultOf<FitsImage> image = decodeFits(bytes);
     if (!image)
         return stopped(image.error());
     if (single)
         setStatus_(QStringLiteral("Deinterlacing"));
     pump_.processEvents();
     DeinterlaceFitsRows(image.value());
-    const ResultOf<QByteArray> bytes = encodeFitsKeepingHeader(
+    const ResultOf<QByteArray> filled = encodeFitsKeepingHeader(
         image.value(), {QStringLiteral("Deinterlaced: rows 4k+2 and 4k+3 copied from rows 4k+1 and 4k+4")});
-    if (!bytes)
-        return stopped(bytes.error());
-    if (Result written = rewrites.add(path, bytes.value()); !written)
+    if (!filled)
+        return stopped(filled.error());
+    if (Result written = rewrites.add(path, filled.value()); !written)
         return stopped(written.error());
     area_.setPicture(fitsDisplayImage(image.value()));
     return Result::success();

@@ -70,11 +70,10 @@ public:
 
 private:
     Result processOne(const QString &path, bool single, FileRewriteBatch &rewrites);
-    Result processFits(const QString &path, bool single, FileRewriteBatch &rewrites);
+    Result processFits(const QString &path, const QByteArray &bytes, bool single, FileRewriteBatch &rewrites);
     Result commitRewrites(FileRewriteBatch &rewrites, const QString &current);
-    // The refusal of a file in a form the tool cannot write back, or empty.
-    static QString unwritableFormProblem(const QString &path);
-    static bool isFitsFile(const QString &path);
+    // The whole content of a plain file of a picture's size, or empty.
+    static QByteArray readWhole(const QString &path);
 
     PictureArea &area_;
     EventPump &pump_;

@@ -208,7 +208,14 @@ Result PictureArea::loadPicture(const QString &path)
     if (file.error() != QFileDevice::NoError)
         return failure(file.errorString());
     file.close();
+    return loadPictureBytes(path, bytes);
+}
 
+Result PictureArea::loadPictureBytes(const QString &path, const QByteArray &bytes)
+{
+    const auto failure = [&path](const QString &cause) {
+        return Result::failure(QStringLiteral("Cannot load the picture %1: %2.").arg(path, cause));
+    };
     if (looksLikeFits(bytes)) {
         const ResultOf<FitsImage> fits = decodeFits(bytes);
         if (!fits)

@@ -56,6 +56,8 @@ public:
     // (shown scaled: fitsDisplayImage); on failure the area stays as it was and
     // the sentence names the file and the cause.
     Result loadPicture(const QString &path);
+    // The same for a file's content already read; `path` names it in messages.
+    Result loadPictureBytes(const QString &path, const QByteArray &bytes);
     // Writes the current picture as an uncompressed 24-bit BMP at its own size,
     // under the name exactly as given, through writeWholeFile: never half
     // written, an old file keeps its permissions and hard links, and a pipe or
