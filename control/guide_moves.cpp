@@ -41,6 +41,7 @@ void Rig::ServiceGuideMoves()
     if (justUnticked && (g.MoveDirX != 0 || g.MoveDirY != 0)) {
         g.MoveDirX = 0;
         g.MoveDirY = 0;
+        g.KnownMoveRunning = false;
         sendStopAll();
     }
 }
@@ -57,7 +58,7 @@ MoveTimer moveTimerOf(const GuidingState &g)
 void Rig::UpdateGuideMoves()
 {
     GuidingState &g = c_.guiding;
-    if (g.Algorithm->twoAxis) {
+    if (g.Algorithm->twoAxis || g.KnownMoveRunning) {
         updateTwoAxisMoves();
         return;
     }
@@ -76,7 +77,7 @@ void Rig::UpdateGuideMoves()
 
 std::optional<uint32_t> Rig::nextMoveCheckMs() const
 {
-    if (c_.guiding.Algorithm->twoAxis)
+    if (c_.guiding.Algorithm->twoAxis || c_.guiding.KnownMoveRunning)
         return nextTwoAxisCheckMs();
     return moveTimerOf(c_.guiding).nextCheckMs(c_.settings.PixPerSec);
 }

@@ -13,8 +13,7 @@ void Rig::startTwoAxisMoves()
 {
     GuidingState &g = c_.guiding;
     const Settings &s = c_.settings;
-    const bool pulse = g.Options.pulse;
-    if (!pulse && (g.MoveDirX != 0 || g.MoveDirY != 0))
+    if (!g.Options.pulse && (g.MoveDirX != 0 || g.MoveDirY != 0))
         sendStopAll(); // a correction still running ends before the next starts
     g.MoveDirX = 0;
     g.MoveDirY = 0;
@@ -28,10 +27,24 @@ void Rig::startTwoAxisMoves()
     // A share of where the star is, and the whole of the drift the next step will bring.
     const QPointF place = g.Tracker.update(QPointF(g.DriftX, g.DriftY));
     const QPointF toCorrect = g.Options.aggressiveness * place + g.Tracker.driftPerStepPx();
+    g.TrackedPx = place;
     const MoveTuning tuning{1.0, g.Options.minMovePx, g.Options.maxMoveMs};
-    g.Planned = projectMoves(toCorrect.x(), toCorrect.y(), axes, {s.DirUp, s.DirDown, s.DirLeft, s.DirRight}, tuning);
+    g.Planned = projectMoves(toCorrect.x(), toCorrect.y(), axes, directionTexts(), tuning);
     g.Tracker.corrected(plannedShiftPx(g.Planned, axes));
-    if (pulse) {
+    sendTwoAxisMoves();
+    c_.panel.showDrift(hundredthsText(g.DriftX), hundredthsText(g.DriftY));
+}
+
+DirectionTexts Rig::directionTexts() const
+{
+    const Settings &s = c_.settings;
+    return {s.DirUp, s.DirDown, s.DirLeft, s.DirRight};
+}
+
+void Rig::sendTwoAxisMoves()
+{
+    GuidingState &g = c_.guiding;
+    if (g.Options.pulse) {
         QByteArray command; // both pulses in one write: they start together
         for (const AxisMove *axis : {&g.Planned.x, &g.Planned.y})
             if (axis->dir != 0)
@@ -47,7 +60,28 @@ void Rig::startTwoAxisMoves()
         g.MoveDirX = g.Planned.x.dir;
         g.MoveDirY = g.Planned.y.dir;
     }
-    c_.panel.showDrift(hundredthsText(g.DriftX), hundredthsText(g.DriftY));
+}
+
+int32_t Rig::StartKnownMove(QPointF shiftPx)
+{
+    GuidingState &g = c_.guiding;
+    if (!g.Axes)
+        return 0;
+    if (!g.Options.pulse && (g.MoveDirX != 0 || g.MoveDirY != 0))
+        sendStopAll(); // the last correction ends before the shift starts
+    g.MoveDirX = 0;
+    g.MoveDirY = 0;
+    g.MoveClock = c_.clock.now();
+    // The star is to go where it would come back to from -shift; all of it at once.
+    constexpr int32_t kLongestKnownMoveMs = 30000; // ms on one axis: a shift of 150 px at 5 px/s
+    constexpr double kLeastKnownMovePx = 0.05;     // pixels: a smaller share of an axis is not worth a move
+    const MoveTuning whole{1.0, kLeastKnownMovePx, kLongestKnownMoveMs};
+    g.Planned = projectMoves(-shiftPx.x(), -shiftPx.y(), *g.Axes, directionTexts(), whole);
+    g.Tracker.lockMoved(shiftPx);
+    g.Tracker.corrected(plannedShiftPx(g.Planned, *g.Axes));
+    sendTwoAxisMoves();
+    g.KnownMoveRunning = g.MoveDirX != 0 || g.MoveDirY != 0;
+    return std::max(g.Planned.x.dir != 0 ? g.Planned.x.ms : 0, g.Planned.y.dir != 0 ? g.Planned.y.ms : 0);
 }
 
 void Rig::updateTwoAxisMoves()
@@ -63,6 +97,7 @@ void Rig::updateTwoAxisMoves()
     if (yDone)
         g.MoveDirY = 0;
     if (g.MoveDirX == 0 && g.MoveDirY == 0) {
+        g.KnownMoveRunning = false;
         sendStopAll(); // the last axis has done its share
         return;
     }

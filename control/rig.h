@@ -79,6 +79,11 @@ public:
     // axes, projected onto the calibrated axes, each for its own time. With
     // pulses on ([guiding] pulse) the mount times each move itself.
     void StartGuideMove();
+    // A dither with a calibration: the lock position has moved by `shiftPx`
+    // (pixels on the picture) and one timed move per calibrated axis, at full
+    // size, carries the star there (pulses when they are on). The guide
+    // tracker is told of both. Returns the move's length, ms (the longer axis).
+    int32_t StartKnownMove(QPointF shiftPx);
     // Holds the star where the current picture shows it around the new mark: to
     // a fraction of a pixel with a two-axis way, on the marked pixel with the box way.
     void lockOnMark();
@@ -119,6 +124,9 @@ private: // the two-axis moves are in guide_two_axis.cpp, recordBoxMove in guide
     void startTwoAxisMoves();
     void updateTwoAxisMoves();
     std::optional<uint32_t> nextTwoAxisCheckMs() const;
+    // The move texts of the two-axis ways, as settings name them.
+    DirectionTexts directionTexts() const;
+    void sendTwoAxisMoves(); // g.Planned, as pulses or as moves the move timer ends
     void recordBoxMove(const QString &direction);
 
     RigContext c_;

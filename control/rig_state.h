@@ -79,6 +79,8 @@ struct GuidingState {
     // run, each for its ms from MoveClock. The box way fills one axis for the record.
     ProjectedMoves Planned;
     DriftTracker Tracker; // two-axis ways: the star's place through the seeing
+    QPointF TrackedPx;    // pixels: the star's offset from its lock position as tracked at the last step
+    bool KnownMoveRunning = false; // a dither's known move runs, timed per axis as the two-axis ways' moves
 
     // Chooses the way of measuring by name; an unknown name keeps the current one.
     void chooseAlgorithm(const QString &name)

@@ -7,6 +7,10 @@ namespace orvane {
 
 void DriftStats::add(const GuideStep &step)
 {
+    if (step.settling) {
+        ++settling_;
+        return;
+    }
     if (!step.starFound) {
         ++lost_;
         return;
@@ -34,13 +38,16 @@ double DriftStats::rmsTotalPx() const
 
 QString driftFigures(const DriftStats &s)
 {
-    return QStringLiteral("x %1 px, y %2 px, total %3 px; peak %4 px; %5 steps, %6 without the star")
-        .arg(s.rmsXPx(), 0, 'f', 2)
-        .arg(s.rmsYPx(), 0, 'f', 2)
-        .arg(s.rmsTotalPx(), 0, 'f', 2)
-        .arg(s.peakPx(), 0, 'f', 2)
-        .arg(s.steps())
-        .arg(s.lostSteps());
+    QString text = QStringLiteral("x %1 px, y %2 px, total %3 px; peak %4 px; %5 steps, %6 without the star")
+                       .arg(s.rmsXPx(), 0, 'f', 2)
+                       .arg(s.rmsYPx(), 0, 'f', 2)
+                       .arg(s.rmsTotalPx(), 0, 'f', 2)
+                       .arg(s.peakPx(), 0, 'f', 2)
+                       .arg(s.steps())
+                       .arg(s.lostSteps());
+    if (s.settlingSteps() > 0)
+        text += QStringLiteral("; %1 settling steps left out").arg(s.settlingSteps());
+    return text;
 }
 
 } // namespace orvane

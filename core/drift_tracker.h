@@ -24,6 +24,9 @@ public:
     // The star is expected to move by `shiftPx` (pixels on the picture) through
     // the correction sent at this step.
     void corrected(QPointF shiftPx) { pendingShiftPx_ += shiftPx; }
+    // The lock position moved by `shiftPx` (a dither): the star's offset from
+    // it is smaller by as much, and the estimate goes on from there.
+    void lockMoved(QPointF shiftPx) { estimatePx_ -= shiftPx; }
     // The next measurement restarts the estimate (a new lock position, a lost
     // star); the steady drift, a property of the mount and sky, is kept.
     void restart() { started_ = false; }

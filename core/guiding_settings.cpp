@@ -11,6 +11,8 @@ namespace orvane {
 namespace {
 
 const QString kGroup = QStringLiteral("guiding");
+// Settling was once counted in guide steps; a file may still hold the key.
+const QString kOldSettleSteps = QStringLiteral("settleSteps");
 
 struct Key {
     const char *name;
@@ -20,8 +22,9 @@ constexpr Key kKeys[] = {
     {"algorithm", &GuidingTexts::algorithm},   {"aggressiveness", &GuidingTexts::aggressiveness},
     {"minMovePx", &GuidingTexts::minMovePx},   {"maxMoveMs", &GuidingTexts::maxMoveMs},
     {"pulse", &GuidingTexts::pulse},           {"dither", &GuidingTexts::dither},
-    {"ditherPx", &GuidingTexts::ditherPx},     {"settlePx", &GuidingTexts::settlePx},
-    {"settleSteps", &GuidingTexts::settleSteps}, {"settleTimeoutS", &GuidingTexts::settleTimeoutS},
+    {"ditherPx", &GuidingTexts::ditherPx},     {"ditherScale", &GuidingTexts::ditherScale},
+    {"ditherRaOnly", &GuidingTexts::ditherRaOnly}, {"settlePx", &GuidingTexts::settlePx},
+    {"settleTimeS", &GuidingTexts::settleTimeS}, {"settleTimeoutS", &GuidingTexts::settleTimeoutS},
     {"calibrationPx", &GuidingTexts::calibrationPx}, {"calibrationLimitS", &GuidingTexts::calibrationLimitS},
 };
 
@@ -59,8 +62,8 @@ GuidingTexts guidingTexts(const GuidingSettings &s)
 {
     return {s.algorithm,          QString::number(s.aggressiveness), QString::number(s.minMovePx),
             QString::number(s.maxMoveMs), tick(s.pulse),             tick(s.dither),
-            QString::number(s.ditherPx),  QString::number(s.settlePx), QString::number(s.settleSteps),
-            QString::number(s.settleTimeoutS), QString::number(s.calibrationPx), QString::number(s.calibrationLimitS)};
+            QString::number(s.ditherPx),  QString::number(s.ditherScale), tick(s.ditherRaOnly),
+            QString::number(s.settlePx),  QString::number(s.settleTimeS), QString::number(s.settleTimeoutS), QString::number(s.calibrationPx), QString::number(s.calibrationLimitS)};
 }
 
 std::optional<GuidingProblem> parseGuidingTexts(const GuidingTexts &t, GuidingSettings &out)
@@ -75,11 +78,12 @@ std::optional<GuidingProblem> parseGuidingTexts(const GuidingTexts &t, GuidingSe
         const QString &text;
         double &value;
     };
-    double maxMove = 0, steps = 0;
+    double maxMove = 0;
     const Range ranges[] = {
         {"aggressiveness", t.aggressiveness, s.aggressiveness}, {"minMovePx", t.minMovePx, s.minMovePx},
         {"maxMoveMs", t.maxMoveMs, maxMove},                    {"ditherPx", t.ditherPx, s.ditherPx},
-        {"settlePx", t.settlePx, s.settlePx},                   {"settleSteps", t.settleSteps, steps},
+        {"ditherScale", t.ditherScale, s.ditherScale},          {"settlePx", t.settlePx, s.settlePx},
+        {"settleTimeS", t.settleTimeS, s.settleTimeS},
         {"settleTimeoutS", t.settleTimeoutS, s.settleTimeoutS}, {"calibrationPx", t.calibrationPx, s.calibrationPx},
         {"calibrationLimitS", t.calibrationLimitS, s.calibrationLimitS},
     };
@@ -91,14 +95,16 @@ std::optional<GuidingProblem> parseGuidingTexts(const GuidingTexts &t, GuidingSe
         r.value = *v;
     }
     s.maxMoveMs = int32_t(maxMove);
-    s.settleSteps = int32_t(steps);
-    const std::optional<bool> pulse = truth(t.pulse), dither = truth(t.dither);
+    const std::optional<bool> pulse = truth(t.pulse), dither = truth(t.dither), raOnly = truth(t.ditherRaOnly);
     if (!pulse)
         return problem("pulse", t.pulse);
     if (!dither)
         return problem("dither", t.dither);
+    if (!raOnly)
+        return problem("ditherRaOnly", t.ditherRaOnly);
     s.pulse = *pulse;
     s.dither = *dither;
+    s.ditherRaOnly = *raOnly;
     out = s;
     return std::nullopt;
 }
@@ -118,6 +124,12 @@ GuidingSettings guidingSettingsFromIni(const QByteArray &iniText, const QString 
             notes.append(iniRefusal(iniPath, stored->line, kGroup, bad->key, stored->value, bad->rule,
                                     guidingTexts(defaults).*k.text));
     }
+    if (const std::optional<IniEntry> old = iniEntry(iniText, kGroup, kOldSettleSteps))
+        notes.append(QStringLiteral("%1 line %2: [guiding] settleSteps is no longer read: settling now lasts a time, "
+                                    "settleTimeS (%3 s is used). The line goes when the guiding settings are next stored.")
+                         .arg(iniPath)
+                         .arg(old->line)
+                         .arg(s.settleTimeS));
     return s;
 }
 
@@ -127,7 +139,7 @@ QByteArray withGuidingSettings(const QByteArray &iniText, const GuidingSettings 
     QByteArray out = iniText;
     for (const Key &k : kKeys)
         out = withIniValue(out, kGroup, QLatin1String(k.name), texts.*k.text);
-    return out;
+    return withIniValue(out, kGroup, kOldSettleSteps, std::nullopt);
 }
 
 } // namespace orvane

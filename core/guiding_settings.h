@@ -21,8 +21,10 @@ struct GuidingSettings {
     bool pulse = false;           // timed pulses (:Mg) instead of move, then stop-all
     bool dither = false;          // shift the lock position between saved frames
     double ditherPx = 3;          // pixels: the largest shift on each axis
-    double settlePx = 0.5;        // pixels: settled within this distance of the new lock position...
-    int32_t settleSteps = 3;      // ...for this many guide steps in a row
+    double ditherScale = 1;       // the shift is ditherPx times this
+    bool ditherRaOnly = false;    // shift along the RA axis only
+    double settlePx = 1.5;        // pixels: settled within this distance of the new lock position...
+    double settleTimeS = 2;       // ...for this many seconds
     double settleTimeoutS = 60;   // seconds: after this the next exposure starts all the same
     double calibrationPx = 15;    // pixels: calibration drives each letter until the star has moved this far...
     double calibrationLimitS = 60; // ...or for this many seconds at most
@@ -32,8 +34,8 @@ struct GuidingSettings {
 
 // One key of [guiding] as text, for the ini file and the window alike.
 struct GuidingTexts {
-    QString algorithm, aggressiveness, minMovePx, maxMoveMs, pulse, dither, ditherPx, settlePx, settleSteps,
-        settleTimeoutS, calibrationPx, calibrationLimitS;
+    QString algorithm, aggressiveness, minMovePx, maxMoveMs, pulse, dither, ditherPx, ditherScale, ditherRaOnly,
+        settlePx, settleTimeS, settleTimeoutS, calibrationPx, calibrationLimitS;
 };
 GuidingTexts guidingTexts(const GuidingSettings &settings);
 
@@ -47,9 +49,11 @@ std::optional<GuidingProblem> parseGuidingTexts(const GuidingTexts &texts, Guidi
 
 // The [guiding] group of an ini file's text: a missing key keeps its default;
 // a bad value keeps the default for that key and adds a sentence naming the
-// file, the key and the cause to `notes`.
+// file, the key and the cause to `notes`, as does a settleSteps line of an
+// older file (settling is now a time, settleTimeS).
 GuidingSettings guidingSettingsFromIni(const QByteArray &iniText, const QString &iniPath, QStringList &notes);
-// `iniText` with every key of [guiding] set, all other lines as they were.
+// `iniText` with every key of [guiding] set (and an older file's settleSteps
+// taken out), all other lines as they were.
 QByteArray withGuidingSettings(const QByteArray &iniText, const GuidingSettings &settings);
 
 } // namespace orvane

@@ -60,6 +60,15 @@ GuideChart::GuideChart(QWidget *parent) : QChartView(parent)
     chart_->addSeries(lost_);
     lost_->attachAxis(time_);
     lost_->attachAxis(drift_);
+    settling_ = new QScatterSeries;
+    settling_->setName(QStringLiteral("settling"));
+    settling_->setMarkerShape(QScatterSeries::MarkerShapeRectangle);
+    settling_->setMarkerSize(7);
+    settling_->setColor(QColor(0xE6, 0x8A, 0x00));
+    settling_->setBorderColor(Qt::transparent);
+    chart_->addSeries(settling_);
+    settling_->attachAxis(time_);
+    settling_->attachAxis(drift_);
     setChart(chart_);
     setMinimumSize(640, 360);
     resetRanges();
@@ -102,6 +111,8 @@ void GuideChart::addPoints(Points &points, double t, const GuideStep &step)
     } else {
         points.lost.append({t, 0});
     }
+    if (step.settling)
+        points.settling.append({t, 0});
     // One bar per axis moved: both axes in a two-axis step.
     const GuideStep both = step.withAxesFilled();
     const struct {
@@ -126,6 +137,8 @@ void GuideChart::append(const Points &points)
         trace->append(list);
     if (!points.lost.isEmpty())
         lost_->append(points.lost);
+    if (!points.settling.isEmpty())
+        settling_->append(points.settling);
 }
 
 void GuideChart::replace(Points points)
@@ -135,6 +148,7 @@ void GuideChart::replace(Points points)
     for (auto &[trace, list] : points.traces)
         trace->replace(list);
     lost_->replace(points.lost);
+    settling_->replace(points.settling);
 }
 
 void GuideChart::resetRanges()
@@ -155,11 +169,13 @@ void GuideChart::dropBefore(double minutes)
 {
     for (ChartTrace *trace : allTraces())
         trace->dropBefore(minutes);
-    int first = 0;
-    while (first < lost_->count() && lost_->at(first).x() < minutes)
-        ++first;
-    if (first > 0)
-        lost_->removePoints(0, first);
+    for (QScatterSeries *marks : {lost_, settling_}) {
+        int first = 0;
+        while (first < marks->count() && marks->at(first).x() < minutes)
+            ++first;
+        if (first > 0)
+            marks->removePoints(0, first);
+    }
 }
 
 std::vector<ChartTrace *> GuideChart::allTraces() const

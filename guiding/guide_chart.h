@@ -2,7 +2,9 @@
 // The chart of guide steps: the star's drift dx and dy (pixels, left axis),
 // each correction as a bar of its planned length (ms, right axis, one colour
 // per direction letter, upwards for the positive direction of its axis) and
-// marks at the steps that lost the star, over a time axis in minutes. The guide
+// marks at the steps that lost the star and at the steps taken while the star
+// settled after a dither (a row of orange squares on the zero line: the
+// settling spans), over a time axis in minutes. The guide
 // graph window scrolls it over the last minutes; a rehearsal report shows a whole run.
 
 #include "chart_trace.h"
@@ -32,6 +34,7 @@ public:
     struct Points {
         std::map<ChartTrace *, QList<QPointF>> traces;
         QList<QPointF> lost;
+        QList<QPointF> settling;
     };
     // The points of the step at `minutes`, the drift and correction axes grown to hold them.
     void addPoints(Points &points, double minutes, const GuideStep &step);
@@ -48,6 +51,7 @@ public:
     const ChartTrace &dxTrace() const { return *dx_; }
     const ChartTrace &dyTrace() const { return *dy_; }
     const QScatterSeries *lostSeries() const { return lost_; }
+    const QScatterSeries *settlingSeries() const { return settling_; }
     // The bars of one direction text ("e", ...); null before its first correction.
     const ChartTrace *correctionTrace(const QString &direction) const;
 
@@ -59,6 +63,7 @@ private:
     QValueAxis *time_ = nullptr, *drift_ = nullptr, *move_ = nullptr;
     std::unique_ptr<ChartTrace> dx_, dy_;
     QScatterSeries *lost_ = nullptr;
+    QScatterSeries *settling_ = nullptr;
     std::map<QString, std::unique_ptr<ChartTrace>> bars_;
     double driftRangePx_ = 1;  // the pixel axis spans ± this
     double moveRangeMs_ = 100; // the correction axis spans ± this

@@ -39,6 +39,7 @@ public:
     const ChartTrace &dxTrace() const { return chart_->dxTrace(); }
     const ChartTrace &dyTrace() const { return chart_->dyTrace(); }
     const QScatterSeries *lostSeries() const { return chart_->lostSeries(); }
+    const QScatterSeries *settlingSeries() const { return chart_->settlingSeries(); }
     // The bars of one direction text ("e", ...); null before its first correction.
     const ChartTrace *correctionTrace(const QString &direction) const { return chart_->correctionTrace(direction); }
 

@@ -31,11 +31,18 @@ public:
     }
 };
 
-// Collects every guide step.
+// Collects every guide step and every settling after a dither.
 struct StepRecorder : GuideObserver {
     std::vector<GuideStep> steps;
+    std::vector<SettleSpan> settles;
     void guideStep(const GuideStep &step) override { steps.push_back(step); }
-    void guideEvent(GuideEvent, uint32_t, const QString &) override {}
+    void guideEvent(GuideEvent event, uint32_t timeMs, const QString &) override
+    {
+        if (event == GuideEvent::SettlingBegins)
+            settles.push_back({timeMs, timeMs, false});
+        else if (!settles.empty() && (event == GuideEvent::SettlingComplete || event == GuideEvent::SettlingFailed))
+            settles.back() = {settles.back().fromMs, timeMs, event == GuideEvent::SettlingComplete};
+    }
 };
 
 PixelView viewOf(const QImage &image)
@@ -164,6 +171,7 @@ RehearsalRun rehearse(const RehearsalPlan &plan, RehearsalProgress &progress)
     run.simulatedMs = r.clock.now() - kStartMs;
     progress.simulatedMs = run.simulatedMs;
     run.steps = std::move(recorder.steps);
+    run.settles = std::move(recorder.settles);
     run.refusals = r.panel.messages;
     run.notices = r.panel.controls.notices;
     r.sequence.removeGuideObserver(&recorder);

@@ -48,8 +48,16 @@ struct RehearsedFrame {
     GuideStats guide;      // the guide steps during the exposure
 };
 
+// From a dither to the moment the star had settled (or the settle timeout).
+struct SettleSpan {
+    uint32_t fromMs = 0, toMs = 0; // clock ms
+    bool settled = false;          // false: the timeout ended it
+    double seconds() const { return (toMs - fromMs) / 1000.0; }
+};
+
 struct RehearsalRun {
     std::vector<GuideStep> steps;
+    std::vector<SettleSpan> settles;
     std::vector<RehearsedFrame> frames;
     QStringList refusals; // what the sequence refused at Start (entries that do not fit)
     QStringList notices;  // what it told without stopping

@@ -83,6 +83,25 @@ RehearsalFindings findingsOf(const RehearsalPlan &plan, const RehearsalRun &run)
         }
     }
 
+    for (const SettleSpan &span : run.settles) {
+        f.settlingS += span.seconds();
+        f.settleFailures += span.settled ? 0 : 1;
+    }
+    f.settlingShare = run.simulatedMs > 0 ? f.settlingS * 1000.0 / run.simulatedMs : 0;
+    const GuidingSettings &o = plan.guiding.Options;
+    if (f.settlingShare > kMostSettlingShare)
+        f.warnings.append(QStringLiteral("settling after dithers takes %1% of the night: widen [guiding] settlePx "
+                                         "(now %2 px), shorten settleTimeS (now %3 s) or dither less far (ditherPx, now %4 px)")
+                              .arg(f.settlingShare * 100, 0, 'f', 0)
+                              .arg(o.settlePx)
+                              .arg(o.settleTimeS)
+                              .arg(o.ditherPx * o.ditherScale));
+    if (f.settleFailures > 0)
+        f.warnings.append(QStringLiteral("the star did not settle after %1 of %2 dithers within settleTimeoutS (%3 s)")
+                              .arg(f.settleFailures)
+                              .arg(run.settles.size())
+                              .arg(o.settleTimeoutS));
+
     const Settings &s = plan.settings;
     const bool swappedX = pushedFurther(run.steps, true), swappedY = pushedFurther(run.steps, false);
     if (swappedX)

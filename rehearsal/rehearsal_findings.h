@@ -16,7 +16,13 @@ struct RehearsalFindings {
     std::vector<int> spoiled;     // numbers of the frames that would be spoiled
     QStringList spoiledWhy;       // beside each: "trailed", "blurred", "no star"
     QStringList warnings;
+    double settlingS = 0;     // seconds from each dither to the settled star, all added
+    double settlingShare = 0; // of the whole run's time
+    int settleFailures = 0;   // dithers that ended at the settle timeout
 };
+
+// A night that spends more than this share of its time settling is warned of.
+inline constexpr double kMostSettlingShare = 0.10;
 
 // A frame whose star is narrower across than this share of its length is trailed.
 inline constexpr double kLeastRoundness = 0.7;

@@ -46,6 +46,10 @@ QString reportText(const RehearsalPlan &plan, const RehearsalRun &run, const Reh
         out << "The sequence refused to start: " << refusal << "\n";
 
     out << "Guided RMS: " << driftFigures(f.guiding) << "\n";
+    if (!run.settles.empty())
+        out << "Settling after " << run.settles.size() << " dithers: " << QString::number(f.settlingS, 'f', 0) << " s, "
+            << QString::number(f.settlingShare * 100, 'f', 1) << "% of the night (mean "
+            << QString::number(f.settlingS / double(run.settles.size()), 'f', 1) << " s)\n";
     out << "Frames that would be spoiled: ";
     if (f.spoiled.empty())
         out << "none";

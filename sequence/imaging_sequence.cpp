@@ -35,6 +35,7 @@ void forgetCorrections(GuidingState &g)
     g.MoveDirX = 0;
     g.MoveDirY = 0;
     g.Planned = {};
+    g.KnownMoveRunning = false;
 }
 
 } // namespace
@@ -129,6 +130,7 @@ void ImagingSequence::tellGuideStep()
     step.snr = g.StarFound ? g.StarSnr : 0;
     step.starMass = g.StarFound ? g.StarMass : 0;
     step.starPeak = g.StarFound ? g.StarPeak : 0;
+    step.settling = settling_;
     step.dirX = g.Planned.x.dir;
     step.dirY = g.Planned.y.dir;
     step.directionX = g.Planned.x.direction;

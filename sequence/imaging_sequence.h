@@ -62,6 +62,8 @@ private:
     // guides until the star has settled on it or the time limit has passed, then
     // starts the next exposure afresh. False when the run was stopped meanwhile.
     bool ditherAndSettle(int32_t guideMs);
+    // The next dither's shift of the lock position from the marked place, pixels on the picture.
+    QPointF nextDitherShift();
     // One guide step of the exposure loop: a fresh guide frame measured, drawn,
     // corrected and told. False when the camera delivered no frame.
     bool guideStep();
@@ -84,6 +86,7 @@ private:
     std::optional<StarPlace> refusedClick_; // the last click that found no star, until one marks
     int lostSteps_ = 0; // guide steps in a row without a star, up to the alarm count
     DitherRandom dither_; // seeded from the clock at construction
+    bool settling_ = false; // guide steps now are settling after a dither
 };
 
 } // namespace orvane

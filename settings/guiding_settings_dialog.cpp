@@ -24,8 +24,9 @@ constexpr Box kBoxes[] = {
     {"algorithm", "Algorithm"},           {"aggressiveness", "Aggressiveness"},
     {"minMovePx", "Min move (px)"},       {"maxMoveMs", "Max move (ms)"},
     {"pulse", "Pulse guiding"},           {"dither", "Dither between frames"},
-    {"ditherPx", "Dither by up to (px)"}, {"settlePx", "Settle within (px)"},
-    {"settleSteps", "Settle for (steps)"}, {"settleTimeoutS", "Settle time limit (s)"},
+    {"ditherPx", "Dither by up to (px)"}, {"ditherScale", "Dither scale"},
+    {"ditherRaOnly", "Dither in RA only"}, {"settlePx", "Settle within (px)"},
+    {"settleTimeS", "Settle for (s)"},    {"settleTimeoutS", "Settle time limit (s)"},
     {"calibrationPx", "Calibrate over (px)"}, {"calibrationLimitS", "Calibration limit (s)"},
 };
 
@@ -72,10 +73,18 @@ GuidingSettingsDialog::GuidingSettingsDialog(GuidingSettings &settings, QString 
     dither_->setObjectName(QStringLiteral("dither"));
     dither_->setToolTip(QStringLiteral("Between two saved frames, shift the star's place and let it settle there"));
     form->addRow(labelOf(QStringLiteral("dither")), dither_);
-    ditherPx_ = line("ditherPx", "Pixels: the largest shift on each axis");
-    settlePx_ = line("settlePx", "Pixels: settled once the star is this near its new place...");
-    settleSteps_ = line("settleSteps", "...for this many guide steps in a row");
-    settleTimeout_ = line("settleTimeoutS", "Seconds: after this the next exposure starts all the same");
+    ditherPx_ = line("ditherPx", "Pixels: the largest shift on each axis (times the dither scale)");
+    ditherScale_ = line("ditherScale", "The shift is the pixels above times this: a size kept in another camera's "
+                                       "pixels, say");
+    ditherRaOnly_ = new QCheckBox(this);
+    ditherRaOnly_->setObjectName(QStringLiteral("ditherRaOnly"));
+    ditherRaOnly_->setToolTip(QStringLiteral("Shift only along the RA axis (as calibration found it), so that Dec "
+                                             "backlash never comes into play"));
+    form->addRow(labelOf(QStringLiteral("ditherRaOnly")), ditherRaOnly_);
+    settlePx_ = line("settlePx", "Pixels: settled once the star's tracked place is this near its new place...");
+    settleTime_ = line("settleTimeS", "...for this many seconds (0: the first guide frame that is near enough). "
+                                      "The next exposure starts the moment the star has settled");
+    settleTimeout_ = line("settleTimeoutS", "Seconds from the dither: after this the next exposure starts all the same");
     calibrationPx_ = line("calibrationPx", "Pixels: calibration drives each letter until the star has moved this far...");
     calibrationLimit_ = line("calibrationLimitS", "...or for this many seconds at most");
 
@@ -96,8 +105,10 @@ void GuidingSettingsDialog::showSettings()
     pulse_->setChecked(settings_.pulse);
     dither_->setChecked(settings_.dither);
     ditherPx_->setText(t.ditherPx);
+    ditherScale_->setText(t.ditherScale);
+    ditherRaOnly_->setChecked(settings_.ditherRaOnly);
     settlePx_->setText(t.settlePx);
-    settleSteps_->setText(t.settleSteps);
+    settleTime_->setText(t.settleTimeS);
     settleTimeout_->setText(t.settleTimeoutS);
     calibrationPx_->setText(t.calibrationPx);
     calibrationLimit_->setText(t.calibrationLimitS);
@@ -106,10 +117,11 @@ void GuidingSettingsDialog::showSettings()
 void GuidingSettingsDialog::accept()
 {
     const auto tick = [](const QCheckBox *box) { return box->isChecked() ? QStringLiteral("true") : QStringLiteral("false"); };
-    const GuidingTexts texts{algorithm_->currentText(), aggressiveness_->text(), minMove_->text(), maxMove_->text(),
-                             tick(pulse_),              tick(dither_),           ditherPx_->text(), settlePx_->text(),
-                             settleSteps_->text(),      settleTimeout_->text(),  calibrationPx_->text(),
-                             calibrationLimit_->text()};
+    const GuidingTexts texts{algorithm_->currentText(), aggressiveness_->text(), minMove_->text(),
+                             maxMove_->text(),          tick(pulse_),            tick(dither_),
+                             ditherPx_->text(),         ditherScale_->text(),    tick(ditherRaOnly_),
+                             settlePx_->text(),         settleTime_->text(),     settleTimeout_->text(),
+                             calibrationPx_->text(),    calibrationLimit_->text()};
     GuidingSettings chosen = settings_;
     if (const std::optional<GuidingProblem> bad = parseGuidingTexts(texts, chosen)) {
         showMessage(QStringLiteral("\"%1\" holds \"%2\", which is %3; the guiding settings were not changed.")

@@ -36,9 +36,9 @@ private:
     GuidingSettings &settings_;
     QString iniPath_;
     QComboBox *algorithm_ = nullptr;
-    QCheckBox *pulse_ = nullptr, *dither_ = nullptr;
+    QCheckBox *pulse_ = nullptr, *dither_ = nullptr, *ditherRaOnly_ = nullptr;
     QLineEdit *aggressiveness_ = nullptr, *minMove_ = nullptr, *maxMove_ = nullptr, *ditherPx_ = nullptr,
-              *settlePx_ = nullptr, *settleSteps_ = nullptr, *settleTimeout_ = nullptr,
+              *ditherScale_ = nullptr, *settlePx_ = nullptr, *settleTime_ = nullptr, *settleTimeout_ = nullptr,
               *calibrationPx_ = nullptr, *calibrationLimit_ = nullptr;
 };
 

@@ -4,6 +4,7 @@
 #include "calibration.h"
 #include "calibration_apply.h"
 #include "config_file.h"
+#include "dither.h"
 #include "sequence_fixture.h"
 #include "test_support.h"
 
@@ -125,6 +126,28 @@ Guided guide(CalibrationRig &rig, const GuideAlgorithm &algorithm)
     return g;
 }
 
+// A dither's known move of `shiftPx` on the calibrated rig: how far the star
+// really went, and whether a Dec letter moved the mount meanwhile.
+QPointF knownMove(CalibrationRig &rig, QPointF shiftPx, bool &decMoved)
+{
+    rig.panel.controls.guiding = true;
+    EXPECT_TRUE(rig.comm.setPortOpen(true));
+    const auto star = [&] { return rig.simCamera->starField().guideStar() + rig.sky.offsetAt(rig.clock.now()); };
+    const QPointF before = star();
+    const uint32_t t0 = rig.clock.now();
+    const int32_t ms = rig.rig.StartKnownMove(shiftPx);
+    EXPECT_GT(ms, 0);
+    while (int64_t(elapsedMs(t0, rig.clock.now())) < ms + 300) {
+        rig.pump.processEventsOrSleep(rig.clock.now() + 10);
+        rig.rig.ServiceGuideMoves();
+        decMoved = decMoved || rig.mount.moving('n') || rig.mount.moving('s');
+    }
+    EXPECT_TRUE(rig.mountStill());
+    (void)rig.comm.setPortOpen(false);
+    rig.panel.controls.guiding = false;
+    return star() - before;
+}
+
 } // namespace
 
 TEST(Calibration, FindsTheLettersRatesAndAngleAndTheAppliedResultGuides)
@@ -154,6 +177,17 @@ TEST(Calibration, FindsTheLettersRatesAndAngleAndTheAppliedResultGuides)
         EXPECT_EQ(LoadConfig(rig.cfg()).DirRight, c.letters.right);
         rig.guiding.Axes = readCalibration(rig.ini());
         ASSERT_TRUE(rig.guiding.Axes);
+
+        // A dither's shift, sent as one move per axis, carries the star there;
+        // in RA only, no Dec letter moves the mount.
+        bool decMoved = false;
+        const QPointF went = knownMove(rig, {3, -2}, decMoved);
+        EXPECT_LT(std::hypot(went.x() - 3, went.y() + 2), 0.4) << went.x() << ", " << went.y();
+        decMoved = false;
+        const QPointF ra = raAxisOnPicture(rig.guiding.Axes, rig.settings);
+        const QPointF wentRa = knownMove(rig, 4 * ra, decMoved);
+        EXPECT_FALSE(decMoved);
+        EXPECT_LT(std::hypot(wentRa.x() - 4 * ra.x(), wentRa.y() - 4 * ra.y()), 0.4) << wentRa.x() << ", " << wentRa.y();
         if (c.boxGuides) {
             const Guided box = guide(rig, kGuideAlgorithms[0]);
             EXPECT_LT(box.worstPx, 4.0);

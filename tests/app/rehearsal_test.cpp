@@ -77,6 +77,20 @@ TEST(Rehearsal, EachMistakeGivesItsWarningAndNoOther)
              p.sky.cloudEveryS = 60;
          },
          "star lost in "},
+        {"dithering with the defaults, calibrated",
+         [](RehearsalPlan &p) {
+             p.guiding.Options.dither = true;
+             p.guiding.chooseAlgorithm("centroid");
+             p.guiding.Options.algorithm = "centroid";
+             p.guiding.Axes = pictureAxes(p.mount.guideRatePxPerSec);
+         },
+         {}},
+        {"dithering with a long settle time",
+         [](RehearsalPlan &p) {
+             p.guiding.Options.dither = true;
+             p.guiding.Options.settleTimeS = 20;
+         },
+         "settling after dithers takes "},
         {"unguided",
          [](RehearsalPlan &p) {
              p.guidingTicked = false;

@@ -32,6 +32,13 @@ TEST(DriftStats, RmsAndPeakCountOnlyStepsWithAStar)
     EXPECT_DOUBLE_EQ(stats.rmsYPx(), std::sqrt((16.0 + 0 + 4) / 3));
     EXPECT_DOUBLE_EQ(stats.rmsTotalPx(), std::sqrt((25.0 + 1 + 4) / 3));
     EXPECT_DOUBLE_EQ(stats.peakPx(), 5);
+    // A step taken while settling after a dither is left out, and the figures say so.
+    GuideStep settling = step(6, 0);
+    settling.settling = true;
+    stats.add(settling);
+    EXPECT_EQ(stats.steps(), 4);
+    EXPECT_DOUBLE_EQ(stats.peakPx(), 5);
+    EXPECT_TRUE(driftFigures(stats).endsWith("; 1 settling steps left out")) << driftFigures(stats).toStdString();
     stats.clear();
     EXPECT_EQ(stats.steps(), 0);
     EXPECT_EQ(stats.peakPx(), 0);

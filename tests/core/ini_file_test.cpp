@@ -196,9 +196,9 @@ TEST(IniFile, ABadValueIsToldOnceWithTheValueUsedInstead)
         {"[guide]\nminStarSnr=\n",
          [](IniValues &i) { return QString::number(i.number("guide", "minStarSnr", "6").value_or(6)); },
          "orvane.ini line 2: [guide] minStarSnr: \"\" is not a number above 0 up to 1000000; using 6."},
-        {"[guiding]\nsettleSteps=2.5\n",
-         [](IniValues &i) { return QString::number(i.whole("guiding", "settleSteps", "3").value_or(3)); },
-         "orvane.ini line 2: [guiding] settleSteps: \"2.5\" is not a whole number of steps from 1 to 1000; using 3."},
+        {"[guiding]\nmaxMoveMs=2.5\n",
+         [](IniValues &i) { return QString::number(i.whole("guiding", "maxMoveMs", "1000").value_or(1000)); },
+         "orvane.ini line 2: [guiding] maxMoveMs: \"2.5\" is not a whole number of ms from 1 to 99999; using 1000."},
         {"[mount]\nswapEW=yes\n",
          [](IniValues &i) { return i.truth("mount", "swapEW", "false").value_or(false) ? "true" : "false"; },
          "orvane.ini line 2: [mount] swapEW: \"yes\" is neither true nor false; using false."},
@@ -210,7 +210,7 @@ TEST(IniFile, ABadValueIsToldOnceWithTheValueUsedInstead)
          "orvane.ini line 2: [indi] frameTimeoutS: \"xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx…\" is not a number from 1 "
          "to 3600; using 30."},
     };
-    const QString expectedUsed[] = {"5", "6", "6", "3", "false", "0", "30"};
+    const QString expectedUsed[] = {"5", "6", "6", "1000", "false", "0", "30"};
     int i = 0;
     for (const auto &c : cases) {
         SCOPED_TRACE(c.sentence);

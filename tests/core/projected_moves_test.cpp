@@ -71,7 +71,9 @@ TEST(GuidingSettings, IniKeysRoundTripAndABadValueKeepsOnlyItsDefault)
     chosen.maxMoveMs = 1500;
     chosen.pulse = chosen.dither = true;
     chosen.ditherPx = 4.5;
-    chosen.settleSteps = 5;
+    chosen.ditherScale = 2;
+    chosen.ditherRaOnly = true;
+    chosen.settleTimeS = 5;
     chosen.calibrationPx = 20;
     chosen.calibrationLimitS = 90;
     const QByteArray ini = withGuidingSettings("; mine\r\n[window]\r\nguide=true\r\n", chosen);
@@ -91,6 +93,7 @@ TEST(GuidingSettings, IniKeysRoundTripAndABadValueKeepsOnlyItsDefault)
         {"[guiding]\nmaxMoveMs=2.5\n", "orvane.ini line 2: [guiding] maxMoveMs: \"2.5\" is not a whole number"},
         {"[guiding]\npulse=yes\n", "orvane.ini line 2: [guiding] pulse: \"yes\" is neither true nor false"},
         {"[guiding]\ncalibrationPx=1\n", "orvane.ini line 2: [guiding] calibrationPx: \"1\" is not a number of pixels from 2"},
+        {"[guiding]\nsettleSteps=3\n", "orvane.ini line 2: [guiding] settleSteps is no longer read: settling now lasts a time, settleTimeS (2 s"},
     };
     for (const Case &c : cases) {
         notes.clear();
@@ -104,6 +107,8 @@ TEST(GuidingSettings, IniKeysRoundTripAndABadValueKeepsOnlyItsDefault)
             EXPECT_TRUE(notes.isEmpty());
         }
     }
+    EXPECT_FALSE(withGuidingSettings("[guiding]\nsettleSteps=3\n", chosen).contains("settleSteps"))
+        << "the older key goes when the settings are stored";
 }
 
 } // namespace
