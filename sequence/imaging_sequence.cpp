@@ -129,6 +129,7 @@ void ImagingSequence::tellGuideStep()
     step.snr = g.StarFound ? g.StarSnr : 0;
     step.starMass = g.StarFound ? g.StarMass : 0;
     step.starPeak = g.StarFound ? g.StarPeak : 0;
+    step.stars = int16_t(g.StarFound ? g.StarsUsed : 0);
     step.dirX = g.Planned.x.dir;
     step.dirY = g.Planned.y.dir;
     step.directionX = g.Planned.x.direction;

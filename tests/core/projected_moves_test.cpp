@@ -74,6 +74,10 @@ TEST(GuidingSettings, IniKeysRoundTripAndABadValueKeepsOnlyItsDefault)
     chosen.settleSteps = 5;
     chosen.calibrationPx = 20;
     chosen.calibrationLimitS = 90;
+    chosen.guideStars = 4;
+    chosen.predict = chosen.decBacklash = true;
+    chosen.predictPeriodS = 600;
+    chosen.decMode = QStringLiteral("north");
     const QByteArray ini = withGuidingSettings("; mine\r\n[window]\r\nguide=true\r\n", chosen);
     EXPECT_TRUE(ini.startsWith("; mine\r\n[window]\r\nguide=true\r\n"));
     QStringList notes;
@@ -91,6 +95,8 @@ TEST(GuidingSettings, IniKeysRoundTripAndABadValueKeepsOnlyItsDefault)
         {"[guiding]\nmaxMoveMs=2.5\n", "orvane.ini line 2: [guiding] maxMoveMs: \"2.5\" is not a whole number"},
         {"[guiding]\npulse=yes\n", "orvane.ini line 2: [guiding] pulse: \"yes\" is neither true nor false"},
         {"[guiding]\ncalibrationPx=1\n", "orvane.ini line 2: [guiding] calibrationPx: \"1\" is not a number of pixels from 2"},
+        {"[guiding]\ndecMode=west\n", "orvane.ini line 2: [guiding] decMode: \"west\" is not one of auto, north, south, off"},
+        {"[guiding]\nguideStars=0\n", "orvane.ini line 2: [guiding] guideStars: \"0\" is not a whole number of stars from 1"},
     };
     for (const Case &c : cases) {
         notes.clear();
