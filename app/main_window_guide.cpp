@@ -148,7 +148,11 @@ CalibrationWindow *MainWindow::calibrationWindow()
         connect(calibrationWindow_, &CalibrationWindow::applied, this, &MainWindow::updateSimulatedParts);
         // Two-axis guiding projects its corrections onto the axes just measured, from the next run on.
         connect(calibrationWindow_, &CalibrationWindow::applied, this,
-                [this] { parts_.guiding.Axes = readCalibration(parts_.iniPath); });
+                [this] {
+                    parts_.guiding.Axes = readCalibration(parts_.iniPath);
+                    parts_.guiding.Predictor.reset(parts_.guiding.Options.predictPeriodS); // learned on the old axes
+                    parts_.guiding.DecComp.reset();
+                });
         connect(calibrationWindow_, &CalibrationWindow::started, this,
                 [this] { showActivity(QStringLiteral("Calibrating: the mount moves the star (Guide > Calibrate…)")); });
         connect(calibrationWindow_, &CalibrationWindow::finished, this, [this] {

@@ -19,17 +19,7 @@ namespace orvane {
 
 SkyMotion skyMotionFromIni(const QString &iniPath, QStringList &notes)
 {
-    IniValues ini = IniValues::read(iniPath, notes);
-    SkyMotion motion;
-    for (auto [key, value] : {std::pair{"driftXPxPerMin", &motion.driftXPxPerMin},
-                              std::pair{"driftYPxPerMin", &motion.driftYPxPerMin},
-                              std::pair{"periodicErrorPx", &motion.periodicErrorPx},
-                              std::pair{"periodicErrorPeriodS", &motion.periodicErrorPeriodS},
-                              std::pair{"cloudStartS", &motion.cloudStartS},
-                              std::pair{"cloudLengthS", &motion.cloudLengthS},
-                              std::pair{"cloudEveryS", &motion.cloudEveryS}})
-        *value = ini.number("sky", key, QString::number(*value)).value_or(*value);
-    return motion;
+    return SkyMotion::fromIni(iniPath, notes);
 }
 
 SkyMotion skyMotionFromIni(const QString &iniPath)

@@ -128,6 +128,10 @@ void GuideLog::guideStep(const GuideStep &step)
     if (!inRun_)
         return;
     const AxisLetters axes{c_.settings.DirLeft, c_.settings.DirRight, c_.settings.DirUp, c_.settings.DirDown};
+    if (step.starFound && step.stars > 0 && step.stars != stars_) {
+        stars_ = step.stars;
+        write({guideLogStarCount(stars_)});
+    }
     write({guideLogRow(++steps_, elapsedMs(beganMs_, step.timeMs) / 1000.0, step, axes)});
 }
 
@@ -139,6 +143,7 @@ void GuideLog::guideEvent(GuideEvent event, uint32_t timeMs, const QString &text
         inRun_ = true;
         beganMs_ = timeMs;
         steps_ = 0;
+        stars_ = 1;
         const QString mount = c_.comm.CommPort() == kSimulatedMountPort ? QStringLiteral("simulated") : c_.comm.device();
         write(guideLogRunHeader({localAt(timeMs), mount, c_.guiding.Axes.value_or(pictureAxes(c_.settings.PixPerSec))}));
         return;

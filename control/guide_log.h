@@ -52,6 +52,7 @@ private:
     bool inRun_ = false;
     uint32_t beganMs_ = 0; // clock ms of Guiding Begins
     int steps_ = 0;        // guide steps of the run so far
+    int stars_ = 1;        // guide stars the last step told of
     QString told_;         // the last failure told, so the same one is not told at every run
 };
 

@@ -43,6 +43,9 @@ void Rig::MeasureGuideStar()
     g.StarSnr = m.snr;
     g.StarMass = m.found ? m.mass : 0;
     g.StarPeak = m.found ? peakAbove(view, lockX + m.driftX, lockY + m.driftY, m.background) : 0;
+    g.StarsUsed = m.found ? 1 : 0;
+    if (g.Algorithm->twoAxis && !g.OtherStars.empty())
+        combineOtherStars(view, lockX, lockY, m);
 }
 
 void Rig::lockOnMark()
@@ -50,6 +53,11 @@ void Rig::lockOnMark()
     GuidingState &g = c_.guiding;
     g.MarkDX = g.MarkDY = g.LockDX = g.LockDY = 0;
     g.Tracker.reset();
+    g.OtherStars.clear();
+    g.Predictor.reset(g.Options.predictPeriodS); // a new mark may follow a slew: the mount's error is learned anew
+    g.PredictBaseMs = c_.clock.now();
+    g.CorrectedPx = {};
+    g.LastStepMs.reset();
     if (!g.Algorithm->twoAxis)
         return; // the box way holds the star on the whole pixel marked
     const SequenceState &seq = c_.sequence;
@@ -59,6 +67,7 @@ void Rig::lockOnMark()
     if (m.found) {
         g.MarkDX = g.LockDX = m.driftX;
         g.MarkDY = g.LockDY = m.driftY;
+        chooseOtherStars(viewOf(picture));
     }
 }
 
@@ -107,7 +116,9 @@ void Rig::StartGuideMove()
         return;
     }
 
-    const MoveDecision move = decideMove(g.DriftX, g.DriftY, {s.DirUp, s.DirDown, s.DirLeft, s.DirRight});
+    MoveDecision move = decideMove(g.DriftX, g.DriftY, {s.DirUp, s.DirDown, s.DirLeft, s.DirRight});
+    if (move.moves() && !guidingMaySend(g.Options, move.direction))
+        move = MoveDecision{}; // [guiding] decMode: this Dec letter is not sent
     g.MoveDirX = move.dirX;
     g.MoveDirY = move.dirY;
     g.MoveClock = c_.clock.now();

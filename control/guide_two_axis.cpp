@@ -24,13 +24,21 @@ void Rig::startTwoAxisMoves()
         return;
     }
     const CalibrationRecord axes = g.Axes.value_or(pictureAxes(s.PixPerSec));
+    // The sky's own motion since the last step and over the next one: learned
+    // with [guiding] predict, else the steady drift the tracker has learned.
+    const PredictedMotion sky = predictSkyMotion();
     // A share of where the star is, and the whole of the drift the next step will bring.
-    const QPointF place = g.Tracker.update(QPointF(g.DriftX, g.DriftY));
-    const QPointF toCorrect = g.Options.aggressiveness * place + g.Tracker.driftPerStepPx();
+    const QPointF place = g.Tracker.update(QPointF(g.DriftX, g.DriftY), sky.sinceLastPx);
+    const QPointF ahead = sky.nextPx.value_or(g.Tracker.driftPerStepPx());
+    const QPointF toCorrect = g.Options.aggressiveness * place + ahead;
     g.TrackedPx = place;
     const MoveTuning tuning{1.0, g.Options.minMovePx, g.Options.maxMoveMs};
     g.Planned = projectMoves(toCorrect.x(), toCorrect.y(), axes, directionTexts(), tuning);
-    g.Tracker.corrected(plannedShiftPx(g.Planned, axes));
+    keepDecMode(g.Planned);
+    const QPointF shift = plannedShiftPx(g.Planned, axes);
+    g.Tracker.corrected(shift);
+    g.CorrectedPx += shift;
+    compensateDecBacklash(place, ahead, axes); // the slack moves no star: after the shift is counted
     sendTwoAxisMoves();
     c_.panel.showDrift(hundredthsText(g.DriftX), hundredthsText(g.DriftY));
 }
@@ -77,11 +85,36 @@ int32_t Rig::StartKnownMove(QPointF shiftPx)
     constexpr double kLeastKnownMovePx = 0.05;     // pixels: a smaller share of an axis is not worth a move
     const MoveTuning whole{1.0, kLeastKnownMovePx, kLongestKnownMoveMs};
     g.Planned = projectMoves(-shiftPx.x(), -shiftPx.y(), *g.Axes, directionTexts(), whole);
+    keepDecMode(g.Planned);
+    const QPointF shift = plannedShiftPx(g.Planned, *g.Axes);
     g.Tracker.lockMoved(shiftPx);
-    g.Tracker.corrected(plannedShiftPx(g.Planned, *g.Axes));
+    g.Tracker.corrected(shift);
+    g.CorrectedPx += shift; // a correction sent, as far as the learned sky motion is concerned
     sendTwoAxisMoves();
     g.KnownMoveRunning = g.MoveDirX != 0 || g.MoveDirY != 0;
     return std::max(g.Planned.x.dir != 0 ? g.Planned.x.ms : 0, g.Planned.y.dir != 0 ? g.Planned.y.ms : 0);
+}
+
+Rig::PredictedMotion Rig::predictSkyMotion()
+{
+    GuidingState &g = c_.guiding;
+    const uint32_t now = c_.clock.now();
+    const std::optional<uint32_t> last = std::exchange(g.LastStepMs, now);
+    if (!g.Options.predict)
+        return {};
+    if (g.Predictor.periodS() != g.Options.predictPeriodS)
+        g.Predictor.reset(g.Options.predictPeriodS); // a new period is a new model
+    const auto seconds = [&](uint32_t ms) { return double(elapsedMs(g.PredictBaseMs, ms)) / 1000.0; };
+    // The star's place from its marked centre, less every correction sent: where the sky alone put it.
+    const QPointF place(g.LockDX - g.MarkDX + g.DriftX, g.LockDY - g.MarkDY + g.DriftY);
+    g.Predictor.learn(seconds(now), place - g.CorrectedPx);
+    PredictedMotion motion;
+    if (!last)
+        return motion;
+    const double stepS = double(elapsedMs(*last, now)) / 1000.0;
+    motion.sinceLastPx = g.Predictor.motion(seconds(*last), seconds(now));
+    motion.nextPx = g.Predictor.motion(seconds(now), seconds(now) + stepS);
+    return motion;
 }
 
 void Rig::updateTwoAxisMoves()

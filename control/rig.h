@@ -128,6 +128,18 @@ private: // the two-axis moves are in guide_two_axis.cpp, recordBoxMove in guide
     DirectionTexts directionTexts() const;
     void sendTwoAxisMoves(); // g.Planned, as pulses or as moves the move timer ends
     void recordBoxMove(const QString &direction);
+    // The sky's motion of the star the learned error predicts ([guiding] predict).
+    struct PredictedMotion {
+        std::optional<QPointF> sinceLastPx, nextPx; // since the last step, and over the next as long
+    };
+    PredictedMotion predictSkyMotion();
+    // Takes out the moves [guiding] decMode refuses (guide_dec.cpp).
+    void keepDecMode(ProjectedMoves &moves) const;
+    // Lengthens a reversing Dec move by the slack measured so far ([guiding] decBacklash).
+    void compensateDecBacklash(QPointF placePx, QPointF aheadPx, const CalibrationRecord &axes);
+    // Several guide stars (guide_stars.cpp): chosen at the lock, combined at each step.
+    void chooseOtherStars(const PixelView &view);
+    void combineOtherStars(const PixelView &view, double lockX, double lockY, const StarMeasurement &main);
 
     RigContext c_;
     bool guidingWasTicked_ = false; // Check2 as ServiceGuideMoves last saw it

@@ -4,17 +4,21 @@
 
 #include "frame_format.h"
 #include "calibration_record.h"
+#include "dec_backlash.h"
 #include "drift_tracker.h"
 #include "guide_algorithm.h"
 #include "guiding_settings.h"
+#include "periodic_predictor.h"
 #include "projected_moves.h"
 
+#include <QPointF>
 #include <QString>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <optional>
+#include <vector>
 
 namespace orvane {
 
@@ -81,6 +85,15 @@ struct GuidingState {
     DriftTracker Tracker; // two-axis ways: the star's place through the seeing
     QPointF TrackedPx;    // pixels: the star's offset from its lock position as tracked at the last step
     bool KnownMoveRunning = false; // a dither's known move runs, timed per axis as the two-axis ways' moves
+    std::vector<QPointF> OtherStars; // [guiding] guideStars > 1: the other stars, pixels from the lock position
+    int StarsUsed = 0;               // stars the last step's drift came from
+    // [guiding] predict: the mount's own error learned since the mark, on the
+    // clock from PredictBaseMs, from the star's place less every correction sent.
+    PeriodicPredictor Predictor;
+    uint32_t PredictBaseMs = 0;      // clock ms of the mark
+    QPointF CorrectedPx;             // pixels: the picture shift of every correction since the mark
+    std::optional<uint32_t> LastStepMs; // clock ms of the last two-axis step with a star
+    DecBacklash DecComp;             // [guiding] decBacklash: the Dec slack measured while guiding
 
     // Chooses the way of measuring by name; an unknown name keeps the current one.
     void chooseAlgorithm(const QString &name)

@@ -5,9 +5,9 @@
 
 namespace orvane {
 
-QPointF DriftTracker::update(QPointF measuredPx)
+QPointF DriftTracker::update(QPointF measuredPx, std::optional<QPointF> skyMotionPx)
 {
-    const QPointF predicted = estimatePx_ + driftPx_ + pendingShiftPx_;
+    const QPointF predicted = estimatePx_ + skyMotionPx.value_or(driftPx_) + pendingShiftPx_;
     pendingShiftPx_ = {};
     const QPointF surprise = measuredPx - predicted;
     if (!started_ || std::hypot(surprise.x(), surprise.y()) > kJumpPx) {
@@ -16,6 +16,8 @@ QPointF DriftTracker::update(QPointF measuredPx)
         return estimatePx_;
     }
     estimatePx_ = predicted + kGain * surprise;
+    if (skyMotionPx)
+        return estimatePx_; // the surprise is the learned motion's, not the steady drift's
     const auto bounded = [](double v) { return std::clamp(v, -kMaxDriftPx, kMaxDriftPx); };
     driftPx_ = QPointF(bounded(driftPx_.x() + kDriftGain * surprise.x()), bounded(driftPx_.y() + kDriftGain * surprise.y()));
     return estimatePx_;

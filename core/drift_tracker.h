@@ -9,6 +9,8 @@
 
 #include <QPointF>
 
+#include <optional>
+
 namespace orvane {
 
 class DriftTracker {
@@ -20,7 +22,9 @@ public:
 
     // The estimated offset of the star from its lock position after this
     // measurement (pixels); `measuredPx` is the offset the guide frame gave.
-    QPointF update(QPointF measuredPx);
+    // `skyMotionPx`, when known, is how far the sky moved the star since the
+    // last step (a learned periodic error); else the steady drift is assumed.
+    QPointF update(QPointF measuredPx, std::optional<QPointF> skyMotionPx = std::nullopt);
     // The star is expected to move by `shiftPx` (pixels on the picture) through
     // the correction sent at this step.
     void corrected(QPointF shiftPx) { pendingShiftPx_ += shiftPx; }

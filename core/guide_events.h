@@ -27,6 +27,7 @@ struct GuideStep {
     double starMass = 0;               // the star's light above background (0: not weighed)
     double starPeak = 0;               // grey levels of its brightest pixel above background (0 when lost)
     bool settling = false;             // taken while the star settled after a dither: left out of RMS figures
+    int16_t stars = 0;                 // guide stars the drift came from (0: not told)
 
     // This step with the per-axis fields filled from direction and moveMs where
     // only those were given (a one-axis step told the old way).

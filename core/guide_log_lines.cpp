@@ -100,6 +100,11 @@ QString ditherText(double dxPx, double dyPx, double lockXPx, double lockYPx)
     return QStringLiteral("%1, %2, new lock pos = %3, %4").arg(px(dxPx), px(dyPx), px(lockXPx), px(lockYPx));
 }
 
+QString guideLogStarCount(int stars)
+{
+    return stars == 1 ? QStringLiteral("INFO: Guiding on 1 star") : QStringLiteral("INFO: Guiding on %1 stars").arg(stars);
+}
+
 QString guideLogInfo(GuideEvent event, const QString &text)
 {
     switch (event) {

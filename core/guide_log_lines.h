@@ -48,6 +48,8 @@ QString guideLogRow(int frame, double seconds, const GuideStep &step, const Axis
 QString ditherText(double dxPx, double dyPx, double lockXPx, double lockYPx);
 // "INFO: ..." for an event between steps; empty for the events that open or close a section.
 QString guideLogInfo(GuideEvent event, const QString &text);
+// "INFO: Guiding on N stars": the steps from here on took their drift from N stars.
+QString guideLogStarCount(int stars);
 QString guideLogEnds(const QDateTime &local);   // "Guiding Ends at ..."
 QString guideLogClosed(const QDateTime &local); // "Log closed at ..."
 

@@ -26,6 +26,9 @@ constexpr Key kKeys[] = {
     {"ditherRaOnly", &GuidingTexts::ditherRaOnly}, {"settlePx", &GuidingTexts::settlePx},
     {"settleTimeS", &GuidingTexts::settleTimeS}, {"settleTimeoutS", &GuidingTexts::settleTimeoutS},
     {"calibrationPx", &GuidingTexts::calibrationPx}, {"calibrationLimitS", &GuidingTexts::calibrationLimitS},
+    {"guideStars", &GuidingTexts::guideStars},   {"predict", &GuidingTexts::predict},
+    {"predictPeriodS", &GuidingTexts::predictPeriodS}, {"decMode", &GuidingTexts::decMode},
+    {"decBacklash", &GuidingTexts::decBacklash},
 };
 
 QString tick(bool on) { return on ? QStringLiteral("true") : QStringLiteral("false"); }
@@ -58,12 +61,25 @@ std::optional<bool> truth(const QString &text)
 
 } // namespace
 
+bool guidingMaySend(const GuidingSettings &settings, const QString &letter)
+{
+    const QString l = letter.trimmed().toLower();
+    if (l == QLatin1String("n"))
+        return settings.decMode != QLatin1String("south") && settings.decMode != QLatin1String("off");
+    if (l == QLatin1String("s"))
+        return settings.decMode != QLatin1String("north") && settings.decMode != QLatin1String("off");
+    return true;
+}
+
 GuidingTexts guidingTexts(const GuidingSettings &s)
 {
     return {s.algorithm,          QString::number(s.aggressiveness), QString::number(s.minMovePx),
             QString::number(s.maxMoveMs), tick(s.pulse),             tick(s.dither),
             QString::number(s.ditherPx),  QString::number(s.ditherScale), tick(s.ditherRaOnly),
-            QString::number(s.settlePx),  QString::number(s.settleTimeS), QString::number(s.settleTimeoutS), QString::number(s.calibrationPx), QString::number(s.calibrationLimitS)};
+            QString::number(s.settlePx),  QString::number(s.settleTimeS), QString::number(s.settleTimeoutS),
+            QString::number(s.calibrationPx), QString::number(s.calibrationLimitS),
+            QString::number(s.guideStars), tick(s.predict), QString::number(s.predictPeriodS), s.decMode,
+            tick(s.decBacklash)};
 }
 
 std::optional<GuidingProblem> parseGuidingTexts(const GuidingTexts &t, GuidingSettings &out)
@@ -78,7 +94,7 @@ std::optional<GuidingProblem> parseGuidingTexts(const GuidingTexts &t, GuidingSe
         const QString &text;
         double &value;
     };
-    double maxMove = 0;
+    double maxMove = 0, stars = 0;
     const Range ranges[] = {
         {"aggressiveness", t.aggressiveness, s.aggressiveness}, {"minMovePx", t.minMovePx, s.minMovePx},
         {"maxMoveMs", t.maxMoveMs, maxMove},                    {"ditherPx", t.ditherPx, s.ditherPx},
@@ -86,6 +102,7 @@ std::optional<GuidingProblem> parseGuidingTexts(const GuidingTexts &t, GuidingSe
         {"settleTimeS", t.settleTimeS, s.settleTimeS},
         {"settleTimeoutS", t.settleTimeoutS, s.settleTimeoutS}, {"calibrationPx", t.calibrationPx, s.calibrationPx},
         {"calibrationLimitS", t.calibrationLimitS, s.calibrationLimitS},
+        {"guideStars", t.guideStars, stars},                    {"predictPeriodS", t.predictPeriodS, s.predictPeriodS},
     };
     // The ranges are the key table's, so the window and the file agree.
     for (const Range &r : ranges) {
@@ -95,6 +112,12 @@ std::optional<GuidingProblem> parseGuidingTexts(const GuidingTexts &t, GuidingSe
         r.value = *v;
     }
     s.maxMoveMs = int32_t(maxMove);
+    s.guideStars = int32_t(stars);
+    const IniKey &decMode = iniKey("guiding", "decMode");
+    const QString mode = t.decMode.trimmed().toLower();
+    if (!QString::fromLatin1(decMode.words).split(u'|').contains(mode))
+        return problem("decMode", t.decMode);
+    s.decMode = mode;
     const std::optional<bool> pulse = truth(t.pulse), dither = truth(t.dither), raOnly = truth(t.ditherRaOnly);
     if (!pulse)
         return problem("pulse", t.pulse);
@@ -102,9 +125,16 @@ std::optional<GuidingProblem> parseGuidingTexts(const GuidingTexts &t, GuidingSe
         return problem("dither", t.dither);
     if (!raOnly)
         return problem("ditherRaOnly", t.ditherRaOnly);
+    const std::optional<bool> predict = truth(t.predict), decBacklash = truth(t.decBacklash);
+    if (!predict)
+        return problem("predict", t.predict);
+    if (!decBacklash)
+        return problem("decBacklash", t.decBacklash);
     s.pulse = *pulse;
     s.dither = *dither;
     s.ditherRaOnly = *raOnly;
+    s.predict = *predict;
+    s.decBacklash = *decBacklash;
     out = s;
     return std::nullopt;
 }

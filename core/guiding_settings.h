@@ -28,14 +28,24 @@ struct GuidingSettings {
     double settleTimeoutS = 60;   // seconds: after this the next exposure starts all the same
     double calibrationPx = 15;    // pixels: calibration drives each letter until the star has moved this far...
     double calibrationLimitS = 60; // ...or for this many seconds at most
+    // The centroid way on a hard night: more stars, the mount's error predicted, Dec handled.
+    int32_t guideStars = 1;        // follow up to this many stars (1: the marked star alone)
+    bool predict = false;          // learn the mount's periodic error and steady drift, correct them ahead
+    double predictPeriodS = 480;   // seconds: the period of the error learned (the worm's turn)
+    QString decMode = QStringLiteral("auto"); // auto, north, south or off: the Dec letters guiding may send
+    bool decBacklash = false;      // measure the Dec backlash and lengthen a reversing move by it
 
     bool operator==(const GuidingSettings &) const = default;
 };
+
+// False for a Dec letter ("n", "s", any case) that decMode keeps guiding from sending.
+bool guidingMaySend(const GuidingSettings &settings, const QString &letter);
 
 // One key of [guiding] as text, for the ini file and the window alike.
 struct GuidingTexts {
     QString algorithm, aggressiveness, minMovePx, maxMoveMs, pulse, dither, ditherPx, ditherScale, ditherRaOnly,
         settlePx, settleTimeS, settleTimeoutS, calibrationPx, calibrationLimitS;
+    QString guideStars, predict, predictPeriodS, decMode, decBacklash;
 };
 GuidingTexts guidingTexts(const GuidingSettings &settings);
 

@@ -89,8 +89,11 @@ void GuideGraphWindow::replayRun()
 
 void GuideGraphWindow::showStar(const GuideStep &step)
 {
-    starText_->setText(step.starFound ? QStringLiteral("Star peak %1, SNR %2").arg(step.starPeak, 0, 'f', 0).arg(step.snr, 0, 'f', 1)
-                                      : QStringLiteral("Star lost"));
+    QString text = step.starFound ? QStringLiteral("Star peak %1, SNR %2").arg(step.starPeak, 0, 'f', 0).arg(step.snr, 0, 'f', 1)
+                                  : QStringLiteral("Star lost");
+    if (step.starFound && step.stars > 1)
+        text += QStringLiteral(", %1 stars").arg(step.stars);
+    starText_->setText(text);
 }
 
 GuideGraphWindow::~GuideGraphWindow()

@@ -54,9 +54,11 @@ QString ratioWords(double ratio)
 double wanderPerStepPx(const SkyMotion &sky, double guideS)
 {
     const double driftPxPerS = std::hypot(sky.driftXPxPerMin, sky.driftYPxPerMin) / 60;
-    const double swingPxPerS = sky.periodicErrorPeriodS > 0
-                                   ? 2 * std::numbers::pi * std::fabs(sky.periodicErrorPx) / sky.periodicErrorPeriodS
-                                   : 0;
+    const double swingPxPerS =
+        sky.periodicErrorPeriodS > 0
+            ? 2 * std::numbers::pi * (std::fabs(sky.periodicErrorPx) + 2 * std::fabs(sky.periodicError2Px)) /
+                  sky.periodicErrorPeriodS
+            : 0;
     return (driftPxPerS + swingPxPerS) * guideS;
 }
 

@@ -197,6 +197,9 @@ void RehearsalWindow::presetFromSettings()
 RehearsalPlan RehearsalWindow::plan() const
 {
     RehearsalPlan p = source_.tonight();
+    // orvane.ini's sky and mount (a hard night, backlash), with the window's entries over them.
+    p.sky = source_.skyFromIni();
+    p.mount = SimMountOptions::fromIni(source_.iniPath);
     p.sky.driftXPxPerMin = driftX_->value();
     p.sky.driftYPxPerMin = driftY_->value();
     p.sky.periodicErrorPx = periodicError_->value();

@@ -131,6 +131,7 @@ void ImagingSequence::tellGuideStep()
     step.starMass = g.StarFound ? g.StarMass : 0;
     step.starPeak = g.StarFound ? g.StarPeak : 0;
     step.settling = settling_;
+    step.stars = int16_t(g.StarFound ? g.StarsUsed : 0);
     step.dirX = g.Planned.x.dir;
     step.dirY = g.Planned.y.dir;
     step.directionX = g.Planned.x.direction;

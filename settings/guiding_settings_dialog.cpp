@@ -28,6 +28,9 @@ constexpr Box kBoxes[] = {
     {"ditherRaOnly", "Dither in RA only"}, {"settlePx", "Settle within (px)"},
     {"settleTimeS", "Settle for (s)"},    {"settleTimeoutS", "Settle time limit (s)"},
     {"calibrationPx", "Calibrate over (px)"}, {"calibrationLimitS", "Calibration limit (s)"},
+    {"guideStars", "Guide stars"},        {"predict", "Predict periodic error"},
+    {"predictPeriodS", "Period (s)"},     {"decMode", "Dec guide mode"},
+    {"decBacklash", "Dec backlash compensation"},
 };
 
 QString labelOf(const QString &key)
@@ -87,6 +90,28 @@ GuidingSettingsDialog::GuidingSettingsDialog(GuidingSettings &settings, QString 
     settleTimeout_ = line("settleTimeoutS", "Seconds from the dither: after this the next exposure starts all the same");
     calibrationPx_ = line("calibrationPx", "Pixels: calibration drives each letter until the star has moved this far...");
     calibrationLimit_ = line("calibrationLimitS", "...or for this many seconds at most");
+    const auto check = [&](const char *key, const char *tip) {
+        auto *box = new QCheckBox(this);
+        box->setObjectName(QLatin1String(key));
+        box->setToolTip(QLatin1String(tip));
+        form->addRow(labelOf(QLatin1String(key)), box);
+        return box;
+    };
+    guideStars_ = line("guideStars", "Centroid: follow up to this many stars (1 to 12), the marked one first; their "
+                                     "drifts are combined by their signal-to-noise, a star that strays is left out, and "
+                                     "guiding goes on while any of them is seen");
+    predict_ = check("predict", "Centroid: learn the mount's repeating (periodic) error and its steady drift while "
+                                "guiding, and correct them before the star shows them; kept through dithers and "
+                                "pauses, forgotten at a new calibration");
+    predictPeriod_ = line("predictPeriodS", "Seconds: the period of the error learned, the worm's turn of the mount");
+    decMode_ = new QComboBox(this);
+    decMode_->setObjectName(QStringLiteral("decMode"));
+    decMode_->addItems({QStringLiteral("auto"), QStringLiteral("north"), QStringLiteral("south"), QStringLiteral("off")});
+    decMode_->setToolTip(QStringLiteral("The Dec letters guiding may send: auto both, north or south only (a mount "
+                                        "with backlash pushed one way), off none"));
+    form->addRow(labelOf(QStringLiteral("decMode")), decMode_);
+    decBacklash_ = check("decBacklash", "Centroid: measure the Dec backlash at each reversal and lengthen a reversing "
+                                        "move by it; given up when the mount overshoots");
 
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
@@ -112,6 +137,11 @@ void GuidingSettingsDialog::showSettings()
     settleTimeout_->setText(t.settleTimeoutS);
     calibrationPx_->setText(t.calibrationPx);
     calibrationLimit_->setText(t.calibrationLimitS);
+    guideStars_->setText(t.guideStars);
+    predict_->setChecked(settings_.predict);
+    predictPeriod_->setText(t.predictPeriodS);
+    decMode_->setCurrentText(t.decMode);
+    decBacklash_->setChecked(settings_.decBacklash);
 }
 
 void GuidingSettingsDialog::accept()
@@ -121,7 +151,9 @@ void GuidingSettingsDialog::accept()
                              maxMove_->text(),          tick(pulse_),            tick(dither_),
                              ditherPx_->text(),         ditherScale_->text(),    tick(ditherRaOnly_),
                              settlePx_->text(),         settleTime_->text(),     settleTimeout_->text(),
-                             calibrationPx_->text(),    calibrationLimit_->text()};
+                             calibrationPx_->text(),    calibrationLimit_->text(),
+                             guideStars_->text(),       tick(predict_),          predictPeriod_->text(),
+                             decMode_->currentText(),   tick(decBacklash_)};
     GuidingSettings chosen = settings_;
     if (const std::optional<GuidingProblem> bad = parseGuidingTexts(texts, chosen)) {
         showMessage(QStringLiteral("\"%1\" holds \"%2\", which is %3; the guiding settings were not changed.")

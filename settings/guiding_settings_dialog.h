@@ -40,6 +40,10 @@ private:
     QLineEdit *aggressiveness_ = nullptr, *minMove_ = nullptr, *maxMove_ = nullptr, *ditherPx_ = nullptr,
               *ditherScale_ = nullptr, *settlePx_ = nullptr, *settleTime_ = nullptr, *settleTimeout_ = nullptr,
               *calibrationPx_ = nullptr, *calibrationLimit_ = nullptr;
+    // The hard night's settings.
+    QLineEdit *guideStars_ = nullptr, *predictPeriod_ = nullptr;
+    QCheckBox *predict_ = nullptr, *decBacklash_ = nullptr;
+    QComboBox *decMode_ = nullptr;
 };
 
 } // namespace orvane

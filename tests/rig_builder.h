@@ -151,6 +151,7 @@ struct RigOptions {
     PortDriverFactory realPort{};   // the printer port driver CameraLines tries first
     Clock *clock = nullptr;         // another clock (real time in benchmarks); null: `clock`
     EventPump *pump = nullptr;      // another pump; null: `pump`
+    SimCameraOptions simCamera{};   // the simulated camera's seeing, star and sensor
 };
 
 template <class Panel>
@@ -181,7 +182,10 @@ public:
         return added;
     }
     // The simulated camera on this rig's clock, port, settings and sky.
-    std::unique_ptr<SimCamera> makeSimCamera() { return std::make_unique<SimCamera>(time, port, settings, sky); }
+    std::unique_ptr<SimCamera> makeSimCamera()
+    {
+        return std::make_unique<SimCamera>(time, port, settings, sky, options_.simCamera);
+    }
     // Telescope links open through `opener` from now on.
     void useLink(SerialOpener &linkOpener) { link_.to = &linkOpener; }
 

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <numbers>
 
 namespace orvane {
 
@@ -125,14 +126,46 @@ uint64_t SimCamera::nextNoiseSeed()
     return (uint64_t(options_.seed) << 32) ^ (framesRendered_ * 0x9E3779B97F4A7C15ull);
 }
 
+double SimCameraOptions::seeingFwhmAt(double seconds) const
+{
+    const double least = sensor.psfSigmaPx * 2.3548;
+    if (seeingMaxFwhmPx <= least || seeingPeriodS <= 0)
+        return least;
+    // Two slow swings of unrelated periods, together from 0 to 1.
+    const double turn = 2 * std::numbers::pi * seconds / seeingPeriodS;
+    const double share = 0.5 - 0.3 * std::cos(turn) - 0.2 * std::cos(turn / 0.37 + 1.0);
+    return least + (seeingMaxFwhmPx - least) * share;
+}
+
+SensorModel SimCamera::sensorAt(uint32_t atMs) const
+{
+    SensorModel sensor = options_.sensor;
+    if (options_.seeingMaxFwhmPx > 0)
+        sensor.psfSigmaPx = options_.seeingFwhmAt(sky_.secondsSinceStart(atMs)) / 2.3548;
+    return sensor;
+}
+
+double SimCamera::sharedJitterPx() const
+{
+    const double shared = std::clamp(options_.jitterShared, 0.0, 1.0);
+    return shared >= 1.0 ? options_.sensor.jitterPx : options_.sensor.jitterPx * std::sqrt(shared);
+}
+
+OwnJitter SimCamera::ownJitter(uint64_t seed) const
+{
+    const double own = 1.0 - std::clamp(options_.jitterShared, 0.0, 1.0);
+    return {options_.sensor.jitterPx * std::sqrt(own), seed ^ 0x0CA1};
+}
+
 QImage SimCamera::renderShort(uint32_t atMs)
 {
     const uint64_t seed = nextNoiseSeed();
     SplitMix jitter(seed ^ 0x5EE1);
-    const QPointF wobble(options_.sensor.jitterPx * jitter.gaussian(), options_.sensor.jitterPx * jitter.gaussian());
+    const double shared = sharedJitterPx();
+    const QPointF wobble(shared * jitter.gaussian(), shared * jitter.gaussian());
     const std::vector<SkySample> samples{
         {sky_.offsetAt(atMs) + wobble, options_.guideExposureS, sky_.transparencyAt(atMs)}};
-    return field_.render(samples, options_.guideExposureS, options_.sensor, seed);
+    return field_.render(samples, options_.guideExposureS, sensorAt(atMs), seed, ownJitter(seed));
 }
 
 QImage SimCamera::renderReadout(const Readout &readout)
@@ -149,18 +182,21 @@ QImage SimCamera::renderReadout(const Readout &readout)
     const int64_t stepMs = std::max<int64_t>({1, options_.sampleStepMs,
                                               totalMs / std::max(1, options_.maxSamples)});
     std::vector<SkySample> samples;
+    const double shared = sharedJitterPx();
     for (const Interval &i : readout.light) {
         const int64_t length = elapsedMs(i.fromMs, i.toMs);
         const int64_t slices = (length + stepMs - 1) / stepMs;
         const double sliceMs = double(length) / double(slices);
         for (int64_t k = 0; k < slices; ++k) {
             const uint32_t at = i.fromMs + uint32_t(std::llround((double(k) + 0.5) * sliceMs));
-            const QPointF wobble(options_.sensor.jitterPx * jitter.gaussian(),
-                                 options_.sensor.jitterPx * jitter.gaussian());
+            const QPointF wobble(shared * jitter.gaussian(), shared * jitter.gaussian());
             samples.push_back({sky_.offsetAt(at) + wobble, sliceMs / 1000.0, sky_.transparencyAt(at)});
         }
     }
-    return field_.render(samples, double(totalMs) / 1000.0, options_.sensor, seed);
+    const uint32_t middleMs = readout.light.empty() ? readout.atMs
+                                                    : readout.light.front().fromMs +
+                                                          uint32_t(elapsedMs(readout.light.front().fromMs, readout.atMs) / 2);
+    return field_.render(samples, double(totalMs) / 1000.0, sensorAt(middleMs), seed, ownJitter(seed));
 }
 
 QString SimCamera::dialogNote(CaptureDialog which) const
@@ -191,13 +227,24 @@ void readNumber(IniValues &ini, const char *key, T &value)
 
 } // namespace
 
-SimCameraOptions SimCameraOptions::fromIni(const QString &iniPath)
+SimCameraOptions SimCameraOptions::hardNight()
 {
     SimCameraOptions o;
-    IniValues ini = IniValues::read(iniPath, o.problems);
-    o.enabled = ini.truth("camera", "enabled", QStringLiteral("true")).value_or(o.enabled);
+    o.sensor.peakAduPerSecond /= kHardNightStarDimming;
+    o.sensor.psfSigmaPx = kHardNightSeeingFwhmPx / 2.3548;
+    o.seeingMaxFwhmPx = kHardNightSeeingMaxFwhmPx;
+    o.jitterShared = kHardNightJitterShared;
+    return o;
+}
+
+SimCameraOptions SimCameraOptions::fromIni(const QString &iniPath)
+{
+    // The preset is told by the sky's reader when it names no night.
+    SimCameraOptions o = hardSkyPreset(iniPath) ? hardNight() : SimCameraOptions{};
     double peak60 = o.guideStarPeakPer60s();
     double fwhm = o.sensor.psfSigmaPx * 2.3548;
+    IniValues ini = IniValues::read(iniPath, o.problems);
+    o.enabled = ini.truth("camera", "enabled", QStringLiteral("true")).value_or(o.enabled);
     readNumber(ini, "seed", o.seed);
     readNumber(ini, "stars", o.starsInFrame);
     readNumber(ini, "hotPixels", o.hotPixels);
@@ -207,6 +254,9 @@ SimCameraOptions SimCameraOptions::fromIni(const QString &iniPath)
     readNumber(ini, "guideStarPeak60s", peak60);
     readNumber(ini, "seeingFwhmPx", fwhm);
     readNumber(ini, "jitterPx", o.sensor.jitterPx);
+    readNumber(ini, "jitterShared", o.jitterShared);
+    readNumber(ini, "seeingMaxFwhmPx", o.seeingMaxFwhmPx);
+    readNumber(ini, "seeingPeriodS", o.seeingPeriodS);
     readNumber(ini, "biasAdu", o.sensor.biasAdu);
     readNumber(ini, "darkAduPerSecond", o.sensor.darkAduPerSecond);
     readNumber(ini, "readNoiseAdu", o.sensor.readNoiseAdu);

@@ -32,6 +32,19 @@ struct SimCameraOptions {
     int sampleStepMs = 250;       // sky sampled this often over an exposure, ms
     int maxSamples = 240;         // longer exposures are sampled more coarsely
     SensorModel sensor;
+    // Seeing that changes through the night: the FWHM wanders between the
+    // sensor's (seeingFwhmPx) and this, over about seeingPeriodS (0: steady).
+    double seeingMaxFwhmPx = 0;   // pixels
+    double seeingPeriodS = 3600;  // seconds
+    // Share of the seeing jitter's variance that every star shares; the rest
+    // each star has of its own (1: the whole image moves as one).
+    double jitterShared = 1.0;
+
+    // [sky] preset=hard: the hard night's camera.
+    static constexpr double kHardNightSeeingFwhmPx = 3.0, kHardNightSeeingMaxFwhmPx = 4.5;
+    static constexpr double kHardNightJitterShared = 0.5;
+    static constexpr double kHardNightStarDimming = 4; // the guide star this many times fainter
+    static SimCameraOptions hardNight();
 
     // The [camera] group of orvane.ini. A missing file or key
     // keeps the default; a value that is not a number, or out of range, keeps the
@@ -41,6 +54,8 @@ struct SimCameraOptions {
 
     // Peak above background of the guide star after 60 s of light, ADU.
     double guideStarPeakPer60s() const { return sensor.peakAduPerSecond * 60.0; }
+    // The seeing's FWHM `seconds` after the sky's start, pixels.
+    double seeingFwhmAt(double seconds) const;
 };
 
 class SimCamera : public CaptureSource {
@@ -83,6 +98,10 @@ private:
     QImage renderReadout(const Readout &readout);
     QImage renderShort(uint32_t atMs);
     uint64_t nextNoiseSeed();
+    // The sensor as the seeing is at clock ms atMs; the jitter's shared part.
+    SensorModel sensorAt(uint32_t atMs) const;
+    double sharedJitterPx() const;
+    OwnJitter ownJitter(uint64_t seed) const;
 
     Clock &clock_;
     const SimSky &sky_;

@@ -40,7 +40,8 @@ SimMountOptions SimMountOptions::fromIni(const QString &iniPath, QString *proble
 
 SimMountOptions SimMountOptions::fromIni(const QString &iniPath, QStringList &problems)
 {
-    SimMountOptions options;
+    // The preset is told by the sky's reader when it names no night.
+    SimMountOptions options = hardSkyPreset(iniPath) ? hardNight() : SimMountOptions{};
     IniValues ini = IniValues::read(iniPath, problems);
     const auto number = [&](const char *key, double &into) {
         into = ini.number("mount", key, QString::number(into)).value_or(into);

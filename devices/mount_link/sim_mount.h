@@ -41,6 +41,15 @@ struct SimMountOptions {
     // As above, one sentence per refused value.
     static SimMountOptions fromIni(const QString &iniPath, QStringList &problems);
 
+    // [sky] preset=hard: the hard night's Dec backlash, ms.
+    static constexpr double kHardNightDecBacklashMs = 1500;
+    static SimMountOptions hardNight()
+    {
+        SimMountOptions o;
+        o.decBacklashMs = kHardNightDecBacklashMs;
+        return o;
+    }
+
     double raRate() const { return raRatePxPerSec.value_or(guideRatePxPerSec); }   // pixels per second
     double decRate() const { return decRatePxPerSec.value_or(guideRatePxPerSec); } // pixels per second
 };

@@ -5,10 +5,15 @@
 // and swings with the mount's periodic error. The simulated camera renders the
 // star field shifted by offsetAt(t).
 
+#include "star_field.h"
+
 #include <QPointF>
+#include <QString>
+#include <QStringList>
 
 #include <cstdint>
 #include <deque>
+#include <vector>
 
 namespace orvane {
 
@@ -23,7 +28,26 @@ struct SkyMotion {
     double cloudStartS = 0.0;
     double cloudLengthS = 0.0;
     double cloudEveryS = 0.0;
+    // A hard night's parts, all off by default.
+    double periodicError2Px = 0.0;  // the periodic error's second harmonic (half the worm turn), pixels
+    double wanderPxPerRootS = 0.0;  // random walk of the mount on each axis, pixels per root second
+    double gustEveryS = 0.0;        // a wind gust on average this often, seconds (0: no gusts)
+    double gustPx = 2.0;            // how far a gust pushes the star image at its height, pixels
+    double gustLengthS = 2.0;       // how long a gust lasts, seconds
+    uint32_t seed = 1957;           // the wander's and the gusts' random numbers
+
+    // One documented hard night ([sky] preset=hard): periodic error 3 px over
+    // 480 s with a 0.75 px harmonic, wander 0.1 px per root second, a 2 px gust
+    // of 2 s about every 90 s; the drift as by default.
+    static SkyMotion hardNight();
+    // orvane.ini's [sky] group: the preset first, then each key given. A value
+    // that is not a number in its range keeps the preset's and adds a note.
+    static SkyMotion fromIni(const QString &iniPath, QStringList &notes);
 };
+
+// True when orvane.ini's [sky] preset names the hard night; `notes`, when given,
+// is told of a preset that names no night.
+bool hardSkyPreset(const QString &iniPath, QStringList *notes = nullptr);
 
 // True while a cloud of `motion` hides the stars, `secondsSinceStart` after the sky's start.
 bool cloudedAt(const SkyMotion &motion, double secondsSinceStart);
@@ -45,11 +69,15 @@ public:
     double transparencyAt(uint32_t nowMs) const;
 
     static constexpr size_t kHistoryLimit = 65536;
+    static constexpr double kWanderStepS = 1.0; // the mount's wander takes a new random step this often
 
     const SkyMotion &motion() const { return motion_; }
+    double secondsSinceStart(uint32_t nowMs) const;
+    // The parts of the sky's own motion at `seconds` since its start, pixels.
+    QPointF wanderAt(double seconds) const;
+    QPointF gustAt(double seconds) const;
 
 private:
-    double secondsSinceStart(uint32_t nowMs) const;
     QPointF mountOffsetAt(uint32_t nowMs) const; // pixels, from mount motion alone
 
     // One velocity change: the mount offset reached then and the new velocity.
@@ -66,6 +94,9 @@ private:
     uint32_t changedMs_;
     double vx_ = 0, vy_ = 0;         // pixels per second
     std::deque<Change> history_;     // earlier changes, oldest first (the current one excluded)
+    // The wander at each whole kWanderStepS, made as far as asked so far.
+    mutable std::vector<QPointF> wander_;
+    mutable SplitMix wanderRandom_;
 };
 
 } // namespace orvane

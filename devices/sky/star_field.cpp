@@ -84,7 +84,7 @@ StarField::StarField(uint32_t seed, int starsInFrame, int hotPixelCount)
 }
 
 QImage StarField::render(const std::vector<SkySample> &samples, double darkSeconds, const SensorModel &sensor,
-                         uint64_t noiseSeed) const
+                         uint64_t noiseSeed, OwnJitter own) const
 {
     const double background = sensor.biasAdu + sensor.darkAduPerSecond * std::max(0.0, darkSeconds);
     std::vector<float> light(size_t(kWidth) * kHeight, 0.0f);
@@ -107,12 +107,19 @@ QImage StarField::render(const std::vector<SkySample> &samples, double darkSecon
         return profiles.data() + size_t(std::lround((centre - whole) * kSubSteps)) * size_t(span);
     };
 
-    for (const SkySample &sample : samples) {
+    for (size_t s = 0; s < samples.size(); ++s) {
+        const SkySample &sample = samples[s];
         const double peakPerFlux = sensor.peakAduPerSecond * sample.seconds * sample.transparency;
-        for (const Star &star : stars_) {
-            const double cx = star.x + sample.offset.x(), cy = star.y + sample.offset.y();
+        for (size_t j = 0; j < stars_.size(); ++j) {
+            const Star &star = stars_[j];
+            double cx = star.x + sample.offset.x(), cy = star.y + sample.offset.y();
             if (cx < -radius || cy < -radius || cx > kWidth + radius || cy > kHeight + radius)
                 continue;
+            if (own.sigmaPx > 0) {
+                SplitMix random(own.seed ^ (uint64_t(s) << 32) ^ (uint64_t(j) * 0xD1B54A32D192ED03ull));
+                cx += own.sigmaPx * random.gaussian();
+                cy += own.sigmaPx * random.gaussian();
+            }
             int x0 = 0, y0 = 0;
             const float *gx = profileFor(cx, x0);
             const float *gy = profileFor(cy, y0);

@@ -33,6 +33,13 @@ struct SensorModel {
     double shotNoiseFactor = 0.15;  // signal noise: variance = factor x signal (ADU)
 };
 
+// The part of the seeing's motion each star has of its own, beside the part all
+// share (SkySample::offset): drawn afresh for every star at every slice.
+struct OwnJitter {
+    double sigmaPx = 0; // on each axis, pixels (0: every star moves as one)
+    uint64_t seed = 0;
+};
+
 // Where the star field stood during one slice of an exposure.
 struct SkySample {
     QPointF offset; // pixels, star-field shift at the slice (seeing jitter included)
@@ -58,7 +65,7 @@ public:
     // The frame an exposure of these samples gives: darkSeconds of dark current
     // (the whole exposure), noise from a generator seeded by noiseSeed.
     QImage render(const std::vector<SkySample> &samples, double darkSeconds, const SensorModel &sensor,
-                  uint64_t noiseSeed) const;
+                  uint64_t noiseSeed, OwnJitter own = {}) const;
 
 private:
     std::vector<Star> stars_;

@@ -5,6 +5,7 @@
 #include "guide_graph_window.h"
 #include "guide_log_lines.h"
 #include "guiding_settings_dialog.h"
+#include "ini_keys.h"
 #include "sequence_fixture.h"
 
 #include <QAction>
@@ -218,4 +219,20 @@ TEST(CentroidGuiding, TheSettingsWindowStoresGoodValuesAndRefusesABadOneNamingIt
     const GuidingSettings stored = guidingSettingsFromIni(ini.readAll(), ini.fileName(), notes);
     EXPECT_EQ(stored, parts.guiding.Options);
     EXPECT_EQ(stored.aggressiveness, 0.5);
+
+    // Every [guiding] key has its box, and each box says what it does.
+    for (const IniKey &key : iniKeys()) {
+        if (QLatin1String(key.group) != QLatin1String("guiding"))
+            continue;
+        const QWidget *box = dialog->findChild<QWidget *>(QLatin1String(key.key));
+        ASSERT_TRUE(box) << key.key;
+        EXPECT_FALSE(box->toolTip().isEmpty()) << key.key;
+    }
+    dialog->findChild<QLineEdit *>("guideStars")->setText("5");
+    dialog->findChild<QComboBox *>("decMode")->setCurrentText("south");
+    dialog->findChild<QCheckBox *>("predict")->setChecked(true);
+    dialog->accept();
+    EXPECT_EQ(parts.guiding.Options.guideStars, 5);
+    EXPECT_EQ(parts.guiding.Options.decMode, "south");
+    EXPECT_TRUE(parts.guiding.Options.predict);
 }

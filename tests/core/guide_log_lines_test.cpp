@@ -92,4 +92,6 @@ TEST(GuideLogLines, ATwoAxisStepFillsBothAxesAndTheStarMass)
               "INFO: DITHER by 1.250, -2.000, new lock pos = 301.250, 198.000");
     EXPECT_EQ(guideLogInfo(GuideEvent::SettlingBegins, {}), "INFO: SETTLING STATE CHANGE, Settling started");
     EXPECT_EQ(guideLogInfo(GuideEvent::SettlingFailed, {}), "INFO: SETTLING STATE CHANGE, Settling failed");
+    EXPECT_EQ(guideLogStarCount(4), "INFO: Guiding on 4 stars");
+    EXPECT_EQ(guideLogStarCount(1), "INFO: Guiding on 1 star");
 }

@@ -76,6 +76,10 @@ TEST(GuidingSettings, IniKeysRoundTripAndABadValueKeepsOnlyItsDefault)
     chosen.settleTimeS = 5;
     chosen.calibrationPx = 20;
     chosen.calibrationLimitS = 90;
+    chosen.guideStars = 4;
+    chosen.predict = chosen.decBacklash = true;
+    chosen.predictPeriodS = 600;
+    chosen.decMode = QStringLiteral("north");
     const QByteArray ini = withGuidingSettings("; mine\r\n[window]\r\nguide=true\r\n", chosen);
     EXPECT_TRUE(ini.startsWith("; mine\r\n[window]\r\nguide=true\r\n"));
     QStringList notes;
@@ -94,6 +98,8 @@ TEST(GuidingSettings, IniKeysRoundTripAndABadValueKeepsOnlyItsDefault)
         {"[guiding]\npulse=yes\n", "orvane.ini line 2: [guiding] pulse: \"yes\" is neither true nor false"},
         {"[guiding]\ncalibrationPx=1\n", "orvane.ini line 2: [guiding] calibrationPx: \"1\" is not a number of pixels from 2"},
         {"[guiding]\nsettleSteps=3\n", "orvane.ini line 2: [guiding] settleSteps is no longer read: settling now lasts a time, settleTimeS (2 s"},
+        {"[guiding]\ndecMode=west\n", "orvane.ini line 2: [guiding] decMode: \"west\" is not one of auto, north, south, off"},
+        {"[guiding]\nguideStars=0\n", "orvane.ini line 2: [guiding] guideStars: \"0\" is not a whole number of stars from 1"},
     };
     for (const Case &c : cases) {
         notes.clear();
