@@ -5,13 +5,20 @@
 #include "calibration_record.h"
 #include "calibration_window.h"
 #include "guide_graph_window.h"
+#include "guiding_settings.h"
+#include "ini_lines.h"
+#include "file_rewrite.h"
+#include "move_decision.h"
 #include "guiding_settings_dialog.h"
 #include "numbers.h"
 #include "options_dialog.h"
 #include "program.h"
 #include "rehearsal_window.h"
 
+#include <QLineEdit>
 #include <QMenu>
+#include <QPushButton>
+#include <QStatusBar>
 
 namespace orvane {
 
@@ -34,6 +41,17 @@ QMenu *MainWindow::guideMenu()
 
 void MainWindow::addGuideCommands()
 {
+    QAction *choose = guideMenu()->addAction(QStringLiteral("Choose star for me"), this, &MainWindow::chooseStar);
+    choose->setObjectName(QStringLiteral("chooseStar"));
+    choose->setToolTip(QStringLiteral("Marks the star of the picture that guides best, as a click on it would"));
+    chooseStarOffer_ = new QPushButton(QStringLiteral("Choose star for me"), statusBar());
+    chooseStarOffer_->setObjectName(QStringLiteral("chooseStarOffer"));
+    chooseStarOffer_->setToolTip(choose->toolTip());
+    chooseStarOffer_->hide();
+    statusBar()->addPermanentWidget(chooseStarOffer_);
+    connect(chooseStarOffer_, &QPushButton::clicked, this, &MainWindow::chooseStar);
+    connect(text6_, &QLineEdit::textChanged, this,
+            [this](const QString &status) { chooseStarOffer_->setVisible(status == QStringLiteral("Mark Star")); });
     guideMenu()->addAction(QStringLiteral("Guide graph"), this, [this] {
         bringUp(guideGraphWindow());
     })->setObjectName(QStringLiteral("showGuideGraph"));
@@ -47,7 +65,11 @@ void MainWindow::addGuideCommands()
             GuidingState &guiding = parts_.guiding;
             guidingSettings_ = new GuidingSettingsDialog(guiding.Options, parts_.iniPath, this);
             guidingSettings_->setAttribute(Qt::WA_DeleteOnClose);
-            guidingSettings_->applied = [&guiding] { guiding.chooseAlgorithm(guiding.Options.algorithm); };
+            guidingSettings_->applied = [this, &guiding] {
+                guiding.chooseAlgorithm(guiding.Options.algorithm);
+                if (guideGraph_)
+                    guideGraph_->showDeadBand();
+            };
         }
         guidingSettings_->showSettings();
         bringUp(guidingSettings_);
@@ -61,6 +83,44 @@ void MainWindow::addGuideCommands()
     connect(guideMenu(), &QMenu::aboutToShow, this, [this] {
         calibrate_->setEnabled(calibrationRefusal().isEmpty() || (calibration_ && calibration_->running()));
     });
+}
+
+void MainWindow::chooseStar()
+{
+    if (parts_.picture.picture().isNull()) {
+        notify(QStringLiteral("There is no picture to look for a star in: take one first (Imaging > Loop)."));
+        return;
+    }
+    const StarChoice choice = rig_->chooseStar();
+    if (!choice.found) {
+        notify(choice.reason);
+        return;
+    }
+    sequence_->onPictureMouseDown(choice.x, choice.y, frameLoop_->running());
+    notify(QStringLiteral("Guide star chosen at %1, %2: it stands %3 times above the noise.")
+               .arg(parts_.sequence.StarX)
+               .arg(parts_.sequence.StarY)
+               .arg(choice.snr, 0, 'f', 0));
+}
+
+QString MainWindow::chooseCentroidWay()
+{
+    GuidingState &guiding = parts_.guiding;
+    GuidingSettings chosen = guiding.Options;
+    chosen.algorithm = QStringLiteral("centroid");
+    const IniFileText ini = readIniFile(parts_.iniPath);
+    const Result kept = !ini.problem.isEmpty()
+                            ? Result::failure(QStringLiteral("%1 cannot be read: %2.").arg(parts_.iniPath, ini.cause))
+                            : writeWholeFile(parts_.iniPath, withGuidingSettings(ini.text, chosen));
+    if (!kept)
+        return QStringLiteral("The centroid way was not chosen: %1 Guiding settings… can choose it.").arg(kept.error());
+    guiding.Options = chosen;
+    guiding.chooseAlgorithm(chosen.algorithm);
+    if (guidingSettings_)
+        guidingSettings_->showSettings();
+    if (guideGraph_)
+        guideGraph_->showDeadBand();
+    return {};
 }
 
 QString MainWindow::calibrationRefusal() const
@@ -113,8 +173,14 @@ RehearsalWindow *MainWindow::rehearsalWindow()
 
 GuideGraphWindow *MainWindow::guideGraphWindow()
 {
-    if (!guideGraph_)
+    if (!guideGraph_) {
         guideGraph_ = new GuideGraphWindow(*sequence_, this);
+        // The box way moves only beyond its threshold: the graph shows that band, so an offset within it reads as designed.
+        guideGraph_->deadBandPx = [this] {
+            return parts_.guiding.Algorithm && !parts_.guiding.Algorithm->twoAxis ? kMoveThresholdPx : 0.0;
+        };
+        guideGraph_->showDeadBand();
+    }
     return guideGraph_;
 }
 
@@ -143,6 +209,8 @@ CalibrationWindow *MainWindow::calibrationWindow()
                                         "letters back; then Apply.")
                        : QString();
         };
+        hooks.guidesOneAxis = [this] { return parts_.guiding.Algorithm && !parts_.guiding.Algorithm->twoAxis; };
+        hooks.chooseCentroid = [this] { return chooseCentroidWay(); };
         calibrationWindow_ = new CalibrationWindow(*calibration_, parts_.settings, parts_.configPath,
                                                    parts_.iniPath, std::move(hooks), this);
         connect(calibrationWindow_, &CalibrationWindow::applied, this, &MainWindow::updateSimulatedParts);

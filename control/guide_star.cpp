@@ -86,6 +86,15 @@ std::optional<StarProfile> Rig::markedStarProfile() const
     return starProfile(view, seq.StarX, seq.StarY, c_.settings.GuideBoxSize);
 }
 
+StarChoice Rig::chooseStar() const
+{
+    const QImage picture = currentPicture(c_.picture);
+    StarChoiceLimits limits;
+    limits.boxSize = c_.settings.GuideBoxSize;
+    limits.minSnr = 2 * c_.guiding.MinStarSnr;
+    return chooseGuideStar(viewOf(picture), limits);
+}
+
 void Rig::StartGuideMove()
 {
     GuidingState &g = c_.guiding;

@@ -198,6 +198,21 @@ const char *const kMessages[] = {
     "\nApplied: the direction letters and Pixels/Sec are in Options and orvane.cfg, the axes in orvane.ini.",
     "This mount was never calibrated: guiding uses the direction letters and Pixels/Sec of Options. Guide > "
     "Calibrate… measures them with the star marked.",
+    // choosing the star, second looks at a calibration, the centroid way after it
+    "There is no picture to look for a star in: take one first (Imaging > Loop).",
+    "No star stands out of the noise anywhere in the picture: check the focus and that the camera sees the sky, or "
+    "lengthen \"Guide sec\".",
+    "No star here suits guiding: of the spots that stand out, %1. Move to another field, or mark a star by clicking it.",
+    "Guide star chosen at %1, %2: it stands %3 times above the noise.",
+    "%1 took only %2 steps (at least %3 give a sure rate): lower Pixels/Sec in Options or raise Calibrate over, then "
+    "calibrate again.",
+    "At declination %1 degrees RA should move the star at about %2 px/s (Dec's %3 times cos(Dec)), but it moved %4 "
+    "px/s: is the declination right, or do the mount's two guide rates differ?",
+    "This calibration differs from the last one (%1): %2. Was the camera turned or the guide rate changed? If not, a "
+    "star may have been mistaken for another.",
+    "Discarded: nothing was changed.", "Discarded: guiding keeps the calibration of %1.",
+    "Guiding takes the centroid way from now on.",
+    "The centroid way was not chosen: %1 Guiding settings… can choose it.", "The declination was not kept: %1",
     // deinterlace
     "%1Files selected %2", "Deinterlacing", "File %1/%2", "Stopped at %1",
     "The files were not deinterlaced: the picture area is in use by %1.",

@@ -1,0 +1,126 @@
+// A newcomer's first night through the main window on the simulated rig: the
+// program chooses the star, a calibration is applied with the centroid way it
+// offers, and the guided frame that follows holds the star to a fraction of a
+// pixel; the box way's dead band shows on the guide graph.
+#include "calibration_window.h"
+#include "guide_graph_window.h"
+#include "guiding_settings.h"
+#include "ini_lines.h"
+#include "nested_loop_watch.h"
+#include "sequence_fixture.h"
+#include "test_support.h"
+
+#include <QCheckBox>
+#include <QDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+using namespace orvane;
+
+namespace {
+
+struct FirstNight : test::TestRig {
+    FirstNight()
+        : test::TestRig({.startMs = 20000, .camera = test::RigCamera::SimulatedSky,
+                         .link = test::RigLink::SimulatedMount})
+    {
+    }
+    bool open()
+    {
+        if (!test::writeAll(dir.filePath("orvane.cfg"), test::readAll(ORVANE_DEFAULT_CFG)))
+            return false;
+        window = test::windowOn(*this, files, dir.path());
+        if (!window->load())
+            return false;
+        state.SaveDir = dir.path();
+        for (QDialog *d : test::openDialogs<QDialog>(window.get()))
+            d->reject();
+        return true;
+    }
+    template <class W>
+    W *child(const char *name) const { return window->findChild<W *>(QLatin1String(name)); }
+    QPointF guideStar() { return simCamera->starField().guideStar() + sky.offsetAt(clock.now()); }
+    QPointF lock() const { return {state.StarX + guiding.LockDX, state.StarY + guiding.LockDY}; }
+
+    QTemporaryDir dir;
+    test::NoFiles files;
+    std::unique_ptr<MainWindow> window;
+};
+
+} // namespace
+
+TEST(FirstNight, ChooseStarCalibrateApplyAndTheGuidedFrameHoldsTheStar)
+{
+    FirstNight n;
+    ASSERT_TRUE(n.open());
+    MainWindow *window = n.window.get();
+    GuideGraphWindow *graph = window->guideGraphWindow();
+    EXPECT_DOUBLE_EQ(graph->deadBandShownPx(), 2); // the box way guides a new user's first run
+
+    // Choose star for me, on a first frame.
+    ASSERT_TRUE(window->rig().TakeFrame());
+    n.child<QAction>("chooseStar")->trigger();
+    ASSERT_EQ(n.state.StarMarked, 1) << window->statusBar()->currentMessage().toStdString();
+    EXPECT_NEAR(n.state.StarX, n.guideStar().x(), 1.0);
+    EXPECT_NEAR(n.state.StarY, n.guideStar().y(), 1.0);
+    EXPECT_TRUE(window->statusBar()->currentMessage().startsWith("Guide star chosen at"));
+
+    // Calibrate; Apply offers the centroid way, ticked.
+    n.child<QAction>("calibrate")->trigger();
+    auto *calibration = window->findChild<CalibrationWindow *>("calibrationWindow");
+    ASSERT_TRUE(calibration);
+    calibration->findChild<QPushButton *>("calibrationStart")->click();
+    ASSERT_TRUE(calibration->lastRun().ok()) << calibration->lastRun().failure.toStdString();
+    EXPECT_TRUE(calibration->concerns().isEmpty()) << calibration->concerns().join(' ').toStdString();
+    auto *toCentroid = calibration->findChild<QCheckBox *>("calibrationToCentroid");
+    ASSERT_FALSE(toCentroid->isHidden());
+    EXPECT_TRUE(toCentroid->isChecked());
+    calibration->findChild<QPushButton *>("calibrationApply")->click();
+    EXPECT_TRUE(toCentroid->isHidden());
+    EXPECT_EQ(n.guiding.Algorithm->name, std::string("centroid"));
+    EXPECT_EQ(iniValue(test::readAll(n.dir.filePath("orvane.ini")), "guiding", "algorithm"), "centroid");
+    EXPECT_DOUBLE_EQ(graph->deadBandShownPx(), 0);
+    calibration->close();
+
+    // A guided frame of three minutes; "Mark Star" offers the choice again.
+    n.child<QLineEdit>("Text1")->setText("180");
+    n.child<QLineEdit>("Text4")->setText("1");
+    n.child<QLineEdit>("Text5")->setText("1");
+    n.child<QCheckBox>("Check2")->setChecked(true);
+    double sum = 0, sumX = 0, sumY = 0;
+    int samples = 0;
+    bool offered = false;
+    uint32_t markedAt = 0;
+    std::function<void()> watch = [&] {
+        auto *offer = n.child<QPushButton>("chooseStarOffer");
+        if (window->status() == "Mark Star" && !offer->isHidden() && markedAt == 0) {
+            offered = true;
+            offer->click();
+            markedAt = n.clock.now();
+        } else if (markedAt != 0 && elapsedMs(markedAt, n.clock.now()) > 20000 && window->status() == "Image 1") {
+            const QPointF d = n.guideStar() - n.lock();
+            sum += d.x() * d.x() + d.y() * d.y();
+            sumX += d.x();
+            sumY += d.y();
+            ++samples;
+        }
+        if (markedAt == 0 || n.state.SequenceRunning == 1)
+            n.pump.at(n.clock.now() + 500, watch);
+    };
+    n.pump.at(n.clock.now() + 500, watch);
+    n.child<QPushButton>("Command1")->click();
+    EXPECT_TRUE(offered);
+    ASSERT_GT(samples, 200);
+    const double mx = sumX / samples, my = sumY / samples;
+    const double rms = std::sqrt(std::max(sum / samples - mx * mx - my * my, 0.0));
+    EXPECT_LT(rms, 0.6) << "guided RMS, px";
+    EXPECT_LT(std::hypot(mx, my), 0.6) << "mean offset from the lock, px";
+    std::cout << "first night: guided RMS " << rms << " px, mean offset " << std::hypot(mx, my) << " px\n";
+}
