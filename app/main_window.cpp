@@ -306,6 +306,7 @@ bool MainWindow::load()
     recallWindow();
     for (const QString &note : guideLogNotes_)
         notify(note);
+    loadGuideDarks();
     return true;
 }
 

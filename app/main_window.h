@@ -142,6 +142,10 @@ public:
     // Guide > Choose star for me: marks the star that guides best on the picture,
     // as a click on it would, or tells why no star there will guide.
     void chooseStar();
+    // Guide > Take guide darks…: asks first (the camera must be covered), then
+    // takes darks at the guide exposure and keeps them beside orvane.ini.
+    void takeGuideDarks();
+    QString guideDarkPath() const;
     // Guide > Rehearse..., created on first use.
     RehearsalWindow *rehearsalWindow();
     // Help > Messages..., created on first use: every sentence told tonight.
@@ -172,6 +176,8 @@ private:
     // commands (main_window_guide.cpp).
     QMenu *guideMenu();
     void addGuideCommands();
+    // The guide darks kept beside orvane.ini, at start-up; a damaged file is told.
+    void loadGuideDarks();
     // After a calibration: the centroid way chosen and kept in orvane.ini [guiding]; why not, or empty.
     QString chooseCentroidWay();
     // Why no calibration can start now ("mark a star first"), or empty.

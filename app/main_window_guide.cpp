@@ -4,6 +4,7 @@
 
 #include "calibration_record.h"
 #include "calibration_window.h"
+#include "guide_darks.h"
 #include "guide_graph_window.h"
 #include "guiding_settings.h"
 #include "ini_lines.h"
@@ -15,6 +16,8 @@
 #include "program.h"
 #include "rehearsal_window.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
@@ -74,6 +77,10 @@ void MainWindow::addGuideCommands()
         guidingSettings_->showSettings();
         bringUp(guidingSettings_);
     })->setObjectName(QStringLiteral("guidingSettings"));
+    QAction *darks = guideMenu()->addAction(QStringLiteral("Take guide darks…"), this, &MainWindow::takeGuideDarks);
+    darks->setObjectName(QStringLiteral("takeGuideDarks"));
+    darks->setToolTip(QStringLiteral("With the camera covered: dark frames at the guide exposure, taken off every "
+                                     "guide frame before the star is measured; imaging frames stay as they are"));
     calibrate_ = guideMenu()->addAction(QStringLiteral("Calibrate…"), this, [this] {
         bringUp(calibrationWindow());
     });
@@ -101,6 +108,72 @@ void MainWindow::chooseStar()
                .arg(parts_.sequence.StarX)
                .arg(parts_.sequence.StarY)
                .arg(choice.snr, 0, 'f', 0));
+}
+
+QString MainWindow::guideDarkPath() const
+{
+    return QFileInfo(parts_.iniPath).dir().filePath(QStringLiteral("guide-dark.bin"));
+}
+
+void MainWindow::loadGuideDarks()
+{
+    if (!QFileInfo::exists(guideDarkPath()))
+        return;
+    ResultOf<GuideDark> dark = loadGuideDark(guideDarkPath());
+    if (!dark) {
+        notify(dark.error());
+        return;
+    }
+    parts_.guiding.Dark = std::make_shared<const GuideDark>(std::move(dark.value()));
+}
+
+void MainWindow::takeGuideDarks()
+{
+    const auto cameraBusy = [this] {
+        return sequence_->running() || parts_.sequence.SequenceRunning == 1 || frameLoop_->running() ||
+               calibration_->running() || parts_.picture.reserved();
+    };
+    const QString busy = QStringLiteral("The camera is in use (a run, the loop, a calibration or a batch); take guide "
+                                        "darks when it is free.");
+    if (cameraBusy()) {
+        notify(busy);
+        return;
+    }
+    int32_t ms = 1000;
+    try {
+        ms = std::max(toInt32(numericValue(guideText()) * 1000), 1);
+    } catch (const ConversionError &) {
+        ms = 1000; // a second when "Guide sec" holds no usable number
+    }
+    constexpr int kDarkFrames = 5;
+    askOkCancel(QStringLiteral("Cover the telescope (or the camera): Orvane takes %1 guide frames of %2 s for the "
+                               "guide darks, about %3 s in all. Take them now?")
+                    .arg(kDarkFrames)
+                    .arg(ms / 1000.0, 0, 'g', 4)
+                    .arg(std::lround(kDarkFrames * (ms + parts_.settings.ImageDelay) / 1000.0)),
+                [this, ms, cameraBusy, busy](bool ok) {
+                    if (!ok)
+                        return;
+                    if (cameraBusy()) { // it became busy while the question stood
+                        notify(busy);
+                        return;
+                    }
+                    showActivity(QStringLiteral("taking guide darks"));
+                    ResultOf<GuideDark> dark = orvane::takeGuideDarks(*rig_, kDarkFrames, ms);
+                    showActivity({});
+                    if (!dark) {
+                        notify(dark.error());
+                        return;
+                    }
+                    const Result kept = saveGuideDark(guideDarkPath(), dark.value());
+                    const int hot = dark.value().hotCount;
+                    parts_.guiding.Dark = std::make_shared<const GuideDark>(std::move(dark.value()));
+                    notify(QStringLiteral("Guide darks of %1 s taken: the guide frames have them taken off and %2 hot "
+                                          "pixels masked from now on. %3")
+                               .arg(ms / 1000.0, 0, 'g', 4)
+                               .arg(hot)
+                               .arg(kept ? QStringLiteral("Kept in %1.").arg(guideDarkPath()) : kept.error()));
+                });
 }
 
 QString MainWindow::chooseCentroidWay()

@@ -6,6 +6,7 @@
 #include "calibration_record.h"
 #include "drift_tracker.h"
 #include "guide_algorithm.h"
+#include "guide_dark.h"
 #include "guiding_settings.h"
 #include "projected_moves.h"
 
@@ -14,6 +15,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <memory>
 #include <optional>
 
 namespace orvane {
@@ -79,6 +81,7 @@ struct GuidingState {
     // run, each for its ms from MoveClock. The box way fills one axis for the record.
     ProjectedMoves Planned;
     DriftTracker Tracker; // two-axis ways: the star's place through the seeing
+    std::shared_ptr<const GuideDark> Dark; // Guide > Take guide darks: taken off each guide frame before measuring
 
     // Chooses the way of measuring by name; an unknown name keeps the current one.
     void chooseAlgorithm(const QString &name)

@@ -131,7 +131,7 @@ QImage SimCamera::renderShort(uint32_t atMs)
     SplitMix jitter(seed ^ 0x5EE1);
     const QPointF wobble(options_.sensor.jitterPx * jitter.gaussian(), options_.sensor.jitterPx * jitter.gaussian());
     const std::vector<SkySample> samples{
-        {sky_.offsetAt(atMs) + wobble, options_.guideExposureS, sky_.transparencyAt(atMs)}};
+        {sky_.offsetAt(atMs) + wobble, options_.guideExposureS, covered_ ? 0.0 : sky_.transparencyAt(atMs)}};
     return field_.render(samples, options_.guideExposureS, options_.sensor, seed);
 }
 
@@ -157,7 +157,7 @@ QImage SimCamera::renderReadout(const Readout &readout)
             const uint32_t at = i.fromMs + uint32_t(std::llround((double(k) + 0.5) * sliceMs));
             const QPointF wobble(options_.sensor.jitterPx * jitter.gaussian(),
                                  options_.sensor.jitterPx * jitter.gaussian());
-            samples.push_back({sky_.offsetAt(at) + wobble, sliceMs / 1000.0, sky_.transparencyAt(at)});
+            samples.push_back({sky_.offsetAt(at) + wobble, sliceMs / 1000.0, covered_ ? 0.0 : sky_.transparencyAt(at)});
         }
     }
     return field_.render(samples, double(totalMs) / 1000.0, options_.sensor, seed);

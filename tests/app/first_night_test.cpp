@@ -8,12 +8,14 @@
 #include "ini_lines.h"
 #include "nested_loop_watch.h"
 #include "sequence_fixture.h"
+#include "star_watch.h"
 #include "test_support.h"
 
 #include <QCheckBox>
 #include <QDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTemporaryDir>
@@ -123,4 +125,68 @@ TEST(FirstNight, ChooseStarCalibrateApplyAndTheGuidedFrameHoldsTheStar)
     EXPECT_LT(rms, 0.6) << "guided RMS, px";
     EXPECT_LT(std::hypot(mx, my), 0.6) << "mean offset from the lock, px";
     std::cout << "first night: guided RMS " << rms << " px, mean offset " << std::hypot(mx, my) << " px\n";
+}
+
+TEST(FirstNight, GuideDarksAskFirstRefuseAnUncoveredCameraAndAreKeptWithTheSettings)
+{
+    FirstNight n;
+    ASSERT_TRUE(n.open());
+    MainWindow *window = n.window.get();
+    const auto answer = [&](QMessageBox::StandardButton button) {
+        const QList<QMessageBox *> boxes = test::openDialogs<QMessageBox>(window);
+        ASSERT_EQ(boxes.size(), 1);
+        EXPECT_TRUE(boxes[0]->text().startsWith("Cover the telescope (or the camera): Orvane takes 5 guide frames of 1 s"))
+            << boxes[0]->text().toStdString();
+        boxes[0]->button(button)->click();
+    };
+    n.child<QLineEdit>("Text4")->setText("1");
+    const size_t writes = n.port.writes().size();
+    n.child<QAction>("takeGuideDarks")->trigger();
+    answer(QMessageBox::Cancel);
+    EXPECT_FALSE(n.guiding.Dark);
+    EXPECT_EQ(n.port.writes().size(), writes) << "nothing was exposed";
+
+    n.child<QAction>("takeGuideDarks")->trigger(); // the stars are in view
+    answer(QMessageBox::Ok);
+    EXPECT_FALSE(n.guiding.Dark);
+    EXPECT_TRUE(window->statusBar()->currentMessage().startsWith("The guide darks show stars or light"));
+
+    n.simCamera->setCovered(true);
+    n.child<QAction>("takeGuideDarks")->trigger();
+    answer(QMessageBox::Ok);
+    ASSERT_TRUE(n.guiding.Dark) << window->statusBar()->currentMessage().toStdString();
+    EXPECT_EQ(n.guiding.Dark->frames, 5);
+    EXPECT_EQ(n.guiding.Dark->exposureMs, 1000);
+    EXPECT_TRUE(window->statusBar()->currentMessage().startsWith("Guide darks of 1 s taken"));
+    const ResultOf<GuideDark> kept = loadGuideDark(window->guideDarkPath());
+    ASSERT_TRUE(kept) << kept.error().toStdString();
+    EXPECT_EQ(kept.value().level, n.guiding.Dark->level);
+}
+
+TEST(FirstNight, TheAssistantsFiguresMatchTheDefaultSkyWithCorrectionsOff)
+{
+    test::TestRig r({.startMs = 20000, .camera = test::RigCamera::SimulatedSky});
+    const QPointF star = r.simCamera->starField().guideStar();
+    const SkyMotion truth; // the default sky: 6 and 8 px/min, 1.5 px over 480 s
+    const StarWatch watch = watchStar(r.rig, star.x(), star.y(), 1000, 16 * 60, {});
+    ASSERT_TRUE(watch.failure.isEmpty()) << watch.failure.toStdString();
+    const std::optional<NightFigures> night = measureNight(watch.places, 1.5, 30.0);
+    ASSERT_TRUE(night);
+    const double jitterPx = r.simCamera->options().sensor.jitterPx;
+    std::cout << "assistant: jitter " << night->jitterXPx << ", " << night->jitterYPx << " px (truth " << jitterPx
+              << "), drift " << night->driftXPxPerMin << ", " << night->driftYPxPerMin << " px/min, PE "
+              << night->periodicErrorPx << " px over " << night->periodicErrorPeriodS << " s, polar "
+              << night->polarErrorArcmin.value_or(-1) << " arcmin\n";
+    EXPECT_NEAR(night->jitterXPx, jitterPx, 0.2 * jitterPx);
+    EXPECT_NEAR(night->jitterYPx, jitterPx, 0.2 * jitterPx);
+    EXPECT_NEAR(night->driftXPxPerMin, truth.driftXPxPerMin, 0.1 * truth.driftXPxPerMin);
+    EXPECT_NEAR(night->driftYPxPerMin, truth.driftYPxPerMin, 0.1 * truth.driftYPxPerMin);
+    EXPECT_NEAR(night->periodicErrorPx, truth.periodicErrorPx, 0.15 * truth.periodicErrorPx);
+    EXPECT_NEAR(night->periodicErrorPeriodS, truth.periodicErrorPeriodS, 0.1 * truth.periodicErrorPeriodS);
+    // The drift method: 3.81 arcmin per arcsec/min of Dec drift, over cos(Dec).
+    EXPECT_NEAR(*night->polarErrorArcmin, 3.81 * 8 * 1.5 / std::cos(30 * M_PI / 180), 0.1 * 52.8);
+    const GuideAdvice advice = adviseGuiding(*night);
+    EXPECT_GE(advice.minMovePx, 0.1);
+    EXPECT_LE(advice.minMovePx, jitterPx);
+    EXPECT_GE(advice.guideExposureS, 1);
 }

@@ -213,6 +213,18 @@ const char *const kMessages[] = {
     "Discarded: nothing was changed.", "Discarded: guiding keeps the calibration of %1.",
     "Guiding takes the centroid way from now on.",
     "The centroid way was not chosen: %1 Guiding settings… can choose it.", "The declination was not kept: %1",
+    // guide darks
+    "Cover the telescope (or the camera): Orvane takes %1 guide frames of %2 s for the guide darks, about %3 s in "
+    "all. Take them now?",
+    "The camera is in use (a run, the loop, a calibration or a batch); take guide darks when it is free.",
+    "Guide darks of %1 s taken: the guide frames have them taken off and %2 hot pixels masked from now on. %3",
+    "Kept in %1.", "The guide darks were not kept: %1", "The guide darks %1 cannot be read: %2.",
+    "The guide darks %1 cannot be used: %2; take them again (Guide > Take guide darks…).",
+    "it is not a guide dark file", "it was written by another version", "its size or exposure is out of range",
+    "it is cut short or too long", "it holds a level that is not a number",
+    "The camera delivered no frame for guide dark %1 of %2; no darks were kept.",
+    "The guide darks came in different sizes; no darks were kept.",
+    "The guide darks show stars or light: cover the telescope (or the camera) and take them again; no darks were kept.",
     // deinterlace
     "%1Files selected %2", "Deinterlacing", "File %1/%2", "Stopped at %1",
     "The files were not deinterlaced: the picture area is in use by %1.",
