@@ -1,5 +1,6 @@
 #include "main_window.h"
 
+#include "assistant_window.h"
 #include "calibration.h"
 #include "rehearsal_window.h"
 
@@ -355,6 +356,10 @@ Result MainWindow::rememberWindow()
 
 void MainWindow::onStartStop()
 {
+    if (assistant_ && assistant_->running()) { // Stop ends the assistant's watch; no run starts meanwhile
+        assistant_->stop();
+        return;
+    }
     if (calibration_->running()) { // Stop ends the calibration; no run starts while it calibrates
         calibration_->requestStop();
         return;
@@ -430,6 +435,12 @@ void MainWindow::stopAndClose()
 
 void MainWindow::closeEvent(QCloseEvent *event)
 {
+    if (assistant_ && assistant_->running()) { // the watch ends first, the camera lines at rest
+        closeWhenStopped_ = true;
+        assistant_->stop();
+        event->ignore();
+        return;
+    }
     if (calibration_->running()) { // the mount stops first; the window closes when the calibration returns
         closeWhenStopped_ = true;
         calibration_->requestStop();

@@ -43,6 +43,7 @@ class GuideGraphWindow;
 class CalibrationWindow;
 class Calibration;
 class RehearsalWindow;
+class AssistantWindow;
 class MessagesWindow;
 
 // Everything the window works with; all of it outlives the window.
@@ -146,6 +147,8 @@ public:
     // takes darks at the guide exposure and keeps them beside orvane.ini.
     void takeGuideDarks();
     QString guideDarkPath() const;
+    // Guide > Guiding assistant, created on first use.
+    AssistantWindow *assistantWindow();
     // Guide > Rehearse..., created on first use.
     RehearsalWindow *rehearsalWindow();
     // Help > Messages..., created on first use: every sentence told tonight.
@@ -245,6 +248,7 @@ private:
     QPointer<GuideGraphWindow> guideGraph_;
     QPointer<CalibrationWindow> calibrationWindow_;
     QPointer<RehearsalWindow> rehearsal_;
+    QPointer<AssistantWindow> assistant_;
     QPointer<GuidingSettingsDialog> guidingSettings_;
     QPointer<MessagesWindow> messagesWindow_;
     NightMessages messages_;

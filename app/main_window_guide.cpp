@@ -2,6 +2,7 @@
 
 #include "main_window.h"
 
+#include "assistant_window.h"
 #include "calibration_record.h"
 #include "calibration_window.h"
 #include "guide_darks.h"
@@ -81,6 +82,11 @@ void MainWindow::addGuideCommands()
     darks->setObjectName(QStringLiteral("takeGuideDarks"));
     darks->setToolTip(QStringLiteral("With the camera covered: dark frames at the guide exposure, taken off every "
                                      "guide frame before the star is measured; imaging frames stay as they are"));
+    QAction *assistant = guideMenu()->addAction(QStringLiteral("Guiding assistant…"), this, [this] {
+        bringUp(assistantWindow());
+    });
+    assistant->setObjectName(QStringLiteral("guidingAssistant"));
+    assistant->setToolTip(QStringLiteral("Watches the marked star with corrections off and recommends the guide settings"));
     calibrate_ = guideMenu()->addAction(QStringLiteral("Calibrate…"), this, [this] {
         bringUp(calibrationWindow());
     });
@@ -110,6 +116,54 @@ void MainWindow::chooseStar()
                .arg(choice.snr, 0, 'f', 0));
 }
 
+AssistantWindow *MainWindow::assistantWindow()
+{
+    if (!assistant_) {
+        AssistantWindow::Hooks hooks;
+        hooks.refusal = [this] {
+            if (calibration_->running())
+                return QStringLiteral("A calibration is running; watch when it has ended.");
+            return calibrationRefusal().replace(QStringLiteral("calibrate"), QStringLiteral("watch"));
+        };
+        hooks.guideExposureMs = [this] {
+            try {
+                const int32_t ms = toInt32(numericValue(guideText()) * 1000);
+                return ms > 0 ? ms : 1000;
+            } catch (const ConversionError &) {
+                return 1000; // a second when "Guide sec" holds no usable number
+            }
+        };
+        hooks.current = [this] { return parts_.guiding.Options; };
+        hooks.declinationDeg = [this] { return readCalibrationDeclination(parts_.iniPath); };
+        hooks.pixelScaleArcsecPerPx = [] { return std::optional<double>(); }; // until the optics are known
+        hooks.apply = [this](const GuideAdvice &advice) -> QString {
+            GuidingSettings chosen = parts_.guiding.Options;
+            chosen.minMovePx = advice.minMovePx;
+            chosen.aggressiveness = advice.aggressiveness;
+            const IniFileText ini = readIniFile(parts_.iniPath);
+            const Result kept = !ini.problem.isEmpty()
+                                    ? Result::failure(QStringLiteral("%1 cannot be read: %2.").arg(parts_.iniPath, ini.cause))
+                                    : writeWholeFile(parts_.iniPath, withGuidingSettings(ini.text, chosen));
+            if (!kept)
+                return QStringLiteral("The recommended values were not applied: %1").arg(kept.error());
+            parts_.guiding.Options = chosen;
+            text4_->setText(QString::number(advice.guideExposureS, 'g', 3));
+            if (guidingSettings_)
+                guidingSettings_->showSettings();
+            return {};
+        };
+        assistant_ = new AssistantWindow(*rig_, std::move(hooks), this);
+        connect(assistant_, &AssistantWindow::started, this,
+                [this] { showActivity(QStringLiteral("Guiding assistant: watching the star, corrections off")); });
+        connect(assistant_, &AssistantWindow::finished, this, [this] {
+            showActivity({});
+            if (closeWhenStopped_)
+                close();
+        });
+    }
+    return assistant_;
+}
+
 QString MainWindow::guideDarkPath() const
 {
     return QFileInfo(parts_.iniPath).dir().filePath(QStringLiteral("guide-dark.bin"));
@@ -131,7 +185,7 @@ void MainWindow::takeGuideDarks()
 {
     const auto cameraBusy = [this] {
         return sequence_->running() || parts_.sequence.SequenceRunning == 1 || frameLoop_->running() ||
-               calibration_->running() || parts_.picture.reserved();
+               calibration_->running() || (assistant_ && assistant_->running()) || parts_.picture.reserved();
     };
     const QString busy = QStringLiteral("The camera is in use (a run, the loop, a calibration or a batch); take guide "
                                         "darks when it is free.");
@@ -198,6 +252,8 @@ QString MainWindow::chooseCentroidWay()
 
 QString MainWindow::calibrationRefusal() const
 {
+    if (assistant_ && assistant_->running())
+        return QStringLiteral("The guiding assistant is watching the star; calibrate when it has finished.");
     if (sequence_->running() || parts_.sequence.SequenceRunning == 1)
         return QStringLiteral("A sequence is running; calibrate when it has ended.");
     if (frameLoop_->running())

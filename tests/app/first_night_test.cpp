@@ -2,6 +2,7 @@
 // program chooses the star, a calibration is applied with the centroid way it
 // offers, and the guided frame that follows holds the star to a fraction of a
 // pixel; the box way's dead band shows on the guide graph.
+#include "assistant_window.h"
 #include "calibration_window.h"
 #include "guide_graph_window.h"
 #include "guiding_settings.h"
@@ -17,6 +18,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QStatusBar>
 #include <QTemporaryDir>
 
@@ -189,4 +191,34 @@ TEST(FirstNight, TheAssistantsFiguresMatchTheDefaultSkyWithCorrectionsOff)
     EXPECT_GE(advice.minMovePx, 0.1);
     EXPECT_LE(advice.minMovePx, jitterPx);
     EXPECT_GE(advice.guideExposureS, 1);
+}
+
+TEST(FirstNight, TheAssistantWindowWatchesRecommendsAppliesAndStops)
+{
+    FirstNight n;
+    ASSERT_TRUE(n.open());
+    MainWindow *window = n.window.get();
+    ASSERT_TRUE(window->rig().TakeFrame());
+    window->chooseStar();
+    n.child<QAction>("guidingAssistant")->trigger();
+    AssistantWindow *assistant = window->assistantWindow();
+    assistant->findChild<QSpinBox *>("assistantMinutes")->setValue(3);
+    const size_t sent = n.opener.writes.size();
+    assistant->start();
+    ASSERT_TRUE(assistant->figures() && assistant->advice());
+    EXPECT_EQ(n.opener.writes.size(), sent) << "no correction is sent while it watches";
+    EXPECT_GT(assistant->figures()->samples, 100);
+    const GuideAdvice advice = *assistant->advice();
+    assistant->findChild<QPushButton *>("assistantApply")->click();
+    EXPECT_DOUBLE_EQ(n.guiding.Options.minMovePx, advice.minMovePx);
+    EXPECT_DOUBLE_EQ(n.guiding.Options.aggressiveness, advice.aggressiveness);
+    EXPECT_EQ(n.child<QLineEdit>("Text4")->text(), QString::number(advice.guideExposureS, 'g', 3));
+
+    const uint32_t began = n.clock.now();
+    n.pump.at(began + 30000, [&] { assistant->findChild<QPushButton *>("assistantStop")->click(); });
+    assistant->start();
+    EXPECT_LT(elapsedMs(began, n.clock.now()), 35000u);
+    EXPECT_TRUE(assistant->findChild<QLabel *>("assistantProgress")->text().startsWith("Stopped after"))
+        << assistant->findChild<QLabel *>("assistantProgress")->text().toStdString() << " / "
+        << assistant->findChild<QLabel *>("assistantResult")->text().toStdString();
 }

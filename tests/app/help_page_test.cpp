@@ -213,6 +213,12 @@ const char *const kMessages[] = {
     "Discarded: nothing was changed.", "Discarded: guiding keeps the calibration of %1.",
     "Guiding takes the centroid way from now on.",
     "The centroid way was not chosen: %1 Guiding settings… can choose it.", "The declination was not kept: %1",
+    // the guiding assistant
+    "The guiding assistant is watching the star; calibrate when it has finished.",
+    "A calibration is running; watch when it has ended.", "The camera delivered no guide frame; the watch ended.",
+    "The star was lost during the watch: is a cloud passing?", "The watch ended before enough frames were seen.",
+    "Applied: Guide sec and Guiding settings hold the values recommended.",
+    "The recommended values were not applied: %1",
     // guide darks
     "Cover the telescope (or the camera): Orvane takes %1 guide frames of %2 s for the guide darks, about %3 s in "
     "all. Take them now?",
