@@ -1,5 +1,6 @@
 #include "main_window.h"
 
+#include "assistant_window.h"
 #include "calibration.h"
 #include "rehearsal_window.h"
 
@@ -306,6 +307,7 @@ bool MainWindow::load()
     recallWindow();
     for (const QString &note : guideLogNotes_)
         notify(note);
+    loadGuideDarks();
     return true;
 }
 
@@ -354,6 +356,10 @@ Result MainWindow::rememberWindow()
 
 void MainWindow::onStartStop()
 {
+    if (assistant_ && assistant_->running()) { // Stop ends the assistant's watch; no run starts meanwhile
+        assistant_->stop();
+        return;
+    }
     if (calibration_->running()) { // Stop ends the calibration; no run starts while it calibrates
         calibration_->requestStop();
         return;
@@ -429,6 +435,12 @@ void MainWindow::stopAndClose()
 
 void MainWindow::closeEvent(QCloseEvent *event)
 {
+    if (assistant_ && assistant_->running()) { // the watch ends first, the camera lines at rest
+        closeWhenStopped_ = true;
+        assistant_->stop();
+        event->ignore();
+        return;
+    }
     if (calibration_->running()) { // the mount stops first; the window closes when the calibration returns
         closeWhenStopped_ = true;
         calibration_->requestStop();

@@ -43,6 +43,7 @@ class GuideGraphWindow;
 class CalibrationWindow;
 class Calibration;
 class RehearsalWindow;
+class AssistantWindow;
 class MessagesWindow;
 
 // Everything the window works with; all of it outlives the window.
@@ -139,6 +140,15 @@ public:
     // Guide > Calibrate..., created on first use.
     CalibrationWindow *calibrationWindow();
     Calibration &calibration() { return *calibration_; }
+    // Guide > Choose star for me: marks the star that guides best on the picture,
+    // as a click on it would, or tells why no star there will guide.
+    void chooseStar();
+    // Guide > Take guide darks…: asks first (the camera must be covered), then
+    // takes darks at the guide exposure and keeps them beside orvane.ini.
+    void takeGuideDarks();
+    QString guideDarkPath() const;
+    // Guide > Guiding assistant, created on first use.
+    AssistantWindow *assistantWindow();
     // Guide > Rehearse..., created on first use.
     RehearsalWindow *rehearsalWindow();
     // Help > Messages..., created on first use: every sentence told tonight.
@@ -169,6 +179,10 @@ private:
     // commands (main_window_guide.cpp).
     QMenu *guideMenu();
     void addGuideCommands();
+    // The guide darks kept beside orvane.ini, at start-up; a damaged file is told.
+    void loadGuideDarks();
+    // After a calibration: the centroid way chosen and kept in orvane.ini [guiding]; why not, or empty.
+    QString chooseCentroidWay();
     // Why no calibration can start now ("mark a star first"), or empty.
     QString calibrationRefusal() const;
     // At a guided Start with orvane.ini holding no calibration: one sentence pointing at Guide > Calibrate...
@@ -207,6 +221,7 @@ private:
     std::unique_ptr<GuideLog> guideLog_; // follows every guided run
     std::unique_ptr<Calibration> calibration_;
     QAction *calibrate_ = nullptr;
+    QPushButton *chooseStarOffer_ = nullptr; // in the status line while "Mark Star" waits for a click
     QStringList guideLogNotes_;          // problems with orvane.ini [guidelog], told by load()
     QAction *loop_ = nullptr;
     QLabel *starProfile_ = nullptr;
@@ -233,6 +248,7 @@ private:
     QPointer<GuideGraphWindow> guideGraph_;
     QPointer<CalibrationWindow> calibrationWindow_;
     QPointer<RehearsalWindow> rehearsal_;
+    QPointer<AssistantWindow> assistant_;
     QPointer<GuidingSettingsDialog> guidingSettings_;
     QPointer<MessagesWindow> messagesWindow_;
     NightMessages messages_;

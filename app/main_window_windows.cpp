@@ -3,6 +3,7 @@
 
 #include "main_window.h"
 
+#include "assistant_window.h"
 #include "calibration.h"
 #include "rehearsal_window.h"
 
@@ -174,7 +175,7 @@ void MainWindow::buildLoopCommand()
 
 void MainWindow::onLoop()
 {
-    if (calibration_->running()) { // the camera is calibrating
+    if (calibration_->running() || (assistant_ && assistant_->running())) { // the camera is busy
         loop_->setChecked(false);
         return;
     }

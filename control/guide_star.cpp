@@ -34,7 +34,13 @@ void Rig::MeasureGuideStar()
     const SequenceState &seq = c_.sequence;
     GuidingState &g = c_.guiding;
     // The box stays on the mark; the star is held at the lock position within it.
-    const PixelView view = viewOf(c_.picture.surface());
+    PixelView view = viewOf(c_.picture.surface());
+    // Measured on a copy with the dark taken off: the picture shown and saved stays as the camera gave it.
+    std::vector<uint32_t> cleaned;
+    if (g.Dark && g.Dark->width == view.width && g.Dark->height == view.height) {
+        cleaned = withoutDark(view, *g.Dark);
+        view = {cleaned.data(), view.width, view.height, view.width};
+    }
     const double lockX = seq.StarX + g.LockDX, lockY = seq.StarY + g.LockDY; // pixels
     const StarMeasurement m = g.Algorithm->measure(view, lockX, lockY, c_.settings.GuideBoxSize, g.MinStarSnr);
     g.DriftX = float(m.driftX);
@@ -93,6 +99,21 @@ std::optional<StarProfile> Rig::markedStarProfile() const
     if (!c_.guiding.Algorithm->measure(view, seq.StarX, seq.StarY, c_.settings.GuideBoxSize, c_.guiding.MinStarSnr).found)
         return std::nullopt;
     return starProfile(view, seq.StarX, seq.StarY, c_.settings.GuideBoxSize);
+}
+
+StarChoice Rig::chooseStar() const
+{
+    const QImage picture = currentPicture(c_.picture);
+    PixelView view = viewOf(picture);
+    std::vector<uint32_t> cleaned;
+    if (const GuideDark *dark = c_.guiding.Dark.get(); dark && dark->width == view.width && dark->height == view.height) {
+        cleaned = withoutDark(view, *dark);
+        view = {cleaned.data(), view.width, view.height, view.width};
+    }
+    StarChoiceLimits limits;
+    limits.boxSize = c_.settings.GuideBoxSize;
+    limits.minSnr = 2 * c_.guiding.MinStarSnr;
+    return chooseGuideStar(view, limits);
 }
 
 void Rig::StartGuideMove()

@@ -14,6 +14,7 @@
 #include "result.h"
 #include "serial_link.h"
 #include "settings.h"
+#include "star_choice.h"
 #include "star_profile.h"
 
 #include <optional>
@@ -94,6 +95,9 @@ public:
     // Width and peak of the star in the guide box around the mark on the current
     // picture; nothing when the guide search finds no star there.
     std::optional<StarProfile> markedStarProfile() const;
+    // The star that guides best on the current picture, for a guide box of the
+    // set size and twice the least snr a guide step asks for; or why none will.
+    StarChoice chooseStar() const;
 
     // --- frame files (frame_saver.cpp) ---
     // Saves the picture under the numbered name; a failure is told to the user

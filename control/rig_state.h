@@ -7,6 +7,7 @@
 #include "dec_backlash.h"
 #include "drift_tracker.h"
 #include "guide_algorithm.h"
+#include "guide_dark.h"
 #include "guiding_settings.h"
 #include "periodic_predictor.h"
 #include "projected_moves.h"
@@ -17,6 +18,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -94,6 +96,7 @@ struct GuidingState {
     QPointF CorrectedPx;             // pixels: the picture shift of every correction since the mark
     std::optional<uint32_t> LastStepMs; // clock ms of the last two-axis step with a star
     DecBacklash DecComp;             // [guiding] decBacklash: the Dec slack measured while guiding
+    std::shared_ptr<const GuideDark> Dark; // Guide > Take guide darks: taken off each guide frame before measuring
 
     // Chooses the way of measuring by name; an unknown name keeps the current one.
     void chooseAlgorithm(const QString &name)

@@ -8,6 +8,7 @@
 #include <QFile>
 
 #include <cmath>
+#include <numbers>
 
 namespace orvane {
 
@@ -57,11 +58,14 @@ std::optional<CalibrationRecord> readCalibration(const QString &iniPath, QString
         }
         record.*k.value = *value;
     }
-    // Refused as the calibration window refuses the moves it measured.
-    const CalibrationLimits limits;
+    // Refused as the calibration window refuses the moves it measured; RA, the
+    // slower axis by nature, is that much slower by cos(Dec) where it is known.
+    const std::optional<double> declination = readCalibrationDeclination(iniPath);
+    const double raScale = declination ? std::max(std::cos(*declination * std::numbers::pi / 180), 0.05) : 1.0;
     const bool xSlower = record.xRatePxPerSec < record.yRatePxPerSec;
-    const double ratio = xSlower ? record.yRatePxPerSec / record.xRatePxPerSec
-                                 : record.xRatePxPerSec / record.yRatePxPerSec;
+    const double ratio = xSlower ? record.yRatePxPerSec * raScale / record.xRatePxPerSec
+                                 : record.xRatePxPerSec * raScale / record.yRatePxPerSec;
+    const CalibrationLimits limits;
     if (record.orthogonalityErrorDeg() > limits.maxSquareErrorDeg)
         ini.refuse("calibration", "yAngleDeg",
                    QStringLiteral("%1 degrees away from a right angle to xAngleDeg (at most %2 will guide)")
@@ -96,6 +100,27 @@ Result writeCalibration(const QString &iniPath, const CalibrationRecord &record)
     if (after == before)
         return Result::success();
     return writeWholeFile(iniPath, after);
+}
+
+std::optional<double> readCalibrationDeclination(const QString &iniPath)
+{
+    QStringList ignored; // an unusable value reads as unknown: the checks it feeds are advice
+    IniValues ini = IniValues::read(iniPath, ignored);
+    if (ini.text("calibration", "declinationDeg").value_or(QString()).isEmpty())
+        return std::nullopt;
+    return ini.number("calibration", "declinationDeg", QStringLiteral("unknown"));
+}
+
+Result writeCalibrationDeclination(const QString &iniPath, std::optional<double> declinationDeg)
+{
+    const IniFileText existing = readIniFile(iniPath);
+    if (!existing.problem.isEmpty())
+        return Result::failure(QStringLiteral("%1 cannot be read: %2.").arg(iniPath, existing.cause));
+    if (!declinationDeg && !iniValue(existing.text, kGroup, QStringLiteral("declinationDeg")))
+        return Result::success(); // unknown, and never said
+    const QByteArray after = withIniValue(existing.text, kGroup, QStringLiteral("declinationDeg"),
+                                          declinationDeg ? QString::number(*declinationDeg, 'g', 6) : QString());
+    return after == existing.text ? Result::success() : writeWholeFile(iniPath, after);
 }
 
 } // namespace orvane

@@ -39,4 +39,10 @@ std::optional<CalibrationRecord> readCalibration(const QString &iniPath, QString
 // Writes the five keys of [calibration], leaving every other line as it was.
 Result writeCalibration(const QString &iniPath, const CalibrationRecord &record);
 
+// [calibration] declinationDeg: where the telescope pointed at the calibration
+// (degrees), when the user said; nothing when empty, absent or not a usable number.
+std::optional<double> readCalibrationDeclination(const QString &iniPath);
+// Writes it (empty for nothing; no key is added for nothing), leaving every other line as it was.
+Result writeCalibrationDeclination(const QString &iniPath, std::optional<double> declinationDeg);
+
 } // namespace orvane

@@ -53,9 +53,10 @@ CalibrationSolution solveCalibration(const LetterVelocities &m, bool oneAxisGuid
             return s;
         }
     }
-    const bool raSlower = s.raRatePxPerSec < s.decRatePxPerSec;
+    const double raScaled = s.raRatePxPerSec / std::clamp(limits.raRateScale, 0.05, 1.0);
+    const bool raSlower = raScaled < s.decRatePxPerSec;
     const Axis &slow = raSlower ? ra : dec, &fast = raSlower ? dec : ra;
-    const double ratio = length(fast.firstWay) / length(slow.firstWay);
+    const double ratio = raSlower ? s.decRatePxPerSec / raScaled : raScaled / s.decRatePxPerSec;
     if (ratio > limits.maxRateRatio) {
         s.failure = QStringLiteral("The %1 axis (%2, %3) moves the star %4 times slower than the %5 axis (%6 against "
                                    "%7 px/s; at most %8 times will guide): is that axis clamped, or its guide rate set "

@@ -25,6 +25,9 @@ struct CalibrationLimits {
     double maxRateRatio = 3;       // the faster axis may move the star at most this many times faster
     double maxSquareErrorDeg = 10; // the axes may miss a right angle by this much
     double maxBoxSkewDeg = 20;     // one-axis guiding: an axis may lie this far off the picture's edges
+    // cos(Dec) where the declination is known: RA moves the star that much slower
+    // than Dec by nature, so its rate is compared divided by this.
+    double raRateScale = 1;
 };
 
 struct CalibrationSolution {

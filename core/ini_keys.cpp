@@ -33,6 +33,7 @@ constexpr IniKey kKeys[] = {
     {"calibration", "yAngleDeg", Number, -360, 360, false, nullptr, nullptr, "", "where DirUp moves the star"},
     {"calibration", "yRatePxPerSec", Number, 0.25, kFar, false, nullptr, nullptr, "", "how fast, picture pixels per second"},
     {"calibration", "when", Text, 0, 0, false, nullptr, nullptr, "", "UTC time of the calibration"},
+    {"calibration", "declinationDeg", Number, -90, 90, false, nullptr, nullptr, "", "declination of the calibration, degrees (empty: unknown)"},
 
     {"sky", "preset", Word, 0, 0, false, nullptr, "none|hard", "none", "hard: one hard night for the simulated rig; keys given beside it override it"},
     {"sky", "driftXPxPerMin", Number, -kFar, kFar, false, nullptr, nullptr, "6", "drift of the star image along x, pixels per minute"},

@@ -1,6 +1,10 @@
 #include "guide_chart.h"
 
 #include <QChart>
+#include <QLegend>
+#include <QLegendMarker>
+#include <QLineSeries>
+#include <QPen>
 #include <QScatterSeries>
 #include <QValueAxis>
 
@@ -69,7 +73,21 @@ GuideChart::GuideChart(QWidget *parent) : QChartView(parent)
     chart_->addSeries(settling_);
     settling_->attachAxis(time_);
     settling_->attachAxis(drift_);
+    for (QLineSeries **band : {&bandTop_, &bandBottom_}) {
+        *band = new QLineSeries;
+        QPen pen(Qt::gray);
+        pen.setStyle(Qt::DashLine);
+        (*band)->setPen(pen);
+        chart_->addSeries(*band);
+        (*band)->attachAxis(time_);
+        (*band)->attachAxis(drift_);
+        (*band)->setVisible(false);
+    }
+    bandTop_->setName(QStringLiteral("box way leaves the star alone within this band"));
     setChart(chart_);
+    const QList<QLegendMarker *> bottomMarker = chart_->legend()->markers(bandBottom_);
+    for (QLegendMarker *marker : bottomMarker)
+        marker->setVisible(false); // one legend entry for the pair
     setMinimumSize(640, 360);
     resetRanges();
 }
@@ -157,12 +175,39 @@ void GuideChart::resetRanges()
     moveRangeMs_ = kLeastMoveRangeMs;
     drift_->setRange(-driftRangePx_, driftRangePx_);
     move_->setRange(-moveRangeMs_, moveRangeMs_);
+    placeDeadBand();
 }
 
 void GuideChart::setTimeRange(double left, double right, double tick)
 {
     time_->setRange(left, right);
     time_->setTickInterval(tick);
+    placeDeadBand();
+}
+
+void GuideChart::showDeadBand(double px)
+{
+    deadBandPx_ = px;
+    placeDeadBand();
+}
+
+void GuideChart::placeDeadBand()
+{
+    const bool shown = deadBandPx_ > 0;
+    bandTop_->setVisible(shown);
+    bandBottom_->setVisible(shown);
+    for (QLegendMarker *marker : chart_->legend()->markers(bandTop_))
+        marker->setVisible(shown);
+    for (QLegendMarker *marker : chart_->legend()->markers(bandBottom_))
+        marker->setVisible(false);
+    if (!shown)
+        return;
+    bandTop_->replace({{time_->min(), deadBandPx_}, {time_->max(), deadBandPx_}});
+    bandBottom_->replace({{time_->min(), -deadBandPx_}, {time_->max(), -deadBandPx_}});
+    if (driftRangePx_ <= deadBandPx_) { // the band stands inside the axis, not on its edge
+        driftRangePx_ = roundRangeUp(deadBandPx_ * 1.25);
+        drift_->setRange(-driftRangePx_, driftRangePx_);
+    }
 }
 
 void GuideChart::dropBefore(double minutes)

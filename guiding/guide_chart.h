@@ -19,6 +19,7 @@
 #include <vector>
 
 class QChart;
+class QLineSeries;
 class QScatterSeries;
 class QValueAxis;
 
@@ -47,6 +48,10 @@ public:
     // Drops the points left of `minutes` from every curve.
     void dropBefore(double minutes);
     double timeMax() const;
+    // Two dashed lines at +-px on the drift axis: the band within which the box
+    // way leaves the star alone (0: none).
+    void showDeadBand(double px);
+    double deadBandPx() const { return deadBandPx_; }
 
     const ChartTrace &dxTrace() const { return *dx_; }
     const ChartTrace &dyTrace() const { return *dy_; }
@@ -67,6 +72,9 @@ private:
     std::map<QString, std::unique_ptr<ChartTrace>> bars_;
     double driftRangePx_ = 1;  // the pixel axis spans ± this
     double moveRangeMs_ = 100; // the correction axis spans ± this
+    double deadBandPx_ = 0;
+    QLineSeries *bandTop_ = nullptr, *bandBottom_ = nullptr;
+    void placeDeadBand();
 };
 
 } // namespace orvane

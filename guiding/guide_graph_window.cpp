@@ -126,9 +126,15 @@ void GuideGraphWindow::guideStep(const GuideStep &step)
 void GuideGraphWindow::guideEvent(GuideEvent event, uint32_t, const QString &)
 {
     if (event == GuideEvent::GuidingBegins) {
+        showDeadBand();
         run_.clear();
         showStats();
     }
+}
+
+void GuideGraphWindow::showDeadBand()
+{
+    chart_->showDeadBand(deadBandPx ? deadBandPx() : 0);
 }
 
 void GuideGraphWindow::clear()

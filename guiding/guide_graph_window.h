@@ -14,6 +14,7 @@
 #include <QWidget>
 
 #include <deque>
+#include <functional>
 
 class QComboBox;
 class QLabel;
@@ -33,6 +34,11 @@ public:
     void guideEvent(GuideEvent event, uint32_t timeMs, const QString &text) override;
     // Empties the graph and both statistics.
     void clear();
+    // The band the guide way leaves the star alone in (pixels; 0: none), asked
+    // when a run begins guiding and when the window opens; shown on the graph.
+    std::function<double()> deadBandPx;
+    void showDeadBand();
+    double deadBandShownPx() const { return chart_->deadBandPx(); }
 
     const DriftStats &runStats() const { return run_; }
     const DriftStats &openStats() const { return sinceOpened_; }

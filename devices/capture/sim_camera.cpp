@@ -164,7 +164,7 @@ QImage SimCamera::renderShort(uint32_t atMs)
     const double shared = sharedJitterPx();
     const QPointF wobble(shared * jitter.gaussian(), shared * jitter.gaussian());
     const std::vector<SkySample> samples{
-        {sky_.offsetAt(atMs) + wobble, options_.guideExposureS, sky_.transparencyAt(atMs)}};
+        {sky_.offsetAt(atMs) + wobble, options_.guideExposureS, covered_ ? 0.0 : sky_.transparencyAt(atMs)}};
     return field_.render(samples, options_.guideExposureS, sensorAt(atMs), seed, ownJitter(seed));
 }
 
@@ -190,7 +190,7 @@ QImage SimCamera::renderReadout(const Readout &readout)
         for (int64_t k = 0; k < slices; ++k) {
             const uint32_t at = i.fromMs + uint32_t(std::llround((double(k) + 0.5) * sliceMs));
             const QPointF wobble(shared * jitter.gaussian(), shared * jitter.gaussian());
-            samples.push_back({sky_.offsetAt(at) + wobble, sliceMs / 1000.0, sky_.transparencyAt(at)});
+            samples.push_back({sky_.offsetAt(at) + wobble, sliceMs / 1000.0, covered_ ? 0.0 : sky_.transparencyAt(at)});
         }
     }
     const uint32_t middleMs = readout.light.empty() ? readout.atMs

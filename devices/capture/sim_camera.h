@@ -72,6 +72,8 @@ public:
     Result connect() override;
     void disconnect() override { connected_ = false; }
     void setSequencing(bool on) override { sequencing_ = on; }
+    // A cap on the telescope: no starlight reaches the sensor; dark current and hot pixels remain.
+    void setCovered(bool on) { covered_ = on; }
     std::optional<QImage> copyFrame() override;
     // It has no dialogs; each says where its settings are instead.
     QString dialogNote(CaptureDialog which) const override;
@@ -110,6 +112,7 @@ private:
     std::shared_ptr<PortWatch> watch_;
     bool connected_ = false;
     bool sequencing_ = false;
+    bool covered_ = false;
     uint64_t framesRendered_ = 0;
     uint64_t cachedReadout_ = 0; // number of the read-out held in cachedFrame_
     QImage cachedFrame_;

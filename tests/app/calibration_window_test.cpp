@@ -11,6 +11,7 @@
 #include <QDialog>
 #include <QDirIterator>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -146,4 +147,42 @@ TEST(CalibrationWindow, AGuidedStartWithoutCalibrationPointsAtTheCommandOnce)
     ASSERT_TRUE(writeCalibration(dir.filePath("orvane.ini"), record));
     EXPECT_EQ(startAndStop(), 2);
     EXPECT_FALSE(rig.mount.moving('n') || rig.mount.moving('s') || rig.mount.moving('e') || rig.mount.moving('w'));
+}
+
+TEST(CalibrationWindow, ADoubtfulCalibrationIsToldWithAcceptDiscardAndKeepTheOldOne)
+{
+    // RA as fast as Dec where the user says the telescope points at declination 60.
+    WindowOnTheSky rig;
+    ASSERT_TRUE(rig.open());
+    MainWindow *window = rig.window.get();
+    CalibrationRecord lastNight;
+    lastNight.xRatePxPerSec = lastNight.yRatePxPerSec = 5;
+    lastNight.when = "2024-03-09T21:00:00Z";
+    ASSERT_TRUE(writeCalibration(rig.dir.filePath("orvane.ini"), lastNight));
+    ASSERT_TRUE(window->rig().TakeFrame());
+    window->chooseStar();
+    ASSERT_EQ(rig.state.StarMarked, 1);
+    CalibrationWindow *calibration = window->calibrationWindow();
+    auto button = [&](const char *name) { return calibration->findChild<QPushButton *>(name); };
+    for (const char *declination : {"0", "60"}) {
+        calibration->findChild<QLineEdit *>("calibrationDeclination")->setText(declination);
+        calibration->start();
+        ASSERT_TRUE(calibration->lastRun().ok()) << calibration->lastRun().failure.toStdString();
+        const bool doubtful = QString(declination) == "60";
+        ASSERT_EQ(calibration->concerns().size(), doubtful ? 1 : 0) << calibration->concerns().join(' ').toStdString();
+        EXPECT_EQ(button("calibrationApply")->isHidden(), doubtful);
+        EXPECT_EQ(button("calibrationAccept")->isHidden(), !doubtful);
+        EXPECT_EQ(button("calibrationDiscard")->isHidden(), !doubtful);
+        EXPECT_EQ(button("calibrationKeepOld")->isHidden(), !doubtful);
+    }
+    const QString shown = calibration->findChild<QLabel *>("calibrationResult")->text();
+    EXPECT_TRUE(shown.contains("\nCheck: At declination 60 degrees RA should move the star at about 2.5"))
+        << shown.toStdString();
+    const QByteArray before = test::readAll(rig.dir.filePath("orvane.ini"));
+    button("calibrationKeepOld")->click();
+    EXPECT_EQ(calibration->findChild<QLabel *>("calibrationResult")->text(),
+              "Discarded: guiding keeps the calibration of 2024-03-09T21:00:00Z.");
+    EXPECT_EQ(test::readAll(rig.dir.filePath("orvane.ini")), before);
+    EXPECT_TRUE(button("calibrationAccept")->isHidden());
+    EXPECT_FALSE(button("calibrationApply")->isEnabled());
 }

@@ -198,6 +198,39 @@ const char *const kMessages[] = {
     "\nApplied: the direction letters and Pixels/Sec are in Options and orvane.cfg, the axes in orvane.ini.",
     "This mount was never calibrated: guiding uses the direction letters and Pixels/Sec of Options. Guide > "
     "Calibrate… measures them with the star marked.",
+    // choosing the star, second looks at a calibration, the centroid way after it
+    "There is no picture to look for a star in: take one first (Imaging > Loop).",
+    "No star stands out of the noise anywhere in the picture: check the focus and that the camera sees the sky, or "
+    "lengthen \"Guide sec\".",
+    "No star here suits guiding: of the spots that stand out, %1. Move to another field, or mark a star by clicking it.",
+    "Guide star chosen at %1, %2: it stands %3 times above the noise.",
+    "%1 took only %2 steps (at least %3 give a sure rate): lower Pixels/Sec in Options or raise Calibrate over, then "
+    "calibrate again.",
+    "At declination %1 degrees RA should move the star at about %2 px/s (Dec's %3 times cos(Dec)), but it moved %4 "
+    "px/s: is the declination right, or do the mount's two guide rates differ?",
+    "This calibration differs from the last one (%1): %2. Was the camera turned or the guide rate changed? If not, a "
+    "star may have been mistaken for another.",
+    "Discarded: nothing was changed.", "Discarded: guiding keeps the calibration of %1.",
+    "Guiding takes the centroid way from now on.",
+    "The centroid way was not chosen: %1 Guiding settings… can choose it.", "The declination was not kept: %1",
+    // the guiding assistant
+    "The guiding assistant is watching the star; calibrate when it has finished.",
+    "A calibration is running; watch when it has ended.", "The camera delivered no guide frame; the watch ended.",
+    "The star was lost during the watch: is a cloud passing?", "The watch ended before enough frames were seen.",
+    "Applied: Guide sec and Guiding settings hold the values recommended.",
+    "The recommended values were not applied: %1",
+    // guide darks
+    "Cover the telescope (or the camera): Orvane takes %1 guide frames of %2 s for the guide darks, about %3 s in "
+    "all. Take them now?",
+    "The camera is in use (a run, the loop, a calibration or a batch); take guide darks when it is free.",
+    "Guide darks of %1 s taken: the guide frames have them taken off and %2 hot pixels masked from now on. %3",
+    "Kept in %1.", "The guide darks were not kept: %1", "The guide darks %1 cannot be read: %2.",
+    "The guide darks %1 cannot be used: %2; take them again (Guide > Take guide darks…).",
+    "it is not a guide dark file", "it was written by another version", "its size or exposure is out of range",
+    "it is cut short or too long", "it holds a level that is not a number",
+    "The camera delivered no frame for guide dark %1 of %2; no darks were kept.",
+    "The guide darks came in different sizes; no darks were kept.",
+    "The guide darks show stars or light: cover the telescope (or the camera) and take them again; no darks were kept.",
     // deinterlace
     "%1Files selected %2", "Deinterlacing", "File %1/%2", "Stopped at %1",
     "The files were not deinterlaced: the picture area is in use by %1.",

@@ -1,0 +1,224 @@
+// A newcomer's first night through the main window on the simulated rig: the
+// program chooses the star, a calibration is applied with the centroid way it
+// offers, and the guided frame that follows holds the star to a fraction of a
+// pixel; the box way's dead band shows on the guide graph.
+#include "assistant_window.h"
+#include "calibration_window.h"
+#include "guide_graph_window.h"
+#include "guiding_settings.h"
+#include "ini_lines.h"
+#include "nested_loop_watch.h"
+#include "sequence_fixture.h"
+#include "star_watch.h"
+#include "test_support.h"
+
+#include <QCheckBox>
+#include <QDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QStatusBar>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+using namespace orvane;
+
+namespace {
+
+struct FirstNight : test::TestRig {
+    FirstNight()
+        : test::TestRig({.startMs = 20000, .camera = test::RigCamera::SimulatedSky,
+                         .link = test::RigLink::SimulatedMount})
+    {
+    }
+    bool open()
+    {
+        if (!test::writeAll(dir.filePath("orvane.cfg"), test::readAll(ORVANE_DEFAULT_CFG)))
+            return false;
+        window = test::windowOn(*this, files, dir.path());
+        if (!window->load())
+            return false;
+        state.SaveDir = dir.path();
+        for (QDialog *d : test::openDialogs<QDialog>(window.get()))
+            d->reject();
+        return true;
+    }
+    template <class W>
+    W *child(const char *name) const { return window->findChild<W *>(QLatin1String(name)); }
+    QPointF guideStar() { return simCamera->starField().guideStar() + sky.offsetAt(clock.now()); }
+    QPointF lock() const { return {state.StarX + guiding.LockDX, state.StarY + guiding.LockDY}; }
+
+    QTemporaryDir dir;
+    test::NoFiles files;
+    std::unique_ptr<MainWindow> window;
+};
+
+} // namespace
+
+TEST(FirstNight, ChooseStarCalibrateApplyAndTheGuidedFrameHoldsTheStar)
+{
+    FirstNight n;
+    ASSERT_TRUE(n.open());
+    MainWindow *window = n.window.get();
+    GuideGraphWindow *graph = window->guideGraphWindow();
+    EXPECT_DOUBLE_EQ(graph->deadBandShownPx(), 2); // the box way guides a new user's first run
+
+    // Choose star for me, on a first frame.
+    ASSERT_TRUE(window->rig().TakeFrame());
+    n.child<QAction>("chooseStar")->trigger();
+    ASSERT_EQ(n.state.StarMarked, 1) << window->statusBar()->currentMessage().toStdString();
+    EXPECT_NEAR(n.state.StarX, n.guideStar().x(), 1.0);
+    EXPECT_NEAR(n.state.StarY, n.guideStar().y(), 1.0);
+    EXPECT_TRUE(window->statusBar()->currentMessage().startsWith("Guide star chosen at"));
+
+    // Calibrate; Apply offers the centroid way, ticked.
+    n.child<QAction>("calibrate")->trigger();
+    auto *calibration = window->findChild<CalibrationWindow *>("calibrationWindow");
+    ASSERT_TRUE(calibration);
+    calibration->findChild<QPushButton *>("calibrationStart")->click();
+    ASSERT_TRUE(calibration->lastRun().ok()) << calibration->lastRun().failure.toStdString();
+    EXPECT_TRUE(calibration->concerns().isEmpty()) << calibration->concerns().join(' ').toStdString();
+    auto *toCentroid = calibration->findChild<QCheckBox *>("calibrationToCentroid");
+    ASSERT_FALSE(toCentroid->isHidden());
+    EXPECT_TRUE(toCentroid->isChecked());
+    calibration->findChild<QPushButton *>("calibrationApply")->click();
+    EXPECT_TRUE(toCentroid->isHidden());
+    EXPECT_EQ(n.guiding.Algorithm->name, std::string("centroid"));
+    EXPECT_EQ(iniValue(test::readAll(n.dir.filePath("orvane.ini")), "guiding", "algorithm"), "centroid");
+    EXPECT_DOUBLE_EQ(graph->deadBandShownPx(), 0);
+    calibration->close();
+
+    // A guided frame of three minutes; "Mark Star" offers the choice again.
+    n.child<QLineEdit>("Text1")->setText("180");
+    n.child<QLineEdit>("Text4")->setText("1");
+    n.child<QLineEdit>("Text5")->setText("1");
+    n.child<QCheckBox>("Check2")->setChecked(true);
+    double sum = 0, sumX = 0, sumY = 0;
+    int samples = 0;
+    bool offered = false;
+    uint32_t markedAt = 0;
+    std::function<void()> watch = [&] {
+        auto *offer = n.child<QPushButton>("chooseStarOffer");
+        if (window->status() == "Mark Star" && !offer->isHidden() && markedAt == 0) {
+            offered = true;
+            offer->click();
+            markedAt = n.clock.now();
+        } else if (markedAt != 0 && elapsedMs(markedAt, n.clock.now()) > 20000 && window->status() == "Image 1") {
+            const QPointF d = n.guideStar() - n.lock();
+            sum += d.x() * d.x() + d.y() * d.y();
+            sumX += d.x();
+            sumY += d.y();
+            ++samples;
+        }
+        if (markedAt == 0 || n.state.SequenceRunning == 1)
+            n.pump.at(n.clock.now() + 500, watch);
+    };
+    n.pump.at(n.clock.now() + 500, watch);
+    n.child<QPushButton>("Command1")->click();
+    EXPECT_TRUE(offered);
+    ASSERT_GT(samples, 200);
+    const double mx = sumX / samples, my = sumY / samples;
+    const double rms = std::sqrt(std::max(sum / samples - mx * mx - my * my, 0.0));
+    EXPECT_LT(rms, 0.6) << "guided RMS, px";
+    EXPECT_LT(std::hypot(mx, my), 0.6) << "mean offset from the lock, px";
+    std::cout << "first night: guided RMS " << rms << " px, mean offset " << std::hypot(mx, my) << " px\n";
+}
+
+TEST(FirstNight, GuideDarksAskFirstRefuseAnUncoveredCameraAndAreKeptWithTheSettings)
+{
+    FirstNight n;
+    ASSERT_TRUE(n.open());
+    MainWindow *window = n.window.get();
+    const auto answer = [&](QMessageBox::StandardButton button) {
+        const QList<QMessageBox *> boxes = test::openDialogs<QMessageBox>(window);
+        ASSERT_EQ(boxes.size(), 1);
+        EXPECT_TRUE(boxes[0]->text().startsWith("Cover the telescope (or the camera): Orvane takes 5 guide frames of 1 s"))
+            << boxes[0]->text().toStdString();
+        boxes[0]->button(button)->click();
+    };
+    n.child<QLineEdit>("Text4")->setText("1");
+    const size_t writes = n.port.writes().size();
+    n.child<QAction>("takeGuideDarks")->trigger();
+    answer(QMessageBox::Cancel);
+    EXPECT_FALSE(n.guiding.Dark);
+    EXPECT_EQ(n.port.writes().size(), writes) << "nothing was exposed";
+
+    n.child<QAction>("takeGuideDarks")->trigger(); // the stars are in view
+    answer(QMessageBox::Ok);
+    EXPECT_FALSE(n.guiding.Dark);
+    EXPECT_TRUE(window->statusBar()->currentMessage().startsWith("The guide darks show stars or light"));
+
+    n.simCamera->setCovered(true);
+    n.child<QAction>("takeGuideDarks")->trigger();
+    answer(QMessageBox::Ok);
+    ASSERT_TRUE(n.guiding.Dark) << window->statusBar()->currentMessage().toStdString();
+    EXPECT_EQ(n.guiding.Dark->frames, 5);
+    EXPECT_EQ(n.guiding.Dark->exposureMs, 1000);
+    EXPECT_TRUE(window->statusBar()->currentMessage().startsWith("Guide darks of 1 s taken"));
+    const ResultOf<GuideDark> kept = loadGuideDark(window->guideDarkPath());
+    ASSERT_TRUE(kept) << kept.error().toStdString();
+    EXPECT_EQ(kept.value().level, n.guiding.Dark->level);
+}
+
+TEST(FirstNight, TheAssistantsFiguresMatchTheDefaultSkyWithCorrectionsOff)
+{
+    test::TestRig r({.startMs = 20000, .camera = test::RigCamera::SimulatedSky});
+    const QPointF star = r.simCamera->starField().guideStar();
+    const SkyMotion truth; // the default sky: 6 and 8 px/min, 1.5 px over 480 s
+    const StarWatch watch = watchStar(r.rig, star.x(), star.y(), 1000, 16 * 60, {});
+    ASSERT_TRUE(watch.failure.isEmpty()) << watch.failure.toStdString();
+    const std::optional<NightFigures> night = measureNight(watch.places, 1.5, 30.0);
+    ASSERT_TRUE(night);
+    const double jitterPx = r.simCamera->options().sensor.jitterPx;
+    std::cout << "assistant: jitter " << night->jitterXPx << ", " << night->jitterYPx << " px (truth " << jitterPx
+              << "), drift " << night->driftXPxPerMin << ", " << night->driftYPxPerMin << " px/min, PE "
+              << night->periodicErrorPx << " px over " << night->periodicErrorPeriodS << " s, polar "
+              << night->polarErrorArcmin.value_or(-1) << " arcmin\n";
+    EXPECT_NEAR(night->jitterXPx, jitterPx, 0.2 * jitterPx);
+    EXPECT_NEAR(night->jitterYPx, jitterPx, 0.2 * jitterPx);
+    EXPECT_NEAR(night->driftXPxPerMin, truth.driftXPxPerMin, 0.1 * truth.driftXPxPerMin);
+    EXPECT_NEAR(night->driftYPxPerMin, truth.driftYPxPerMin, 0.1 * truth.driftYPxPerMin);
+    EXPECT_NEAR(night->periodicErrorPx, truth.periodicErrorPx, 0.15 * truth.periodicErrorPx);
+    EXPECT_NEAR(night->periodicErrorPeriodS, truth.periodicErrorPeriodS, 0.1 * truth.periodicErrorPeriodS);
+    // The drift method: 3.81 arcmin per arcsec/min of Dec drift, over cos(Dec).
+    EXPECT_NEAR(*night->polarErrorArcmin, 3.81 * 8 * 1.5 / std::cos(30 * M_PI / 180), 0.1 * 52.8);
+    const GuideAdvice advice = adviseGuiding(*night);
+    EXPECT_GE(advice.minMovePx, 0.1);
+    EXPECT_LE(advice.minMovePx, jitterPx);
+    EXPECT_GE(advice.guideExposureS, 1);
+}
+
+TEST(FirstNight, TheAssistantWindowWatchesRecommendsAppliesAndStops)
+{
+    FirstNight n;
+    ASSERT_TRUE(n.open());
+    MainWindow *window = n.window.get();
+    ASSERT_TRUE(window->rig().TakeFrame());
+    window->chooseStar();
+    n.child<QAction>("guidingAssistant")->trigger();
+    AssistantWindow *assistant = window->assistantWindow();
+    assistant->findChild<QSpinBox *>("assistantMinutes")->setValue(3);
+    const size_t sent = n.opener.writes.size();
+    assistant->start();
+    ASSERT_TRUE(assistant->figures() && assistant->advice());
+    EXPECT_EQ(n.opener.writes.size(), sent) << "no correction is sent while it watches";
+    EXPECT_GT(assistant->figures()->samples, 100);
+    const GuideAdvice advice = *assistant->advice();
+    assistant->findChild<QPushButton *>("assistantApply")->click();
+    EXPECT_DOUBLE_EQ(n.guiding.Options.minMovePx, advice.minMovePx);
+    EXPECT_DOUBLE_EQ(n.guiding.Options.aggressiveness, advice.aggressiveness);
+    EXPECT_EQ(n.child<QLineEdit>("Text4")->text(), QString::number(advice.guideExposureS, 'g', 3));
+
+    const uint32_t began = n.clock.now();
+    n.pump.at(began + 30000, [&] { assistant->findChild<QPushButton *>("assistantStop")->click(); });
+    assistant->start();
+    EXPECT_LT(elapsedMs(began, n.clock.now()), 35000u);
+    EXPECT_TRUE(assistant->findChild<QLabel *>("assistantProgress")->text().startsWith("Stopped after"))
+        << assistant->findChild<QLabel *>("assistantProgress")->text().toStdString() << " / "
+        << assistant->findChild<QLabel *>("assistantResult")->text().toStdString();
+}
