@@ -5,6 +5,7 @@
 #include "calibration_record.h"
 #include "calibration_window.h"
 #include "guide_graph_window.h"
+#include "guide_log_window.h"
 #include "guiding_settings_dialog.h"
 #include "numbers.h"
 #include "options_dialog.h"
@@ -56,6 +57,12 @@ void MainWindow::addGuideCommands()
         bringUp(calibrationWindow());
     });
     calibrate_->setObjectName(QStringLiteral("calibrate"));
+    guideMenu()->addAction(QStringLiteral("Open guide log…"), this, [this] {
+        if (!guideLogWindow_)
+            guideLogWindow_ = new GuideLogWindow(this);
+        bringUp(guideLogWindow_);
+        guideLogWindow_->chooseFile();
+    })->setObjectName(QStringLiteral("openGuideLog"));
     calibrate_->setToolTip(QStringLiteral("Measures which letter moves the marked star which way, and how fast"));
     // Offered while a star is marked and the camera is free, and while it runs (to reach its window).
     connect(guideMenu(), &QMenu::aboutToShow, this, [this] {
@@ -93,6 +100,7 @@ RehearsalWindow *MainWindow::rehearsalWindow()
             p.settings = parts_.settings;
             p.guiding = parts_.guiding;
             p.saveFormat = parts_.sequence.SaveFormat;
+            p.optics = parts_.sequence.optics;
             p.exposure = exposureText();
             p.guide = guideText();
             p.frameCount = frameCountText();
@@ -113,8 +121,10 @@ RehearsalWindow *MainWindow::rehearsalWindow()
 
 GuideGraphWindow *MainWindow::guideGraphWindow()
 {
-    if (!guideGraph_)
+    if (!guideGraph_) {
         guideGraph_ = new GuideGraphWindow(*sequence_, this);
+        guideGraph_->arcsecPerPx = [this] { return guideScale(parts_.sequence.optics); };
+    }
     return guideGraph_;
 }
 

@@ -73,6 +73,7 @@ Program::Program(const QString &settingsFolder)
     guiding_.MinStarSnr = minStarSnrFromIni(iniPath_, setupNotes_);
     const QByteArray text = readIniFile(iniPath_).text;
     sequence_.SaveFormat = frameFormatFromIni(text, iniPath_, setupNotes_);
+    sequence_.optics = opticsFromIni(text, iniPath_, setupNotes_);
     guiding_.Options = guidingSettingsFromIni(text, iniPath_, setupNotes_);
     guiding_.chooseAlgorithm(guiding_.Options.algorithm);
     guiding_.Axes = readCalibration(iniPath_, &setupNotes_);

@@ -160,6 +160,8 @@ Result Rig::saveFits(const QString &path, int64_t index)
         .mount = mountName(c_.comm),
         .simulated = simulatedParts(c_.camera, c_.settings, c_.port),
         .site = seq.SaveFormat.site,
+        .optics = &seq.optics,
+        .pointing = c_.comm.pointing(),
     };
     const auto failure = [&path](const QString &cause) {
         return Result::failure(QStringLiteral("Cannot save the FITS frame %1: %2.").arg(path, cause));
@@ -194,7 +196,8 @@ void Rig::recordFrame(const QString &fileName)
                        .rmsXPx = g.rmsXPx(),
                        .rmsYPx = g.rmsYPx(),
                        .rmsPx = g.rmsPx(),
-                       .peakPx = g.peakPx};
+                       .peakPx = g.peakPx,
+                       .arcsecPerPx = guideScale(c_.sequence.optics)};
     if (Result written = appendFrameRecord(c_.sequence.SaveDir, row); !written) {
         const QString told = QStringLiteral("frames.csv in %1 cannot be written: %2. The frames themselves are saved.")
                                  .arg(c_.sequence.SaveDir, written.error());

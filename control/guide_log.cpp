@@ -140,7 +140,9 @@ void GuideLog::guideEvent(GuideEvent event, uint32_t timeMs, const QString &text
         beganMs_ = timeMs;
         steps_ = 0;
         const QString mount = c_.comm.CommPort() == kSimulatedMountPort ? QStringLiteral("simulated") : c_.comm.device();
-        write(guideLogRunHeader({localAt(timeMs), mount, c_.guiding.Axes.value_or(pictureAxes(c_.settings.PixPerSec))}));
+        write(guideLogRunHeader({localAt(timeMs), mount, c_.guiding.Axes.value_or(pictureAxes(c_.settings.PixPerSec)),
+                                 guideScale(c_.sequence.optics), c_.sequence.optics.guideFocalLengthMm,
+                                 QPointF(c_.sequence.StarX + c_.guiding.LockDX, c_.sequence.StarY + c_.guiding.LockDY)}));
         return;
     }
     if (!inRun_)

@@ -50,6 +50,11 @@ constexpr IniKey kKeys[] = {
     {"fits", "siteLat", Number, -90, 90, false, "degrees", nullptr, "", "SITELAT, degrees, north positive"},
     {"fits", "siteLong", Number, -180, 180, false, "degrees", nullptr, "", "SITELONG, degrees, east positive"},
 
+    {"optics", "guideFocalLengthMm", Number, 0, 100000, true, "mm", nullptr, "", "focal length before the guide camera, mm (empty: unknown)"},
+    {"optics", "guidePixelUm", Number, 0, 1000, true, "micrometres", nullptr, "", "the guide camera's pixel size, micrometres"},
+    {"optics", "imagingFocalLengthMm", Number, 0, 100000, true, "mm", nullptr, "", "focal length before the imaging camera, mm"},
+    {"optics", "imagingPixelUm", Number, 0, 1000, true, "micrometres", nullptr, "", "the imaging camera's pixel size, micrometres"},
+
     {"indi", "cameraServer", Text, 0, 0, false, nullptr, nullptr, "", "list this INDI server's cameras, host:port"},
     {"indi", "maxFrameMegabytes", Number, 1, 4096, false, nullptr, nullptr, "200", "a larger frame from the server closes the connection"},
     {"indi", "frameTimeoutS", Number, 1, 3600, false, nullptr, nullptr, "30", "a frame may come this long after its exposure ends, seconds"},

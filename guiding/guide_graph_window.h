@@ -14,6 +14,8 @@
 #include <QWidget>
 
 #include <deque>
+#include <functional>
+#include <optional>
 
 class QComboBox;
 class QLabel;
@@ -33,6 +35,8 @@ public:
     void guideEvent(GuideEvent event, uint32_t timeMs, const QString &text) override;
     // Empties the graph and both statistics.
     void clear();
+    // The guide pixel scale, arc-seconds per pixel, when the optics are known: the figures show it beside pixels.
+    std::function<std::optional<double>()> arcsecPerPx;
 
     const DriftStats &runStats() const { return run_; }
     const DriftStats &openStats() const { return sinceOpened_; }

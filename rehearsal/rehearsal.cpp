@@ -57,6 +57,7 @@ struct RehearsalRig {
         guiding.DriftY = 0;
         state.SaveDir = frames.path();
         state.SaveFormat = plan.saveFormat;
+        state.optics = plan.optics;
         comm.setCommPort(kSimulatedMountPort);
         comm.onLinkLost = [this](const QString &sentence) { panel.notify(sentence); };
         camera.setProblemNotifier(&panel);

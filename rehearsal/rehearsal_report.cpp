@@ -45,7 +45,7 @@ QString reportText(const RehearsalPlan &plan, const RehearsalRun &run, const Reh
     for (const QString &refusal : run.refusals)
         out << "The sequence refused to start: " << refusal << "\n";
 
-    out << "Guided RMS: " << driftFigures(f.guiding) << "\n";
+    out << "Guided RMS: " << driftFigures(f.guiding, guideScale(plan.optics)) << "\n";
     out << "Frames that would be spoiled: ";
     if (f.spoiled.empty())
         out << "none";

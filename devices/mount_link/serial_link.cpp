@@ -68,6 +68,15 @@ void MountLink::reportLoss(const QString &sentence)
     lossReported_ = true;
 }
 
+std::optional<MountPointing> MountLink::pointing() const
+{
+    if (!connection_)
+        return std::nullopt;
+    if (std::optional<MountPointing> told = connection_->pointing())
+        return told;
+    return asked_;
+}
+
 QByteArray MountLink::Input()
 {
     return connection_ ? connection_->readAll() : QByteArray();

@@ -11,6 +11,30 @@ using namespace orvane::test;
 
 namespace {
 
+TEST(FitsSequence, OpticsAndPointingGoIntoTheHeaderForStackersToFileBy)
+{
+    FaultRig rig(1);
+    rig.markOffset = QPointF(2, -1);
+    rig.state.SaveFormat.format = SaveFormat::Fits;
+    rig.state.optics = Optics{.guideFocalLengthMm = 400, .guidePixelUm = 5.6, .imagingFocalLengthMm = 1000,
+                              .imagingPixelUm = 3.75};
+    rig.panel.controls.lineDoubling = true; // rows stay one sensor row high
+    rig.comm.notePointing(MountPointing{5.5881, -5.3911, PierSide::West});
+    ASSERT_TRUE(rig.run());
+    const QString fits = fitsNameFor(QDir(rig.saveDir).filePath(frameNames(1, 1).front()));
+    EXPECT_EQ(fitsverifySummary(fits), kFitsverifyClean);
+    const FitsContent c = readFitsFile(fits);
+    ASSERT_EQ(c.status, 0);
+    const QMap<QString, QString> expected = {
+        {"FOCALLEN", "1000.0"}, {"XPIXSZ", "3.750"}, {"YPIXSZ", "3.750"}, {"IMAGETYP", "Light Frame"},
+        {"RA", "83.82150"}, {"DEC", "-5.39110"}, {"OBJCTRA", "05 35 17.2"}, {"OBJCTDEC", "-05 23 28"},
+        {"PIERSIDE", "WEST"}, {"LINEDOUB", "T"},
+    };
+    for (auto it = expected.begin(); it != expected.end(); ++it)
+        EXPECT_EQ(c.values.value(it.key()), it.value()) << it.key().toStdString();
+    EXPECT_NEAR(c.values.value("GUIDRMSA").toDouble(), c.values.value("GUIDRMS").toDouble() * 206.265 * 5.6 / 400, 0.002);
+}
+
 TEST(FitsSequence, FramesPassFitsverifyWithTheWholeHeaderAndTheBmpPixels)
 {
     for (const SavePlanes planes : {SavePlanes::Colour, SavePlanes::Mono}) {
