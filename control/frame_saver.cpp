@@ -150,6 +150,7 @@ QString fitsNameFor(const QString &bmpName)
 Result Rig::saveFits(const QString &path, int64_t index)
 {
     const SequenceState &seq = c_.sequence;
+    takePointing();
     const FrameFacts facts{
         .exposure = seq.ReadOut,
         .utcStartMs = c_.clock.utcMs(seq.ReadOut.startMs),

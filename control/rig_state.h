@@ -52,6 +52,7 @@ struct SequenceState {
     ExposureRecord Exposing;     // the exposure integrating now
     ExposureRecord ReadOut;      // the exposure read out last, whose frame is saved
     Optics optics;               // orvane.ini [optics]: the pixel scales, when known
+    bool readPointing = false;   // orvane.ini [serial] readPointing: ask an LX200 mount where it points
 };
 
 // The default least signal-to-noise ratio of a guide star (orvane.ini [guide]

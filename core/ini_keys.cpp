@@ -17,6 +17,7 @@ constexpr double kFar = 1e6; // the bound of values that have no natural one
 // clang-format off
 constexpr IniKey kKeys[] = {
     {"serial", "portN", Text, 0, 0, false, nullptr, nullptr, "/dev/ttyS(N-1)", "the device comm port N names: a serial device or indi://host:port/Device"},
+    {"serial", "readPointing", Switch, 0, 0, false, nullptr, nullptr, "false", "true: ask an LX200 mount where it points (:GR#, :GD#) between corrections, for FITS frames"},
 
     {"mount", "guideRatePxPerSec", Number, 0, 1000, false, nullptr, nullptr, "5", "the simulated mount's true guide rate, picture pixels per second"},
     {"mount", "raRatePxPerSec", Number, 0, 1000, false, nullptr, nullptr, "guideRatePxPerSec", "the guide rate of the RA axis (e/w), picture pixels per second"},

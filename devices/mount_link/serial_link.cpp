@@ -43,6 +43,7 @@ Result MountLink::setPortOpen(bool open)
         return Result::failure(opened.error());
     connection_ = std::move(opened.value());
     lossReported_ = false;
+    asked_.reset(); // what an earlier opening answered may be long out of date
     connection_->watchForLoss([this](const QString &sentence) { reportLoss(sentence); });
     return Result::success();
 }

@@ -79,6 +79,8 @@ public:
     // answer to ":GR#:GD#" handed in by notePointing; nothing when unknown.
     std::optional<MountPointing> pointing() const;
     void notePointing(std::optional<MountPointing> pointing) { asked_ = pointing; }
+    // The open link knows the pointing without being asked (an INDI mount).
+    bool tellsPointing() const { return connection_ && connection_->pointing(); }
 
     // Called once with a sentence when a send is lost.
     std::function<void(const QString &)> onLinkLost;

@@ -6,6 +6,7 @@
 // log opened in the guide log window.
 // The main window runs on the simulated rig and a simulated clock, so every run
 // gives the same pictures.
+#include "calibration_log_lines.h"
 #include "calibration_window.h"
 #include "device_dialog.h"
 #include "directory_dialog.h"
@@ -339,6 +340,17 @@ bool guideLogNight(const QDir &out)
     };
     rig.pump.at(rig.clock.now() + 100, markWhenAsked);
     auto log = std::make_unique<GuideLog>(rig.rig.context(), GuideLogOptions{});
+    // The calibration of the evening before the run, as Guide > Calibrate... writes it.
+    QStringList calibration = calibrationLogBegins(QDateTime::fromMSecsSinceEpoch(rig.clock.utcMs(rig.clock.now())),
+                                                   "simulated", 1000, 15);
+    for (const char *direction : {"West", "North"})
+        for (int i = 0; i <= 3; ++i) {
+            const QPointF step = QString(direction) == "West" ? QPointF(5.0 * i, 0.2 * i) : QPointF(-0.2 * i, 5.0 * i);
+            calibration << calibrationLogRow(direction, i, step, QPointF(320, 240) + step);
+        }
+    calibration << calibrationLogAxis("West", 2.3) << calibrationLogAxis("North", 92.3) << calibrationLogSpeeds(5, 5)
+                << calibrationLogEnds({});
+    log->writeCalibration(calibration);
     rig.sequence.addGuideObserver(log.get());
     rig.sequence.onCommand1Click();
     rig.sequence.removeGuideObserver(log.get());
