@@ -58,7 +58,11 @@ GuideLog::~GuideLog()
 
 QString GuideLog::folder() const
 {
-    const QDir saveDir(c_.sequence.SaveDir);
+    // One folder a night holds its log itself, beside its frames and frames.csv.
+    const bool night = c_.sequence.SaveFormat.nightFolders;
+    const QDir saveDir(nightFolder(c_.sequence.SaveDir, night, localAt(c_.clock.now())));
+    if (night && options_.folder.isEmpty())
+        return saveDir.path();
     return QDir::cleanPath(saveDir.filePath(options_.folder.isEmpty() ? kDefaultFolder : options_.folder));
 }
 

@@ -118,6 +118,8 @@ public:
     Result saveFits(const QString &path, int64_t index);
     // Appends the frame just read out, saved as `fileName`, to frames.csv.
     void recordFrame(const QString &fileName);
+    // Where frames and frames.csv go now: the save folder, or tonight's folder in it ([save] nightFolders).
+    QString framesFolder() const;
 
     // Port write of one byte to the configured address.
     void writePort(uint8_t value) { c_.port.SetPortVal(uint16_t(c_.settings.PortAddress), value, 1); }

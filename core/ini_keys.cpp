@@ -44,6 +44,7 @@ constexpr IniKey kKeys[] = {
     {"sky", "cloudEveryS", Number, 0, kFar, false, nullptr, nullptr, "0", "and again this many seconds after each start (0: once)"},
 
     {"save", "format", Word, 0, 0, false, nullptr, "bmp|fits|both", "bmp", "bmp, fits or both"},
+    {"save", "nightFolders", Switch, 0, 0, false, nullptr, nullptr, "false", "true: one folder a night (yyyy-mm-dd, noon to noon) in the save folder holds its frames, frames.csv and guide log"},
     {"save", "planes", Word, 0, 0, false, nullptr, "colour|mono", "colour", "FITS frames: colour (3 planes) or mono (luminance)"},
 
     {"fits", "object", Text, 0, 0, false, nullptr, nullptr, "", "OBJECT"},

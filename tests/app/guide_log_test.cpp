@@ -135,6 +135,24 @@ TEST(GuideLog, AGuidedRunIsLoggedLineByLineAndEveryFrameRecorded)
     }
 }
 
+TEST(GuideLog, WithNightFoldersTheFramesTheirRecordAndTheLogShareTonightsFolder)
+{
+    FaultRig rig(2);
+    rig.markOffset = QPointF(2, -1);
+    rig.state.SaveFormat.nightFolders = true;
+    auto log = std::make_unique<GuideLog>(rig.rig.context(), GuideLogOptions{});
+    rig.sequence.addGuideObserver(log.get());
+    ASSERT_TRUE(rig.run());
+    rig.sequence.removeGuideObserver(log.get());
+    const QDateTime local = QDateTime::fromMSecsSinceEpoch(rig.clock.utcMs(rig.clock.now()));
+    const QDir night(QDir(rig.saveDir).filePath(local.addSecs(-12 * 3600).date().toString("yyyy-MM-dd")));
+    EXPECT_EQ(QFileInfo(log->filePath()).absolutePath(), night.absolutePath());
+    EXPECT_TRUE(night.exists(frameNames(1, 1).front()));
+    EXPECT_TRUE(night.exists(frameNames(2, 2).front()));
+    EXPECT_EQ(linesOf(night.filePath("frames.csv")).size(), 3);
+    EXPECT_EQ(QDir(rig.saveDir).entryList(QDir::Files), QStringList()) << "nothing in the save folder itself";
+}
+
 TEST(GuideLog, ASecondRunTheSameNightAppendsASection)
 {
     FaultRig rig(1);

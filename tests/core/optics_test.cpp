@@ -1,6 +1,7 @@
 // The pixel scale from the optics table: arc-seconds per pixel of the guide and
 // the imaging camera, with binning and line-doubled frames, and where it shows.
 #include "drift_stats.h"
+#include "frame_format.h"
 #include "guide_log_lines.h"
 #include "optics.h"
 
@@ -69,4 +70,19 @@ TEST(Optics, GuideErrorsCarryArcsecondsWhereTheScaleIsKnown)
     EXPECT_TRUE(framesCsvRow(row).endsWith(",0,,"));
     row.arcsecPerPx = 2.0;
     EXPECT_TRUE(framesCsvRow(row).endsWith(",0,1.000,2.400")) << framesCsvRow(row).toStdString();
+}
+
+TEST(NightFolders, ANightRunsFromNoonToNoonAndIsNamedByTheDateItBegan)
+{
+    const QString save = QStringLiteral("/data/sky");
+    const QDate ninth(2024, 3, 9);
+    EXPECT_EQ(nightFolder(save, false, QDateTime(ninth, QTime(23, 0))), save);
+    EXPECT_EQ(nightFolder(save, true, QDateTime(ninth, QTime(12, 0))), "/data/sky/2024-03-09");
+    EXPECT_EQ(nightFolder(save, true, QDateTime(ninth, QTime(23, 59))), "/data/sky/2024-03-09");
+    EXPECT_EQ(nightFolder(save, true, QDateTime(ninth.addDays(1), QTime(3, 0))), "/data/sky/2024-03-09");
+    EXPECT_EQ(nightFolder(save, true, QDateTime(ninth.addDays(1), QTime(12, 0))), "/data/sky/2024-03-10");
+    QStringList notes;
+    EXPECT_TRUE(frameFormatFromIni("[save]\nnightFolders=true\n", "orvane.ini", notes).nightFolders);
+    EXPECT_FALSE(frameFormatFromIni("", "orvane.ini", notes).nightFolders);
+    EXPECT_TRUE(notes.isEmpty());
 }
