@@ -137,7 +137,7 @@ GuideLogWindow::GuideLogWindow(QWidget *parent) : QWidget(parent, Qt::Window)
     split->addWidget(left);
     split->addWidget(right);
     split->setStretchFactor(1, 3);
-    split->setSizes({380, 820});
+    left->setMinimumWidth(340); // the lists' lines stay readable beside the chart
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(top);
     layout->addWidget(split, 1);
