@@ -19,6 +19,7 @@
 #include "picture_file_menu.h"
 #include "rehearsal_window.h"
 #include "save_folder_label.h"
+#include "optics_window.h"
 #include "save_format_dialog.h"
 #include "serial_devices.h"
 
@@ -259,6 +260,13 @@ void MainWindow::addSaveFormatCommand()
         saveFormat_->show();
         saveFormat_->raise();
     })->setObjectName(QStringLiteral("saveFormat"));
+    imagingMenu()->addAction(QStringLiteral("Optics..."), this, [this] {
+        if (!optics_)
+            optics_ = new OpticsWindow(parts_.sequence.optics, parts_.iniPath, this);
+        optics_->showOptics();
+        optics_->show();
+        optics_->raise();
+    })->setObjectName(QStringLiteral("showOptics"));
 }
 
 void MainWindow::connectCamera()

@@ -34,6 +34,8 @@ class OptionsDialog;
 class DeinterlaceWindow;
 class HelpWindow;
 class SaveFormatDialog;
+class OpticsWindow;
+class GuideLogWindow;
 class GuidingSettingsDialog;
 class FileChooser;
 class PictureFileMenu;
@@ -245,6 +247,8 @@ private:
     QPointer<HelpWindow> help_;
     QPointer<PictureDisplayWindow> pictureDisplay_;
     QPointer<SaveFormatDialog> saveFormat_;
+    QPointer<OpticsWindow> optics_;
+    QPointer<GuideLogWindow> guideLogWindow_;
     QPointer<GuideGraphWindow> guideGraph_;
     QPointer<CalibrationWindow> calibrationWindow_;
     QPointer<RehearsalWindow> rehearsal_;

@@ -11,6 +11,7 @@
 #include "ini_lines.h"
 #include "file_rewrite.h"
 #include "move_decision.h"
+#include "guide_log_window.h"
 #include "guiding_settings_dialog.h"
 #include "numbers.h"
 #include "options_dialog.h"
@@ -91,6 +92,12 @@ void MainWindow::addGuideCommands()
         bringUp(calibrationWindow());
     });
     calibrate_->setObjectName(QStringLiteral("calibrate"));
+    guideMenu()->addAction(QStringLiteral("Open guide log…"), this, [this] {
+        if (!guideLogWindow_)
+            guideLogWindow_ = new GuideLogWindow(this);
+        bringUp(guideLogWindow_);
+        guideLogWindow_->chooseFile();
+    })->setObjectName(QStringLiteral("openGuideLog"));
     calibrate_->setToolTip(QStringLiteral("Measures which letter moves the marked star which way, and how fast"));
     // Offered while a star is marked and the camera is free, and while it runs (to reach its window).
     connect(guideMenu(), &QMenu::aboutToShow, this, [this] {
@@ -282,6 +289,7 @@ RehearsalWindow *MainWindow::rehearsalWindow()
             p.settings = parts_.settings;
             p.guiding = parts_.guiding;
             p.saveFormat = parts_.sequence.SaveFormat;
+            p.optics = parts_.sequence.optics;
             p.exposure = exposureText();
             p.guide = guideText();
             p.frameCount = frameCountText();
@@ -309,6 +317,7 @@ GuideGraphWindow *MainWindow::guideGraphWindow()
             return parts_.guiding.Algorithm && !parts_.guiding.Algorithm->twoAxis ? kMoveThresholdPx : 0.0;
         };
         guideGraph_->showDeadBand();
+        guideGraph_->arcsecPerPx = [this] { return guideScale(parts_.sequence.optics); };
     }
     return guideGraph_;
 }

@@ -63,6 +63,10 @@ Program::Program(const QString &settingsFolder)
     guiding_.MinStarSnr = minStarSnrFromIni(iniPath_, setupNotes_);
     const QByteArray text = readIniFile(iniPath_).text;
     sequence_.SaveFormat = frameFormatFromIni(text, iniPath_, setupNotes_);
+    sequence_.optics = opticsFromIni(text, iniPath_, setupNotes_);
+    sequence_.readPointing = IniValues(text, iniPath_, setupNotes_)
+                                 .truth("serial", "readPointing", QStringLiteral("false (nothing is asked)"))
+                                 .value_or(false);
     guiding_.Options = guidingSettingsFromIni(text, iniPath_, setupNotes_);
     guiding_.chooseAlgorithm(guiding_.Options.algorithm);
     guiding_.Axes = readCalibration(iniPath_, &setupNotes_);

@@ -10,6 +10,9 @@
 #include "serial_link.h"
 #include "settings.h"
 
+#include "mount_pointing.h"
+#include "optics.h"
+
 #include <QStringList>
 
 #include <vector>
@@ -33,6 +36,9 @@ struct FrameFacts {
     QString mount;      // the serial device, or "simulated"
     QStringList simulated;
     const FitsSite &site;
+    const Optics *optics = nullptr;       // FOCALLEN, XPIXSZ, YPIXSZ and the guide RMS in arc-seconds, when known
+    std::optional<MountPointing> pointing{}; // RA, DEC, OBJCTRA, OBJCTDEC, PIERSIDE, when the mount told them
+    bool dark = false;                     // IMAGETYP "Dark Frame" (else "Light Frame")
 };
 
 // The keywords after the mandatory ones, each with its comment.

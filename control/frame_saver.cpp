@@ -150,6 +150,7 @@ QString fitsNameFor(const QString &bmpName)
 Result Rig::saveFits(const QString &path, int64_t index)
 {
     const SequenceState &seq = c_.sequence;
+    takePointing();
     const FrameFacts facts{
         .exposure = seq.ReadOut,
         .utcStartMs = c_.clock.utcMs(seq.ReadOut.startMs),
@@ -160,6 +161,8 @@ Result Rig::saveFits(const QString &path, int64_t index)
         .mount = mountName(c_.comm),
         .simulated = simulatedParts(c_.camera, c_.settings, c_.port),
         .site = seq.SaveFormat.site,
+        .optics = &seq.optics,
+        .pointing = c_.comm.pointing(),
     };
     const auto failure = [&path](const QString &cause) {
         return Result::failure(QStringLiteral("Cannot save the FITS frame %1: %2.").arg(path, cause));
@@ -194,14 +197,21 @@ void Rig::recordFrame(const QString &fileName)
                        .rmsXPx = g.rmsXPx(),
                        .rmsYPx = g.rmsYPx(),
                        .rmsPx = g.rmsPx(),
-                       .peakPx = g.peakPx};
-    if (Result written = appendFrameRecord(c_.sequence.SaveDir, row); !written) {
+                       .peakPx = g.peakPx,
+                       .arcsecPerPx = guideScale(c_.sequence.optics)};
+    if (Result written = appendFrameRecord(framesFolder(), row); !written) {
         const QString told = QStringLiteral("frames.csv in %1 cannot be written: %2. The frames themselves are saved.")
-                                 .arg(c_.sequence.SaveDir, written.error());
+                                 .arg(framesFolder(), written.error());
         if (told != framesCsvTold_) // once, not at every frame
             c_.panel.notify(told);
         framesCsvTold_ = told;
     }
+}
+
+QString Rig::framesFolder() const
+{
+    return nightFolder(c_.sequence.SaveDir, c_.sequence.SaveFormat.nightFolders,
+                       QDateTime::fromMSecsSinceEpoch(c_.clock.utcMs(c_.clock.now())));
 }
 
 void Rig::showNextFirstIndex()
@@ -210,7 +220,7 @@ void Rig::showNextFirstIndex()
     if (!fileStemProblem(stem).isEmpty())
         return;
     // The first frame of a run is numbered Index + 1.
-    if (const auto highest = highestFrameIndex(c_.sequence.SaveDir, stem);
+    if (const auto highest = highestFrameIndex(framesFolder(), stem);
         highest && *highest >= firstIndexValue(c_.panel.firstIndex()) + 1)
         c_.panel.setFirstIndex(QString::number(*highest));
 }
@@ -221,7 +231,10 @@ Result Rig::SaveImageFrame(bool frameDelivered)
     const FrameFormat &format = c_.sequence.SaveFormat;
     const int64_t firstIndex = firstIndexValue(c_.panel.firstIndex());
     int64_t index = firstIndex + int64_t(c_.sequence.FrameNumber) - 1;
-    const auto namesAt = [&](int64_t i) { return frameNames(format, c_.sequence.SaveDir, c_.panel.fileStem(), i); };
+    const QString folder = framesFolder();
+    if (format.nightFolders)
+        QDir().mkpath(folder); // a folder that cannot be made is told by the write that fails in it
+    const auto namesAt = [&](int64_t i) { return frameNames(format, folder, c_.panel.fileStem(), i); };
     QStringList names = namesAt(index);
     const QString name = names.join(QStringLiteral(" and "));
 
@@ -257,7 +270,7 @@ Result Rig::SaveImageFrame(bool frameDelivered)
     // frames), free under every name it is written under, and the Index box
     // moves on so that it shows the offset the numbering now uses.
     if (const QString taken = takenName(names); !taken.isEmpty()) {
-        if (const auto highest = highestFrameIndex(c_.sequence.SaveDir, c_.panel.fileStem()); highest && *highest >= index)
+        if (const auto highest = highestFrameIndex(folder, c_.panel.fileStem()); highest && *highest >= index)
             names = namesAt(index = *highest + 1);
         while (!takenName(names).isEmpty())
             names = namesAt(++index);

@@ -58,7 +58,11 @@ GuideLog::~GuideLog()
 
 QString GuideLog::folder() const
 {
-    const QDir saveDir(c_.sequence.SaveDir);
+    // One folder a night holds its log itself, beside its frames and frames.csv.
+    const bool night = c_.sequence.SaveFormat.nightFolders;
+    const QDir saveDir(nightFolder(c_.sequence.SaveDir, night, localAt(c_.clock.now())));
+    if (night && options_.folder.isEmpty())
+        return saveDir.path();
     return QDir::cleanPath(saveDir.filePath(options_.folder.isEmpty() ? kDefaultFolder : options_.folder));
 }
 
@@ -145,7 +149,9 @@ void GuideLog::guideEvent(GuideEvent event, uint32_t timeMs, const QString &text
         steps_ = 0;
         stars_ = 1;
         const QString mount = c_.comm.CommPort() == kSimulatedMountPort ? QStringLiteral("simulated") : c_.comm.device();
-        write(guideLogRunHeader({localAt(timeMs), mount, c_.guiding.Axes.value_or(pictureAxes(c_.settings.PixPerSec))}));
+        write(guideLogRunHeader({localAt(timeMs), mount, c_.guiding.Axes.value_or(pictureAxes(c_.settings.PixPerSec)),
+                                 guideScale(c_.sequence.optics), c_.sequence.optics.guideFocalLengthMm,
+                                 QPointF(c_.sequence.StarX + c_.guiding.LockDX, c_.sequence.StarY + c_.guiding.LockDY)}));
         return;
     }
     if (!inRun_)

@@ -70,6 +70,7 @@ void Rig::startExposure()
     c_.sequence.Exposing = ExposureRecord{};
     c_.sequence.Exposing.startMs = c_.clock.now();
     writePort(c_.settings.ExposureState);
+    askPointing(); // answered long before the frame is saved
 }
 
 bool Rig::TakeFrame()

@@ -59,6 +59,13 @@ public:
     // ":Mg" + direction + ms in five digits + "#" (ms held within 0..99999): the mount times it.
     void sendPulse(const QString &direction, int32_t ms);
     void sendAxisStop(const QString &direction);  // ":Q" + direction + "#"
+    // With [serial] readPointing on an LX200 link: ":GR#:GD#" when no correction
+    // runs (never during one); a link that tells the pointing itself is not asked.
+    void askPointing();
+    // Reads the answer to the last askPointing into the link's pointing.
+    void takePointing();
+    // A move or a pulse started by a guide step has not yet ended.
+    bool correctionRunning() const;
 
     // --- camera read-outs (readout.cpp) ---
     // Each returns true when the device delivered a frame and it became the
@@ -120,6 +127,8 @@ public:
     Result saveFits(const QString &path, int64_t index);
     // Appends the frame just read out, saved as `fileName`, to frames.csv.
     void recordFrame(const QString &fileName);
+    // Where frames and frames.csv go now: the save folder, or tonight's folder in it ([save] nightFolders).
+    QString framesFolder() const;
 
     // Port write of one byte to the configured address.
     void writePort(uint8_t value) { c_.port.SetPortVal(uint16_t(c_.settings.PortAddress), value, 1); }
@@ -149,6 +158,7 @@ private: // the two-axis moves are in guide_two_axis.cpp, recordBoxMove in guide
     bool guidingWasTicked_ = false; // Check2 as ServiceGuideMoves last saw it
     QString savedFrame_;
     QString framesCsvTold_; // the last frames.csv failure told
+    bool pointingAsked_ = false; // ":GR#:GD#" sent, its answer not yet read
 };
 
 // "Image" + "001" style name: directory, separator, stem, index of at least three

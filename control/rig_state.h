@@ -3,6 +3,7 @@
 // for the whole program (owned by main); a test builds its own.
 
 #include "frame_format.h"
+#include "optics.h"
 #include "calibration_record.h"
 #include "dec_backlash.h"
 #include "drift_tracker.h"
@@ -56,6 +57,8 @@ struct SequenceState {
     FrameFormat SaveFormat;      // BMP, FITS or both; orvane.ini [save], [fits]
     ExposureRecord Exposing;     // the exposure integrating now
     ExposureRecord ReadOut;      // the exposure read out last, whose frame is saved
+    Optics optics;               // orvane.ini [optics]: the pixel scales, when known
+    bool readPointing = false;   // orvane.ini [serial] readPointing: ask an LX200 mount where it points
 };
 
 // The default least signal-to-noise ratio of a guide star (orvane.ini [guide]

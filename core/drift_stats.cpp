@@ -1,5 +1,7 @@
 #include "drift_stats.h"
 
+#include "optics.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -36,13 +38,11 @@ double DriftStats::rmsTotalPx() const
     return measured_ > 0 ? std::sqrt((sumDx2_ + sumDy2_) / measured_) : 0;
 }
 
-QString driftFigures(const DriftStats &s)
+QString driftFigures(const DriftStats &s, std::optional<double> arcsecPerPx)
 {
-    QString text = QStringLiteral("x %1 px, y %2 px, total %3 px; peak %4 px; %5 steps, %6 without the star")
-                       .arg(s.rmsXPx(), 0, 'f', 2)
-                       .arg(s.rmsYPx(), 0, 'f', 2)
-                       .arg(s.rmsTotalPx(), 0, 'f', 2)
-                       .arg(s.peakPx(), 0, 'f', 2)
+    QString text = QStringLiteral("x %1, y %2, total %3; peak %4; %5 steps, %6 without the star")
+                       .arg(pxAndArcsec(s.rmsXPx(), arcsecPerPx), pxAndArcsec(s.rmsYPx(), arcsecPerPx),
+                            pxAndArcsec(s.rmsTotalPx(), arcsecPerPx), pxAndArcsec(s.peakPx(), arcsecPerPx))
                        .arg(s.steps())
                        .arg(s.lostSteps());
     if (s.settlingSteps() > 0)

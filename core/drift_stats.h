@@ -10,6 +10,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <optional>
 
 namespace orvane {
 
@@ -37,8 +38,9 @@ private:
 };
 
 // "x 0.52 px, y 0.41 px, total 0.66 px; peak 1.80 px; 120 steps, 2 without the star"
-// (and "; 14 settling steps left out" when there were any):
-// the figures as the guide graph and a rehearsal report print them.
-QString driftFigures(const DriftStats &stats);
+// (and "; 14 settling steps left out" when there were any): the figures as the
+// guide graph and a rehearsal report print them. With the pixel scale known
+// each figure has its arc-seconds beside it: "x 0.52 px (1.07″), ...".
+QString driftFigures(const DriftStats &stats, std::optional<double> arcsecPerPx = std::nullopt);
 
 } // namespace orvane

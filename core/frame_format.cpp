@@ -3,6 +3,8 @@
 #include "ini_lines.h"
 #include "ini_values.h"
 
+#include <QDir>
+
 #include <cmath>
 
 namespace orvane {
@@ -16,6 +18,14 @@ const QString kPlanesWords[] = {QStringLiteral("colour"), QStringLiteral("mono")
 
 } // namespace
 
+QString nightFolder(const QString &saveDir, bool nightFolders, const QDateTime &local)
+{
+    if (!nightFolders)
+        return saveDir;
+    const QString night = local.addSecs(-12 * 3600).date().toString(QStringLiteral("yyyy-MM-dd"));
+    return QDir::cleanPath(QDir(saveDir).filePath(night));
+}
+
 QString formatWord(SaveFormat format) { return kFormatWords[int(format)]; }
 QString planesWord(SavePlanes planes) { return kPlanesWords[int(planes)]; }
 
@@ -25,6 +35,7 @@ FrameFormat frameFormatFromIni(const QByteArray &iniText, const QString &iniPath
     FrameFormat f;
     f.format = SaveFormat(ini.word("save", "format", QStringLiteral("bmp")).value_or(int(SaveFormat::Bmp)));
     f.planes = SavePlanes(ini.word("save", "planes", QStringLiteral("colour")).value_or(int(SavePlanes::Colour)));
+    f.nightFolders = ini.truth("save", "nightFolders", QStringLiteral("false (frames in the save folder)")).value_or(false);
     f.site.object = ini.text("fits", "object").value_or(QString());
     f.site.observer = ini.text("fits", "observer").value_or(QString());
     // Empty: left out of the header.

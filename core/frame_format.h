@@ -3,6 +3,7 @@
 // FITS frame carries when the user gives them (orvane.ini [fits]).
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QString>
 #include <QStringList>
 
@@ -24,10 +25,15 @@ struct FrameFormat {
     SaveFormat format = SaveFormat::Bmp;
     SavePlanes planes = SavePlanes::Colour;
     FitsSite site;
+    bool nightFolders = false; // [save] nightFolders: one folder a night in the save folder
 
     bool writesBmp() const { return format != SaveFormat::Fits; }
     bool writesFits() const { return format != SaveFormat::Bmp; }
 };
+
+// With `nightFolders` the folder of the night `local` falls in, "<saveDir>/2024-03-09"
+// (named by the date of the noon it began after); else `saveDir` itself.
+QString nightFolder(const QString &saveDir, bool nightFolders, const QDateTime &local);
 
 // The words orvane.ini uses: bmp, fits, both; colour, mono.
 QString formatWord(SaveFormat format);

@@ -47,9 +47,13 @@ QStringList guideLogOpening(const QString &program, const QDateTime &local)
 QStringList guideLogRunHeader(const GuideRunFacts &f)
 {
     const auto number = [](double v, int decimals) { return QString::number(v, 'f', decimals); };
-    // The program knows neither the optics nor where the mount points.
-    return {QStringLiteral("Guiding Begins at %1").arg(guideLogStamp(f.begins)),
-            QStringLiteral("Pixel scale = N/A arc-sec/px, Binning = 1, Focal length = N/A mm"),
+    const auto known = [&](std::optional<double> v, int decimals) {
+        return v ? number(*v, decimals) : QStringLiteral("N/A");
+    };
+    // Where the mount points is not known here.
+    QStringList lines{QStringLiteral("Guiding Begins at %1").arg(guideLogStamp(f.begins)),
+            QStringLiteral("Pixel scale = %1 arc-sec/px, Binning = 1, Focal length = %2 mm")
+                .arg(known(f.arcsecPerPx, 2), known(f.focalLengthMm, 0)),
             QStringLiteral("RA = N/A hr, Dec = N/A deg, Hour angle = N/A hr, Pier side = Unknown, Rotator pos = N/A, "
                            "Alt = N/A deg, Az = N/A deg"),
             QStringLiteral("Mount = %1, xAngle = %2, xRate = %3, yAngle = %4, yRate = %5")
@@ -57,6 +61,9 @@ QStringList guideLogRunHeader(const GuideRunFacts &f)
                      number(f.axes.yRatePxPerSec, 3)),
             QStringLiteral("Frame,Time,mount,dx,dy,RARawDistance,DECRawDistance,RAGuideDistance,DECGuideDistance,"
                            "RADuration,RADirection,DECDuration,DECDirection,XStep,YStep,StarMass,SNR,ErrorCode")};
+    if (f.lockPx)
+        lines.insert(lines.size() - 1, QStringLiteral("Lock position = %1, %2").arg(px(f.lockPx->x()), px(f.lockPx->y())));
+    return lines;
 }
 
 bool AxisLetters::xIsRa() const
@@ -131,7 +138,7 @@ QString guideLogClosed(const QDateTime &local) { return QStringLiteral("Log clos
 QString framesCsvHeader()
 {
     return QStringLiteral("File,UTC start,UTC end,Exposure s,Camera,Mount,Line doubling,Guide steps,"
-                          "RMS x px,RMS y px,RMS px,Peak px,Steps star lost");
+                          "RMS x px,RMS y px,RMS px,Peak px,Steps star lost,RMS arcsec,Peak arcsec");
 }
 
 QString framesCsvRow(const FrameRow &r)
@@ -139,7 +146,9 @@ QString framesCsvRow(const FrameRow &r)
     return QStringList{csvField(r.fileName), r.utcStart, r.utcEnd, QString::number(r.exposureS, 'f', 3),
                        csvField(r.camera), csvField(r.mount),
                        r.lineDoubled ? QStringLiteral("on") : QStringLiteral("off"), QString::number(r.guideSteps),
-                       px(r.rmsXPx), px(r.rmsYPx), px(r.rmsPx), px(r.peakPx), QString::number(r.lostSteps)}
+                       px(r.rmsXPx), px(r.rmsYPx), px(r.rmsPx), px(r.peakPx), QString::number(r.lostSteps),
+                       r.arcsecPerPx ? px(r.rmsPx * *r.arcsecPerPx) : QString(),
+                       r.arcsecPerPx ? px(r.peakPx * *r.arcsecPerPx) : QString()}
         .join(u',');
 }
 

@@ -8,6 +8,7 @@
 #include "calibration_record.h"
 
 #include <QDateTime>
+#include <QPointF>
 #include <QString>
 #include <QStringList>
 
@@ -31,8 +32,12 @@ struct GuideRunFacts {
     QDateTime begins;       // local time
     QString mount;          // "simulated" or the serial device
     CalibrationRecord axes; // the guide axes on the picture: calibrated, or the picture's own at PixPerSec
+    std::optional<double> arcsecPerPx{};   // the guide pixel scale, when the optics are known
+    std::optional<double> focalLengthMm{}; // of the guide camera
+    std::optional<QPointF> lockPx{};       // where the star is held on the picture, pixels
 };
-// The section's opening lines, ending with the column header.
+// The section's opening lines, ending with the column header; "Lock position = x, y"
+// before the header when the lock is known.
 QStringList guideLogRunHeader(const GuideRunFacts &facts);
 inline constexpr int kGuideLogColumns = 18;
 
@@ -62,6 +67,7 @@ struct FrameRow {
     bool lineDoubled = false;
     int guideSteps = 0, lostSteps = 0;
     double rmsXPx = 0, rmsYPx = 0, rmsPx = 0, peakPx = 0; // of the drift at steps with the star
+    std::optional<double> arcsecPerPx{}; // the guide pixel scale: RMS and peak in arc-seconds too (else empty)
 };
 QString framesCsvHeader();
 QString framesCsvRow(const FrameRow &row);

@@ -17,6 +17,7 @@ constexpr double kFar = 1e6; // the bound of values that have no natural one
 // clang-format off
 constexpr IniKey kKeys[] = {
     {"serial", "portN", Text, 0, 0, false, nullptr, nullptr, "/dev/ttyS(N-1)", "the device comm port N names: a serial device or indi://host:port/Device"},
+    {"serial", "readPointing", Switch, 0, 0, false, nullptr, nullptr, "false", "true: ask an LX200 mount where it points (:GR#, :GD#) between corrections, for FITS frames"},
 
     {"mount", "guideRatePxPerSec", Number, 0, 1000, false, nullptr, nullptr, "5", "the simulated mount's true guide rate, picture pixels per second"},
     {"mount", "raRatePxPerSec", Number, 0, 1000, false, nullptr, nullptr, "guideRatePxPerSec", "the guide rate of the RA axis (e/w), picture pixels per second"},
@@ -51,12 +52,18 @@ constexpr IniKey kKeys[] = {
     {"sky", "cloudEveryS", Number, 0, kFar, false, nullptr, nullptr, "0", "and again this many seconds after each start (0: once)"},
 
     {"save", "format", Word, 0, 0, false, nullptr, "bmp|fits|both", "bmp", "bmp, fits or both"},
+    {"save", "nightFolders", Switch, 0, 0, false, nullptr, nullptr, "false", "true: one folder a night (yyyy-mm-dd, noon to noon) in the save folder holds its frames, frames.csv and guide log"},
     {"save", "planes", Word, 0, 0, false, nullptr, "colour|mono", "colour", "FITS frames: colour (3 planes) or mono (luminance)"},
 
     {"fits", "object", Text, 0, 0, false, nullptr, nullptr, "", "OBJECT"},
     {"fits", "observer", Text, 0, 0, false, nullptr, nullptr, "", "OBSERVER"},
     {"fits", "siteLat", Number, -90, 90, false, "degrees", nullptr, "", "SITELAT, degrees, north positive"},
     {"fits", "siteLong", Number, -180, 180, false, "degrees", nullptr, "", "SITELONG, degrees, east positive"},
+
+    {"optics", "guideFocalLengthMm", Number, 0, 100000, true, "mm", nullptr, "", "focal length before the guide camera, mm (empty: unknown)"},
+    {"optics", "guidePixelUm", Number, 0, 1000, true, "micrometres", nullptr, "", "the guide camera's pixel size, micrometres"},
+    {"optics", "imagingFocalLengthMm", Number, 0, 100000, true, "mm", nullptr, "", "focal length before the imaging camera, mm"},
+    {"optics", "imagingPixelUm", Number, 0, 1000, true, "micrometres", nullptr, "", "the imaging camera's pixel size, micrometres"},
 
     {"indi", "cameraServer", Text, 0, 0, false, nullptr, nullptr, "", "list this INDI server's cameras, host:port"},
     {"indi", "maxFrameMegabytes", Number, 1, 4096, false, nullptr, nullptr, "200", "a larger frame from the server closes the connection"},

@@ -19,9 +19,9 @@ constexpr int kScalesMin[] = {1, 5, 15, 60}; // minutes the time axis spans
 constexpr int kDefaultScale = 1;             // index: 5 minutes
 constexpr double kKeptMinutes = 60;          // the longest scale: steps kept for a change of scale
 
-QString statsText(const char *what, const DriftStats &s)
+QString statsText(const char *what, const DriftStats &s, std::optional<double> arcsecPerPx)
 {
-    return QStringLiteral("%1: RMS %2").arg(QLatin1String(what), driftFigures(s));
+    return QStringLiteral("%1: RMS %2").arg(QLatin1String(what), driftFigures(s, arcsecPerPx));
 }
 
 } // namespace
@@ -177,8 +177,9 @@ void GuideGraphWindow::replot()
 
 void GuideGraphWindow::showStats()
 {
-    runText_->setText(statsText("This run", run_));
-    openText_->setText(statsText("Since opened", sinceOpened_));
+    const std::optional<double> scale = arcsecPerPx ? arcsecPerPx() : std::nullopt;
+    runText_->setText(statsText("This run", run_, scale));
+    openText_->setText(statsText("Since opened", sinceOpened_, scale));
 }
 
 } // namespace orvane

@@ -15,6 +15,7 @@
 
 #include <deque>
 #include <functional>
+#include <optional>
 
 class QComboBox;
 class QLabel;
@@ -39,6 +40,8 @@ public:
     std::function<double()> deadBandPx;
     void showDeadBand();
     double deadBandShownPx() const { return chart_->deadBandPx(); }
+    // The guide pixel scale, arc-seconds per pixel, when the optics are known: the figures show it beside pixels.
+    std::function<std::optional<double>()> arcsecPerPx;
 
     const DriftStats &runStats() const { return run_; }
     const DriftStats &openStats() const { return sinceOpened_; }

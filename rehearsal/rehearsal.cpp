@@ -64,6 +64,8 @@ struct RehearsalRig {
         guiding.DriftY = 0;
         state.SaveDir = frames.path();
         state.SaveFormat = plan.saveFormat;
+        state.optics = plan.optics;
+        state.SaveFormat.nightFolders = false; // the rehearsal's frames stay in its own temporary folder
         comm.setCommPort(kSimulatedMountPort);
         comm.onLinkLost = [this](const QString &sentence) { panel.notify(sentence); };
         camera.setProblemNotifier(&panel);

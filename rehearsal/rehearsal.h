@@ -29,6 +29,7 @@ struct RehearsalPlan {
     Settings settings;
     GuidingState guiding;
     FrameFormat saveFormat;
+    Optics optics;
     // The main window's entries, as typed.
     QString exposure, guide, frameCount, fileStem;
     bool guidingTicked = false;

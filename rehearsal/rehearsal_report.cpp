@@ -45,7 +45,7 @@ QString reportText(const RehearsalPlan &plan, const RehearsalRun &run, const Reh
     for (const QString &refusal : run.refusals)
         out << "The sequence refused to start: " << refusal << "\n";
 
-    out << "Guided RMS: " << driftFigures(f.guiding) << "\n";
+    out << "Guided RMS: " << driftFigures(f.guiding, guideScale(plan.optics)) << "\n";
     if (!run.settles.empty())
         out << "Settling after " << run.settles.size() << " dithers: " << QString::number(f.settlingS, 'f', 0) << " s, "
             << QString::number(f.settlingShare * 100, 'f', 1) << "% of the night (mean "

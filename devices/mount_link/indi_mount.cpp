@@ -1,5 +1,7 @@
 #include "indi_mount.h"
 
+#include <cmath>
+
 namespace orvane {
 
 namespace {
@@ -107,6 +109,25 @@ void IndiMount::onChanged(const QString &device, const QString &name)
         calmed_ = true;
         stopAll();
     }
+}
+
+std::optional<MountPointing> IndiMount::pointing() const
+{
+    if (!session_)
+        return std::nullopt;
+    const IndiProperty *coord = session_->property(address_.device, QStringLiteral("EQUATORIAL_EOD_COORD"));
+    if (!coord || !coord->numbers.contains(QStringLiteral("RA")) || !coord->numbers.contains(QStringLiteral("DEC")))
+        return std::nullopt;
+    MountPointing p{coord->numbers.value(QStringLiteral("RA")), coord->numbers.value(QStringLiteral("DEC"))};
+    if (!std::isfinite(p.raHours) || !std::isfinite(p.decDeg) || std::fabs(p.decDeg) > 90)
+        return std::nullopt;
+    if (const IndiProperty *pier = session_->property(address_.device, QStringLiteral("TELESCOPE_PIER_SIDE"))) {
+        if (pier->switches.value(QStringLiteral("PIER_EAST")))
+            p.pier = PierSide::East;
+        else if (pier->switches.value(QStringLiteral("PIER_WEST")))
+            p.pier = PierSide::West;
+    }
+    return p;
 }
 
 bool IndiMount::ready() const

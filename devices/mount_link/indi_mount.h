@@ -66,6 +66,8 @@ public:
     bool guidePulse(char direction, int ms);
     // Both axes' motion off, whatever the program believes runs.
     void stopAll();
+    // EQUATORIAL_EOD_COORD and TELESCOPE_PIER_SIDE as the server last told them.
+    std::optional<MountPointing> pointing() const;
 
 signals:
     void lost(const QString &sentence);
@@ -109,6 +111,7 @@ public:
     QByteArray readAll() override;
     void close() override;
     void watchForLoss(std::function<void(const QString &)> tell) override;
+    std::optional<MountPointing> pointing() const override { return mount_->pointing(); }
 
 private:
     std::shared_ptr<IndiMount> mount_;

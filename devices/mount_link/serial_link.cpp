@@ -43,6 +43,7 @@ Result MountLink::setPortOpen(bool open)
         return Result::failure(opened.error());
     connection_ = std::move(opened.value());
     lossReported_ = false;
+    asked_.reset(); // what an earlier opening answered may be long out of date
     connection_->watchForLoss([this](const QString &sentence) { reportLoss(sentence); });
     return Result::success();
 }
@@ -66,6 +67,15 @@ void MountLink::reportLoss(const QString &sentence)
     if (!lossReported_ && onLinkLost)
         onLinkLost(sentence);
     lossReported_ = true;
+}
+
+std::optional<MountPointing> MountLink::pointing() const
+{
+    if (!connection_)
+        return std::nullopt;
+    if (std::optional<MountPointing> told = connection_->pointing())
+        return told;
+    return asked_;
 }
 
 QByteArray MountLink::Input()

@@ -4,6 +4,7 @@
 // Comm port 0 is the built-in simulated mount; N >= 1 names the device that
 // orvane.ini maps to N, else /dev/ttyS(N-1).
 
+#include "mount_pointing.h"
 #include "result.h"
 
 #include <QByteArray>
@@ -28,6 +29,8 @@ public:
     // `tell` hears, with a sentence, of a far end that goes away between sends,
     // where the link can know it; others tell it at the next send.
     virtual void watchForLoss(std::function<void(const QString &)> tell) { (void)tell; }
+    // Where the mount points, where the link knows it without asking on the wire.
+    virtual std::optional<MountPointing> pointing() const { return std::nullopt; }
 };
 
 // An opened link, or the sentence naming the device and why it would not open.
@@ -72,6 +75,13 @@ public:
     // All characters received so far (empty when closed).
     QByteArray Input();
 
+    // Where the mount points: told by the link (an INDI mount), else the last
+    // answer to ":GR#:GD#" handed in by notePointing; nothing when unknown.
+    std::optional<MountPointing> pointing() const;
+    void notePointing(std::optional<MountPointing> pointing) { asked_ = pointing; }
+    // The open link knows the pointing without being asked (an INDI mount).
+    bool tellsPointing() const { return connection_ && connection_->pointing(); }
+
     // Called once with a sentence when a send is lost.
     std::function<void(const QString &)> onLinkLost;
 
@@ -82,6 +92,7 @@ private:
     int16_t commPort_ = 0;
     std::unique_ptr<SerialConnection> connection_;
     bool lossReported_ = false;
+    std::optional<MountPointing> asked_;
 };
 
 } // namespace orvane

@@ -111,6 +111,10 @@ bool SimMount::moving(char direction) const
 void SimMount::execute(const QByteArray &word)
 {
     settleBacklash();
+    if (word == "GR" || word == "GD") { // where it points: a fixed place in the sky (M 42)
+        replies_.append(word == "GR" ? "05:35:17#" : "-05*23:28#");
+        return;
+    }
     if (word.startsWith("Mg") || pulsing()) {
         executePulse(word);
         return;

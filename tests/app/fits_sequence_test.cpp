@@ -11,6 +11,67 @@ using namespace orvane::test;
 
 namespace {
 
+TEST(FitsSequence, OpticsAndPointingGoIntoTheHeaderForStackersToFileBy)
+{
+    FaultRig rig(1);
+    rig.markOffset = QPointF(2, -1);
+    rig.state.SaveFormat.format = SaveFormat::Fits;
+    rig.state.optics = Optics{.guideFocalLengthMm = 400, .guidePixelUm = 5.6, .imagingFocalLengthMm = 1000,
+                              .imagingPixelUm = 3.75};
+    rig.panel.controls.lineDoubling = true; // rows stay one sensor row high
+    rig.state.readPointing = true; // the simulated mount answers :GR# and :GD# with M 42
+    ASSERT_TRUE(rig.run());
+    const QString fits = fitsNameFor(QDir(rig.saveDir).filePath(frameNames(1, 1).front()));
+    EXPECT_EQ(fitsverifySummary(fits), kFitsverifyClean);
+    const FitsContent c = readFitsFile(fits);
+    ASSERT_EQ(c.status, 0);
+    const QMap<QString, QString> expected = {
+        {"FOCALLEN", "1000.0"}, {"XPIXSZ", "3.750"}, {"YPIXSZ", "3.750"}, {"IMAGETYP", "Light Frame"},
+        {"RA", "83.82083"}, {"DEC", "-5.39111"}, {"OBJCTRA", "05 35 17.0"}, {"OBJCTDEC", "-05 23 28"},
+        {"LINEDOUB", "T"},
+    };
+    for (auto it = expected.begin(); it != expected.end(); ++it)
+        EXPECT_EQ(c.values.value(it.key()), it.value()) << it.key().toStdString();
+    EXPECT_NEAR(c.values.value("GUIDRMSA").toDouble(), c.values.value("GUIDRMS").toDouble() * 206.265 * 5.6 / 400, 0.002);
+    EXPECT_FALSE(c.values.contains("PIERSIDE")) << "an LX200 mount does not say";
+
+    // Asked only between corrections: never while a move runs.
+    bool moving = false;
+    int asked = 0;
+    for (const LinkSend &s : rig.tap.sends) {
+        if (s.bytes.startsWith(":RG#:M"))
+            moving = true;
+        else if (s.bytes.startsWith(":Q"))
+            moving = false;
+        if (s.bytes.contains(":GR#")) {
+            ++asked;
+            EXPECT_FALSE(moving) << "asked during a correction";
+        }
+    }
+    EXPECT_GE(asked, 1);
+}
+
+TEST(FitsSequence, WithoutReadPointingNothingNewGoesOnTheWireAndNoPointingIsWritten)
+{
+    FaultRig rig(2);
+    rig.markOffset = QPointF(2, -1);
+    rig.state.SaveFormat.format = SaveFormat::Fits;
+    ASSERT_TRUE(rig.run());
+    QSet<QByteArray> commands;
+    for (const LinkSend &s : rig.tap.sends)
+        for (const QByteArray &command : s.bytes.split('#'))
+            if (!command.isEmpty())
+                commands.insert(command.startsWith(":Mg") ? command.left(4) : command);
+    for (const QByteArray &command : commands)
+        EXPECT_TRUE(command == "\x06" || command == ":RG" || (command.startsWith(":M") && command.size() == 3) ||
+                    (command.startsWith(":Q") && command.size() == 3))
+            << "sent " << command.toStdString();
+    const FitsContent c = readFitsFile(fitsNameFor(QDir(rig.saveDir).filePath(frameNames(1, 1).front())));
+    EXPECT_FALSE(c.values.contains("RA"));
+    EXPECT_FALSE(c.values.contains("OBJCTRA"));
+    EXPECT_FALSE(c.values.contains("FOCALLEN")) << "no optics given";
+}
+
 TEST(FitsSequence, FramesPassFitsverifyWithTheWholeHeaderAndTheBmpPixels)
 {
     for (const SavePlanes planes : {SavePlanes::Colour, SavePlanes::Mono}) {

@@ -67,14 +67,15 @@ TEST(GuideLog, AGuidedRunIsLoggedLineByLineAndEveryFrameRecorded)
     EXPECT_EQ(lines[3], "Pixel scale = N/A arc-sec/px, Binning = 1, Focal length = N/A mm");
     EXPECT_TRUE(lines[4].startsWith("RA = N/A hr, Dec = N/A deg, Hour angle = N/A hr, Pier side = Unknown"));
     EXPECT_EQ(lines[5], "Mount = simulated, xAngle = 0.0, xRate = 5.000, yAngle = 90.0, yRate = 5.000");
-    EXPECT_TRUE(lines[6].startsWith("Frame,Time,mount,dx,dy,RARawDistance,"));
+    expectMatch(lines[6], "Lock position = \\d+\\.\\d{3}, \\d+\\.\\d{3}");
+    EXPECT_TRUE(lines[7].startsWith("Frame,Time,mount,dx,dy,RARawDistance,"));
 
     // The rows: numbered from 1, in time order, the moves those that went out on the wire.
     QStringList moves, infos;
     std::vector<Rms> perFrame(1);
     int frame = 0;
     double lastS = -1;
-    qsizetype at = 7;
+    qsizetype at = 8;
     for (; at < lines.size() && !lines[at].startsWith("Guiding Ends at "); ++at) {
         if (lines[at].startsWith("INFO: ")) {
             infos << lines[at];
@@ -120,7 +121,7 @@ TEST(GuideLog, AGuidedRunIsLoggedLineByLineAndEveryFrameRecorded)
     for (int n = 1; n <= 2; ++n) {
         SCOPED_TRACE(n);
         const QStringList f = csv[n].split(u',');
-        ASSERT_EQ(f.size(), 13);
+        ASSERT_EQ(f.size(), 15);
         EXPECT_EQ(f[0], frameNames(n, n).front());
         EXPECT_EQ(std::make_pair(clockMsOf(f[1]), clockMsOf(f[2])), exposureInPortRecord(rig, n));
         EXPECT_EQ(f.mid(4, 3), (QStringList{"Simulated camera", "simulated", "off"}));
@@ -132,6 +133,24 @@ TEST(GuideLog, AGuidedRunIsLoggedLineByLineAndEveryFrameRecorded)
         EXPECT_GE(f[11].toDouble(), f[10].toDouble() - 0.001); // the peak is at least the RMS
         EXPECT_EQ(f[12], "0");
     }
+}
+
+TEST(GuideLog, WithNightFoldersTheFramesTheirRecordAndTheLogShareTonightsFolder)
+{
+    FaultRig rig(2);
+    rig.markOffset = QPointF(2, -1);
+    rig.state.SaveFormat.nightFolders = true;
+    auto log = std::make_unique<GuideLog>(rig.rig.context(), GuideLogOptions{});
+    rig.sequence.addGuideObserver(log.get());
+    ASSERT_TRUE(rig.run());
+    rig.sequence.removeGuideObserver(log.get());
+    const QDateTime local = QDateTime::fromMSecsSinceEpoch(rig.clock.utcMs(rig.clock.now()));
+    const QDir night(QDir(rig.saveDir).filePath(local.addSecs(-12 * 3600).date().toString("yyyy-MM-dd")));
+    EXPECT_EQ(QFileInfo(log->filePath()).absolutePath(), night.absolutePath());
+    EXPECT_TRUE(night.exists(frameNames(1, 1).front()));
+    EXPECT_TRUE(night.exists(frameNames(2, 2).front()));
+    EXPECT_EQ(linesOf(night.filePath("frames.csv")).size(), 3);
+    EXPECT_EQ(QDir(rig.saveDir).entryList(QDir::Files), QStringList()) << "nothing in the save folder itself";
 }
 
 TEST(GuideLog, ASecondRunTheSameNightAppendsASection)

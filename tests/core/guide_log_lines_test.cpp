@@ -70,7 +70,7 @@ TEST(GuideLogLines, FrameRowsQuoteNamesThatHoldCommas)
                        .mount = "/dev/ttyUSB0", .guideSteps = 4, .lostSteps = 1, .rmsXPx = 0.5, .rmsYPx = 1.25,
                        .rmsPx = 1.3463, .peakPx = 2};
     EXPECT_EQ(framesCsvRow(row), "\"M42, \"\"best\"\".bmp\",2024-03-09T21:00:01.250,2024-03-09T21:00:05.300,4.050,"
-                                 "Simulated camera,/dev/ttyUSB0,off,4,0.500,1.250,1.346,2.000,1");
+                                 "Simulated camera,/dev/ttyUSB0,off,4,0.500,1.250,1.346,2.000,1,,") << "no pixel scale: the arc-second columns stay empty";
     EXPECT_EQ(framesCsvHeader().count(u','), QString(framesCsvRow({})).count(u','));
 }
 

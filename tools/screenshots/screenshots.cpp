@@ -2,14 +2,18 @@
 // exposure, the picture display beside a stretched frame, the Options window
 // (also with a box's tooltip shown), the device and save-directory windows,
 // the guide graph during a guided run, a rehearsal's report, the calibration
-// window after a calibration and the guiding settings window.
+// window after a calibration, the guiding settings window and a night's guide
+// log opened in the guide log window.
 // The main window runs on the simulated rig and a simulated clock, so every run
 // gives the same pictures.
+#include "calibration_log_lines.h"
 #include "calibration_window.h"
 #include "device_dialog.h"
 #include "directory_dialog.h"
 #include "file_chooser.h"
 #include "guide_graph_window.h"
+#include "guide_log.h"
+#include "guide_log_window.h"
 #include "guiding_settings_dialog.h"
 #include "main_window.h"
 #include "options_dialog.h"
@@ -309,6 +313,59 @@ bool guidingSettingsWindow(const QDir &out)
     return dialog && save(*dialog, out, "guiding-settings.png");
 }
 
+// A dithered night of twelve 60 s frames guided by the centroid way, its guide
+// log opened in the guide log window with the night's frames.csv beside it.
+bool guideLogNight(const QDir &out)
+{
+    test::SequenceTestRig rig({.startMs = 10000, .camera = test::RigCamera::SimulatedSky, .link = test::RigLink::SimulatedMount});
+    QTemporaryDir dir;
+    rig.guiding.chooseAlgorithm("centroid");
+    rig.guiding.Options.algorithm = "centroid";
+    rig.guiding.Options.dither = true;
+    rig.sequence.seedDither(11);
+    rig.state.optics = Optics{.guideFocalLengthMm = 400, .guidePixelUm = 5.6};
+    rig.panel.controls.guiding = true;
+    rig.panel.guide = "2";
+    rig.panel.exposure = "60";
+    rig.panel.frameCount = "12";
+    rig.panel.save = true;
+    rig.state.SaveDir = dir.path();
+    std::function<void()> markWhenAsked = [&] {
+        if (rig.panel.status() != "Mark Star") {
+            rig.pump.at(rig.clock.now() + 100, markWhenAsked);
+            return;
+        }
+        const QPointF star = rig.simCamera->starField().guideStar() + rig.sky.offsetAt(rig.clock.now());
+        rig.sequence.onPictureMouseDown(std::round(star.x()), std::round(star.y()));
+    };
+    rig.pump.at(rig.clock.now() + 100, markWhenAsked);
+    auto log = std::make_unique<GuideLog>(rig.rig.context(), GuideLogOptions{});
+    // The calibration of the evening before the run, as Guide > Calibrate... writes it.
+    QStringList calibration = calibrationLogBegins(QDateTime::fromMSecsSinceEpoch(rig.clock.utcMs(rig.clock.now())),
+                                                   "simulated", 1000, 15);
+    for (const char *direction : {"West", "North"})
+        for (int i = 0; i <= 3; ++i) {
+            const QPointF step = QString(direction) == "West" ? QPointF(5.0 * i, 0.2 * i) : QPointF(-0.2 * i, 5.0 * i);
+            calibration << calibrationLogRow(direction, i, step, QPointF(320, 240) + step);
+        }
+    calibration << calibrationLogAxis("West", 2.3) << calibrationLogAxis("North", 92.3) << calibrationLogSpeeds(5, 5)
+                << calibrationLogEnds({});
+    log->writeCalibration(calibration);
+    rig.sequence.addGuideObserver(log.get());
+    rig.sequence.onCommand1Click();
+    rig.sequence.removeGuideObserver(log.get());
+    const QString path = log->filePath();
+    log.reset();
+    GuideLogWindow window;
+    if (!window.openFile(path))
+        return false;
+    window.setSpan(2, 8);
+    window.resize(1200, 680);
+    window.show();
+    QCoreApplication::processEvents(); // the chart lays out its legend in a posted event
+    return save(window, out, "guide-log-window.png");
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -322,7 +379,8 @@ int main(int argc, char **argv)
     const QDir out(QDir(QString::fromLocal8Bit(argv[1])).absolutePath()); // the windows change the working folder
     bool ok = true;
     for (auto make : {idleWindow, guidingWindow, pictureDisplay, optionsPlain, optionsTooltip, deviceWindow,
-                      directoryWindow, guideGraph, rehearsalReport, calibrationWindow, guidingSettingsWindow})
+                      directoryWindow, guideGraph, rehearsalReport, calibrationWindow, guidingSettingsWindow,
+                      guideLogNight})
         ok = make(out) && ok;
     return ok ? 0 : 1;
 }
