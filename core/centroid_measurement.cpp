@@ -1,5 +1,7 @@
 #include "centroid_measurement.h"
 
+#include "grey_levels.h"
+
 #include <algorithm>
 #include <cmath>
 #include <vector>
@@ -15,18 +17,6 @@ constexpr double kNeighbourShare = 0.25; // ...when its brightest neighbour hold
 constexpr double kDiscRadiusPx = 4.5;    // the star's light is weighed inside this circle (seeing FWHM about 2.6 px)
 constexpr int kRecentreRounds = 4;       // the disc follows the centre found; a round moves it less than 0.01 px
 
-double grey(uint32_t colour)
-{
-    return double((colour & 0xFF) + ((colour >> 8) & 0xFF) + ((colour >> 16) & 0xFF)) / 3.0;
-}
-
-double median(std::vector<double> values)
-{
-    const auto middle = values.begin() + std::ptrdiff_t(values.size() / 2);
-    std::nth_element(values.begin(), middle, values.end());
-    return *middle;
-}
-
 // Grey levels above background of the area around the box (the box and a disc
 // radius beyond, on the picture), with lone hot pixels set to their surroundings.
 class CleanArea {
@@ -37,7 +27,7 @@ public:
         levels_.resize(size_t(width_) * size_t(height_));
         for (int y = top; y <= bottom; ++y)
             for (int x = left; x <= right; ++x)
-                at(x, y) = grey(picture.pixel(x, y)) - background;
+                at(x, y) = greyLevel(picture.pixel(x, y)) - background;
         std::vector<double> raw = levels_;
         for (int y = top; y <= bottom; ++y)
             for (int x = left; x <= right; ++x) {
@@ -51,7 +41,7 @@ public:
                             around.push_back(raw[index(x + dx, y + dy)]);
                 // A star's core always has lit neighbours; a lone spike takes their middle level.
                 if (*std::max_element(around.begin(), around.end()) < kNeighbourShare * v)
-                    at(x, y) = median(around);
+                    at(x, y) = medianOf(around);
             }
     }
     bool inside(int x, int y) const { return x >= left_ && y >= top_ && x < left_ + width_ && y < top_ + height_; }
@@ -80,11 +70,11 @@ StarMeasurement measureCentroid(const PixelView &picture, double markX, double m
     std::vector<double> levels;
     for (int y = top; y <= bottom; ++y)
         for (int x = left; x <= right; ++x)
-            levels.push_back(grey(picture.pixel(x, y)));
-    const double background = median(levels);
+            levels.push_back(greyLevel(picture.pixel(x, y)));
+    const double background = medianOf(levels);
     for (double &v : levels)
         v = std::fabs(v - background);
-    const double noise = std::max(kMadToSigma * median(levels), kNoiseFloor);
+    const double noise = std::max(kMadToSigma * medianOf(levels), kNoiseFloor);
     m.background = background;
 
     const int reach = int(std::ceil(kDiscRadiusPx));

@@ -3,6 +3,8 @@
 #include "centroid_measurement.h"
 #include "star_profile.h"
 
+#include "grey_levels.h"
+
 #include <QStringList>
 
 #include <algorithm>
@@ -22,18 +24,6 @@ constexpr double kNeighbourShare = 1.0 / 3; // a spot this bright beside a star 
 constexpr double kSameSpotPx = 3;        // maxima closer than this are one star
 constexpr int kMeasureBoxPx = 16;        // the star's light and shape are weighed in this box
 constexpr size_t kMostCandidates = 60;   // the brightest spots looked at closely
-
-double grey(uint32_t colour)
-{
-    return double((colour & 0xFF) + ((colour >> 8) & 0xFF) + ((colour >> 16) & 0xFF)) / 3.0;
-}
-
-double median(std::vector<double> values)
-{
-    const auto middle = values.begin() + std::ptrdiff_t(values.size() / 2);
-    std::nth_element(values.begin(), middle, values.end());
-    return *middle;
-}
 
 struct Spot {
     int x, y;
@@ -61,16 +51,16 @@ StarChoice chooseGuideStar(const PixelView &picture, const StarChoiceLimits &lim
     std::vector<double> level(size_t(w) * size_t(h));
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x)
-            level[size_t(y) * size_t(w) + size_t(x)] = grey(picture.pixel(x, y));
+            level[size_t(y) * size_t(w) + size_t(x)] = greyLevel(picture.pixel(x, y));
     auto at = [&](int x, int y) { return level[size_t(y) * size_t(w) + size_t(x)]; };
 
     std::vector<double> sample;
     for (size_t i = 0; i < level.size(); i += kSampleStep)
         sample.push_back(level[i]);
-    const double sky = median(sample);
+    const double sky = medianOf(sample);
     for (double &v : sample)
         v = std::fabs(v - sky);
-    const double noise = std::max(kMadToSigma * median(sample), kNoiseFloor);
+    const double noise = std::max(kMadToSigma * medianOf(sample), kNoiseFloor);
 
     // Spots: maxima of the 3 x 3 sums (noise sigma 3 x noise) well above the sky's.
     std::vector<double> sums(level.size(), 0);
@@ -142,7 +132,7 @@ StarChoice chooseGuideStar(const PixelView &picture, const StarChoiceLimits &lim
             double brightest = 0;
             for (int dy = -2; dy <= 2; ++dy)
                 for (int dx = -2; dx <= 2; ++dx)
-                    brightest = std::max(brightest, grey(picture.pixel(s.x + dx, s.y + dy)));
+                    brightest = std::max(brightest, greyLevel(picture.pixel(s.x + dx, s.y + dy)));
             m = measureCentroid(picture, s.x, s.y, kMeasureBoxPx, limits.minSnr);
             const double cx = s.x + m.driftX, cy = s.y + m.driftY;
             const bool crowded = std::any_of(distinct.begin(), distinct.end(), [&](const Spot &o) {
