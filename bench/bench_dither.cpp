@@ -10,6 +10,7 @@
 // timeout, and the frames' FWHM stays within 3% of the undithered frames'.
 
 #include "bench_row.h"
+#include "hour_plan.h"
 #include "rehearsal_findings.h"
 #include "rig_builder.h"
 
@@ -24,13 +25,7 @@ namespace {
 
 RehearsalPlan hourPlan(bool dither, double seeingTimes)
 {
-    RehearsalPlan plan;
-    plan.settings = test::simulatedRigSettings();
-    plan.exposure = QStringLiteral("60");
-    plan.guide = QStringLiteral("2");
-    plan.frameCount = QStringLiteral("60");
-    plan.fileStem = QStringLiteral("Image");
-    plan.guidingTicked = true;
+    RehearsalPlan plan = bench::oneHourPlan();
     plan.guiding.chooseAlgorithm(QStringLiteral("centroid"));
     plan.guiding.Options.algorithm = QStringLiteral("centroid");
     plan.guiding.Options.dither = dither;

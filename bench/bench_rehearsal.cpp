@@ -7,6 +7,7 @@
 
 #include "app/sequence_fixture.h"
 #include "bench_row.h"
+#include "hour_plan.h"
 #include "rehearsal_findings.h"
 
 #include <QApplication>
@@ -30,18 +31,6 @@ long peakResidentKiB()
         if (line.startsWith("VmHWM:"))
             return line.mid(6).trimmed().split(' ').front().toLong();
     return -1;
-}
-
-RehearsalPlan hourPlan()
-{
-    RehearsalPlan plan;
-    plan.settings = test::simulatedRigSettings();
-    plan.exposure = QStringLiteral("60");
-    plan.guide = QStringLiteral("2");
-    plan.frameCount = QStringLiteral("60");
-    plan.fileStem = QStringLiteral("Image");
-    plan.guidingTicked = true;
-    return plan;
 }
 
 // The same hour through the sequence alone, on the test rig: no frame saved or measured.
@@ -75,7 +64,7 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     const double bareS = bareSequenceSeconds(); // first: a second run on a loaded machine tends to be the slower
     const long residentBefore = peakResidentKiB();
-    const RehearsalPlan plan = hourPlan();
+    const RehearsalPlan plan = bench::oneHourPlan();
     RehearsalProgress progress;
     QElapsedTimer wall;
     wall.start();
