@@ -27,6 +27,10 @@ enum class FileLinks { Follow, Refuse };
 // length and flushed; when that fails the old content is written back. A name
 // taken by anything but a plain file (and, with FileLinks::Refuse, a symbolic
 // link) is refused and left as it is. What is not committed is removed.
+// A replaced file's old inode is not deleted at once: the new file takes its
+// name by an atomic exchange, and the old one, under a temporary name, is
+// written over as the next file's new content (the file system then allocates
+// and frees far fewer inodes). Every old content left is removed at the end.
 class FileRewriteBatch {
 public:
     explicit FileRewriteBatch(FileLinks links = FileLinks::Follow) : links_(links) {}
@@ -48,10 +52,20 @@ private:
         QByteArray temp;  // the file written beside it
         int fd = -1;
     };
+    // A replaced file's old content under a temporary name, after the exchange
+    // that put the new content under its name.
+    struct Spare {
+        QByteArray folder;
+        QByteArray temp;
+    };
     void discard();
+    int openTemp(const QByteArray &folder, QByteArray &temp);
+    void putInPlace(const Staged &s, QByteArray &folder, int &cause);
 
     FileLinks links_;
     std::vector<Staged> staged_;
+    std::vector<Spare> spares_;
+    bool exchangeWorks_ = true;
 };
 
 // Makes `bytes` the whole content of the file at `path`, as a batch of one.
