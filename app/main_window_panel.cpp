@@ -3,6 +3,8 @@
 
 #include "main_window.h"
 
+#include "guider_server.h"
+
 #include "calibration.h"
 #include "rehearsal_window.h"
 
@@ -57,6 +59,8 @@ void MainWindow::notify(const QString &sentence)
 {
     notices_.append(sentence);
     told(sentence);
+    if (guider_)
+        guider_->alert(sentence); // the imaging programs hear of it too
     std::cerr << "orvane: " << sentence.toStdString() << std::endl;
 }
 void MainWindow::frameSaved(const QString &path) { saveFolder_->showSaved(path); }

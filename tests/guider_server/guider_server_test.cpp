@@ -1,0 +1,237 @@
+// The guider server driven by clients on loopback, on the simulated rig: the
+// simulated clock moves the rig, the event loop moves the bytes.
+#include "guider_client.h"
+#include "guider_server.h"
+
+#include "guide_log.h"
+#include "guide_log_reader.h"
+#include "app/sequence_fixture.h"
+
+#include <QDir>
+#include <QJsonArray>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+using namespace orvane;
+using test::GuiderClient;
+using test::pumpUntil;
+using test::SocketPump;
+
+namespace {
+
+struct SocketTime {
+    SimClock simClock{10000};
+    SocketPump socketPump{simClock};
+};
+
+// The simulated camera and mount, the sequence beside the server, a guide log.
+struct ServerRig : SocketTime, test::SequenceTestRig {
+    explicit ServerRig(ServerLimits limits = {})
+        : SequenceTestRig({.startMs = 10000,
+                           .camera = test::RigCamera::SimulatedSky,
+                           .link = test::RigLink::SimulatedMount,
+                           .clock = &simClock,
+                           .pump = &socketPump}),
+          server(rig.context(), host(), ServerOptions{true, 0, QStringLiteral("127.0.0.1"), false}, limits)
+    {
+        state.SaveDir = dir.path();
+        sequence.addGuideObserver(&server);
+        server.mode().addGuideObserver(&log);
+        server.mode().showGuidingFor = [this](const QString &client) { shown.push_back(client); };
+    }
+    ~ServerRig() { sequence.removeGuideObserver(&server); }
+
+    GuiderHost host()
+    {
+        GuiderHost h;
+        h.busyWith = [this] { return sequence.running() ? QStringLiteral("the imaging sequence runs") : QString(); };
+        h.ownState = [this]() -> std::optional<AppState> {
+            return sequence.running() ? std::optional(AppState::Looping) : std::nullopt;
+        };
+        h.markStar = [this](double x, double y) { sequence.onPictureMouseDown(x, y, true); };
+        return h;
+    }
+
+    QTemporaryDir dir;
+    GuiderServer server;
+    GuideLog log{rig.context(), GuideLogOptions{true, dir.path()}};
+    std::vector<QString> shown; // "Guiding for" whom, as the window is told
+};
+
+const QJsonObject kSettle{{"pixels", 1.5}, {"time", 2}, {"timeout", 60}};
+
+GuideLogContents readLog(const QString &folder)
+{
+    const QStringList files = QDir(folder).entryList({QStringLiteral("guide_log-*.txt")});
+    if (files.size() != 1)
+        return {};
+    QFile f(QDir(folder).filePath(files.first()));
+    return f.open(QIODevice::ReadOnly) ? readGuideLog(f.readAll()) : GuideLogContents{};
+}
+
+} // namespace
+
+TEST(GuiderServer, AClientLoopsFindsAStarGuidesSettlesDithersAndStops)
+{
+    ServerRig r;
+    r.guiding.Axes = pictureAxes(r.settings.PixPerSec); // calibrated: the dither is one known move
+    ASSERT_TRUE(r.server.start());
+    GuiderClient client(r.server.port());
+    ASSERT_TRUE(pumpUntil([&] { return !client.events("AppState").empty(); }));
+    EXPECT_EQ(client.eventNames(), (std::vector<QString>{"Version", "CalibrationComplete", "AppState"}));
+    EXPECT_EQ(client.received[0].value("MsgVersion").toInt(), 1);
+    EXPECT_TRUE(client.received[0].value("OverlapSupport").toBool());
+    EXPECT_EQ(client.events("AppState")[0].value("State").toString(), "Stopped");
+    EXPECT_EQ(r.server.statusText(), QStringLiteral("Guider server on 127.0.0.1:%1, 1 client").arg(r.server.port()));
+
+    int findId = 0, guideId = 0, ditherId = 0, stopId = 0, settled = 0;
+    std::unique_ptr<GuiderClient> watcher; // comes while guiding
+    client.onLine = [&](const QJsonObject &o) {
+        const QString event = o.value("Event").toString();
+        if (event == "LoopingExposures" && o.value("Frame").toInt() >= 1 && findId == 0) {
+            findId = client.send("find_star");
+        } else if (findId != 0 && guideId == 0 && o.value("id").toInt() == findId) {
+            guideId = client.send("guide", QJsonObject{{"settle", kSettle}, {"recalibrate", false}});
+        } else if (event == "SettleDone" && ++settled == 1) {
+            ditherId = client.send("dither", QJsonObject{{"amount", 3}, {"raOnly", false}, {"settle", kSettle}});
+            watcher = std::make_unique<GuiderClient>(r.server.port());
+        } else if (event == "SettleDone" && settled == 2) {
+            stopId = client.send("stop_capture");
+        }
+    };
+    const int exposureId = client.send("set_exposure", QJsonObject{{"exposure", 1000}});
+    client.send("loop");
+    ASSERT_TRUE(pumpUntil([&] { return !client.events("LoopingExposuresStopped").empty(); }));
+
+    EXPECT_EQ(client.reply(exposureId)->value("result").toInt(), 0);
+    ASSERT_TRUE(client.reply(findId));
+    const QJsonArray star = client.reply(findId)->value("result").toArray();
+    ASSERT_EQ(star.size(), 2) << QJsonDocument(*client.reply(findId)).toJson().toStdString();
+    EXPECT_EQ(client.reply(guideId)->value("result").toInt(), 0);
+    EXPECT_EQ(client.reply(ditherId)->value("result").toInt(), 0);
+    EXPECT_EQ(client.reply(stopId)->value("result").toInt(), 0);
+
+    // One settle per request, each told from its beginning to its one end.
+    const auto done = client.events("SettleDone");
+    ASSERT_EQ(done.size(), 2u);
+    for (const QJsonObject &d : done) {
+        EXPECT_EQ(d.value("Status").toInt(), 0) << d.value("Error").toString().toStdString();
+        EXPECT_GE(d.value("TotalFrames").toInt(), 1);
+        EXPECT_EQ(d.value("DroppedFrames").toInt(), 0);
+    }
+    EXPECT_EQ(client.events("SettleBegin").size(), 2u);
+    EXPECT_GE(int(client.events("Settling").size()), done[0].value("TotalFrames").toInt() + done[1].value("TotalFrames").toInt());
+    EXPECT_EQ(client.events("StartGuiding").size(), 1u);
+    EXPECT_EQ(client.events("GuidingDithered").size(), 1u);
+    EXPECT_EQ(client.events("GuidingStopped").size(), 1u);
+    EXPECT_TRUE(client.events("StarLost").empty());
+
+    // Each GuideStep is the guide log's row of that step.
+    const auto steps = client.events("GuideStep");
+    const GuideLogContents log = readLog(r.dir.path());
+    ASSERT_EQ(log.sessions.size(), 1u);
+    ASSERT_EQ(log.sessions[0].steps.size(), steps.size());
+    ASSERT_GE(steps.size(), 3u);
+    for (size_t i = 0; i < steps.size(); ++i) {
+        const LoggedStep &row = log.sessions[0].steps[i];
+        EXPECT_EQ(steps[i].value("Frame").toInt(), int(i) + 1);
+        EXPECT_NEAR(steps[i].value("dx").toDouble(), row.dxPx, 0.006);
+        EXPECT_NEAR(steps[i].value("dy").toDouble(), row.dyPx, 0.006);
+        EXPECT_NEAR(steps[i].value("RADistanceRaw").toDouble(), row.raPx, 0.006);
+        EXPECT_NEAR(steps[i].value("DECDistanceRaw").toDouble(), row.decPx, 0.006);
+        EXPECT_EQ(steps[i].value("RADuration").toInt(), row.raMs);
+        EXPECT_EQ(steps[i].value("DECDuration").toInt(), row.decMs);
+        EXPECT_NEAR(steps[i].value("Time").toDouble(), row.seconds, 0.001);
+    }
+
+    // A client that came while guiding heard where the lock is, then the state.
+    ASSERT_TRUE(watcher);
+    const std::vector<QString> heard = watcher->eventNames();
+    ASSERT_GE(heard.size(), 6u);
+    const std::vector<QString> greeting(heard.begin(), heard.begin() + 6);
+    EXPECT_EQ(greeting, (std::vector<QString>{"Version", "LockPositionSet", "StarSelected", "CalibrationComplete",
+                                              "StartGuiding", "AppState"}));
+    EXPECT_EQ(watcher->events("AppState")[0].value("State").toString(), "Guiding");
+    EXPECT_EQ(r.server.clientCount(), 2);
+
+    // The window showed whom it guided for, until Stop; the end steps left the rig at rest.
+    ASSERT_EQ(r.shown.size(), 2u);
+    EXPECT_TRUE(r.shown[0].startsWith("127.0.0.1:"));
+    EXPECT_EQ(r.shown[1], QString());
+    EXPECT_EQ(r.port.writes().back().value, r.settings.GetImageState);
+    EXPECT_FALSE(r.comm.PortOpen());
+    EXPECT_FALSE(r.server.mode().active());
+}
+
+TEST(GuiderServer, GuideDitherAndLoopAreRefusedWhileOrvanesOwnSequenceRuns)
+{
+    ServerRig r;
+    r.panel.exposure = "5";
+    r.panel.frameCount = "1";
+    ASSERT_TRUE(r.server.start());
+    GuiderClient client(r.server.port());
+    ASSERT_TRUE(pumpUntil([&] { return !client.events("AppState").empty(); }));
+    int guide = 0, dither = 0, loop = 0, state = 0;
+    r.socketPump.at(r.simClock.now() + 500, [&] {
+        guide = client.send("guide", QJsonObject{{"settle", kSettle}});
+        dither = client.send("dither", QJsonArray{3, false, kSettle});
+        loop = client.send("loop");
+        state = client.send("get_app_state");
+    });
+    r.sequence.onCommand1Click(); // a five-second exposure, unguided
+    ASSERT_TRUE(pumpUntil([&] { return state != 0 && client.reply(state); }));
+    for (int id : {guide, dither, loop}) {
+        const QJsonObject error = client.reply(id)->value("error").toObject();
+        EXPECT_EQ(error.value("code").toInt(), 1);
+        EXPECT_TRUE(error.value("message").toString().contains("the imaging sequence runs")) << error.value("message").toString().toStdString();
+    }
+    EXPECT_EQ(client.reply(state)->value("result").toString(), "Looping"); // watching is allowed
+    EXPECT_FALSE(r.server.mode().active());
+    EXPECT_TRUE(client.events("StartGuiding").empty());
+}
+
+TEST(GuiderServer, BadInputGetsItsErrorOrAClosedConnectionAndTheServerGoesOn)
+{
+    ServerRig r(ServerLimits{.maxUnsentBytes = 64 * 1024});
+    ASSERT_TRUE(r.server.start());
+    GuiderClient client(r.server.port());
+    client.sendRaw("{\"method\": \"get_app_state\", \"id\": \r\n"); // cut short
+    const int unknown = client.send("get_moon_phase");
+    const int exposure = client.send("set_exposure", QJsonObject{{"exposure", "fast"}});
+    const int settle = client.send("guide", QJsonObject{{"settle", QJsonObject{{"time", 2}, {"timeout", 60}}}});
+    ASSERT_TRUE(pumpUntil([&] { return client.reply(settle).has_value(); }));
+    const auto errorOf = [&](int id) { return client.reply(id)->value("error").toObject(); };
+    const auto parse = std::find_if(client.received.begin(), client.received.end(),
+                                    [](const QJsonObject &o) { return o.value("error").toObject().value("code").toInt() == -32700; });
+    ASSERT_NE(parse, client.received.end());
+    EXPECT_TRUE(parse->value("id").isNull());
+    EXPECT_EQ(errorOf(unknown).value("code").toInt(), -32601);
+    EXPECT_EQ(errorOf(exposure).value("code").toInt(), -32602);
+    EXPECT_TRUE(errorOf(exposure).value("message").toString().contains("exposure must be a number"));
+    EXPECT_EQ(errorOf(settle).value("code").toInt(), -32602);
+    EXPECT_TRUE(errorOf(settle).value("message").toString().contains("settle.pixels"));
+
+    // A line without end past 64 KiB: its error, then the connection closes.
+    GuiderClient endless(r.server.port());
+    endless.sendRaw(QByteArray(70 * 1024, 'x'));
+    ASSERT_TRUE(pumpUntil([&] { return endless.closed; }));
+    ASSERT_FALSE(endless.received.empty());
+    EXPECT_EQ(endless.received.back().value("error").toObject().value("code").toInt(), -32600);
+
+    // A flood from a client that never reads its answers: dropped once they pile up.
+    GuiderClient deaf(r.server.port(), false);
+    ASSERT_TRUE(pumpUntil([&] { return r.server.clientCount() == 2; }));
+    QByteArray flood;
+    for (int i = 0; i < 8000; ++i)
+        flood += "{\"method\":\"get_current_equipment\",\"id\":" + QByteArray::number(i) + "}\r\n";
+    deaf.sendRaw(flood);
+    ASSERT_TRUE(pumpUntil([&] { return r.server.clientCount() == 1; }, 20000));
+    // The well-behaved client is still answered.
+    const int state = client.send("get_app_state");
+    ASSERT_TRUE(pumpUntil([&] { return client.reply(state).has_value(); }));
+    EXPECT_EQ(client.reply(state)->value("result").toString(), "Stopped");
+    EXPECT_EQ(client.badLines, 0);
+}
