@@ -7,7 +7,11 @@
 #include "guide_log_reader.h"
 #include "app/sequence_fixture.h"
 
+#include <QAction>
 #include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QJsonArray>
 #include <QTemporaryDir>
 
@@ -234,4 +238,87 @@ TEST(GuiderServer, BadInputGetsItsErrorOrAClosedConnectionAndTheServerGoesOn)
     ASSERT_TRUE(pumpUntil([&] { return client.reply(state).has_value(); }));
     EXPECT_EQ(client.reply(state)->value("result").toString(), "Stopped");
     EXPECT_EQ(client.badLines, 0);
+}
+
+namespace {
+
+// The main window on the simulated camera, its telescope link recorded, the
+// server's port left to the system ([server] port=0 in orvane.ini).
+struct WindowServerRig : SocketTime, test::TestRig {
+    WindowServerRig()
+        : test::TestRig({.startMs = 10000, .camera = test::RigCamera::SimulatedSky, .clock = &simClock, .pump = &socketPump})
+    {
+        QFile ini(dir.filePath("orvane.ini"));
+        if (ini.open(QIODevice::WriteOnly))
+            ini.write("[server]\nport=0\n");
+        ini.close();
+        state.SaveDir = dir.path();
+        window = test::windowOn(*this, files, dir.path());
+    }
+    QTemporaryDir dir;
+    test::NoFiles files;
+    std::unique_ptr<MainWindow> window;
+};
+
+} // namespace
+
+TEST(GuiderServer, TheWindowShowsWhomItGuidesForAndItsStopEndsGuidingWithTheEndSteps)
+{
+    WindowServerRig r;
+    auto *command = r.window->findChild<QAction *>("guiderServer");
+    ASSERT_TRUE(command);
+    command->trigger();
+    GuiderServer &server = r.window->guiderServer();
+    ASSERT_TRUE(server.listening());
+    const auto *label = r.window->findChild<QLabel *>("guiderServerStatus");
+    EXPECT_EQ(label->text(), QStringLiteral("Guider server on 127.0.0.1:%1, 0 clients").arg(server.port()));
+
+    GuiderClient guider(server.port()), watcher(server.port());
+    ASSERT_TRUE(pumpUntil([&] { return server.clientCount() == 2 && !watcher.events("AppState").empty(); }));
+    EXPECT_EQ(label->text(), QStringLiteral("Guider server on 127.0.0.1:%1, 2 clients").arg(server.port()));
+
+    auto *startStop = r.window->findChild<QPushButton *>("Command1");
+    const auto *status = r.window->findChild<QLineEdit *>("Text6");
+    int findId = 0, stepsAfterLeaving = 0;
+    bool left = false;
+    QString statusWhileGuiding, captionWhileGuiding;
+    guider.onLine = [&](const QJsonObject &o) {
+        const QString event = o.value("Event").toString();
+        if (event == "LoopingExposures" && o.value("Frame").toInt() >= 1 && findId == 0) {
+            findId = guider.send("find_star");
+        } else if (findId != 0 && o.value("id").toInt() == findId) {
+            guider.send("guide", QJsonObject{{"settle", kSettle}});
+        } else if (event == "SettleDone" && !left) {
+            left = true;
+            guider.socket.abort(); // the imaging program goes mid-guide: guiding goes on
+        }
+    };
+    watcher.onLine = [&](const QJsonObject &o) {
+        if (left && o.value("Event").toString() == "GuideStep" && ++stepsAfterLeaving == 2) {
+            statusWhileGuiding = status->text();
+            captionWhileGuiding = startStop->text();
+            startStop->click(); // Stop
+        }
+    };
+    guider.send("set_exposure", QJsonObject{{"exposure", 1000}});
+    guider.send("loop");
+    ASSERT_TRUE(pumpUntil([&] { return !watcher.events("LoopingExposuresStopped").empty(); }));
+
+    EXPECT_TRUE(statusWhileGuiding.startsWith("Guiding for 127.0.0.1:")) << statusWhileGuiding.toStdString();
+    EXPECT_EQ(captionWhileGuiding, "Stop");
+    EXPECT_EQ(startStop->text(), "Start");
+    EXPECT_EQ(watcher.events("GuidingStopped").size(), 1u);
+    EXPECT_EQ(r.port.writes().back().value, r.settings.GetImageState); // the camera lines at rest
+    ASSERT_FALSE(r.opener.writes.isEmpty());
+    EXPECT_EQ(r.opener.writes.back(), QByteArray(kStopAll)); // the mount stopped, the link closed
+    EXPECT_FALSE(r.comm.PortOpen());
+
+    // A problem the window tells reaches the clients; switching the server off closes them.
+    r.window->notify(QStringLiteral("The printer port went away."));
+    ASSERT_TRUE(pumpUntil([&] { return !watcher.events("Alert").empty(); }));
+    EXPECT_EQ(watcher.events("Alert").back().value("Msg").toString(), "The printer port went away.");
+    command->trigger();
+    EXPECT_FALSE(server.listening());
+    EXPECT_TRUE(pumpUntil([&] { return watcher.closed; }));
+    EXPECT_TRUE(label->isHidden());
 }
