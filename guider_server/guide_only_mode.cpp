@@ -4,6 +4,7 @@
 #include "move_decision.h"
 #include "rpc_lines.h"
 
+#include <QDateTime>
 #include <QJsonArray>
 
 #include <cmath>
@@ -74,7 +75,7 @@ void GuideOnlyMode::captureSingleFrame(int32_t exposureMs)
         queueRun();
 }
 
-void GuideOnlyMode::guide(const SettleRule &rule, const QString &client)
+void GuideOnlyMode::guide(const SettleRule &rule, const QString &client, bool recalibrate)
 {
     const RigContext &c = rig_.context();
     if (c.sequence.StarMarked == 0)
@@ -83,6 +84,8 @@ void GuideOnlyMode::guide(const SettleRule &rule, const QString &client)
         if (Result opened = c.comm.setPortOpen(true); !opened)
             refuse(QStringLiteral("the link to the mount does not open: %1").arg(opened.error()));
     client_ = client;
+    if (recalibrate && !guidingBegun_)
+        calibrateAsked_ = true;
     guide_ = true;
     singleFrame_ = false;
     stopAsked_ = false;
@@ -117,6 +120,8 @@ void GuideOnlyMode::dither(QPointF shiftPx, const SettleRule &rule)
 void GuideOnlyMode::stop()
 {
     stopAsked_ = true;
+    if (calibration_)
+        calibration_->requestStop();
 }
 
 void GuideOnlyMode::setPaused(bool paused, bool full)
@@ -193,6 +198,59 @@ void GuideOnlyMode::beginGuiding()
         showGuidingFor(client_);
 }
 
+bool GuideOnlyMode::calibrate()
+{
+    const RigContext &c = rig_.context();
+    GuidingState &g = c.guiding;
+    CalibrationOptions options;
+    options.exposureMs = exposureMs_;
+    options.distancePx = g.Options.calibrationPx;
+    options.letterLimitMs = int32_t(std::lround(g.Options.calibrationLimitS * 1000));
+    Calibration calibration(rig_);
+    calibration.onStep = [this](const CalibrationStep &step) {
+        send(QStringLiteral("Calibrating"),
+             {{"Mount", QStringLiteral("Mount")}, {"dir", step.direction},
+              {"dist", std::hypot(step.offsetPx.x(), step.offsetPx.y())}, {"dx", step.offsetPx.x()},
+              {"dy", step.offsetPx.y()}, {"pos", QJsonArray{step.starPx.x(), step.starPx.y()}}, {"step", step.step},
+              {"State", step.direction}});
+    };
+    send(QStringLiteral("StartCalibration"), {{"Mount", QStringLiteral("Mount")}});
+    calibration_ = &calibration;
+    const CalibrationRun run = calibration.run(options);
+    calibration_ = nullptr;
+    // The calibration's end put the camera lines at rest and closed the link; the run goes on.
+    c.camera.setSequencing(true);
+    c.picture.setSequenceWriting(true);
+    rig_.startExposure();
+    const DirectionTexts inUse{c.settings.DirUp, c.settings.DirDown, c.settings.DirLeft, c.settings.DirRight};
+    const DirectionTexts &found = run.solution.letters;
+    QString failure = run.stopped ? QStringLiteral("the calibration was stopped") : run.failure;
+    if (failure.isEmpty() && (found.up != inUse.up || found.down != inUse.down || found.left != inUse.left ||
+                              found.right != inUse.right))
+        failure = QStringLiteral("the mount's letters differ from those in Options; calibrate in Guide > Calibrate… "
+                                 "and apply them");
+    if (!failure.isEmpty()) {
+        send(QStringLiteral("CalibrationFailed"), {{"Reason", failure}});
+        if (settle_)
+            finishSettle(false, QStringLiteral("calibration failed: %1").arg(failure));
+        return false;
+    }
+    g.Axes = run.solution.record; // for this session; Guide > Calibrate… keeps a calibration in orvane.ini
+    g.Axes->when = QDateTime::fromMSecsSinceEpoch(run.beganUtcMs, Qt::UTC).toString(Qt::ISODate);
+    send(QStringLiteral("CalibrationComplete"), {{"Mount", QStringLiteral("Mount")}});
+    if (settle_) { // settling is timed from the guiding that follows, not from the request
+        settle_->startMs = c.clock.now();
+        settle_->judge = SettleJudge(settle_->rule, settle_->startMs);
+    }
+    if (!c.comm.PortOpen())
+        if (Result opened = c.comm.setPortOpen(true); !opened) {
+            if (settle_)
+                finishSettle(false, QStringLiteral("the link to the mount does not open: %1").arg(opened.error()));
+            return false;
+        }
+    return true;
+}
+
 void GuideOnlyMode::endGuiding()
 {
     const bool begun = guidingBegun_;
@@ -242,6 +300,13 @@ void GuideOnlyMode::run()
     try {
         rig_.startExposure();
         while (!stopAsked_) {
+            if (guide_ && !guidingBegun_ && calibrateAsked_) {
+                calibrateAsked_ = false;
+                if (!calibrate()) {
+                    endGuiding(); // the settle ends with the reason; looping goes on
+                    continue;
+                }
+            }
             if (guide_ && !guidingBegun_)
                 beginGuiding();
             const int32_t ms = singleFrame_ ? singleFrameMs_ : exposureMs_;

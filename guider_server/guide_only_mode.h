@@ -9,6 +9,7 @@
 // sequence: camera lines at rest, stop-all to the mount, the link closed.
 
 #include "guider_events.h"
+#include "calibration.h"
 #include "rig.h"
 #include "settle_judge.h"
 
@@ -43,8 +44,10 @@ public:
     // The requests. Each returns at once; a refusal is thrown as an RpcFailure.
     void loop();
     void captureSingleFrame(int32_t exposureMs);
-    // Guides on the marked star (the link to the mount opened first); a new settle begins.
-    void guide(const SettleRule &rule, const QString &client);
+    // Guides on the marked star (the link to the mount opened first); a new settle
+    // begins. With `recalibrate` the mount's axes are measured first (Orvane's own
+    // calibration, applied for the session when its letters are those in use).
+    void guide(const SettleRule &rule, const QString &client, bool recalibrate = false);
     // Shifts the lock position by `shiftPx` and settles on it.
     void dither(QPointF shiftPx, const SettleRule &rule);
     // Ends looping and guiding; the run's end steps follow at its next look.
@@ -59,6 +62,7 @@ public:
     bool looping() const { return active_ && !guide_; }
     bool paused() const { return paused_; }
     bool settling() const { return settle_.has_value(); }
+    bool calibrating() const { return calibration_ != nullptr; }
     bool starLost() const { return lostSteps_ > 0; }
     const QString &client() const { return client_; }
     int loopFrames() const { return loopFrames_; } // frames looped since the run began
@@ -100,6 +104,8 @@ private:
     void send(const QString &name, QJsonObject fields = {});
     void tell(GuideEvent event, const QString &text = {});
     void beginGuiding();
+    // The calibration before guiding; false when it failed or was stopped (told as CalibrationFailed).
+    bool calibrate();
     void endGuiding();
     void guideStep();
     void beginSettle(const SettleRule &rule);
@@ -119,6 +125,8 @@ private:
     bool guidingBegun_ = false;  // the guide run has begun (its steps are told)
     bool paused_ = false, pausedFull_ = false;
     bool singleFrame_ = false;
+    bool calibrateAsked_ = false;
+    Calibration *calibration_ = nullptr; // while one runs
     int32_t exposureMs_ = 1000;  // ms of each guide exposure
     int32_t singleFrameMs_ = 0;
     int loopFrames_ = 0;

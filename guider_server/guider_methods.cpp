@@ -250,13 +250,11 @@ QJsonValue GuiderServer::guide(Client &client, const RpcParams &p)
     requireConnected();
     refuseWhileBusy("guide");
     const SettleRule rule = settleParam(p.value("settle", 0));
-    if (const QJsonValue recal = p.value("recalibrate", 1); !recal.isUndefined() &&
-                                                            boolParam(recal, QStringLiteral("recalibrate")))
-        refuse(QStringLiteral("guide: recalibrate is not done by request; calibrate in Orvane (Guide > Calibrate…) "
-                              "and call guide with recalibrate false"));
+    const QJsonValue recal = p.value("recalibrate", 1);
+    const bool recalibrate = !recal.isUndefined() && boolParam(recal, QStringLiteral("recalibrate"));
     if (c_.sequence.StarMarked == 0 && !c_.picture.picture().isNull())
         (void)findStar(); // as the field expects: the best star, when none is selected
-    mode_.guide(rule, client.name);
+    mode_.guide(rule, client.name, recalibrate);
     return 0;
 }
 

@@ -147,6 +147,8 @@ QJsonObject GuiderServer::event(const QString &name, QJsonObject fields) const
 
 AppState GuiderServer::appState() const
 {
+    if (mode_.calibrating())
+        return AppState::Calibrating;
     if (mode_.guiding())
         return mode_.paused() ? AppState::Paused : mode_.starLost() ? AppState::LostLock : AppState::Guiding;
     if (mode_.looping())

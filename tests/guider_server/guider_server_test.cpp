@@ -98,7 +98,7 @@ TEST(GuiderServer, AClientLoopsFindsAStarGuidesSettlesDithersAndStops)
         if (event == "LoopingExposures" && o.value("Frame").toInt() >= 1 && findId == 0) {
             findId = client.send("find_star");
         } else if (findId != 0 && guideId == 0 && o.value("id").toInt() == findId) {
-            guideId = client.send("guide", QJsonObject{{"settle", kSettle}, {"recalibrate", false}});
+            guideId = client.send("guide", QJsonObject{{"settle", kSettle}, {"recalibrate", true}});
         } else if (event == "SettleDone" && ++settled == 1) {
             ditherId = client.send("dither", QJsonObject{{"amount", 3}, {"raOnly", false}, {"settle", kSettle}});
             watcher = std::make_unique<GuiderClient>(r.server.port());
@@ -128,6 +128,12 @@ TEST(GuiderServer, AClientLoopsFindsAStarGuidesSettlesDithersAndStops)
     }
     EXPECT_EQ(client.events("SettleBegin").size(), 2u);
     EXPECT_GE(int(client.events("Settling").size()), done[0].value("TotalFrames").toInt() + done[1].value("TotalFrames").toInt());
+    // The mount's axes measured first, for the session.
+    EXPECT_EQ(client.events("StartCalibration").size(), 1u);
+    EXPECT_GE(client.events("Calibrating").size(), 4u);
+    EXPECT_EQ(client.events("CalibrationComplete").size(), 2u); // at connect, and after this calibration
+    ASSERT_TRUE(r.guiding.Axes);
+    EXPECT_FALSE(r.guiding.Axes->when.isEmpty());
     EXPECT_EQ(client.events("StartGuiding").size(), 1u);
     EXPECT_EQ(client.events("GuidingDithered").size(), 1u);
     EXPECT_EQ(client.events("GuidingStopped").size(), 1u);
