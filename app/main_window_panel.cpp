@@ -88,7 +88,12 @@ void MainWindow::askOkCancel(const QString &text, std::function<void(bool ok)> a
     openMessageBox(this, QMessageBox::NoIcon, text, QMessageBox::Ok | QMessageBox::Cancel,
                    [answered](QMessageBox::StandardButton button) { answered(button == QMessageBox::Ok); });
 }
-void MainWindow::showMessage(const QString &text) { showMessageBox(text, QMessageBox::Warning); }
+void MainWindow::showMessage(const QString &text)
+{
+    showMessageBox(text, QMessageBox::Warning);
+    if (guider_)
+        guider_->alert(text); // a warning box is a problem the imaging programs hear of too
+}
 void MainWindow::showPlainMessage(const QString &text) { showMessageBox(text, QMessageBox::NoIcon); }
 void MainWindow::tell(const QString &text) { told(text); }
 
