@@ -174,6 +174,21 @@ TEST(GuiderServer, AClientLoopsFindsAStarGuidesSettlesDithersAndStops)
     EXPECT_EQ(r.port.writes().back().value, r.settings.GetImageState);
     EXPECT_FALSE(r.comm.PortOpen());
     EXPECT_FALSE(r.server.mode().active());
+
+    // Afterwards: the star's image, a frame saved into the save folder only, the centroid way's settings.
+    const int image = client.send("get_star_image", QJsonObject{{"size", 31}});
+    const int saved = client.send("save_image");
+    const int tooAggressive = client.send("set_algo_param", QJsonObject{{"axis", "ra"}, {"name", "aggressiveness"}, {"value", 3}});
+    const int aggressiveness = client.send("get_algo_param", QJsonArray{"dec", "aggressiveness"});
+    ASSERT_TRUE(pumpUntil([&] { return client.reply(aggressiveness).has_value(); }));
+    const QJsonObject picture = client.reply(image)->value("result").toObject();
+    EXPECT_EQ(picture.value("width").toInt(), 31);
+    EXPECT_EQ(QByteArray::fromBase64(picture.value("pixels").toString().toLatin1()).size(), 31 * 31 * 2);
+    const QString file = client.reply(saved)->value("result").toObject().value("filename").toString();
+    EXPECT_TRUE(file.startsWith(r.dir.path() + "/")) << file.toStdString();
+    EXPECT_TRUE(QFile::exists(file));
+    EXPECT_TRUE(client.reply(tooAggressive)->value("error").toObject().value("message").toString().contains("value must lie"));
+    EXPECT_EQ(client.reply(aggressiveness)->value("result").toDouble(), r.guiding.Options.aggressiveness);
 }
 
 TEST(GuiderServer, GuideDitherAndLoopAreRefusedWhileOrvanesOwnSequenceRuns)
