@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QJsonArray>
 #include <QTcpSocket>
+#include <QTimer>
 
 #include <cmath>
 
@@ -190,8 +191,9 @@ QJsonValue GuiderServer::call(Client &client, const RpcRequest &request)
     if (m == QLatin1String("set_algo_param"))
         return algoParam(p, true);
     if (m == QLatin1String("shutdown")) {
+        // After the answer has gone: closing the window closes this client's connection too.
         if (host_.shutdown)
-            host_.shutdown(!options_.allowShutdown);
+            QTimer::singleShot(0, this, [this] { host_.shutdown(!options_.allowShutdown); });
         return 0;
     }
     throw RpcFailure{RpcError::kMethodNotFound, QStringLiteral("method not found: %1").arg(m)};
