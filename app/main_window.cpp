@@ -2,6 +2,7 @@
 
 #include "assistant_window.h"
 #include "calibration.h"
+#include "guider_server.h"
 #include "rehearsal_window.h"
 
 #include "capture_dialogs.h"
@@ -81,6 +82,7 @@ MainWindow::MainWindow(MainWindowParts parts, QWidget *parent) : QMainWindow(par
     calibration_ = std::make_unique<Calibration>(*rig_);
     calibration_->writeLog = [this](const QStringList &lines) { guideLog_->writeCalibration(lines); };
     buildLoopCommand();
+    buildGuiderServer();
     fileMenu_ = std::make_unique<PictureFileMenu>(parts_.picture, parts_.files);
     picture1_->onMouseDown = [this](double x, double y) { sequence_->onPictureMouseDown(x, y, frameLoop_->running()); };
     parts_.comm.onLinkLost = [this](const QString &sentence) { notify(sentence); };
@@ -104,6 +106,11 @@ MainWindow::MainWindow(MainWindowParts parts, QWidget *parent) : QMainWindow(par
 MainWindow::~MainWindow()
 {
     delete rehearsal_; // a rehearsal still running ends first and gives back the picture area
+    guider_->stop();
+    sequence_->removeGuideObserver(guider_.get());
+    guider_->mode().removeGuideObserver(guideLog_.get());
+    guider_->mode().showGuidingFor = nullptr;
+    guider_->mode().ended = nullptr;
     sequence_->removeGuideObserver(guideLog_.get());
     guideLog_.reset(); // "Log closed at ...", while the window can still tell a problem
     // The views that paint through the display go before it does.
@@ -315,6 +322,8 @@ bool MainWindow::load()
     recallWindow();
     for (const QString &note : guideLogNotes_)
         notify(note);
+    if (guider_->options().enabled)
+        switchGuiderServer(true);
     loadGuideDarks();
     return true;
 }
@@ -374,6 +383,10 @@ void MainWindow::onStartStop()
     }
     if (frameLoop_->running()) { // Stop ends the loop; no run starts while it loops
         frameLoop_->requestStop();
+        return;
+    }
+    if (guider_->mode().active()) { // Stop ends guiding for a client, who hears GuidingStopped
+        guider_->mode().stop();
         return;
     }
     const bool starting = !sequence_->running() && parts_.sequence.SequenceRunning == 0;
@@ -461,6 +474,12 @@ void MainWindow::closeEvent(QCloseEvent *event)
         event->ignore();
         return;
     }
+    if (guider_->mode().active()) { // guiding for a client ends first: port at rest, mount stopped
+        closeWhenStopped_ = true;
+        guider_->mode().stop();
+        event->ignore();
+        return;
+    }
     if (sequence_->running()) {
         event->ignore();
         if (closeWhenStopped_) // the run is ending already; the window closes when it returns
@@ -479,6 +498,7 @@ void MainWindow::closeEvent(QCloseEvent *event)
     }
     if (Result kept = rememberWindow(); !kept)
         std::cerr << "orvane: " << kept.error().toStdString() << std::endl; // the window is going: no status line
+    guider_->stop();
     (void)parts_.port.ShutdownWinIo();
     for (QWidget *w : QApplication::topLevelWidgets())
         if (w != this && w->isVisible())

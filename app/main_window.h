@@ -47,6 +47,7 @@ class Calibration;
 class RehearsalWindow;
 class AssistantWindow;
 class MessagesWindow;
+class GuiderServer;
 
 // Everything the window works with; all of it outlives the window.
 struct MainWindowParts {
@@ -158,6 +159,10 @@ public:
     const NightMessages &messages() const { return messages_; }
     // The parts the window works with (a rehearsal copies the settings and guiding state).
     const MainWindowParts &parts() const { return parts_; }
+    // Guide > Guider server: the server imaging programs drive Orvane's guiding through.
+    GuiderServer &guiderServer() { return *guider_; }
+    // Switches it on (listening as orvane.ini [server] says) or off (clients closed, client guiding ended).
+    void switchGuiderServer(bool on);
     // Where tonight's guide log goes (and a rehearsal's report beside it).
     QString guideLogFolder() const { return guideLog_->folder(); }
 
@@ -191,6 +196,7 @@ private:
     void adviseCalibration();
     // Imaging > Loop (Ctrl+L) and the star's width and peak in the status bar.
     void buildLoopCommand();
+    void buildGuiderServer(); // main_window_server.cpp
     void onLoop();
     void connectCamera();
     void onStartStop();
@@ -222,6 +228,9 @@ private:
     std::unique_ptr<FrameLoop> frameLoop_;
     std::unique_ptr<GuideLog> guideLog_; // follows every guided run
     std::unique_ptr<Calibration> calibration_;
+    std::unique_ptr<GuiderServer> guider_;
+    QAction *serverAction_ = nullptr;
+    QLabel *serverStatus_ = nullptr;
     QAction *calibrate_ = nullptr;
     QPushButton *chooseStarOffer_ = nullptr; // in the status line while "Mark Star" waits for a click
     QStringList guideLogNotes_;          // problems with orvane.ini [guidelog], told by load()

@@ -2,6 +2,8 @@
 
 #include "main_window.h"
 
+#include "guider_server.h"
+
 #include "assistant_window.h"
 #include "calibration_record.h"
 #include "calibration_window.h"
@@ -265,6 +267,9 @@ QString MainWindow::calibrationRefusal() const
         return QStringLiteral("A sequence is running; calibrate when it has ended.");
     if (frameLoop_->running())
         return QStringLiteral("The loop is running; stop it, then calibrate.");
+    if (guider_ && guider_->mode().active())
+        return QStringLiteral("Orvane is taking guide frames for %1; Stop ends that, then calibrate.")
+            .arg(guider_->mode().client().isEmpty() ? QStringLiteral("an imaging program") : guider_->mode().client());
     if (parts_.picture.reserved())
         return QStringLiteral("The picture area is in use by %1; calibrate when it has finished.")
             .arg(parts_.picture.holder());

@@ -3,6 +3,8 @@
 
 #include "main_window.h"
 
+#include "guider_server.h"
+
 #include "calibration.h"
 #include "rehearsal_window.h"
 
@@ -57,6 +59,8 @@ void MainWindow::notify(const QString &sentence)
 {
     notices_.append(sentence);
     told(sentence);
+    if (guider_)
+        guider_->alert(sentence); // the imaging programs hear of it too
     std::cerr << "orvane: " << sentence.toStdString() << std::endl;
 }
 void MainWindow::frameSaved(const QString &path) { saveFolder_->showSaved(path); }
@@ -84,7 +88,12 @@ void MainWindow::askOkCancel(const QString &text, std::function<void(bool ok)> a
     openMessageBox(this, QMessageBox::NoIcon, text, QMessageBox::Ok | QMessageBox::Cancel,
                    [answered](QMessageBox::StandardButton button) { answered(button == QMessageBox::Ok); });
 }
-void MainWindow::showMessage(const QString &text) { showMessageBox(text, QMessageBox::Warning); }
+void MainWindow::showMessage(const QString &text)
+{
+    showMessageBox(text, QMessageBox::Warning);
+    if (guider_)
+        guider_->alert(text); // a warning box is a problem the imaging programs hear of too
+}
 void MainWindow::showPlainMessage(const QString &text) { showMessageBox(text, QMessageBox::NoIcon); }
 void MainWindow::tell(const QString &text) { told(text); }
 

@@ -3,6 +3,8 @@
 
 #include "main_window.h"
 
+#include "guider_server.h"
+
 #include "assistant_window.h"
 #include "calibration.h"
 #include "rehearsal_window.h"
@@ -176,6 +178,11 @@ void MainWindow::buildLoopCommand()
 void MainWindow::onLoop()
 {
     if (calibration_->running() || (assistant_ && assistant_->running())) { // the camera is busy
+        loop_->setChecked(false);
+        return;
+    }
+    if (guider_->mode().active()) { // the camera takes a client's guide frames
+        notify(QStringLiteral("Orvane is guiding for %1; Stop ends that, then Loop.").arg(guider_->mode().client()));
         loop_->setChecked(false);
         return;
     }

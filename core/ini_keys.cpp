@@ -98,6 +98,11 @@ constexpr IniKey kKeys[] = {
     {"guidelog", "enabled", Switch, 0, 0, false, nullptr, nullptr, "true", "false: no guide log"},
     {"guidelog", "folder", Text, 0, 0, false, nullptr, nullptr, "", "empty: guide-logs in the save folder; a relative folder is taken inside it"},
 
+    {"server", "enabled", Switch, 0, 0, false, nullptr, nullptr, "false", "true: the guider server listens from start-up (Guide > Guider server switches it for the session)"},
+    {"server", "port", Whole, 0, 65535, false, nullptr, nullptr, "4400", "the TCP port imaging programs connect to (0: any free port)"},
+    {"server", "listen", Text, 0, 0, false, nullptr, nullptr, "127.0.0.1", "the address listened on: loopback unless another is named (0.0.0.0: every network)"},
+    {"server", "allowShutdown", Switch, 0, 0, false, nullptr, nullptr, "false", "true: a client's shutdown closes Orvane without asking first"},
+
     {"camera", "enabled", Switch, 0, 0, false, nullptr, nullptr, "true", "false leaves the simulated camera out of the device list"},
     {"camera", "seed", Number, 0, 4294967295.0, false, nullptr, nullptr, "1957", "star field seed"},
     {"camera", "stars", Number, 0, 2000, false, nullptr, nullptr, "60", "stars in the picture"},

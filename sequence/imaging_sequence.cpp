@@ -117,9 +117,8 @@ void ImagingSequence::tell(GuideEvent event, const QString &text)
         observer->guideEvent(event, now, text);
 }
 
-void ImagingSequence::tellGuideStep()
+GuideStep measuredGuideStep(const RigContext &c, bool settling)
 {
-    const RigContext &c = rig_.context();
     const GuidingState &g = c.guiding;
     GuideStep step;
     step.timeMs = c.clock.now();
@@ -130,7 +129,7 @@ void ImagingSequence::tellGuideStep()
     step.snr = g.StarFound ? g.StarSnr : 0;
     step.starMass = g.StarFound ? g.StarMass : 0;
     step.starPeak = g.StarFound ? g.StarPeak : 0;
-    step.settling = settling_;
+    step.settling = settling;
     step.stars = int16_t(g.StarFound ? g.StarsUsed : 0);
     step.dirX = g.Planned.x.dir;
     step.dirY = g.Planned.y.dir;
@@ -150,6 +149,12 @@ void ImagingSequence::tellGuideStep()
         step.moveXMs = g.Planned.x.dir != 0 ? step.moveMs : 0;
         step.moveYMs = g.Planned.y.dir != 0 ? step.moveMs : 0;
     }
+    return step;
+}
+
+void ImagingSequence::tellGuideStep()
+{
+    const GuideStep step = measuredGuideStep(rig_.context(), settling_);
     runSteps_.push_back(step);
     if (runSteps_.size() > kKeptRunSteps)
         runSteps_.pop_front();

@@ -17,6 +17,10 @@
 
 namespace orvane {
 
+// The guide step just measured and corrected (the drift, the star, the moves
+// the last StartGuideMove planned), as those who follow guiding are told of it.
+GuideStep measuredGuideStep(const RigContext &c, bool settling);
+
 class ImagingSequence {
 public:
     ImagingSequence(Rig &rig, SequencePanel &panel);

@@ -236,6 +236,12 @@ const char *const kMessages[] = {
     "The files were not deinterlaced: the picture area is in use by %1.",
     "No new batch can start now: the picture area is in use by %1.",
     "Not available while the picture area is in use by %1.",
+    // the guider server
+    "Guider server on %1:%2, %3 %4",
+    "%1 refused: %2 in Orvane; clients may watch until it has ended",
+    "The guider server cannot listen on %1:%2: %3. Another guider may be running there; set [server] port in "
+    "orvane.ini to another port.",
+    "Orvane is guiding for %1; Stop ends that, then Loop.",
 };
 
 // Every string literal of the program's sources, unescaped; literals that follow
@@ -244,7 +250,7 @@ QStringList sourceLiterals()
 {
     QStringList literals;
     for (const char *folder : {"app", "control", "core", "devices", "display", "guiding", "pictures", "platform",
-                               "rehearsal", "sequence", "settings", "ui"}) {
+                               "rehearsal", "sequence", "settings", "ui", "guider_server"}) {
         QDirIterator files(QStringLiteral(ORVANE_SOURCE_DIR "/%1").arg(QLatin1String(folder)), {"*.cpp", "*.h"},
                            QDir::Files, QDirIterator::Subdirectories);
         while (files.hasNext()) {
