@@ -147,6 +147,10 @@ AssistantWindow *MainWindow::assistantWindow()
             GuidingSettings chosen = parts_.guiding.Options;
             chosen.minMovePx = advice.minMovePx;
             chosen.aggressiveness = advice.aggressiveness;
+            if (!advice.decMode.isEmpty()) { // the backlash test ran
+                chosen.decMode = advice.decMode;
+                chosen.decBacklash = advice.decBacklash;
+            }
             const IniFileText ini = readIniFile(parts_.iniPath);
             const Result kept = !ini.problem.isEmpty()
                                     ? Result::failure(QStringLiteral("%1 cannot be read: %2.").arg(parts_.iniPath, ini.cause))

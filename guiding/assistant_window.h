@@ -2,9 +2,11 @@
 // Guide > Guiding assistant: a modeless window that, with no correction sent,
 // watches the marked star for a few minutes, measures the seeing jitter, the
 // drift (and the polar alignment error, where the pixel scale and declination
-// are known) and the periodic error, and recommends the guide exposure, the
-// least move, the aggressiveness and the Dec mode beside the values in use;
-// Apply puts them in with one click. Stop ends the watch at any time.
+// are known) and the periodic error, then (unless its box is cleared) tests
+// the Dec backlash with a short north and south drive, and recommends the
+// guide exposure, the least move, the aggressiveness and the Dec mode beside
+// the values in use; Apply puts them in with one click. Stop ends the watch
+// or the test at any time.
 
 #include "guiding_assistant.h"
 #include "guiding_settings.h"
@@ -15,6 +17,7 @@
 #include <functional>
 #include <optional>
 
+class QCheckBox;
 class QLabel;
 class QPushButton;
 class QSpinBox;
@@ -52,6 +55,8 @@ protected:
 
 private:
     void showAdvice();
+    // The backlash test after the watch, around the star where the watch left it.
+    void testBacklash(const std::vector<WatchedPlace> &places);
     void updateButtons();
 
     Rig &rig_;
@@ -59,8 +64,10 @@ private:
     bool running_ = false;
     bool stopAsked_ = false;
     std::optional<NightFigures> figures_;
+    QString backlashFailure_; // why the backlash test gave no figure, when it ran
     std::optional<GuideAdvice> advice_;
     QSpinBox *minutes_ = nullptr;
+    QCheckBox *testBacklash_ = nullptr;
     QLabel *progress_ = nullptr, *result_ = nullptr;
     QPushButton *start_ = nullptr, *stop_ = nullptr, *apply_ = nullptr;
 };

@@ -219,6 +219,12 @@ const char *const kMessages[] = {
     "The star was lost during the watch: is a cloud passing?", "The watch ended before enough frames were seen.",
     "Applied: Guide sec and Guiding settings hold the values recommended.",
     "The recommended values were not applied: %1",
+    "Dec backlash: not measured. %1", "The backlash test needs the mount: %1",
+    "The star did not move %1 px in %2 s of north drive: is the mount connected, and does its Dec axis move?",
+    "The star did not come back within %1 s of south drive: the Dec backlash is longer than that, or the axis does "
+    "not move south.",
+    "The star was lost during the backlash test (%1): is a cloud passing, or did it leave the guide box?",
+    "The camera delivered no guide frame during the backlash test.",
     // guide darks
     "Cover the telescope (or the camera): Orvane takes %1 guide frames of %2 s for the guide darks, about %3 s in "
     "all. Take them now?",
