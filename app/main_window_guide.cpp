@@ -141,8 +141,12 @@ AssistantWindow *MainWindow::assistantWindow()
             }
         };
         hooks.current = [this] { return parts_.guiding.Options; };
-        hooks.declinationDeg = [this] { return readCalibrationDeclination(parts_.iniPath); };
-        hooks.pixelScaleArcsecPerPx = [] { return std::optional<double>(); }; // until the optics are known
+        hooks.declinationDeg = [this]() -> std::optional<double> { // the mount's word first, then the user's
+            if (const std::optional<MountPointing> pointing = parts_.comm.pointing())
+                return pointing->decDeg;
+            return readCalibrationDeclination(parts_.iniPath);
+        };
+        hooks.pixelScaleArcsecPerPx = [this] { return guideScale(parts_.sequence.optics); };
         hooks.apply = [this](const GuideAdvice &advice) -> QString {
             GuidingSettings chosen = parts_.guiding.Options;
             chosen.minMovePx = advice.minMovePx;

@@ -202,11 +202,23 @@ std::optional<NightFigures> measureNight(const std::vector<WatchedPlace> &places
     f.periodicErrorPx = periodS > 0 ? std::hypot(best.c, best.d) : 0;
     const Fit yLine = fit(places, &WatchedPlace::yPx, 0);
     f.driftYPxPerMin = fit(places, &WatchedPlace::yPx, 0, noiseOf(places, &WatchedPlace::yPx, 0, yLine)).b * 60;
-    if (pixelScale && declinationDeg && std::fabs(*declinationDeg) < 85) {
-        const double decDriftArcsecPerMin = std::fabs(f.driftYPxPerMin) * *pixelScale;
-        f.polarErrorArcmin = kDriftMethodFactor * decDriftArcsecPerMin / std::cos(*declinationDeg * std::numbers::pi / 180);
-    }
+    f.polarErrorArcmin = polarAlignmentErrorArcmin(f.driftYPxPerMin, pixelScale, declinationDeg);
     return f;
+}
+
+std::optional<double> polarAlignmentErrorArcmin(double decDriftPxPerMin, std::optional<double> pixelScale,
+                                                std::optional<double> declinationDeg)
+{
+    if (!pixelScale || !declinationDeg || std::fabs(*declinationDeg) >= 85)
+        return std::nullopt;
+    const double arcsecPerMin = std::fabs(decDriftPxPerMin) * *pixelScale;
+    return kDriftMethodFactor * arcsecPerMin / std::cos(*declinationDeg * std::numbers::pi / 180);
+}
+
+double decDriftPxPerMin(const NightFigures &night, double decAxisDeg)
+{
+    const double a = decAxisDeg * std::numbers::pi / 180;
+    return night.driftXPxPerMin * std::cos(a) + night.driftYPxPerMin * std::sin(a);
 }
 
 GuideAdvice adviseGuiding(const NightFigures &night)

@@ -37,6 +37,17 @@ std::optional<NightFigures> measureNight(const std::vector<WatchedPlace> &places
                                          std::optional<double> pixelScaleArcsecPerPx = {},
                                          std::optional<double> declinationDeg = {});
 
+// The polar alignment error the drift method reads from the star's drift
+// along the Dec axis: 3.81 arc-minutes per arc-second a minute, over
+// cos(Dec); nothing without the pixel scale or the declination, or within 5
+// degrees of a pole (where the method does not hold).
+std::optional<double> polarAlignmentErrorArcmin(double decDriftPxPerMin, std::optional<double> pixelScaleArcsecPerPx,
+                                                std::optional<double> declinationDeg);
+
+// The drift along the Dec axis, which stands at `decAxisDeg` on the picture
+// (degrees from +x toward +y, either way along it), pixels per minute.
+double decDriftPxPerMin(const NightFigures &night, double decAxisDeg);
+
 struct GuideAdvice {
     double guideExposureS = 1;
     double minMovePx = 0.2;

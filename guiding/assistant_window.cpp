@@ -12,6 +12,7 @@
 #include <QVBoxLayout>
 
 #include <cmath>
+#include <numbers>
 
 namespace orvane {
 
@@ -105,8 +106,9 @@ void AssistantWindow::start()
         [this, seconds](const WatchedPlace &p) {
             progress_->setText(QStringLiteral("Watching: %1 of %2 s").arg(std::lround(p.seconds)).arg(std::lround(seconds)));
         });
-    figures_ = measureNight(watch.places, hooks_.pixelScaleArcsecPerPx ? hooks_.pixelScaleArcsecPerPx() : std::nullopt,
-                            hooks_.declinationDeg ? hooks_.declinationDeg() : std::nullopt);
+    scale_ = hooks_.pixelScaleArcsecPerPx ? hooks_.pixelScaleArcsecPerPx() : std::nullopt;
+    declination_ = hooks_.declinationDeg ? hooks_.declinationDeg() : std::nullopt;
+    figures_ = measureNight(watch.places, scale_, declination_);
     QPointF last = watch.places.empty() ? QPointF() : QPointF(watch.places.back().xPx, watch.places.back().yPx);
     bool stopped = watch.stopped;
     if (figures_ && !stopped && testBacklash_->isChecked()) {
@@ -120,6 +122,16 @@ void AssistantWindow::start()
         backlashFailure_ = probe.failure;
         stopped = probe.stopped;
         last = probe.starPx;
+    }
+    if (figures_) { // the Dec axis as the backlash test or the calibration found it, else the picture's y
+        const std::optional<double> decAxisDeg =
+            figures_->decBacklash ? std::optional(std::atan2(figures_->decBacklash->northPx.y(),
+                                                             figures_->decBacklash->northPx.x()) * 180 / std::numbers::pi)
+            : g.Axes             ? std::optional(g.Axes->yAngleDeg)
+                                 : std::nullopt;
+        if (decAxisDeg)
+            figures_->polarErrorArcmin = polarAlignmentErrorArcmin(decDriftPxPerMin(*figures_, *decAxisDeg), scale_,
+                                                                   declination_);
     }
     running_ = false;
     if (!watch.places.empty()) { // the mark follows the star the watch followed, as a click on it would put it
@@ -157,8 +169,21 @@ void AssistantWindow::showAdvice()
                                              .arg(f.periodicErrorPx, 0, 'f', 2)
                                              .arg(f.periodicErrorPeriodS, 0, 'f', 0)
                                        : QStringLiteral("Periodic error: none seen (watch longer than a worm turn)\n");
-    text += f.polarErrorArcmin ? QStringLiteral("Polar alignment error about %1 arcmin\n").arg(*f.polarErrorArcmin, 0, 'f', 1)
-                               : QStringLiteral("Polar alignment error: needs the pixel scale and the declination\n");
+    if (f.polarErrorArcmin)
+        text += QStringLiteral("Polar alignment error about %1 arcmin (at %2\u2033/px, Dec %3\u00b0)\n")
+                    .arg(*f.polarErrorArcmin, 0, 'f', 1)
+                    .arg(*scale_, 0, 'f', 2)
+                    .arg(*declination_, 0, 'f', 0);
+    else {
+        QStringList missing;
+        if (!scale_)
+            missing << QStringLiteral("the guide pixel scale (Imaging > Optics...)");
+        if (!declination_)
+            missing << QStringLiteral("the declination (Guide > Calibrate..., or the mount's pointing)");
+        text += missing.isEmpty() ? QStringLiteral("Polar alignment error: not known near the pole\n")
+                                  : QStringLiteral("Polar alignment error: not known without %1\n")
+                                        .arg(missing.join(QStringLiteral(" and ")));
+    }
     if (f.decBacklash)
         text += QStringLiteral("Dec backlash %1 ms (%2 px at %3 px/s)\n")
                     .arg(f.decBacklash->backlashMs, 0, 'f', 0)

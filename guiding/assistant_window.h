@@ -31,8 +31,8 @@ public:
         std::function<QString()> refusal;            // why no watch can start now; empty when one can
         std::function<int32_t()> guideExposureMs;    // the guide exposure in use
         std::function<GuidingSettings()> current;    // the settings in use
-        std::function<std::optional<double>()> pixelScaleArcsecPerPx;
-        std::function<std::optional<double>()> declinationDeg;
+        std::function<std::optional<double>()> pixelScaleArcsecPerPx; // the guide camera's, from [optics]
+        std::function<std::optional<double>()> declinationDeg;        // where the telescope points
         std::function<QString(const GuideAdvice &)> apply; // puts the advice in; why not, or empty
     };
     AssistantWindow(Rig &rig, Hooks hooks, QWidget *parent = nullptr);
@@ -65,6 +65,7 @@ private:
     bool stopAsked_ = false;
     std::optional<NightFigures> figures_;
     QString backlashFailure_; // why the backlash test gave no figure, when it ran
+    std::optional<double> scale_, declination_; // arc-seconds per pixel and degrees, as the last watch had them
     std::optional<GuideAdvice> advice_;
     QSpinBox *minutes_ = nullptr;
     QCheckBox *testBacklash_ = nullptr;

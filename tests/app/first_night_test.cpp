@@ -279,15 +279,28 @@ TEST(FirstNight, TheAssistantWindowWatchesRecommendsAppliesAndStops)
     EXPECT_FALSE(assistant->figures()->decBacklash);
     EXPECT_TRUE(assistant->advice()->decMode.isEmpty());
     EXPECT_TRUE(result->text().contains("Dec backlash: not tested")) << result->text().toStdString();
+    EXPECT_TRUE(result->text().contains("Polar alignment error: not known without the guide pixel scale (Imaging > "
+                                        "Optics...) and the declination"))
+        << result->text().toStdString();
+    EXPECT_FALSE(assistant->figures()->polarErrorArcmin);
 
     // With it, at the end: the default mount's gears have no slack.
     testBacklash->setChecked(true);
     n.guiding.Options.decMode = "off";
+    n.state.optics.guideFocalLengthMm = 206.265; // 1.5 µm pixels: 1.5″/px
+    n.state.optics.guidePixelUm = 1.5;
+    ASSERT_TRUE(writeCalibrationDeclination(n.dir.filePath("orvane.ini"), 30.0));
     assistant->start();
     ASSERT_TRUE(assistant->figures() && assistant->figures()->decBacklash) << result->text().toStdString();
     EXPECT_GT(n.mount.commandCount(), commands);
     EXPECT_LT(assistant->figures()->decBacklash->backlashMs, 100);
     EXPECT_TRUE(result->text().contains("Dec guiding both ways (off)")) << result->text().toStdString();
+    // The Dec drift of 8 px/min at 1.5″/px and Dec 30°, by the drift method.
+    ASSERT_TRUE(assistant->figures()->polarErrorArcmin);
+    EXPECT_NEAR(*assistant->figures()->polarErrorArcmin, 52.8, 5);
+    EXPECT_TRUE(result->text().contains(QString("Polar alignment error about %1 arcmin (at 1.50\u2033/px, Dec 30\u00b0)")
+                                            .arg(*assistant->figures()->polarErrorArcmin, 0, 'f', 1)))
+        << result->text().toStdString();
     for (char letter : {'n', 's', 'e', 'w'})
         EXPECT_FALSE(n.mount.moving(letter));
     const GuideAdvice advice = *assistant->advice();
