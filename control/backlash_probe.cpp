@@ -128,6 +128,7 @@ BacklashProbe probeDecBacklash(Rig &rig, QPointF starPx, const BacklashProbeOpti
         }
     }
     c.guiding.MoveDirX = c.guiding.MoveDirY = 0; // no guide correction runs beside the test's own moves
+    c.guiding.GuideExposureMs = options.exposureMs;
     c.camera.setSequencing(true);
     c.picture.setSequenceWriting(true);
     rig.writePort(c.settings.ExposureState);

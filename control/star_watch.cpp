@@ -15,8 +15,8 @@ std::optional<QPointF> starOnGuideFrame(Rig &rig, QPointF nearPx, bool *lost)
     std::vector<uint32_t> cleaned;
     PixelView view{reinterpret_cast<const uint32_t *>(f.constBits()), f.width(), f.height(),
                    f.bytesPerLine() / std::ptrdiff_t(sizeof(uint32_t))};
-    if (c.guiding.Dark && c.guiding.Dark->width == view.width && c.guiding.Dark->height == view.height) {
-        cleaned = withoutDark(view, *c.guiding.Dark);
+    if (const GuideDark *dark = rig.guideDarkFor(view)) {
+        cleaned = withoutDark(view, *dark);
         view = {cleaned.data(), view.width, view.height, view.width};
     }
     const StarMeasurement m = measureCentroid(view, nearPx.x(), nearPx.y(), c.settings.GuideBoxSize, c.guiding.MinStarSnr);
@@ -36,6 +36,7 @@ StarWatch watchStar(Rig &rig, double x, double y, int32_t exposureMs, double sec
     c.camera.setSequencing(true);
     c.picture.setSequenceWriting(true);
     rig.writePort(c.settings.ExposureState);
+    c.guiding.GuideExposureMs = exposureMs;
     const uint32_t began = c.clock.now();
     QPointF star(x, y);
     while (double(elapsedMs(began, c.clock.now())) < seconds * 1000) {

@@ -230,7 +230,9 @@ const char *const kMessages[] = {
     "all. Take them now?",
     "The camera is in use (a run, the loop, a calibration or a batch); take guide darks when it is free.",
     "Guide darks of %1 s taken: the guide frames have them taken off and %2 hot pixels masked from now on. %3",
-    "Kept in %1.", "The guide darks were not kept: %1", "The guide darks %1 cannot be read: %2.",
+    "Kept in %1.", "The guide darks were not kept: %1",
+    "The guide darks were taken at %1 s, but the guide frames are now %2 s, so the darks are not taken off them. For "
+    "new ones: cover the telescope and choose Guide > Take guide darks… (they are taken at \"Guide sec\").", "The guide darks %1 cannot be read: %2.",
     "The guide darks %1 cannot be used: %2; take them again (Guide > Take guide darks…).",
     "it is not a guide dark file", "it was written by another version", "its size or exposure is out of range",
     "it is cut short or too long", "it holds a level that is not a number",
