@@ -38,8 +38,8 @@ TEST(GuideDarkUse, DarksOfAnotherExposureAreLeftOffAndToldOnce)
         EXPECT_EQ(r.guiding.StarFound, !c.darkTakenOff) << "the warm patch is gone only with the dark taken off";
         ASSERT_EQ(r.panel.notices.size(), c.notices);
     }
-    EXPECT_EQ(r.panel.notices.back(),
-              "The guide darks were taken at 1 s, but the guide frames are now 2 s, so the darks are not taken off "
+    EXPECT_EQ(r.panel.notices.back().toStdString(),
+              "The guide darks were taken at 1 s, but the guide frames are now 3 s, so the darks are not taken off "
               "them. For new ones: cover the telescope and choose Guide > Take guide darks… (they are taken at "
               "\"Guide sec\").");
 }
