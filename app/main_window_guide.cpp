@@ -143,12 +143,20 @@ AssistantWindow *MainWindow::assistantWindow()
             }
         };
         hooks.current = [this] { return parts_.guiding.Options; };
-        hooks.declinationDeg = [this] { return readCalibrationDeclination(parts_.iniPath); };
-        hooks.pixelScaleArcsecPerPx = [] { return std::optional<double>(); }; // until the optics are known
+        hooks.declinationDeg = [this]() -> std::optional<double> { // the mount's word first, then the user's
+            if (const std::optional<MountPointing> pointing = parts_.comm.pointing())
+                return pointing->decDeg;
+            return readCalibrationDeclination(parts_.iniPath);
+        };
+        hooks.pixelScaleArcsecPerPx = [this] { return guideScale(parts_.sequence.optics); };
         hooks.apply = [this](const GuideAdvice &advice) -> QString {
             GuidingSettings chosen = parts_.guiding.Options;
             chosen.minMovePx = advice.minMovePx;
             chosen.aggressiveness = advice.aggressiveness;
+            if (!advice.decMode.isEmpty()) { // the backlash test ran
+                chosen.decMode = advice.decMode;
+                chosen.decBacklash = advice.decBacklash;
+            }
             const IniFileText ini = readIniFile(parts_.iniPath);
             const Result kept = !ini.problem.isEmpty()
                                     ? Result::failure(QStringLiteral("%1 cannot be read: %2.").arg(parts_.iniPath, ini.cause))

@@ -11,6 +11,7 @@ ResultOf<GuideDark> takeGuideDarks(Rig &rig, int count, int32_t exposureMs)
     c.picture.setSequenceWriting(true);
     std::vector<QImage> frames;
     QString failure;
+    c.guiding.GuideExposureMs = exposureMs; // the guide frames are of this exposure now
     rig.writePort(c.settings.ExposureState);
     for (int i = 0; i < count && failure.isEmpty(); ++i) {
         const uint32_t due = c.clock.now() + uint32_t(exposureMs);

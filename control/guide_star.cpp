@@ -37,8 +37,8 @@ void Rig::MeasureGuideStar()
     PixelView view = viewOf(c_.picture.surface());
     // Measured on a copy with the dark taken off: the picture shown and saved stays as the camera gave it.
     std::vector<uint32_t> cleaned;
-    if (g.Dark && g.Dark->width == view.width && g.Dark->height == view.height) {
-        cleaned = withoutDark(view, *g.Dark);
+    if (const GuideDark *dark = guideDarkFor(view)) {
+        cleaned = withoutDark(view, *dark);
         view = {cleaned.data(), view.width, view.height, view.width};
     }
     const double lockX = seq.StarX + g.LockDX, lockY = seq.StarY + g.LockDY; // pixels
@@ -52,6 +52,26 @@ void Rig::MeasureGuideStar()
     g.StarsUsed = m.found ? 1 : 0;
     if (g.Algorithm->twoAxis && !g.OtherStars.empty())
         combineOtherStars(view, lockX, lockY, m);
+}
+
+const GuideDark *Rig::guideDarkFor(const PixelView &view) const
+{
+    GuidingState &g = c_.guiding;
+    const GuideDark *dark = g.Dark.get();
+    if (!dark || dark->width != view.width || dark->height != view.height)
+        return nullptr;
+    if (g.GuideExposureMs <= 0 || g.GuideExposureMs == dark->exposureMs)
+        return dark;
+    const std::pair told{dark->exposureMs, g.GuideExposureMs};
+    if (g.DarkMismatchTold != told) {
+        g.DarkMismatchTold = told;
+        c_.panel.notify(QStringLiteral("The guide darks were taken at %1 s, but the guide frames are now %2 s, so the "
+                                       "darks are not taken off them. For new ones: cover the telescope and choose "
+                                       "Guide > Take guide darks… (they are taken at \"Guide sec\").")
+                            .arg(dark->exposureMs / 1000.0, 0, 'g', 4)
+                            .arg(g.GuideExposureMs / 1000.0, 0, 'g', 4));
+    }
+    return nullptr;
 }
 
 void Rig::lockOnMark()
@@ -106,7 +126,7 @@ StarChoice Rig::chooseStar() const
     const QImage picture = currentPicture(c_.picture);
     PixelView view = viewOf(picture);
     std::vector<uint32_t> cleaned;
-    if (const GuideDark *dark = c_.guiding.Dark.get(); dark && dark->width == view.width && dark->height == view.height) {
+    if (const GuideDark *dark = guideDarkFor(view)) {
         cleaned = withoutDark(view, *dark);
         view = {cleaned.data(), view.width, view.height, view.width};
     }

@@ -105,6 +105,11 @@ public:
     // The star that guides best on the current picture, for a guide box of the
     // set size and twice the least snr a guide step asks for; or why none will.
     StarChoice chooseStar() const;
+    // The guide dark to take off a guide frame of `view`'s size now: none when
+    // there is none, it is of another size, or it was taken at another exposure
+    // than GuideExposureMs (when known). Darks of another exposure are told of
+    // once for each pair of exposures, with how to take new ones.
+    const GuideDark *guideDarkFor(const PixelView &view) const;
 
     // --- frame files (frame_saver.cpp) ---
     // Saves the picture under the numbered name; a failure is told to the user

@@ -21,6 +21,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <utility>
 #include <vector>
 
 namespace orvane {
@@ -100,6 +101,8 @@ struct GuidingState {
     std::optional<uint32_t> LastStepMs; // clock ms of the last two-axis step with a star
     DecBacklash DecComp;             // [guiding] decBacklash: the Dec slack measured while guiding
     std::shared_ptr<const GuideDark> Dark; // Guide > Take guide darks: taken off each guide frame before measuring
+    int32_t GuideExposureMs = 0;           // ms: the guide frames' exposure now (0: not known); Dark must match it
+    std::pair<int32_t, int32_t> DarkMismatchTold{}; // the dark's and the guide exposure, ms, when last told they differ
 
     // Chooses the way of measuring by name; an unknown name keeps the current one.
     void chooseAlgorithm(const QString &name)

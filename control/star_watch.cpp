@@ -4,6 +4,30 @@
 
 namespace orvane {
 
+std::optional<QPointF> starOnGuideFrame(Rig &rig, QPointF nearPx, bool *lost)
+{
+    const RigContext &c = rig.context();
+    if (lost)
+        *lost = false;
+    if (!rig.GrabGuideFrame())
+        return std::nullopt;
+    const QImage f = c.picture.picture().convertToFormat(QImage::Format_RGB32);
+    std::vector<uint32_t> cleaned;
+    PixelView view{reinterpret_cast<const uint32_t *>(f.constBits()), f.width(), f.height(),
+                   f.bytesPerLine() / std::ptrdiff_t(sizeof(uint32_t))};
+    if (const GuideDark *dark = rig.guideDarkFor(view)) {
+        cleaned = withoutDark(view, *dark);
+        view = {cleaned.data(), view.width, view.height, view.width};
+    }
+    const StarMeasurement m = measureCentroid(view, nearPx.x(), nearPx.y(), c.settings.GuideBoxSize, c.guiding.MinStarSnr);
+    if (!m.found) {
+        if (lost)
+            *lost = true;
+        return std::nullopt;
+    }
+    return nearPx + QPointF(m.driftX, m.driftY);
+}
+
 StarWatch watchStar(Rig &rig, double x, double y, int32_t exposureMs, double seconds,
                     const std::function<bool()> &stopAsked, const std::function<void(const WatchedPlace &)> &progress)
 {
@@ -12,7 +36,9 @@ StarWatch watchStar(Rig &rig, double x, double y, int32_t exposureMs, double sec
     c.camera.setSequencing(true);
     c.picture.setSequenceWriting(true);
     rig.writePort(c.settings.ExposureState);
+    c.guiding.GuideExposureMs = exposureMs;
     const uint32_t began = c.clock.now();
+    QPointF star(x, y);
     while (double(elapsedMs(began, c.clock.now())) < seconds * 1000) {
         const uint32_t due = c.clock.now() + uint32_t(exposureMs);
         while (!reached(c.clock.now(), due) && !(stopAsked && stopAsked()))
@@ -21,26 +47,15 @@ StarWatch watchStar(Rig &rig, double x, double y, int32_t exposureMs, double sec
             watch.stopped = true;
             break;
         }
-        if (!rig.GrabGuideFrame()) {
-            watch.failure = QStringLiteral("The camera delivered no guide frame; the watch ended.");
+        bool lost = false;
+        const std::optional<QPointF> found = starOnGuideFrame(rig, star, &lost);
+        if (!found) {
+            watch.failure = lost ? QStringLiteral("The star was lost during the watch: is a cloud passing?")
+                                 : QStringLiteral("The camera delivered no guide frame; the watch ended.");
             break;
         }
-        const QImage f = c.picture.picture().convertToFormat(QImage::Format_RGB32);
-        std::vector<uint32_t> cleaned;
-        PixelView view{reinterpret_cast<const uint32_t *>(f.constBits()), f.width(), f.height(),
-                       f.bytesPerLine() / std::ptrdiff_t(sizeof(uint32_t))};
-        if (c.guiding.Dark && c.guiding.Dark->width == view.width && c.guiding.Dark->height == view.height) {
-            cleaned = withoutDark(view, *c.guiding.Dark);
-            view = {cleaned.data(), view.width, view.height, view.width};
-        }
-        const StarMeasurement m = measureCentroid(view, x, y, c.settings.GuideBoxSize, c.guiding.MinStarSnr);
-        if (!m.found) {
-            watch.failure = QStringLiteral("The star was lost during the watch: is a cloud passing?");
-            break;
-        }
-        x += m.driftX;
-        y += m.driftY;
-        const WatchedPlace place{elapsedMs(began, c.clock.now()) / 1000.0, x, y};
+        star = *found;
+        const WatchedPlace place{elapsedMs(began, c.clock.now()) / 1000.0, star.x(), star.y()};
         watch.places.push_back(place);
         if (progress)
             progress(place);

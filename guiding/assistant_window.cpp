@@ -1,7 +1,9 @@
 #include "assistant_window.h"
 
+#include "backlash_probe.h"
 #include "star_watch.h"
 
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -10,6 +12,7 @@
 #include <QVBoxLayout>
 
 #include <cmath>
+#include <numbers>
 
 namespace orvane {
 
@@ -26,7 +29,8 @@ AssistantWindow::AssistantWindow(Rig &rig, Hooks hooks, QWidget *parent)
     setWindowTitle(QStringLiteral("Guiding assistant"));
     auto *intro = new QLabel(QStringLiteral("With no correction sent, the marked star is watched: the seeing jitter "
                                             "and the drift need 2 minutes, the periodic error a whole worm turn (8 "
-                                            "minutes or more on most mounts). Stop ends the watch at any time."),
+                                            "minutes or more on most mounts); the Dec backlash test at the end about half a "
+                                            "minute. Stop ends the watch at any time."),
                              this);
     intro->setWordWrap(true);
     minutes_ = new QSpinBox(this);
@@ -36,6 +40,11 @@ AssistantWindow::AssistantWindow(Rig &rig, Hooks hooks, QWidget *parent)
     minutes_->setSuffix(QStringLiteral(" min"));
     auto *minutesLabel = new QLabel(QStringLiteral("&Watch for:"), this);
     minutesLabel->setBuddy(minutes_);
+    testBacklash_ = new QCheckBox(QStringLiteral("Test the Dec &backlash at the end (the mount moves north, then "
+                                                 "south)"),
+                                  this);
+    testBacklash_->setObjectName(QStringLiteral("assistantTestBacklash"));
+    testBacklash_->setChecked(true);
     progress_ = new QLabel(this);
     progress_->setObjectName(QStringLiteral("assistantProgress"));
     result_ = new QLabel(this);
@@ -61,6 +70,7 @@ AssistantWindow::AssistantWindow(Rig &rig, Hooks hooks, QWidget *parent)
     auto *all = new QVBoxLayout(this);
     all->addWidget(intro);
     all->addLayout(row);
+    all->addWidget(testBacklash_);
     all->addWidget(progress_);
     all->addWidget(result_, 1);
     all->addLayout(buttons);
@@ -81,6 +91,7 @@ void AssistantWindow::start()
     }
     figures_.reset();
     advice_.reset();
+    backlashFailure_.clear();
     result_->clear();
     running_ = true;
     stopAsked_ = false;
@@ -95,15 +106,40 @@ void AssistantWindow::start()
         [this, seconds](const WatchedPlace &p) {
             progress_->setText(QStringLiteral("Watching: %1 of %2 s").arg(std::lround(p.seconds)).arg(std::lround(seconds)));
         });
+    scale_ = hooks_.pixelScaleArcsecPerPx ? hooks_.pixelScaleArcsecPerPx() : std::nullopt;
+    declination_ = hooks_.declinationDeg ? hooks_.declinationDeg() : std::nullopt;
+    figures_ = measureNight(watch.places, scale_, declination_);
+    QPointF last = watch.places.empty() ? QPointF() : QPointF(watch.places.back().xPx, watch.places.back().yPx);
+    bool stopped = watch.stopped;
+    if (figures_ && !stopped && testBacklash_->isChecked()) {
+        const BacklashProbeOptions options{
+            .exposureMs = exposureMs,
+            .driftPxPerS = QPointF(figures_->driftXPxPerMin, figures_->driftYPxPerMin) / 60,
+            .expectedRatePxPerSec = g.Axes ? g.Axes->yRatePxPerSec : double(rig_.context().settings.PixPerSec)};
+        const BacklashProbe probe = probeDecBacklash(rig_, last, options, [this] { return stopAsked_; },
+                                                     [this](const QString &what) { progress_->setText(what); });
+        figures_->decBacklash = probe.reading;
+        backlashFailure_ = probe.failure;
+        stopped = probe.stopped;
+        last = probe.starPx;
+    }
+    if (figures_) { // the Dec axis as the backlash test or the calibration found it, else the picture's y
+        const std::optional<double> decAxisDeg =
+            figures_->decBacklash ? std::optional(std::atan2(figures_->decBacklash->northPx.y(),
+                                                             figures_->decBacklash->northPx.x()) * 180 / std::numbers::pi)
+            : g.Axes             ? std::optional(g.Axes->yAngleDeg)
+                                 : std::nullopt;
+        if (decAxisDeg)
+            figures_->polarErrorArcmin = polarAlignmentErrorArcmin(decDriftPxPerMin(*figures_, *decAxisDeg), scale_,
+                                                                   declination_);
+    }
     running_ = false;
     if (!watch.places.empty()) { // the mark follows the star the watch followed, as a click on it would put it
         SequenceState &marked = rig_.context().sequence;
-        marked.StarX = int16_t(std::lround(watch.places.back().xPx));
-        marked.StarY = int16_t(std::lround(watch.places.back().yPx));
+        marked.StarX = int16_t(std::lround(last.x()));
+        marked.StarY = int16_t(std::lround(last.y()));
         rig_.lockOnMark();
     }
-    figures_ = measureNight(watch.places, hooks_.pixelScaleArcsecPerPx ? hooks_.pixelScaleArcsecPerPx() : std::nullopt,
-                            hooks_.declinationDeg ? hooks_.declinationDeg() : std::nullopt);
     if (!figures_) {
         result_->setText((watch.failure.isEmpty() ? QStringLiteral("The watch ended before enough frames were seen.")
                                                   : watch.failure) +
@@ -112,8 +148,8 @@ void AssistantWindow::start()
         advice_ = adviseGuiding(*figures_);
         showAdvice();
     }
-    progress_->setText(watch.stopped ? QStringLiteral("Stopped after %1 frames").arg(watch.places.size())
-                                     : QStringLiteral("%1 frames watched").arg(watch.places.size()));
+    progress_->setText(stopped ? QStringLiteral("Stopped after %1 frames").arg(watch.places.size())
+                               : QStringLiteral("%1 frames watched").arg(watch.places.size()));
     updateButtons();
     emit finished();
 }
@@ -133,17 +169,39 @@ void AssistantWindow::showAdvice()
                                              .arg(f.periodicErrorPx, 0, 'f', 2)
                                              .arg(f.periodicErrorPeriodS, 0, 'f', 0)
                                        : QStringLiteral("Periodic error: none seen (watch longer than a worm turn)\n");
-    text += f.polarErrorArcmin ? QStringLiteral("Polar alignment error about %1 arcmin\n").arg(*f.polarErrorArcmin, 0, 'f', 1)
-                               : QStringLiteral("Polar alignment error: needs the pixel scale and the declination\n");
+    if (f.polarErrorArcmin)
+        text += QStringLiteral("Polar alignment error about %1 arcmin (at %2\u2033/px, Dec %3\u00b0)\n")
+                    .arg(*f.polarErrorArcmin, 0, 'f', 1)
+                    .arg(*scale_, 0, 'f', 2)
+                    .arg(*declination_, 0, 'f', 0);
+    else {
+        QStringList missing;
+        if (!scale_)
+            missing << QStringLiteral("the guide pixel scale (Imaging > Optics...)");
+        if (!declination_)
+            missing << QStringLiteral("the declination (Guide > Calibrate..., or the mount's pointing)");
+        text += missing.isEmpty() ? QStringLiteral("Polar alignment error: not known near the pole\n")
+                                  : QStringLiteral("Polar alignment error: not known without %1\n")
+                                        .arg(missing.join(QStringLiteral(" and ")));
+    }
+    if (f.decBacklash)
+        text += QStringLiteral("Dec backlash %1 ms (%2 px at %3 px/s)\n")
+                    .arg(f.decBacklash->backlashMs, 0, 'f', 0)
+                    .arg(f.decBacklash->backlashPx, 0, 'f', 1)
+                    .arg(f.decBacklash->ratePxPerSec, 0, 'f', 1);
+    else
+        text += backlashFailure_.isEmpty() ? QStringLiteral("Dec backlash: not tested\n")
+                                           : QStringLiteral("Dec backlash: not measured. %1\n").arg(backlashFailure_);
+    const QString nowDec = decModeWords(now.decMode, now.decBacklash);
     text += QStringLiteral("\nRecommended (in use now):\nGuide sec %1 (%2)\nMinimum move %3 px (%4)\n"
-                           "Aggressiveness %5 (%6)\nDec guiding %7\n")
+                           "Aggressiveness %5 (%6)\nDec guiding %7 (%8)\n")
                 .arg(a.guideExposureS, 0, 'g', 3)
                 .arg(nowExposureS, 0, 'g', 3)
                 .arg(a.minMovePx, 0, 'f', 2)
                 .arg(now.minMovePx, 0, 'f', 2)
                 .arg(a.aggressiveness, 0, 'f', 2)
                 .arg(now.aggressiveness, 0, 'f', 2)
-                .arg(a.decMode);
+                .arg(a.decMode.isEmpty() ? QStringLiteral("as it is") : decModeWords(a.decMode, a.decBacklash), nowDec);
     result_->setText(text + a.why.join(QLatin1Char('\n')));
 }
 

@@ -261,6 +261,7 @@ bool ImagingSequence::prepareGuiding(int32_t guideMs)
 {
     const RigContext &c = rig_.context();
     SequenceState &seq = c.sequence;
+    c.guiding.GuideExposureMs = guideMs; // the guide darks must be of this exposure
     panel_.showActivity(c.comm.CommPort() == kSimulatedMountPort
                             ? QStringLiteral("probing the simulated mount")
                             : QStringLiteral("probing the mount on %1").arg(c.comm.device()));

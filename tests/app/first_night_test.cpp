@@ -3,6 +3,7 @@
 // offers, and the guided frame that follows holds the star to a fraction of a
 // pixel; the box way's dead band shows on the guide graph.
 #include "assistant_window.h"
+#include "backlash_probe.h"
 #include "calibration_window.h"
 #include "guide_graph_window.h"
 #include "guiding_settings.h"
@@ -57,6 +58,30 @@ struct FirstNight : test::TestRig {
     test::NoFiles files;
     std::unique_ptr<MainWindow> window;
 };
+
+// Two worm turns of the simulated mount (480 s).
+constexpr double kAssistantWatchS = 16 * 60;
+
+// The amplitude of the sine of `periodS` in the places' x, fitted with a line beside it (least squares).
+double sineAmplitudePx(const std::vector<WatchedPlace> &places, double periodS)
+{
+    double m[4][5] = {};
+    for (const WatchedPlace &p : places) {
+        const double w = 2 * M_PI * p.seconds / periodS;
+        const double f[4] = {1, p.seconds, std::sin(w), std::cos(w)};
+        for (int i = 0; i < 4; ++i) {
+            for (int j = 0; j < 4; ++j)
+                m[i][j] += f[i] * f[j];
+            m[i][4] += f[i] * p.xPx;
+        }
+    }
+    for (int c = 0; c < 4; ++c)
+        for (int r = 0; r < 4; ++r)
+            if (r != c)
+                for (int k = 4; k >= c; --k)
+                    m[r][k] -= m[r][c] / m[c][c] * m[c][k];
+    return std::hypot(m[2][4] / m[2][2], m[3][4] / m[3][3]);
+}
 
 } // namespace
 
@@ -165,32 +190,69 @@ TEST(FirstNight, GuideDarksAskFirstRefuseAnUncoveredCameraAndAreKeptWithTheSetti
     EXPECT_EQ(kept.value().level, n.guiding.Dark->level);
 }
 
-TEST(FirstNight, TheAssistantsFiguresMatchTheDefaultSkyWithCorrectionsOff)
+TEST(FirstNight, TheAssistantsFiguresMatchTheSkysTruthOnTheDefaultAndTheHardSky)
 {
-    test::TestRig r({.startMs = 20000, .camera = test::RigCamera::SimulatedSky});
-    const QPointF star = r.simCamera->starField().guideStar();
-    const SkyMotion truth; // the default sky: 6 and 8 px/min, 1.5 px over 480 s
-    const StarWatch watch = watchStar(r.rig, star.x(), star.y(), 1000, 16 * 60, {});
-    ASSERT_TRUE(watch.failure.isEmpty()) << watch.failure.toStdString();
-    const std::optional<NightFigures> night = measureNight(watch.places, 1.5, 30.0);
-    ASSERT_TRUE(night);
-    const double jitterPx = r.simCamera->options().sensor.jitterPx;
-    std::cout << "assistant: jitter " << night->jitterXPx << ", " << night->jitterYPx << " px (truth " << jitterPx
-              << "), drift " << night->driftXPxPerMin << ", " << night->driftYPxPerMin << " px/min, PE "
-              << night->periodicErrorPx << " px over " << night->periodicErrorPeriodS << " s, polar "
-              << night->polarErrorArcmin.value_or(-1) << " arcmin\n";
-    EXPECT_NEAR(night->jitterXPx, jitterPx, 0.2 * jitterPx);
-    EXPECT_NEAR(night->jitterYPx, jitterPx, 0.2 * jitterPx);
-    EXPECT_NEAR(night->driftXPxPerMin, truth.driftXPxPerMin, 0.1 * truth.driftXPxPerMin);
-    EXPECT_NEAR(night->driftYPxPerMin, truth.driftYPxPerMin, 0.1 * truth.driftYPxPerMin);
-    EXPECT_NEAR(night->periodicErrorPx, truth.periodicErrorPx, 0.15 * truth.periodicErrorPx);
-    EXPECT_NEAR(night->periodicErrorPeriodS, truth.periodicErrorPeriodS, 0.1 * truth.periodicErrorPeriodS);
-    // The drift method: 3.81 arcmin per arcsec/min of Dec drift, over cos(Dec).
-    EXPECT_NEAR(*night->polarErrorArcmin, 3.81 * 8 * 1.5 / std::cos(30 * M_PI / 180), 0.1 * 52.8);
-    const GuideAdvice advice = adviseGuiding(*night);
-    EXPECT_GE(advice.minMovePx, 0.1);
-    EXPECT_LE(advice.minMovePx, jitterPx);
-    EXPECT_GE(advice.guideExposureS, 1);
+    struct Sky {
+        const char *name;
+        SkyMotion motion;
+        SimMountOptions mount;
+        SimCameraOptions camera;
+    };
+    const Sky skies[] = {
+        {"default", SkyMotion{}, SimMountOptions{}, SimCameraOptions{}},
+        {"hard", SkyMotion::hardNight(), SimMountOptions::hardNight(), SimCameraOptions::hardNight()},
+    };
+    for (const Sky &sky : skies) {
+        SCOPED_TRACE(sky.name);
+        test::TestRig r({.startMs = 20000, .camera = test::RigCamera::SimulatedSky,
+                         .link = test::RigLink::SimulatedMount, .sky = sky.motion, .mount = sky.mount,
+                         .simCamera = sky.camera});
+        const SkyMotion &truth = sky.motion;
+        const QPointF star = r.simCamera->starField().guideStar();
+        // Where the star truly stood at each frame: the hard sky's wander hides part of the gears' error.
+        std::vector<WatchedPlace> truePlaces;
+        const StarWatch watch = watchStar(r.rig, star.x(), star.y(), 1000, kAssistantWatchS, {},
+                                          [&](const WatchedPlace &p) {
+                                              const QPointF at = star + r.sky.offsetAt(r.clock.now());
+                                              truePlaces.push_back({p.seconds, at.x(), at.y()});
+                                          });
+        ASSERT_TRUE(watch.failure.isEmpty()) << watch.failure.toStdString();
+        std::optional<NightFigures> night = measureNight(watch.places, 1.5, 30.0);
+        ASSERT_TRUE(night);
+        const QPointF last(watch.places.back().xPx, watch.places.back().yPx);
+        const BacklashProbe probe = probeDecBacklash(
+            r.rig, last, {.driftPxPerS = QPointF(night->driftXPxPerMin, night->driftYPxPerMin) / 60}, {});
+        ASSERT_TRUE(probe.reading) << probe.failure.toStdString();
+        night->decBacklash = probe.reading;
+        const double jitterPx = r.simCamera->options().sensor.jitterPx;
+        std::cout << sky.name << " sky, assistant: jitter " << night->jitterXPx << ", " << night->jitterYPx
+                  << " px (truth " << jitterPx << "), drift " << night->driftXPxPerMin << ", "
+                  << night->driftYPxPerMin << " px/min, PE " << night->periodicErrorPx << " px over "
+                  << night->periodicErrorPeriodS << " s (the star showed " << sineAmplitudePx(truePlaces, truth.periodicErrorPeriodS)
+                  << " px, the gears " << truth.periodicErrorPx << " px), polar " << night->polarErrorArcmin.value_or(-1)
+                  << " arcmin, Dec backlash " << probe.reading->backlashMs << " ms (truth " << sky.mount.decBacklashMs
+                  << ")\n";
+        EXPECT_NEAR(night->jitterXPx, jitterPx, 0.2 * jitterPx);
+        EXPECT_NEAR(night->jitterYPx, jitterPx, 0.2 * jitterPx);
+        EXPECT_NEAR(night->driftXPxPerMin, truth.driftXPxPerMin, 0.1 * truth.driftXPxPerMin);
+        EXPECT_NEAR(night->driftYPxPerMin, truth.driftYPxPerMin, 0.1 * truth.driftYPxPerMin);
+        const double shownPeriodicPx = sineAmplitudePx(truePlaces, truth.periodicErrorPeriodS);
+        EXPECT_NEAR(night->periodicErrorPx, shownPeriodicPx, 0.15 * shownPeriodicPx);
+        if (truth.wanderPxPerRootS == 0) {
+            EXPECT_NEAR(shownPeriodicPx, truth.periodicErrorPx, 0.02 * truth.periodicErrorPx);
+        }
+        EXPECT_NEAR(night->periodicErrorPeriodS, truth.periodicErrorPeriodS, 0.1 * truth.periodicErrorPeriodS);
+        EXPECT_NEAR(probe.reading->backlashMs, sky.mount.decBacklashMs, std::max(0.2 * sky.mount.decBacklashMs, 100.0));
+        // The drift method: 3.81 arcmin per arcsec/min of Dec drift, over cos(Dec).
+        const double polarArcmin = 3.81 * truth.driftYPxPerMin * 1.5 / std::cos(30 * M_PI / 180);
+        EXPECT_NEAR(*night->polarErrorArcmin, polarArcmin, 0.1 * polarArcmin);
+        const GuideAdvice advice = adviseGuiding(*night);
+        EXPECT_GE(advice.minMovePx, 0.1);
+        EXPECT_LE(advice.minMovePx, jitterPx);
+        EXPECT_GE(advice.guideExposureS, 1);
+        // The star drifts down the picture, as 'n' moves it: only 's' counters it.
+        EXPECT_EQ(advice.decMode, sky.mount.decBacklashMs > 0 ? "south" : "auto");
+    }
 }
 
 TEST(FirstNight, TheAssistantWindowWatchesRecommendsAppliesAndStops)
@@ -203,15 +265,50 @@ TEST(FirstNight, TheAssistantWindowWatchesRecommendsAppliesAndStops)
     n.child<QAction>("guidingAssistant")->trigger();
     AssistantWindow *assistant = window->assistantWindow();
     assistant->findChild<QSpinBox *>("assistantMinutes")->setValue(3);
-    const size_t sent = n.opener.writes.size();
+    auto *testBacklash = assistant->findChild<QCheckBox *>("assistantTestBacklash");
+    ASSERT_TRUE(testBacklash->isChecked());
+    auto *result = assistant->findChild<QLabel *>("assistantResult");
+
+    // The backlash test skipped: the mount is not moved, the Dec mode not advised.
+    testBacklash->setChecked(false);
+    const int commands = n.mount.commandCount();
     assistant->start();
     ASSERT_TRUE(assistant->figures() && assistant->advice());
-    EXPECT_EQ(n.opener.writes.size(), sent) << "no correction is sent while it watches";
+    EXPECT_EQ(n.mount.commandCount(), commands) << "no correction is sent while it watches";
     EXPECT_GT(assistant->figures()->samples, 100);
+    EXPECT_FALSE(assistant->figures()->decBacklash);
+    EXPECT_TRUE(assistant->advice()->decMode.isEmpty());
+    EXPECT_TRUE(result->text().contains("Dec backlash: not tested")) << result->text().toStdString();
+    EXPECT_TRUE(result->text().contains("Polar alignment error: not known without the guide pixel scale (Imaging > "
+                                        "Optics...) and the declination"))
+        << result->text().toStdString();
+    EXPECT_FALSE(assistant->figures()->polarErrorArcmin);
+
+    // With it, at the end: the default mount's gears have no slack.
+    testBacklash->setChecked(true);
+    n.guiding.Options.decMode = "off";
+    n.state.optics.guideFocalLengthMm = 206.265; // 1.5 µm pixels: 1.5″/px
+    n.state.optics.guidePixelUm = 1.5;
+    ASSERT_TRUE(writeCalibrationDeclination(n.dir.filePath("orvane.ini"), 30.0));
+    assistant->start();
+    ASSERT_TRUE(assistant->figures() && assistant->figures()->decBacklash) << result->text().toStdString();
+    EXPECT_GT(n.mount.commandCount(), commands);
+    EXPECT_LT(assistant->figures()->decBacklash->backlashMs, 100);
+    EXPECT_TRUE(result->text().contains("Dec guiding both ways (off)")) << result->text().toStdString();
+    // The Dec drift of 8 px/min at 1.5″/px and Dec 30°, by the drift method.
+    ASSERT_TRUE(assistant->figures()->polarErrorArcmin);
+    EXPECT_NEAR(*assistant->figures()->polarErrorArcmin, 52.8, 5);
+    EXPECT_TRUE(result->text().contains(QString("Polar alignment error about %1 arcmin (at 1.50\u2033/px, Dec 30\u00b0)")
+                                            .arg(*assistant->figures()->polarErrorArcmin, 0, 'f', 1)))
+        << result->text().toStdString();
+    for (char letter : {'n', 's', 'e', 'w'})
+        EXPECT_FALSE(n.mount.moving(letter));
     const GuideAdvice advice = *assistant->advice();
     assistant->findChild<QPushButton *>("assistantApply")->click();
     EXPECT_DOUBLE_EQ(n.guiding.Options.minMovePx, advice.minMovePx);
     EXPECT_DOUBLE_EQ(n.guiding.Options.aggressiveness, advice.aggressiveness);
+    EXPECT_EQ(n.guiding.Options.decMode, "auto");
+    EXPECT_EQ(iniValue(test::readAll(n.dir.filePath("orvane.ini")), "guiding", "decMode"), "auto");
     EXPECT_EQ(n.child<QLineEdit>("Text4")->text(), QString::number(advice.guideExposureS, 'g', 3));
 
     const uint32_t began = n.clock.now();

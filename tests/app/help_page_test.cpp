@@ -219,12 +219,20 @@ const char *const kMessages[] = {
     "The star was lost during the watch: is a cloud passing?", "The watch ended before enough frames were seen.",
     "Applied: Guide sec and Guiding settings hold the values recommended.",
     "The recommended values were not applied: %1",
+    "Dec backlash: not measured. %1", "The backlash test needs the mount: %1",
+    "The star did not move %1 px in %2 s of north drive: is the mount connected, and does its Dec axis move?",
+    "The star did not come back within %1 s of south drive: the Dec backlash is longer than that, or the axis does "
+    "not move south.",
+    "The star was lost during the backlash test (%1): is a cloud passing, or did it leave the guide box?",
+    "The camera delivered no guide frame during the backlash test.",
     // guide darks
     "Cover the telescope (or the camera): Orvane takes %1 guide frames of %2 s for the guide darks, about %3 s in "
     "all. Take them now?",
     "The camera is in use (a run, the loop, a calibration or a batch); take guide darks when it is free.",
     "Guide darks of %1 s taken: the guide frames have them taken off and %2 hot pixels masked from now on. %3",
-    "Kept in %1.", "The guide darks were not kept: %1", "The guide darks %1 cannot be read: %2.",
+    "Kept in %1.", "The guide darks were not kept: %1",
+    "The guide darks were taken at %1 s, but the guide frames are now %2 s, so the darks are not taken off them. For "
+    "new ones: cover the telescope and choose Guide > Take guide darks… (they are taken at \"Guide sec\").", "The guide darks %1 cannot be read: %2.",
     "The guide darks %1 cannot be used: %2; take them again (Guide > Take guide darks…).",
     "it is not a guide dark file", "it was written by another version", "its size or exposure is out of range",
     "it is cut short or too long", "it holds a level that is not a number",
