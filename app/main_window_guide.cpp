@@ -252,6 +252,11 @@ QString MainWindow::chooseCentroidWay()
     GuidingState &guiding = parts_.guiding;
     GuidingSettings chosen = guiding.Options;
     chosen.algorithm = QStringLiteral("centroid");
+    // Several stars average out the part of the seeing each has of its own; a
+    // choice the user made in the guiding settings is kept.
+    constexpr int32_t kOfferedGuideStars = 5;
+    if (chosen.guideStars <= 1)
+        chosen.guideStars = kOfferedGuideStars;
     const IniFileText ini = readIniFile(parts_.iniPath);
     const Result kept = !ini.problem.isEmpty()
                             ? Result::failure(QStringLiteral("%1 cannot be read: %2.").arg(parts_.iniPath, ini.cause))

@@ -76,11 +76,12 @@ CalibrationWindow::CalibrationWindow(Calibration &calibration, Settings &setting
     declinationRow->addStretch(1);
 
     toCentroid_ = new QCheckBox(QStringLiteral("With Apply, guide the centroid way (both axes at once, to a "
-                                               "fraction of a pixel)"),
+                                               "fraction of a pixel, on up to 5 stars)"),
                                 this);
     toCentroid_->setObjectName(QStringLiteral("calibrationToCentroid"));
     toCentroid_->setToolTip(QStringLiteral("The box way moves only once the star is 2 px off; the centroid way uses "
-                                           "the axes just measured and holds the star to a fraction of a pixel"));
+                                           "the axes just measured and holds the star to a fraction of a pixel, following up to 5 stars "
+                                           "(guideStars) unless another number was chosen"));
     toCentroid_->setChecked(true);
     toCentroid_->hide();
 

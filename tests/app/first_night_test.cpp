@@ -115,6 +115,8 @@ TEST(FirstNight, ChooseStarCalibrateApplyAndTheGuidedFrameHoldsTheStar)
     EXPECT_TRUE(toCentroid->isHidden());
     EXPECT_EQ(n.guiding.Algorithm->name, std::string("centroid"));
     EXPECT_EQ(iniValue(test::readAll(n.dir.filePath("orvane.ini")), "guiding", "algorithm"), "centroid");
+    EXPECT_EQ(n.guiding.Options.guideStars, 5);
+    EXPECT_EQ(iniValue(test::readAll(n.dir.filePath("orvane.ini")), "guiding", "guideStars"), "5");
     EXPECT_DOUBLE_EQ(graph->deadBandShownPx(), 0);
     calibration->close();
 
