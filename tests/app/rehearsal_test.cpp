@@ -1,9 +1,12 @@
 // Rehearsals of a night on their own simulated rig: each mistake in the
 // settings gives its own warning and no other, good settings none.
+#include "guiding_assistant.h"
 #include "rehearsal_findings.h"
 #include "rig_builder.h"
 
 #include <gtest/gtest.h>
+
+#include <cstdio>
 
 using namespace orvane;
 
@@ -113,6 +116,41 @@ TEST(Rehearsal, EachMistakeGivesItsWarningAndNoOther)
         ASSERT_EQ(warnings.size(), 1) << c.what << ": " << warnings.join("; ").toStdString();
         EXPECT_TRUE(warnings.front().startsWith(c.warning)) << c.what << ": " << warnings.front().toStdString();
     }
+}
+
+// The guiding assistant's advice for the night it measured (here the sky's own
+// figures, which its watch reads within a few per cent) guides at least as
+// well as the defaults, both on the centroid way after a calibration.
+TEST(Rehearsal, TheAssistantsAdviceGuidesAtLeastAsWellAsTheDefaults)
+{
+    RehearsalPlan defaults = goodPlan();
+    defaults.frameCount = "5";
+    defaults.guiding.chooseAlgorithm("centroid");
+    defaults.guiding.Options.algorithm = "centroid";
+    defaults.guiding.Axes = pictureAxes(defaults.mount.guideRatePxPerSec);
+
+    NightFigures night;
+    night.jitterXPx = night.jitterYPx = defaults.camera.sensor.jitterPx;
+    night.driftXPxPerMin = defaults.sky.driftXPxPerMin;
+    night.driftYPxPerMin = defaults.sky.driftYPxPerMin;
+    night.periodicErrorPx = defaults.sky.periodicErrorPx;
+    night.periodicErrorPeriodS = defaults.sky.periodicErrorPeriodS;
+    night.samples = 300;
+    const GuideAdvice advice = adviseGuiding(night);
+    RehearsalPlan advised = defaults;
+    advised.guide = QString::number(advice.guideExposureS);
+    advised.guiding.Options.minMovePx = advice.minMovePx;
+    advised.guiding.Options.aggressiveness = advice.aggressiveness;
+
+    const Rehearsed byDefault = rehearsed(defaults), byAdvice = rehearsed(advised);
+    ASSERT_GT(byDefault.findings.guiding.steps(), 50);
+    ASSERT_GT(byAdvice.findings.guiding.steps(), 20);
+    const double defaultPx = byDefault.findings.guiding.rmsTotalPx(), advisedPx = byAdvice.findings.guiding.rmsTotalPx();
+    std::printf("guided RMS: defaults %.3f px (guide 2 s), advice %.3f px (guide %g s, min move %.2f px, "
+                "aggressiveness %.2f)\n",
+                defaultPx, advisedPx, advice.guideExposureS, advice.minMovePx, advice.aggressiveness);
+    EXPECT_LE(advisedPx, defaultPx * 1.05); // the run's own scatter
+    EXPECT_TRUE(byAdvice.findings.warnings.isEmpty()) << byAdvice.findings.warnings.join("; ").toStdString();
 }
 
 } // namespace
