@@ -257,25 +257,6 @@ QMenu *MainWindow::imagingMenu()
     return menuBeforeHelp(QStringLiteral("Imaging"));
 }
 
-void MainWindow::addSaveFormatCommand()
-{
-    imagingMenu()->addAction(QStringLiteral("Save format..."), this, [this] {
-        if (!saveFormat_) { // modeless: a running sequence and its Stop button stay within reach
-            saveFormat_ = new SaveFormatDialog(parts_.sequence.SaveFormat, parts_.iniPath, this);
-            saveFormat_->setAttribute(Qt::WA_DeleteOnClose);
-        }
-        saveFormat_->show();
-        saveFormat_->raise();
-    })->setObjectName(QStringLiteral("saveFormat"));
-    imagingMenu()->addAction(QStringLiteral("Optics..."), this, [this] {
-        if (!optics_)
-            optics_ = new OpticsWindow(parts_.sequence.optics, parts_.iniPath, this);
-        optics_->showOptics();
-        optics_->show();
-        optics_->raise();
-    })->setObjectName(QStringLiteral("showOptics"));
-}
-
 void MainWindow::connectCamera()
 {
     CaptureDevices &cam = parts_.camera;

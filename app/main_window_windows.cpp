@@ -7,7 +7,9 @@
 
 #include "assistant_window.h"
 #include "calibration.h"
+#include "optics_window.h"
 #include "rehearsal_window.h"
+#include "save_format_dialog.h"
 
 #include "capture_dialogs.h"
 #include "config_file.h"
@@ -22,7 +24,9 @@
 #include "options_dialog.h"
 #include "picture_display_window.h"
 #include "picture_file_menu.h"
+#include "optics_window.h"
 #include "rehearsal_window.h"
+#include "save_format_dialog.h"
 #include "save_folder_label.h"
 #include "save_format_dialog.h"
 #include "serial_devices.h"
@@ -191,6 +195,25 @@ void MainWindow::onLoop()
     loop_->setChecked(frameLoop_->running());
     if (closeWhenStopped_ && !frameLoop_->running())
         close();
+}
+
+void MainWindow::addSaveFormatCommand()
+{
+    imagingMenu()->addAction(QStringLiteral("Save format..."), this, [this] {
+        if (!saveFormat_) { // modeless: a running sequence and its Stop button stay within reach
+            saveFormat_ = new SaveFormatDialog(parts_.sequence.SaveFormat, parts_.iniPath, this);
+            saveFormat_->setAttribute(Qt::WA_DeleteOnClose);
+        }
+        saveFormat_->show();
+        saveFormat_->raise();
+    })->setObjectName(QStringLiteral("saveFormat"));
+    imagingMenu()->addAction(QStringLiteral("Optics..."), this, [this] {
+        if (!optics_)
+            optics_ = new OpticsWindow(parts_.sequence.optics, parts_.iniPath, this);
+        optics_->showOptics();
+        optics_->show();
+        optics_->raise();
+    })->setObjectName(QStringLiteral("showOptics"));
 }
 
 } // namespace orvane
