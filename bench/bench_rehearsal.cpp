@@ -56,6 +56,24 @@ double bareSequenceSeconds()
     return double(wall.nsecsElapsed()) / 1e9;
 }
 
+struct Timed {
+    RehearsalRun run;
+    RehearsalFindings findings;
+    double wallS = 0;
+};
+
+Timed timedRehearsal(const RehearsalPlan &plan)
+{
+    RehearsalProgress progress;
+    QElapsedTimer wall;
+    wall.start();
+    Timed t;
+    t.run = rehearse(plan, progress);
+    t.findings = findingsOf(plan, t.run);
+    t.wallS = double(wall.nsecsElapsed()) / 1e9;
+    return t;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -65,22 +83,30 @@ int main(int argc, char **argv)
     const double bareS = bareSequenceSeconds(); // first: a second run on a loaded machine tends to be the slower
     const long residentBefore = peakResidentKiB();
     const RehearsalPlan plan = bench::oneHourPlan();
-    RehearsalProgress progress;
-    QElapsedTimer wall;
-    wall.start();
-    const RehearsalRun run = rehearse(plan, progress);
-    const RehearsalFindings findings = findingsOf(plan, run);
-    const double rehearsalS = double(wall.nsecsElapsed()) / 1e9;
+    const Timed hour = timedRehearsal(plan);
     const long residentAfter = peakResidentKiB();
 
-    std::printf("one-hour sequence rehearsed (60 x 60 s, guide 2 s), simulated %.0f s\n", run.simulatedMs / 1000.0);
-    std::printf("  wall time, rehearsal           %8.2f s (%zu frames, %d steps, RMS %.2f px)\n", rehearsalS,
-                run.frames.size(), findings.guiding.steps(), findings.guiding.rmsTotalPx());
+    std::printf("one-hour sequence rehearsed (60 x 60 s, guide 2 s), simulated %.0f s\n", hour.run.simulatedMs / 1000.0);
+    std::printf("  wall time, rehearsal           %8.2f s (%zu frames, %d steps, RMS %.2f px)\n", hour.wallS,
+                hour.run.frames.size(), hour.findings.guiding.steps(), hour.findings.guiding.rmsTotalPx());
     std::printf("  wall time, bare sequence       %8.2f s (baseline)\n", bareS);
     std::printf("  peak resident memory           %8ld KiB (bare sequence: %ld KiB)\n", residentAfter, residentBefore);
-    bench::tableRow("one-hour sequence rehearsed (60 x 60 s, guide 2 s): wall time", bench::format("%.2f s", rehearsalS),
+    bench::tableRow("one-hour sequence rehearsed (60 x 60 s, guide 2 s): wall time", bench::format("%.2f s", hour.wallS),
                     bench::format("bare sequence %.2f s", bareS), "at most 30 s of wall time for the simulated hour");
     bench::tableRow("one-hour sequence rehearsed: peak memory", bench::format("%.1f MB", residentAfter / 1024.0),
                     bench::format("bare sequence %.1f MB", residentBefore / 1024.0), "at most 200 MB, absolute (bare sequence beside it)");
+
+    const Timed night = timedRehearsal(bench::tenHourHardPlan());
+    const long residentNight = peakResidentKiB();
+    std::printf("ten-hour hard night rehearsed (600 x 60 s, guide 2 s, every hard-night setting), simulated %.0f s\n",
+                night.run.simulatedMs / 1000.0);
+    std::printf("  wall time                      %8.2f s (%zu frames, %d steps, RMS %.2f px)\n", night.wallS,
+                night.run.frames.size(), night.findings.guiding.steps(), night.findings.guiding.rmsTotalPx());
+    std::printf("  peak resident memory           %8ld KiB\n", residentNight);
+    bench::tableRow("ten-hour hard night rehearsed (600 x 60 s, guide 2 s, all hard-night settings): wall time",
+                    bench::format("%.2f s", night.wallS), bench::format("one default hour %.2f s", hour.wallS),
+                    "at most 10 s, absolute");
+    bench::tableRow("ten-hour hard night rehearsed: peak memory", bench::format("%.1f MB", residentNight / 1024.0),
+                    bench::format("bare sequence %.1f MB", residentBefore / 1024.0), "at most 200 MB, absolute");
     return 0;
 }

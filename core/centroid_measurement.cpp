@@ -3,6 +3,7 @@
 #include "grey_levels.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <vector>
 
@@ -16,6 +17,75 @@ constexpr double kHotSigmas = 5;         // a lone pixel this far above its surr
 constexpr double kNeighbourShare = 0.25; // ...when its brightest neighbour holds less than this share of it
 constexpr double kDiscRadiusPx = 4.5;    // the star's light is weighed inside this circle (seeing FWHM about 2.6 px)
 constexpr int kRecentreRounds = 4;       // the disc follows the centre found; a round moves it less than 0.01 px
+constexpr int kChannelSums = 3 * 255 + 1; // red + green + blue of a pixel
+
+int channelSum(uint32_t colour)
+{
+    return int((colour & 0xFF) + ((colour >> 8) & 0xFF) + ((colour >> 16) & 0xFF));
+}
+
+// greyLevel of every channel sum, looked up: the guide step weighs thousands of pixels.
+const std::array<double, kChannelSums> &greyOfSum()
+{
+    static const std::array<double, kChannelSums> table = [] {
+        std::array<double, kChannelSums> t{};
+        for (int k = 0; k < kChannelSums; ++k)
+            t[size_t(k)] = double(k) / 3.0; // as greyLevel
+        return t;
+    }();
+    return table;
+}
+
+// The box's background (the median grey level) and the median distance of its
+// levels from it, as medianOf gives them, from a count of each channel sum.
+struct BoxLevels {
+    double background = 0, medianDeviation = 0;
+};
+BoxLevels boxLevels(const PixelView &picture, int left, int top, int right, int bottom)
+{
+    std::array<int, kChannelSums> counts{};
+    int total = 0;
+    for (int y = top; y <= bottom; ++y)
+        for (int x = left; x <= right; ++x) {
+            ++counts[size_t(channelSum(picture.pixel(x, y)))];
+            ++total;
+        }
+    const auto &grey = greyOfSum();
+    // The value at sorted place total / 2 (the upper middle), of sorted (value, count) pairs.
+    auto atMiddle = [total](std::vector<std::pair<double, int>> &values) {
+        std::sort(values.begin(), values.end());
+        int seen = 0;
+        for (const auto &[value, count] : values) {
+            seen += count;
+            if (seen > total / 2)
+                return value;
+        }
+        return values.back().first;
+    };
+    std::vector<std::pair<double, int>> present;
+    for (int k = 0; k < kChannelSums; ++k)
+        if (counts[size_t(k)] > 0)
+            present.emplace_back(grey[size_t(k)], counts[size_t(k)]);
+    BoxLevels b;
+    b.background = atMiddle(present);
+    for (auto &[value, count] : present)
+        value = std::fabs(value - b.background);
+    b.medianDeviation = atMiddle(present);
+    return b;
+}
+
+// A pixel's centre lies within the disc about (cx, cy): hypot's answer, with
+// the square root taken only near the rim.
+bool withinDisc(double dx, double dy)
+{
+    constexpr double kInside = kDiscRadiusPx * kDiscRadiusPx * (1 - 1e-9), kOutside = kDiscRadiusPx * kDiscRadiusPx * (1 + 1e-9);
+    const double squared = dx * dx + dy * dy;
+    if (squared < kInside)
+        return true;
+    if (squared > kOutside)
+        return false;
+    return std::hypot(dx, dy) <= kDiscRadiusPx;
+}
 
 // Grey levels above background of the area around the box (the box and a disc
 // radius beyond, on the picture), with lone hot pixels set to their surroundings.
@@ -25,27 +95,52 @@ public:
         : left_(left), top_(top), width_(right - left + 1), height_(bottom - top + 1)
     {
         levels_.resize(size_t(width_) * size_t(height_));
+        const auto &grey = greyOfSum();
         for (int y = top; y <= bottom; ++y)
             for (int x = left; x <= right; ++x)
-                at(x, y) = greyLevel(picture.pixel(x, y)) - background;
-        std::vector<double> raw = levels_;
+                at(x, y) = grey[size_t(channelSum(picture.pixel(x, y)))] - background;
+        std::vector<double> raw;
         for (int y = top; y <= bottom; ++y)
             for (int x = left; x <= right; ++x) {
-                const double v = raw[index(x, y)];
-                if (v < kHotSigmas * noise)
+                if (levels_[index(x, y)] < kHotSigmas * noise)
                     continue;
-                std::vector<double> around;
+                if (raw.empty())
+                    raw = levels_; // a spike's neighbours are judged as the camera gave them
+                const double v = raw[index(x, y)];
+                std::array<double, 8> around{};
+                size_t count = 0;
                 for (int dy = -1; dy <= 1; ++dy)
                     for (int dx = -1; dx <= 1; ++dx)
                         if ((dx || dy) && inside(x + dx, y + dy))
-                            around.push_back(raw[index(x + dx, y + dy)]);
+                            around[count++] = raw[index(x + dx, y + dy)];
                 // A star's core always has lit neighbours; a lone spike takes their middle level.
-                if (*std::max_element(around.begin(), around.end()) < kNeighbourShare * v)
-                    at(x, y) = medianOf(around);
+                if (count > 0 && *std::max_element(around.begin(), around.begin() + ptrdiff_t(count)) < kNeighbourShare * v) {
+                    const auto middle = around.begin() + ptrdiff_t(count / 2);
+                    std::nth_element(around.begin(), middle, around.begin() + ptrdiff_t(count));
+                    at(x, y) = *middle; // as medianOf
+                }
             }
     }
     bool inside(int x, int y) const { return x >= left_ && y >= top_ && x < left_ + width_ && y < top_ + height_; }
     double level(int x, int y) const { return inside(x, y) ? levels_[index(x, y)] : 0.0; }
+    // The sum of the 3 x 3 levels about (x, y), outside the area counting 0, added row by row.
+    double aroundSum(int x, int y) const
+    {
+        double sum = 0;
+        if (x > left_ && y > top_ && x < left_ + width_ - 1 && y < top_ + height_ - 1) {
+            for (int dy = -1; dy <= 1; ++dy) {
+                const double *row = levels_.data() + index(x - 1, y + dy);
+                sum += row[0];
+                sum += row[1];
+                sum += row[2];
+            }
+            return sum;
+        }
+        for (int dy = -1; dy <= 1; ++dy)
+            for (int dx = -1; dx <= 1; ++dx)
+                sum += level(x + dx, y + dy);
+        return sum;
+    }
 
 private:
     size_t index(int x, int y) const { return size_t(y - top_) * size_t(width_) + size_t(x - left_); }
@@ -67,14 +162,9 @@ StarMeasurement measureCentroid(const PixelView &picture, double markX, double m
     if (left > right || top > bottom)
         return m; // the box lies off the picture
 
-    std::vector<double> levels;
-    for (int y = top; y <= bottom; ++y)
-        for (int x = left; x <= right; ++x)
-            levels.push_back(greyLevel(picture.pixel(x, y)));
-    const double background = medianOf(levels);
-    for (double &v : levels)
-        v = std::fabs(v - background);
-    const double noise = std::max(kMadToSigma * medianOf(levels), kNoiseFloor);
+    const BoxLevels box = boxLevels(picture, left, top, right, bottom);
+    const double background = box.background;
+    const double noise = std::max(kMadToSigma * box.medianDeviation, kNoiseFloor);
     m.background = background;
 
     const int reach = int(std::ceil(kDiscRadiusPx));
@@ -87,10 +177,7 @@ StarMeasurement measureCentroid(const PixelView &picture, double markX, double m
     int coreX = left, coreY = top;
     for (int y = top; y <= bottom; ++y)
         for (int x = left; x <= right; ++x) {
-            double sum = 0;
-            for (int dy = -1; dy <= 1; ++dy)
-                for (int dx = -1; dx <= 1; ++dx)
-                    sum += area.level(x + dx, y + dy);
+            const double sum = area.aroundSum(x, y);
             if (sum > best) {
                 best = sum;
                 coreX = x;
@@ -107,7 +194,7 @@ StarMeasurement measureCentroid(const PixelView &picture, double markX, double m
         int count = 0;
         for (int y = int(std::floor(cy - kDiscRadiusPx)); y <= int(std::ceil(cy + kDiscRadiusPx)); ++y)
             for (int x = int(std::floor(cx - kDiscRadiusPx)); x <= int(std::ceil(cx + kDiscRadiusPx)); ++x) {
-                if (std::hypot(x - cx, y - cy) > kDiscRadiusPx || !area.inside(x, y))
+                if (!withinDisc(x - cx, y - cy) || !area.inside(x, y))
                     continue;
                 light += area.level(x, y); // unclipped: the sky's noise adds nothing on average
                 const double v = std::max(area.level(x, y), 0.0);

@@ -18,6 +18,7 @@ constexpr uint32_t kStartMs = kRehearsalStartMs;
 constexpr uint32_t kUserLooksEveryMs = 100; // the simulated user looks for "Mark Star" this often
 constexpr uint32_t kProgressEveryMs = 1000; // progress and Stop are looked at this often, simulated
 constexpr int kLeastMeasureBoxPx = 30;      // a frame's star is measured in at least this box
+constexpr int kMeasureReachPx = 6;          // a star in its box is weighed with pixels this far beyond it
 
 // The sequence's panel: the window's entries, with each saved frame measured.
 class RehearsalPanel : public PlainSequencePanel {
@@ -105,6 +106,36 @@ struct RehearsalRig {
     ImagingSequence sequence{rig, panel};
 };
 
+// Once a star is marked, the guide step reads a guide frame only in the boxes
+// of the mark, the lock position and the other guide stars (and a little
+// beyond, where a star at a box's edge is weighed): the rest is not rendered.
+std::vector<QRect> measuredWindows(const RehearsalRig &r)
+{
+    if (r.state.StarMarked == 0)
+        return {};
+    const GuidingState &g = r.guiding;
+    const int half = r.settings.GuideBoxSize / 2 + kMeasureReachPx; // pixels
+    const QPointF mark(r.state.StarX, r.state.StarY), lock = mark + QPointF(g.LockDX, g.LockDY);
+    std::vector<QRect> windows;
+    auto around = [&](QPointF centre) {
+        QRect box(QPoint(int(std::floor(centre.x())) - half, int(std::floor(centre.y())) - half),
+                  QPoint(int(std::ceil(centre.x())) + half, int(std::ceil(centre.y())) + half));
+        // Boxes that mostly overlap (the mark's and the lock's) are drawn once, as one.
+        for (QRect &window : windows)
+            if (const QRect both = window.united(box);
+                int64_t(both.width()) * both.height() < int64_t(window.width()) * window.height() + int64_t(box.width()) * box.height() / 2) {
+                window = both;
+                return;
+            }
+        windows.push_back(box);
+    };
+    around(mark);
+    around(lock);
+    for (const QPointF &other : g.OtherStars)
+        around(lock + other);
+    return windows;
+}
+
 RehearsedFrame measureFrame(RehearsalRig &r)
 {
     RehearsedFrame frame;
@@ -145,6 +176,8 @@ RehearsalRun rehearse(const RehearsalPlan &plan, RehearsalProgress &progress)
     StepRecorder recorder;
     r.sequence.addGuideObserver(&recorder);
     r.panel.onFrameSaved = [&] { run.frames.push_back(measureFrame(r)); };
+    if (!plan.wholeGuideFrames)
+        r.simCamera->setGuideWindows([&r] { return measuredWindows(r); });
     progress.expectedMs = std::max<uint32_t>(expectedLengthMs(plan), 1);
 
     // The user clicks the guide star, to the nearest pixel, once asked to.

@@ -38,6 +38,9 @@ struct RehearsalPlan {
     SkyMotion sky;
     SimMountOptions mount;
     SimCameraOptions camera; // its sensor's seeing is the assumed seeing
+    // Guide frames rendered whole, not only where the guide step reads them:
+    // the same findings, several times slower (for checking the quick way).
+    bool wholeGuideFrames = false;
 };
 
 // One image frame as it came out of the rehearsal.

@@ -165,6 +165,9 @@ QImage SimCamera::renderShort(uint32_t atMs)
     const QPointF wobble(shared * jitter.gaussian(), shared * jitter.gaussian());
     const std::vector<SkySample> samples{
         {sky_.offsetAt(atMs) + wobble, options_.guideExposureS, covered_ ? 0.0 : sky_.transparencyAt(atMs)}};
+    if (guideWindows_)
+        if (const std::vector<QRect> windows = guideWindows_(); !windows.empty())
+            return field_.renderWindows(windows, samples, options_.guideExposureS, sensorAt(atMs), seed, ownJitter(seed));
     return field_.render(samples, options_.guideExposureS, sensorAt(atMs), seed, ownJitter(seed));
 }
 

@@ -17,6 +17,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -79,6 +80,10 @@ public:
     QString dialogNote(CaptureDialog which) const override;
 
     const StarField &starField() const { return field_; }
+    // The parts of guide frames the rig will read (pixels), asked at each guide
+    // frame; the rest is left unrendered. Empty, or no function: the whole frame.
+    // A rehearsal's speed-up: the windows must hold every pixel that is measured.
+    void setGuideWindows(std::function<std::vector<QRect>()> windows) { guideWindows_ = std::move(windows); }
     const SimCameraOptions &options() const { return options_; }
     uint64_t framesRendered() const { return framesRendered_; }
     // Seconds of light the sensor holds now (since the last image read-out).
@@ -116,6 +121,7 @@ private:
     uint64_t framesRendered_ = 0;
     uint64_t cachedReadout_ = 0; // number of the read-out held in cachedFrame_
     QImage cachedFrame_;
+    std::function<std::vector<QRect>()> guideWindows_;
 };
 
 } // namespace orvane

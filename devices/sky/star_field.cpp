@@ -6,12 +6,27 @@
 
 namespace orvane {
 
-uint64_t SplitMix::next()
+namespace {
+
+constexpr uint64_t kGoldenGamma = 0x9E3779B97F4A7C15ull;
+
+uint64_t mixed(uint64_t z)
 {
-    uint64_t z = (state_ += 0x9E3779B97F4A7C15ull);
     z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
     z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
     return z ^ (z >> 31);
+}
+
+} // namespace
+
+uint64_t SplitMix::next()
+{
+    return mixed(state_ += kGoldenGamma);
+}
+
+uint64_t SplitMix::drawAt(uint64_t seed, uint64_t index)
+{
+    return mixed(seed + (index + 1) * kGoldenGamma);
 }
 
 double SplitMix::gaussian()
@@ -83,83 +98,196 @@ StarField::StarField(uint32_t seed, int starsInFrame, int hotPixelCount)
     }
 }
 
+namespace {
+
+// The light a frame's samples put on each pixel of one region of the picture,
+// summed in the same order wherever the region lies, so a pixel's light is the
+// same to the bit in a whole frame and in a window.
+class LightOnRegion {
+public:
+    LightOnRegion(const QRect &region, double sigmaPx) : region_(region), light_(size_t(region.width()) * region.height(), 0.0f)
+    {
+        const double sigma = std::max(0.3, sigmaPx);
+        radius_ = std::min(12, int(std::ceil(3.5 * sigma))); // pixels
+        span_ = 2 * radius_ + 1;
+        // The PSF profile along one axis depends only on where the star falls within
+        // its pixel: one profile per 1/32 pixel, made once per frame.
+        profiles_.resize(size_t(kSubSteps + 1) * size_t(span_));
+        for (int q = 0; q <= kSubSteps; ++q)
+            for (int k = 0; k < span_; ++k) {
+                const double d = k - radius_ - double(q) / kSubSteps; // pixels from the star's centre
+                profiles_[size_t(q) * size_t(span_) + size_t(k)] = float(std::exp(-d * d / (2 * sigma * sigma)));
+            }
+    }
+
+    void addStars(const std::vector<Star> &stars, const std::vector<SkySample> &samples, const SensorModel &sensor,
+                  OwnJitter own)
+    {
+        const int left = region_.left(), top = region_.top(), right = region_.right(), bottom = region_.bottom();
+        // A star's own jitter moves it less than 3.47 sigma (four uniforms): stars farther off are passed by.
+        const double ownReach = 3.47 * std::max(0.0, own.sigmaPx) + 1; // pixels
+        // The stars any sample can bring near the region, in their order.
+        double leastX = 0, mostX = 0, leastY = 0, mostY = 0; // pixels of offset
+        for (size_t s = 0; s < samples.size(); ++s) {
+            const QPointF o = samples[s].offset;
+            leastX = s ? std::min(leastX, o.x()) : o.x();
+            mostX = s ? std::max(mostX, o.x()) : o.x();
+            leastY = s ? std::min(leastY, o.y()) : o.y();
+            mostY = s ? std::max(mostY, o.y()) : o.y();
+        }
+        std::vector<size_t> near;
+        for (size_t j = 0; j < stars.size(); ++j) {
+            const Star &star = stars[j];
+            if (star.x + mostX >= left - radius_ - ownReach && star.x + leastX <= right + radius_ + ownReach &&
+                star.y + mostY >= top - radius_ - ownReach && star.y + leastY <= bottom + radius_ + ownReach)
+                near.push_back(j);
+        }
+        for (size_t s = 0; s < samples.size(); ++s) {
+            const SkySample &sample = samples[s];
+            const double peakPerFlux = sensor.peakAduPerSecond * sample.seconds * sample.transparency;
+            for (const size_t j : near) {
+                const Star &star = stars[j];
+                double cx = star.x + sample.offset.x(), cy = star.y + sample.offset.y();
+                if (cx < -radius_ || cy < -radius_ || cx > StarField::kWidth + radius_ || cy > StarField::kHeight + radius_)
+                    continue;
+                if (cx < left - radius_ - ownReach || cx > right + radius_ + ownReach ||
+                    cy < top - radius_ - ownReach || cy > bottom + radius_ + ownReach)
+                    continue;
+                if (own.sigmaPx > 0) {
+                    SplitMix random(own.seed ^ (uint64_t(s) << 32) ^ (uint64_t(j) * 0xD1B54A32D192ED03ull));
+                    cx += own.sigmaPx * random.gaussian();
+                    cy += own.sigmaPx * random.gaussian();
+                }
+                int x0 = 0, y0 = 0;
+                const float *gx = profileFor(cx, x0);
+                const float *gy = profileFor(cy, y0);
+                const float peak = float(peakPerFlux * star.flux);
+                const int kxFrom = std::max(0, left - x0), kxTo = std::min(span_ - 1, right - x0);
+                const int kyFrom = std::max(0, top - y0), kyTo = std::min(span_ - 1, bottom - y0);
+                if (kxFrom > kxTo || kyFrom > kyTo)
+                    continue;
+                for (int ky = kyFrom; ky <= kyTo; ++ky) {
+                    float *row = at(x0 + kxFrom, y0 + ky);
+                    const float rowPeak = peak * gy[ky];
+                    for (int kx = kxFrom; kx <= kxTo; ++kx)
+                        row[kx - kxFrom] += rowPeak * gx[kx];
+                }
+            }
+        }
+    }
+
+    void addHotPixels(const std::vector<HotPixel> &hotPixels, double darkSeconds)
+    {
+        for (const HotPixel &hot : hotPixels)
+            if (region_.contains(hot.x, hot.y))
+                *at(hot.x, hot.y) += float(hot.aduPerSecond * std::max(0.0, darkSeconds));
+    }
+
+    // The light of picture row y, from the region's left edge.
+    const float *row(int y) const { return light_.data() + size_t(y - region_.top()) * size_t(region_.width()); }
+
+private:
+    static constexpr int kSubSteps = 32;
+
+    float *at(int x, int y) { return light_.data() + size_t(y - region_.top()) * size_t(region_.width()) + (x - region_.left()); }
+    const float *profileFor(double centre, int &first) const
+    {
+        const double whole = std::floor(centre);
+        first = int(whole) - radius_;
+        return profiles_.data() + size_t(std::lround((centre - whole) * kSubSteps)) * size_t(span_);
+    }
+
+    QRect region_;
+    int radius_ = 0, span_ = 0;
+    std::vector<float> profiles_;
+    std::vector<float> light_;
+};
+
+// Turns light into the sensor's grey level: the background, the light, and
+// noise of read-out and signal from one normal deviate.
+struct SensorNoise {
+    SensorNoise(const SensorModel &sensor, double background)
+        : read(float(sensor.readNoiseAdu)), read2(read * read), shot(float(sensor.shotNoiseFactor)), level(float(background))
+    {
+    }
+    QRgb grey(float signal, float g) const
+    {
+        const float sigma = signal > 0.0f ? std::sqrt(read2 + shot * signal) : read;
+        const float value = level + signal + sigma * g;
+        const uint32_t grey = value <= 0.0f ? 0u : value >= 254.5f ? 255u : uint32_t(value + 0.5f);
+        return 0xFF000000u | (grey * 0x010101u);
+    }
+    float read, read2, shot, level;
+};
+
+constexpr int kIndicesPerDraw = 5; // five 12-bit table indices from each 64-bit draw
+
+} // namespace
+
 QImage StarField::render(const std::vector<SkySample> &samples, double darkSeconds, const SensorModel &sensor,
                          uint64_t noiseSeed, OwnJitter own) const
 {
     const double background = sensor.biasAdu + sensor.darkAduPerSecond * std::max(0.0, darkSeconds);
-    std::vector<float> light(size_t(kWidth) * kHeight, 0.0f);
-
-    const double sigma = std::max(0.3, sensor.psfSigmaPx);
-    const int radius = std::min(12, int(std::ceil(3.5 * sigma))); // pixels
-    const int span = 2 * radius + 1;
-    // The PSF profile along one axis depends only on where the star falls within
-    // its pixel: one profile per 1/32 pixel, made once per frame.
-    constexpr int kSubSteps = 32;
-    std::vector<float> profiles(size_t(kSubSteps + 1) * size_t(span));
-    for (int q = 0; q <= kSubSteps; ++q)
-        for (int k = 0; k < span; ++k) {
-            const double d = k - radius - double(q) / kSubSteps; // pixels from the star's centre
-            profiles[size_t(q) * size_t(span) + size_t(k)] = float(std::exp(-d * d / (2 * sigma * sigma)));
-        }
-    auto profileFor = [&](double centre, int &first) {
-        const double whole = std::floor(centre);
-        first = int(whole) - radius;
-        return profiles.data() + size_t(std::lround((centre - whole) * kSubSteps)) * size_t(span);
-    };
-
-    for (size_t s = 0; s < samples.size(); ++s) {
-        const SkySample &sample = samples[s];
-        const double peakPerFlux = sensor.peakAduPerSecond * sample.seconds * sample.transparency;
-        for (size_t j = 0; j < stars_.size(); ++j) {
-            const Star &star = stars_[j];
-            double cx = star.x + sample.offset.x(), cy = star.y + sample.offset.y();
-            if (cx < -radius || cy < -radius || cx > kWidth + radius || cy > kHeight + radius)
-                continue;
-            if (own.sigmaPx > 0) {
-                SplitMix random(own.seed ^ (uint64_t(s) << 32) ^ (uint64_t(j) * 0xD1B54A32D192ED03ull));
-                cx += own.sigmaPx * random.gaussian();
-                cy += own.sigmaPx * random.gaussian();
-            }
-            int x0 = 0, y0 = 0;
-            const float *gx = profileFor(cx, x0);
-            const float *gy = profileFor(cy, y0);
-            const float peak = float(peakPerFlux * star.flux);
-            const int kxFrom = std::max(0, -x0), kxTo = std::min(span - 1, kWidth - 1 - x0);
-            const int kyFrom = std::max(0, -y0), kyTo = std::min(span - 1, kHeight - 1 - y0);
-            for (int ky = kyFrom; ky <= kyTo; ++ky) {
-                float *row = light.data() + size_t(y0 + ky) * kWidth + x0;
-                const float rowPeak = peak * gy[ky];
-                for (int kx = kxFrom; kx <= kxTo; ++kx)
-                    row[kx] += rowPeak * gx[kx];
-            }
-        }
-    }
-    for (const HotPixel &hot : hotPixels_)
-        light[size_t(hot.y) * kWidth + hot.x] += float(hot.aduPerSecond * std::max(0.0, darkSeconds));
+    LightOnRegion light(QRect(0, 0, kWidth, kHeight), sensor.psfSigmaPx);
+    light.addStars(stars_, samples, sensor, own);
+    light.addHotPixels(hotPixels_, darkSeconds);
 
     QImage frame(kWidth, kHeight, QImage::Format_RGB32);
     const std::vector<float> &table = gaussianTable();
+    const SensorNoise sensorNoise(sensor, background);
     SplitMix noise(noiseSeed);
-    const float read = float(sensor.readNoiseAdu);
-    const float read2 = read * read, shot = float(sensor.shotNoiseFactor), level = float(background);
     uint64_t bits = 0;
     int drawsLeft = 0;
     for (int y = 0; y < kHeight; ++y) {
         QRgb *out = reinterpret_cast<QRgb *>(frame.scanLine(y));
-        const float *in = light.data() + size_t(y) * kWidth;
+        const float *in = light.row(y);
         for (int x = 0; x < kWidth; ++x) {
-            if (drawsLeft == 0) { // five 12-bit table indices per draw
+            if (drawsLeft == 0) {
                 bits = noise.next();
-                drawsLeft = 5;
+                drawsLeft = kIndicesPerDraw;
             }
             const float g = table[bits & (kGaussianTableSize - 1)];
             bits >>= 12;
             --drawsLeft;
-            const float signal = in[x];
-            const float sigma = signal > 0.0f ? std::sqrt(read2 + shot * signal) : read;
-            const float value = level + signal + sigma * g;
-            const uint32_t grey = value <= 0.0f ? 0u : value >= 254.5f ? 255u : uint32_t(value + 0.5f);
-            out[x] = 0xFF000000u | (grey * 0x010101u);
+            out[x] = sensorNoise.grey(in[x], g);
+        }
+    }
+    return frame;
+}
+
+QImage StarField::renderWindows(const std::vector<QRect> &windows, const std::vector<SkySample> &samples,
+                                double darkSeconds, const SensorModel &sensor, uint64_t noiseSeed, OwnJitter own) const
+{
+    const double background = sensor.biasAdu + sensor.darkAduPerSecond * std::max(0.0, darkSeconds);
+    QImage frame(kWidth, kHeight, QImage::Format_RGB32);
+    const uint32_t bare = uint32_t(std::clamp(std::lround(background), 0L, 255L));
+    frame.fill(0xFF000000u | (bare * 0x010101u));
+
+    const std::vector<float> &table = gaussianTable();
+    const SensorNoise sensorNoise(sensor, background);
+    for (const QRect &wanted : windows) {
+        const QRect window = wanted.intersected(QRect(0, 0, kWidth, kHeight));
+        if (window.isEmpty())
+            continue;
+        LightOnRegion light(window, sensor.psfSigmaPx);
+        light.addStars(stars_, samples, sensor, own);
+        light.addHotPixels(hotPixels_, darkSeconds);
+        for (int y = window.top(); y <= window.bottom(); ++y) {
+            QRgb *out = reinterpret_cast<QRgb *>(frame.scanLine(y));
+            const float *in = light.row(y);
+            // The whole frame's generator at the row's first pixel's place in its sequence.
+            const uint64_t first = uint64_t(y) * kWidth + uint64_t(window.left());
+            uint64_t draw = first / kIndicesPerDraw;
+            int slot = int(first % kIndicesPerDraw);
+            uint64_t bits = SplitMix::drawAt(noiseSeed, draw) >> (12 * slot);
+            for (int x = window.left(); x <= window.right(); ++x) {
+                out[x] = sensorNoise.grey(in[x - window.left()], table[bits & (kGaussianTableSize - 1)]);
+                bits >>= 12;
+                if (++slot == kIndicesPerDraw) {
+                    bits = SplitMix::drawAt(noiseSeed, ++draw);
+                    slot = 0;
+                }
+            }
         }
     }
     return frame;

@@ -6,6 +6,7 @@
 #include <QImage>
 #include <QPoint>
 #include <QPointF>
+#include <QRect>
 
 #include <cstdint>
 #include <vector>
@@ -66,6 +67,11 @@ public:
     // (the whole exposure), noise from a generator seeded by noiseSeed.
     QImage render(const std::vector<SkySample> &samples, double darkSeconds, const SensorModel &sensor,
                   uint64_t noiseSeed, OwnJitter own = {}) const;
+    // The same frame inside `windows` only, to the bit; the rest of the picture
+    // holds the bare background level, without light or noise. Much quicker
+    // where only a few boxes of the frame are ever measured.
+    QImage renderWindows(const std::vector<QRect> &windows, const std::vector<SkySample> &samples, double darkSeconds,
+                         const SensorModel &sensor, uint64_t noiseSeed, OwnJitter own = {}) const;
 
 private:
     std::vector<Star> stars_;
@@ -78,6 +84,8 @@ class SplitMix {
 public:
     explicit SplitMix(uint64_t seed) : state_(seed) {}
     uint64_t next();
+    // What next() gives at its (index + 1)th call on a generator seeded with seed.
+    static uint64_t drawAt(uint64_t seed, uint64_t index);
     double uniform() { return double(next() >> 11) * (1.0 / 9007199254740992.0); } // [0, 1)
     // Approximately normal, mean 0, sigma 1 (sum of four uniforms).
     double gaussian();

@@ -153,4 +153,42 @@ TEST(Rehearsal, TheAssistantsAdviceGuidesAtLeastAsWellAsTheDefaults)
     EXPECT_TRUE(byAdvice.findings.warnings.isEmpty()) << byAdvice.findings.warnings.join("; ").toStdString();
 }
 
+// The quick way renders guide frames only where the guide step reads them: on
+// the hard night, with several stars, the prediction, Dec backlash and
+// dithering moving the lock, every step and frame comes out as with whole frames.
+TEST(Rehearsal, GuideFramesRenderedInWindowsGiveTheWholeFramesFindings)
+{
+    RehearsalPlan plan = goodPlan();
+    plan.sky = SkyMotion::hardNight();
+    plan.mount = SimMountOptions::hardNight();
+    plan.camera = SimCameraOptions::hardNight();
+    plan.guiding.chooseAlgorithm("centroid");
+    GuidingSettings &o = plan.guiding.Options;
+    o.algorithm = "centroid";
+    o.guideStars = 5;
+    o.predict = o.decBacklash = o.dither = true;
+    plan.guiding.Axes = pictureAxes(plan.mount.guideRatePxPerSec);
+    RehearsalPlan whole = plan;
+    whole.wholeGuideFrames = true;
+
+    const Rehearsed quick = rehearsed(plan), slow = rehearsed(whole);
+    ASSERT_GT(slow.run.steps.size(), 60u);
+    ASSERT_EQ(quick.run.steps.size(), slow.run.steps.size());
+    ASSERT_GE(slow.run.settles.size(), 2u);
+    int severalStars = 0;
+    for (size_t i = 0; i < slow.run.steps.size(); ++i) {
+        const GuideStep &a = quick.run.steps[i], &b = slow.run.steps[i];
+        severalStars += b.stars > 1;
+        EXPECT_TRUE(a.timeMs == b.timeMs && a.dxPx == b.dxPx && a.dyPx == b.dyPx && a.snr == b.snr &&
+                    a.direction == b.direction && a.moveXMs == b.moveXMs && a.moveYMs == b.moveYMs &&
+                    a.stars == b.stars && a.starPeak == b.starPeak)
+            << "step " << i << ": " << a.dxPx << ", " << a.dyPx << " against " << b.dxPx << ", " << b.dyPx;
+    }
+    EXPECT_GT(severalStars, 30);
+    ASSERT_EQ(quick.run.frames.size(), slow.run.frames.size());
+    for (size_t i = 0; i < slow.run.frames.size(); ++i)
+        EXPECT_EQ(quick.run.frames[i].fwhmPx, slow.run.frames[i].fwhmPx) << "frame " << i + 1;
+    EXPECT_EQ(quick.findings.warnings, slow.findings.warnings);
+}
+
 } // namespace

@@ -275,6 +275,33 @@ TEST(SimCamera, TheGuideStarIsBrightIsolatedAndNearTheCentre)
     EXPECT_EQ(field.hotPixels().size(), 5u);
 }
 
+// Windows at the picture's edges and corners, overlapping, and one partly off
+// it: inside them every pixel is the whole frame's, with the stars' own jitter,
+// hot pixels and noise; outside, the bare background.
+TEST(StarField, WindowsHoldTheWholeFramesPixelsToTheBit)
+{
+    const StarField field(1957, 60, 5);
+    SensorModel sensor;
+    sensor.psfSigmaPx = 1.6;
+    const std::vector<SkySample> samples{{{3.2, -1.7}, 1.0}, {{3.9, -0.8}, 1.0, 0.6}};
+    const OwnJitter own{0.25, 99};
+    const std::vector<QRect> windows{{300, 200, 60, 50}, {330, 230, 40, 40}, {0, 0, 25, 20}, {610, 455, 60, 60},
+                                     {QPoint(field.hotPixels()[0].x - 3, field.hotPixels()[0].y - 3), QSize(7, 7)}};
+    const QImage whole = field.render(samples, 2.0, sensor, 4242, own);
+    const QImage parts = field.renderWindows(windows, samples, 2.0, sensor, 4242, own);
+    const QRgb bare = parts.pixel(200, 100);
+    int inside = 0, differing = 0;
+    for (int y = 0; y < whole.height(); ++y)
+        for (int x = 0; x < whole.width(); ++x) {
+            const bool wanted = std::any_of(windows.begin(), windows.end(), [&](const QRect &w) { return w.contains(x, y); });
+            inside += wanted;
+            differing += parts.pixel(x, y) != (wanted ? whole.pixel(x, y) : bare);
+        }
+    EXPECT_EQ(differing, 0);
+    EXPECT_EQ(inside, 60 * 50 + (40 * 40 - 30 * 20) + 25 * 20 + 30 * 25 + 49); // the second overlaps the first
+    EXPECT_EQ(qGray(bare), int(std::lround(sensor.biasAdu + 2.0 * sensor.darkAduPerSecond)));
+}
+
 TEST(SimSky, AnswersEarlierTimesAfterTheMountHasChangedSpeed)
 {
     SimSky sky(4294960000u, SkyMotion{}); // the clock wraps during the run
