@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <utility>
 #include <cmath>
 #include <vector>
 
@@ -123,23 +124,31 @@ public:
     }
     bool inside(int x, int y) const { return x >= left_ && y >= top_ && x < left_ + width_ && y < top_ + height_; }
     double level(int x, int y) const { return inside(x, y) ? levels_[index(x, y)] : 0.0; }
-    // The sum of the 3 x 3 levels about (x, y), outside the area counting 0, added row by row.
-    double aroundSum(int x, int y) const
+    // The pixel of the box whose 3 x 3 neighbourhood holds the most light
+    // (outside the area counting 0), the first of equals in row order.
+    std::pair<int, int> brightestCore(int left, int top, int right, int bottom) const
     {
-        double sum = 0;
-        if (x > left_ && y > top_ && x < left_ + width_ - 1 && y < top_ + height_ - 1) {
-            for (int dy = -1; dy <= 1; ++dy) {
-                const double *row = levels_.data() + index(x - 1, y + dy);
-                sum += row[0];
-                sum += row[1];
-                sum += row[2];
-            }
-            return sum;
+        const int width = right - left + 1;
+        // Each row's sums of three across, then three of those down.
+        std::vector<double> across(size_t(width) * size_t(bottom - top + 3), 0.0);
+        for (int y = top - 1; y <= bottom + 1; ++y) {
+            double *row = across.data() + size_t(y - top + 1) * size_t(width);
+            for (int x = left; x <= right; ++x)
+                row[x - left] = level(x - 1, y) + level(x, y) + level(x + 1, y);
         }
-        for (int dy = -1; dy <= 1; ++dy)
-            for (int dx = -1; dx <= 1; ++dx)
-                sum += level(x + dx, y + dy);
-        return sum;
+        double best = -1e18;
+        std::pair<int, int> core{left, top};
+        for (int y = top; y <= bottom; ++y) {
+            const double *above = across.data() + size_t(y - top) * size_t(width);
+            for (int x = 0; x < width; ++x) {
+                const double sum = above[x] + above[x + width] + above[x + 2 * width];
+                if (sum > best) {
+                    best = sum;
+                    core = {left + x, y};
+                }
+            }
+        }
+        return core;
     }
 
 private:
@@ -172,18 +181,8 @@ StarMeasurement measureCentroid(const PixelView &picture, double markX, double m
                          std::min(right + reach, picture.width - 1), std::min(bottom + reach, picture.height - 1),
                          background, noise);
 
-    // The star's core: the pixel of the box whose 3 x 3 neighbourhood holds the most light.
-    double best = -1e18;
-    int coreX = left, coreY = top;
-    for (int y = top; y <= bottom; ++y)
-        for (int x = left; x <= right; ++x) {
-            const double sum = area.aroundSum(x, y);
-            if (sum > best) {
-                best = sum;
-                coreX = x;
-                coreY = y;
-            }
-        }
+    // The star's core, where the disc starts.
+    const auto [coreX, coreY] = area.brightestCore(left, top, right, bottom);
 
     // The light's centre inside a disc that follows it; levels below the
     // background weigh nothing, so sky noise pulls the centre little.

@@ -27,10 +27,14 @@ PictureArea::PictureArea()
 void PictureArea::setPicture(const QImage &image)
 {
     picture_ = image;
-    surface_.fill(rgbOf(kBackground));
-    QPainter painter(&surface_);
-    painter.drawImage(0, 0, image);
-    painter.end();
+    if (image.size() == surface_.size() && image.format() == QImage::Format_RGB32) {
+        surface_ = image.copy(); // a whole opaque frame covers the background: its pixels as they are
+    } else {
+        surface_.fill(rgbOf(kBackground));
+        QPainter painter(&surface_);
+        painter.drawImage(0, 0, image);
+        painter.end();
+    }
     emit changed();
 }
 

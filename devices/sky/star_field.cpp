@@ -1,6 +1,7 @@
 #include "star_field.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <numbers>
 
@@ -103,21 +104,41 @@ namespace {
 // The light a frame's samples put on each pixel of one region of the picture,
 // summed in the same order wherever the region lies, so a pixel's light is the
 // same to the bit in a whole frame and in a window.
-class LightOnRegion {
+// The seeing disc's profile along one axis, by where the star falls within its
+// pixel: one profile per 1/32 pixel, made once per frame.
+class PsfProfiles {
 public:
-    LightOnRegion(const QRect &region, double sigmaPx) : region_(region), light_(size_t(region.width()) * region.height(), 0.0f)
+    explicit PsfProfiles(double sigmaPx)
     {
         const double sigma = std::max(0.3, sigmaPx);
-        radius_ = std::min(12, int(std::ceil(3.5 * sigma))); // pixels
-        span_ = 2 * radius_ + 1;
-        // The PSF profile along one axis depends only on where the star falls within
-        // its pixel: one profile per 1/32 pixel, made once per frame.
-        profiles_.resize(size_t(kSubSteps + 1) * size_t(span_));
+        radius = std::min(12, int(std::ceil(3.5 * sigma))); // pixels
+        span = 2 * radius + 1;
+        profiles_.resize(size_t(kSubSteps + 1) * size_t(span));
         for (int q = 0; q <= kSubSteps; ++q)
-            for (int k = 0; k < span_; ++k) {
-                const double d = k - radius_ - double(q) / kSubSteps; // pixels from the star's centre
-                profiles_[size_t(q) * size_t(span_) + size_t(k)] = float(std::exp(-d * d / (2 * sigma * sigma)));
+            for (int k = 0; k < span; ++k) {
+                const double d = k - radius - double(q) / kSubSteps; // pixels from the star's centre
+                profiles_[size_t(q) * size_t(span) + size_t(k)] = float(std::exp(-d * d / (2 * sigma * sigma)));
             }
+    }
+    // The profile of a star centred at `centre` (pixels), starting at pixel `first`.
+    const float *at(double centre, int &first) const
+    {
+        const double whole = std::floor(centre);
+        first = int(whole) - radius;
+        return profiles_.data() + size_t(std::lround((centre - whole) * kSubSteps)) * size_t(span);
+    }
+    int radius = 0, span = 0; // pixels
+
+private:
+    static constexpr int kSubSteps = 32;
+    std::vector<float> profiles_;
+};
+
+class LightOnRegion {
+public:
+    LightOnRegion(const QRect &region, const PsfProfiles &psf)
+        : region_(region), psf_(psf), radius_(psf.radius), span_(psf.span), light_(size_t(region.width()) * region.height(), 0.0f)
+    {
     }
 
     void addStars(const std::vector<Star> &stars, const std::vector<SkySample> &samples, const SensorModel &sensor,
@@ -159,8 +180,8 @@ public:
                     cy += own.sigmaPx * random.gaussian();
                 }
                 int x0 = 0, y0 = 0;
-                const float *gx = profileFor(cx, x0);
-                const float *gy = profileFor(cy, y0);
+                const float *gx = psf_.at(cx, x0);
+                const float *gy = psf_.at(cy, y0);
                 const float peak = float(peakPerFlux * star.flux);
                 const int kxFrom = std::max(0, left - x0), kxTo = std::min(span_ - 1, right - x0);
                 const int kyFrom = std::max(0, top - y0), kyTo = std::min(span_ - 1, bottom - y0);
@@ -187,40 +208,55 @@ public:
     const float *row(int y) const { return light_.data() + size_t(y - region_.top()) * size_t(region_.width()); }
 
 private:
-    static constexpr int kSubSteps = 32;
-
     float *at(int x, int y) { return light_.data() + size_t(y - region_.top()) * size_t(region_.width()) + (x - region_.left()); }
-    const float *profileFor(double centre, int &first) const
-    {
-        const double whole = std::floor(centre);
-        first = int(whole) - radius_;
-        return profiles_.data() + size_t(std::lround((centre - whole) * kSubSteps)) * size_t(span_);
-    }
 
     QRect region_;
+    const PsfProfiles &psf_;
     int radius_ = 0, span_ = 0;
-    std::vector<float> profiles_;
     std::vector<float> light_;
 };
 
-// Turns light into the sensor's grey level: the background, the light, and
-// noise of read-out and signal from one normal deviate.
-struct SensorNoise {
-    SensorNoise(const SensorModel &sensor, double background)
-        : read(float(sensor.readNoiseAdu)), read2(read * read), shot(float(sensor.shotNoiseFactor)), level(float(background))
-    {
-    }
-    QRgb grey(float signal, float g) const
-    {
-        const float sigma = signal > 0.0f ? std::sqrt(read2 + shot * signal) : read;
-        const float value = level + signal + sigma * g;
-        const uint32_t grey = value <= 0.0f ? 0u : value >= 254.5f ? 255u : uint32_t(value + 0.5f);
-        return 0xFF000000u | (grey * 0x010101u);
-    }
-    float read, read2, shot, level;
-};
-
 constexpr int kIndicesPerDraw = 5; // five 12-bit table indices from each 64-bit draw
+
+// Turns light into the sensor's grey levels: the background, the light, and
+// noise of read-out and signal from one normal deviate per pixel.
+class SensorNoise {
+public:
+    SensorNoise(const SensorModel &sensor, double background)
+        : read2_(float(sensor.readNoiseAdu) * float(sensor.readNoiseAdu)), shot_(float(sensor.shotNoiseFactor)),
+          level_(float(background))
+    {
+    }
+    // A run of `count` pixels of one row, the first being pixel number `first`
+    // of a whole frame whose noise generator is seeded with `seed`: each pixel
+    // takes the deviate a whole frame gives it, whatever run it is in.
+    void greyRun(uint64_t seed, uint64_t first, const float *light, int count, QRgb *out) const
+    {
+        std::array<float, StarField::kWidth> deviate;
+        const float *table = gaussianTable().data();
+        uint64_t draw = first / kIndicesPerDraw;
+        int slot = int(first % kIndicesPerDraw);
+        uint64_t bits = SplitMix::drawAt(seed, draw) >> (12 * slot);
+        for (int i = 0; i < count; ++i) {
+            deviate[size_t(i)] = table[bits & (kGaussianTableSize - 1)];
+            bits >>= 12;
+            if (++slot == kIndicesPerDraw) {
+                bits = SplitMix::drawAt(seed, ++draw);
+                slot = 0;
+            }
+        }
+        for (int i = 0; i < count; ++i) { // no branch and no table: the compiler vectorises it
+            const float signal = light[i];  // never below 0; at 0 the root is the read noise itself
+            const float sigma = std::sqrt(read2_ + shot_ * signal);
+            const float value = level_ + signal + sigma * deviate[size_t(i)];
+            const int32_t grey = int32_t(std::min(std::max(value + 0.5f, 0.0f), 255.0f)); // rounded, clipped
+            out[i] = 0xFF000000u | (uint32_t(grey) * 0x010101u);
+        }
+    }
+
+private:
+    float read2_, shot_, level_;
+};
 
 } // namespace
 
@@ -228,30 +264,16 @@ QImage StarField::render(const std::vector<SkySample> &samples, double darkSecon
                          uint64_t noiseSeed, OwnJitter own) const
 {
     const double background = sensor.biasAdu + sensor.darkAduPerSecond * std::max(0.0, darkSeconds);
-    LightOnRegion light(QRect(0, 0, kWidth, kHeight), sensor.psfSigmaPx);
+    const PsfProfiles psf(sensor.psfSigmaPx);
+    LightOnRegion light(QRect(0, 0, kWidth, kHeight), psf);
     light.addStars(stars_, samples, sensor, own);
     light.addHotPixels(hotPixels_, darkSeconds);
 
     QImage frame(kWidth, kHeight, QImage::Format_RGB32);
-    const std::vector<float> &table = gaussianTable();
     const SensorNoise sensorNoise(sensor, background);
-    SplitMix noise(noiseSeed);
-    uint64_t bits = 0;
-    int drawsLeft = 0;
-    for (int y = 0; y < kHeight; ++y) {
-        QRgb *out = reinterpret_cast<QRgb *>(frame.scanLine(y));
-        const float *in = light.row(y);
-        for (int x = 0; x < kWidth; ++x) {
-            if (drawsLeft == 0) {
-                bits = noise.next();
-                drawsLeft = kIndicesPerDraw;
-            }
-            const float g = table[bits & (kGaussianTableSize - 1)];
-            bits >>= 12;
-            --drawsLeft;
-            out[x] = sensorNoise.grey(in[x], g);
-        }
-    }
+    for (int y = 0; y < kHeight; ++y)
+        sensorNoise.greyRun(noiseSeed, uint64_t(y) * kWidth, light.row(y), kWidth,
+                            reinterpret_cast<QRgb *>(frame.scanLine(y)));
     return frame;
 }
 
@@ -263,32 +285,18 @@ QImage StarField::renderWindows(const std::vector<QRect> &windows, const std::ve
     const uint32_t bare = uint32_t(std::clamp(std::lround(background), 0L, 255L));
     frame.fill(0xFF000000u | (bare * 0x010101u));
 
-    const std::vector<float> &table = gaussianTable();
     const SensorNoise sensorNoise(sensor, background);
+    const PsfProfiles psf(sensor.psfSigmaPx);
     for (const QRect &wanted : windows) {
         const QRect window = wanted.intersected(QRect(0, 0, kWidth, kHeight));
         if (window.isEmpty())
             continue;
-        LightOnRegion light(window, sensor.psfSigmaPx);
+        LightOnRegion light(window, psf);
         light.addStars(stars_, samples, sensor, own);
         light.addHotPixels(hotPixels_, darkSeconds);
-        for (int y = window.top(); y <= window.bottom(); ++y) {
-            QRgb *out = reinterpret_cast<QRgb *>(frame.scanLine(y));
-            const float *in = light.row(y);
-            // The whole frame's generator at the row's first pixel's place in its sequence.
-            const uint64_t first = uint64_t(y) * kWidth + uint64_t(window.left());
-            uint64_t draw = first / kIndicesPerDraw;
-            int slot = int(first % kIndicesPerDraw);
-            uint64_t bits = SplitMix::drawAt(noiseSeed, draw) >> (12 * slot);
-            for (int x = window.left(); x <= window.right(); ++x) {
-                out[x] = sensorNoise.grey(in[x - window.left()], table[bits & (kGaussianTableSize - 1)]);
-                bits >>= 12;
-                if (++slot == kIndicesPerDraw) {
-                    bits = SplitMix::drawAt(noiseSeed, ++draw);
-                    slot = 0;
-                }
-            }
-        }
+        for (int y = window.top(); y <= window.bottom(); ++y)
+            sensorNoise.greyRun(noiseSeed, uint64_t(y) * kWidth + uint64_t(window.left()), light.row(y), window.width(),
+                                reinterpret_cast<QRgb *>(frame.scanLine(y)) + window.left());
     }
     return frame;
 }
