@@ -128,6 +128,38 @@ Figures against(const Frames &guided, const Frames &perfect)
     return f;
 }
 
+// The least wander a guider could leave on this sky at a 2 s guide interval:
+// one that measures the star's mean place over each 2 s guide frame without
+// seeing or noise and moves it back at once by `gain` of that, on the sky's own
+// motion (same seed, as long as a guided run). Its residue is the sky's motion
+// within a guide frame and the lag of one frame: the floor under every way of
+// guiding that corrects from guide frames of that length.
+double noiselessWanderPx(const SkyMotion &motion, double gain, uint32_t guideMs = 2000)
+{
+    constexpr uint32_t kStartMs = 10000, kSampleMs = 100, kLengthMs = kFrames * 62000;
+    const SimSky sky(kStartMs, motion);
+    QPointF correction, inFrame; // pixels
+    int samplesInFrame = 0, n = 0;
+    double sum = 0, sx = 0, sy = 0;
+    for (uint32_t t = kSampleMs; t <= kLengthMs; t += kSampleMs) {
+        const QPointF d = sky.offsetAt(kStartMs + t) - correction;
+        inFrame += d;
+        ++samplesInFrame;
+        if (t > kSettleAfterMarkMs) {
+            sum += d.x() * d.x() + d.y() * d.y();
+            sx += d.x();
+            sy += d.y();
+            ++n;
+        }
+        if (t % guideMs == 0) {
+            correction += gain * inFrame / samplesInFrame;
+            inFrame = {};
+            samplesInFrame = 0;
+        }
+    }
+    return std::sqrt(std::max(sum / n - (sx / n) * (sx / n) - (sy / n) * (sy / n), 0.0));
+}
+
 struct Way {
     const char *name;
     std::function<void(GuidingSettings &)> set;
@@ -154,6 +186,15 @@ int main(int argc, char **argv)
     };
     std::printf("guiding through a night, twenty 60 s frames, guide 2 s, simulated clock, same seeds\n");
     using bench::format;
+    // The floor under every way of guiding from 2 s guide frames on the hard sky,
+    // and its part no prediction can know (the gusts and the wander).
+    SkyMotion unforeseeable = SkyMotion::hardNight();
+    unforeseeable.driftXPxPerMin = unforeseeable.driftYPxPerMin = 0;
+    unforeseeable.periodicErrorPx = unforeseeable.periodicError2Px = 0;
+    const double floorPx = noiselessWanderPx(SkyMotion::hardNight(), 1.0);
+    const double unforeseeablePx = noiselessWanderPx(unforeseeable, 1.0), unforeseeableAt1sPx = noiselessWanderPx(unforeseeable, 1.0, 1000);
+    std::printf("  hard sky, a noiseless guider at 2 s: wander RMS %.3f px; gusts and wander alone %.3f px (%.3f px at 1 s)\n",
+                floorPx, unforeseeablePx, unforeseeableAt1sPx);
     for (const Night &night : nights) {
         const Frames perfect = runOnce(night, false, today);
         double perfectFwhm = 0;
@@ -179,6 +220,12 @@ int main(int argc, char **argv)
                             format("%.3f px", f.wanderRmsPx), format("today's centroid way %.3f px", todayWander),
                             hard ? "at most half of today's centroid way" : "no worse than today's centroid way");
         }
+        if (std::string(night.name) == "hard")
+            bench::tableRow("hard sky, a noiseless guider at 2 s (no seeing, no noise, moves at once): star's wander RMS",
+                            format("%.3f px (the gusts and wander alone %.3f px; at 1 s guide frames %.3f px)", floorPx,
+                                   unforeseeablePx, unforeseeableAt1sPx),
+                            format("today's centroid way %.3f px", todayWander),
+                            "the least any guider correcting from 2 s guide frames leaves");
     }
     return 0;
 }
